@@ -1,0 +1,81 @@
+#pragma once
+// The application frame: window, renderer, geometry, the main loop, event routing, shutdown.
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+
+class Core {
+public:
+    Core();
+    virtual ~Core();
+    Core(const Core&) = delete;
+    Core& operator=(const Core&) = delete;
+
+    virtual bool Init();
+    virtual void HandleEvent(const SDL_Event* event);
+    virtual void Update(float seconds);
+    virtual void Clear();
+    virtual void Draw();
+    virtual void Shutdown();
+    virtual void OnWebResponse(const std::string& name, const std::string& payload);
+    virtual void OnDialogAnswer(int dialogId, int button);
+    virtual void OnColorPicked(SDL_Color colour);
+    virtual void OnDisplayChanged();
+
+    int Run();
+    void ConfirmExit();
+    void ToggleFullscreen();
+    void SetWindowMode(int mode);
+    void RefitWindow(int width, int height);
+    bool ComputeWindowGeometry(int width, int height);
+    bool ShowCriticalError(const std::string& text);
+    void InitUserDataPath();
+    bool TestWriteAccess();
+
+    // One main-loop pass at time `now` (ms); Run calls it. Tests drive it with their own clock.
+    void Step(std::uint32_t now);
+
+    SDL_Window* Window() const { return window; }
+    SDL_Renderer* Renderer() const { return renderer; }
+    // The logical size layers lay themselves out in (design pixels).
+    int LayoutWidth() const { return layoutWidth; }
+    int LayoutHeight() const { return layoutHeight; }
+    float ScaleX() const { return scaleX; }
+    float ScaleY() const { return scaleY; }
+
+    std::uint8_t running = 1;
+    std::uint8_t relayout = 0;
+    std::uint8_t UseMessageBox = 0;
+    std::uint8_t UseImageLoader = 0;
+    std::uint8_t UseColorPicker = 0;
+    std::uint8_t UseSettings = 0;
+    std::uint8_t paused = 0;
+    std::string userDataFolder;
+    std::string commonGuiFolder;
+    std::string localisedGuiFolder;
+    std::string runStamp;
+    std::string applicationFolderName;
+    int designWidth = 0;
+    int designHeight = 0;
+    int windowX = 0;
+    int windowY = 0;
+    int windowWidth = -1;
+    int windowHeight = -1;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    int layoutWidth = 0;
+    int layoutHeight = 0;
+
+protected:
+    SDL_Window* window = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    std::uint32_t lastStep = 0;
+};
+
+extern Core* gCore;
+
+// Inserts the user data folder in front of path; false (unchanged) when the folder is empty.
+bool PrefixUserDataPath(std::string& path);
+std::string GetPlatformName();

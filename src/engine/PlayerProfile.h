@@ -1,0 +1,52 @@
+#pragma once
+// The persisted per-user state. Change a field, set dirty, call Save.
+
+#include "engine/SaveBuffer.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+
+class PlayerProfile {
+public:
+    PlayerProfile();
+    virtual ~PlayerProfile();
+    PlayerProfile(const PlayerProfile&) = delete;
+    PlayerProfile& operator=(const PlayerProfile&) = delete;
+
+    // Subclass fields after the base ones. ReadExtra returns false when a field ran past the payload.
+    virtual void WriteExtra(SaveBuffer& buffer);
+    virtual bool ReadExtra(SaveBuffer& buffer, int version);
+
+    // Unforced: writes only when dirty. Safe from several threads (saves are serialised).
+    bool Save(bool force);
+    bool Load();
+
+    std::uint8_t dirty = 0;
+    std::uint8_t userDataFolderInUse = 0;
+    std::uint8_t flagByteB = 0;
+    std::uint32_t sfxVolume = 50;
+    std::uint32_t musicVolume = 50;
+    std::uint32_t lastNewsId = 0;
+    std::uint32_t windowMode = 4;
+    std::uint64_t minutesPlayed = 0;
+    std::uint64_t reviewThreshold = 120;
+    std::uint64_t tutorialState = 0;
+    std::string linkCacheText;
+    std::uint64_t linkCacheTime = 0;
+    std::string archiveRegistry;
+    std::string achievementTags;
+    std::string reservedText;
+    std::string path;
+    std::string header;
+    std::string key;
+    std::uint32_t formatVersion = 0;
+    float playTimeAccumulator = 0.0f;
+    SaveBuffer buffer;
+
+private:
+    SDL_mutex* saveLock = nullptr;
+};
+
+extern PlayerProfile* gProfile;

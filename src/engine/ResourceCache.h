@@ -1,0 +1,72 @@
+#pragma once
+// The process-wide, reference-counted table of surfaces, textures and fonts.
+// Every operation is safe from the main thread and the image loader thread.
+// Resources given out go back only through the Release calls, never SDL_Destroy*/SDL_Free*.
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <cstdint>
+#include <string>
+
+struct ResourceEntry {
+    SDL_Texture* texture = nullptr;
+    SDL_Surface* surface = nullptr;
+    TTF_Font* font = nullptr;
+    SDL_Rect rect{0, 0, 0, 0};
+    std::string name; // directory + "/" + file name
+    std::uint8_t keep = 0;
+    std::int32_t pointSize = 0;
+    std::int32_t count = 0;
+};
+
+class ResourceCache {
+public:
+    // Creates the lock and resets the table; sets archives-only.
+    static void Init();
+    static void Shutdown();
+
+    // directory: the package (archive) name; "" means name is a whole path (…ByPath).
+    static SDL_Texture* LoadTexture(const std::string& directory, const std::string& name, SDL_Rect* rect = nullptr,
+                                    bool keep = false, bool bypassLookup = false, bool archiveOnly = false,
+                                    bool quiet = false);
+    // "package/inner/path.png rest": the directory is before the first "/", the name up to a blank.
+    static SDL_Texture* LoadTextureByPath(const std::string& path, SDL_Rect* rect = nullptr, bool keep = false,
+                                          bool bypassLookup = false, bool archiveOnly = false, bool quiet = false);
+    static SDL_Surface* LoadSurface(const std::string& directory, const std::string& name, SDL_Rect* rect = nullptr,
+                                    bool keep = false, bool bypassLookup = false, bool archiveOnly = false);
+    static SDL_Surface* LoadSurfaceByPath(const std::string& path, SDL_Rect* rect = nullptr, bool keep = false,
+                                          bool bypassLookup = false, bool archiveOnly = false);
+    static TTF_Font* LoadFont(const std::string& directory, const std::string& name, int pointSize, bool keep = false);
+    // The whole file "package/inner/path" as bytes; no cache lock, reports nothing.
+    static bool ReadTextFile(const std::string& path, std::string& out, bool archiveOnly);
+    static bool Exists(const std::string& directory, const std::string& name, bool archiveOnly);
+
+    // Give one reference back; the caller's pointer becomes null. Null is harmless.
+    static void ReleaseTexture(SDL_Texture** texture);
+    static void ReleaseSurface(SDL_Surface** surface);
+    static void ReleaseFont(TTF_Font** font);
+
+    // SDL creation wrappers: under the lock; a failure sets the core's relayout flag.
+    static SDL_Surface* CopySurface(SDL_Surface* surface);
+    static SDL_Texture* CreateTargetTexture(int w, int h);
+    static SDL_Surface* CreateSurface(int w, int h);
+    static SDL_Texture* CreateTextureFromSurface(SDL_Surface* surface);
+    static SDL_Surface* RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
+                                          std::uint32_t wrapWidth);
+    // Never draws into a cached surface: *destination is swapped for a private copy first.
+    static void Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination, SDL_Rect* destRect);
+
+    // Frees surfaces nobody holds (count 0, no keep mark); textures and fonts stay.
+    static void Purge();
+    static void ReleaseAll();
+
+    static void SetArchivesOnly(bool on);
+    static bool ArchivesOnly();
+    // Test hooks: the reference count of a held pointer (-1 when not in the table) and the size.
+    static int ReferenceCount(const void* resource);
+    static std::size_t EntryCount();
+    // The renderer textures are made for (the core's, unless a test sets its own).
+    static void SetRenderer(SDL_Renderer* renderer);
+    static SDL_Renderer* Renderer();
+};

@@ -1,0 +1,2 @@
+list(APPEND VN_TEST_SOURCES
+)
