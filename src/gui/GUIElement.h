@@ -9,6 +9,8 @@
 #include <string>
 
 constexpr std::uint32_t kMaxElementSize = 99999;
+// The largest surface side the toolkit asks for; layout files are untrusted.
+constexpr int kMaxSurfaceSide = 8192;
 
 class GUIElement : public GUIStreamableObject {
 public:

@@ -50,6 +50,9 @@ public:
     static std::string LayoutFileName(const std::string& layerName);
     static void SetLayoutFileName(const std::string& layerName, const std::string& fileName);
 
+    // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
+    static void Reset();
+
     // The two halves of Render, for tests that read the queues back before they are drawn.
     static void QueueFrame();
     static void DrawQueues();

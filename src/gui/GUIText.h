@@ -35,7 +35,8 @@ public:
     // Rebuilds textTexture, fitting the single line first when fit is true.
     void Refresh(bool fit);
     void FitText();
-    void RenderLines();
+    // Lines mode: the paragraphs wrapped over backgroundSurface; the caller owns the result.
+    SDL_Surface* RenderLines();
 
     std::string text;
     bool useLines = false;
@@ -57,6 +58,9 @@ public:
 
 private:
     void RebuildBackgroundSurface();
+    // A text box too small to measure against; reported once per widget.
+    bool BoxUnusable();
+    bool reportedBadBox = false;
     // The size of a background surface that could not be made; not retried until the size changes.
     int failedSurfaceW = -1;
     int failedSurfaceH = -1;
@@ -74,6 +78,3 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
 // A wrapped text with a 20-pixel margin over background, every line kept.
 SDL_Surface* RenderTextBox(const std::string& text, SDL_Surface* background, TTF_Font* font, SDL_Color colour,
                            const SDL_Rect& box);
-
-// The largest surface side the toolkit asks for; layout files are untrusted.
-constexpr int kMaxSurfaceSide = 8192;
