@@ -60,10 +60,10 @@ private:
     void RebuildBackgroundSurface();
     // A text box too small to measure against; reported once per widget.
     bool BoxUnusable();
-    bool reportedBadBox = false;
     // The size of a background surface that could not be made; not retried until the size changes.
     int failedSurfaceW = -1;
     int failedSurfaceH = -1;
+    bool reportedBadBox = false;
 };
 
 // "r g b a" in decimal, single blanks; an empty text leaves colour as it was.
