@@ -3,4 +3,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIScreenManagerTest.cpp
   gui/GUITextTest.cpp
   gui/GUIScreenLayerTest.cpp
+  gui/GUILayoutFileTest.cpp
 )
