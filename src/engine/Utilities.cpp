@@ -200,13 +200,18 @@ std::uint32_t GetSurfacePixel(const SDL_Surface* surface, int x, int y)
 
 void FitSize(const SDL_Rect& bounds, int& wOut, int& hOut, int w, int h)
 {
+    // Nothing to scale, or nowhere to put it: the ratios below would divide by zero.
+    if (w <= 0 || h <= 0) {
+        wOut = 0;
+        hOut = 0;
+        return;
+    }
     if (bounds.h > h && bounds.w > w) {
         wOut = w;
         hOut = h;
         return;
     }
-    // Nothing to scale, or nowhere to put it: the ratios below would divide by zero.
-    if (w <= 0 || h <= 0 || bounds.w <= 0 || bounds.h <= 0) {
+    if (bounds.w <= 0 || bounds.h <= 0) {
         wOut = 0;
         hOut = 0;
         return;

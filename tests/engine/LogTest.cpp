@@ -6,6 +6,7 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -236,4 +237,20 @@ TEST_F(LogThreadedTest, LinesAreWrittenWhole)
         start = end + 1;
     }
     EXPECT_EQ(count, kThreads * kLines);
+}
+
+TEST(LogCaptureTest, UnexpectedErrorLineFailsAllowedOneDoesNot)
+{
+    EXPECT_NONFATAL_FAILURE(
+        {
+            LogCapture capture;
+            LogText(kLogFile, "Failed to open asset file: x");
+        },
+        "Unexpected error line in the log: Failed to open asset file: x");
+    LogCapture capture;
+    capture.Allow("asset file");
+    LogText(kLogFile, "Failed to open asset file: y");
+    LogText(kLogFile, "Loaded fine");
+    EXPECT_TRUE(capture.UnexpectedErrors().empty());
+    EXPECT_EQ(capture.Lines().size(), 2u);
 }
