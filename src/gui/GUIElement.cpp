@@ -8,6 +8,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -20,17 +22,28 @@ std::string GuiFolder(bool localised)
     return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 struct SurfaceReleaser {
     void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
 };
 using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
 
 } // namespace
+
+int ScaleLength(int length, float scale)
+{
+    // Float arithmetic on purpose: sizes must truncate exactly as the layouts were designed against.
+    const float scaled = static_cast<float>(length) * scale;
+    if (std::isnan(scaled)) {
+        return 0;
+    }
+    if (scaled >= 2147483648.0f) {
+        return INT_MAX;
+    }
+    if (scaled <= -2147483648.0f) {
+        return INT_MIN;
+    }
+    return static_cast<int>(scaled);
+}
 
 GUIElement::GUIElement(int elementId) : id(elementId) {}
 

@@ -20,11 +20,6 @@ std::string GuiFolder(bool localised)
     return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 bool SurfaceSizeOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxSurfaceSide && h <= kMaxSurfaceSide;
