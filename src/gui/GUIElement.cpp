@@ -45,6 +45,11 @@ int ScaleLength(int length, float scale)
     return static_cast<int>(scaled);
 }
 
+int ClampToInt(long long value)
+{
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
 GUIElement::GUIElement(int elementId) : id(elementId) {}
 
 GUIElement::GUIElement(int elementId, const std::string& image) : id(elementId), imageName(image) {}
@@ -83,25 +88,25 @@ bool GUIElement::StopsEvent() const { return true; }
 
 void GUIElement::Align(const SDL_Rect& parent)
 {
-    int x = parent.x;
+    long long x = parent.x;
     if (alignX == 1) {
-        x = parent.x + parent.w / 2 - drawRect.w / 2;
+        x = static_cast<long long>(parent.x) + parent.w / 2 - drawRect.w / 2;
     } else if (alignX == 2) {
-        x = parent.x + parent.w - drawRect.w;
+        x = static_cast<long long>(parent.x) + parent.w - drawRect.w;
     }
-    int y = parent.y;
+    long long y = parent.y;
     if (alignY == 1) {
-        y = parent.y + parent.h / 2 - drawRect.h / 2;
+        y = static_cast<long long>(parent.y) + parent.h / 2 - drawRect.h / 2;
     } else if (alignY == 2) {
-        y = parent.y + parent.h - drawRect.h;
+        y = static_cast<long long>(parent.y) + parent.h - drawRect.h;
     }
-    SetPosition(x, y);
+    SetPosition(ClampToInt(x), ClampToInt(y));
 }
 
 void GUIElement::SetPosition(int x, int y)
 {
-    rect.x = drawRect.x = x + offsetX;
-    rect.y = drawRect.y = y + offsetY;
+    rect.x = drawRect.x = ClampToInt(static_cast<long long>(x) + offsetX);
+    rect.y = drawRect.y = ClampToInt(static_cast<long long>(y) + offsetY);
 }
 
 void GUIElement::SetSize(std::uint32_t w, std::uint32_t h)

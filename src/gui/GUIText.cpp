@@ -356,21 +356,21 @@ void GUIText::FitText()
     }
     textRect.w = w;
     textRect.h = h;
-    const int x0 = scaledTextBox.x + rect.x;
-    const int y0 = scaledTextBox.y + rect.y;
+    const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
+    const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
     if (textAlignX == 0) {
-        textRect.x = x0;
+        textRect.x = ClampToInt(x0);
     } else if (textAlignX == 1) {
-        textRect.x = x0 + boxW / 2 - w / 2;
+        textRect.x = ClampToInt(x0 + boxW / 2 - w / 2);
     } else if (textAlignX == 2) {
-        textRect.x = x0 + boxW - w;
+        textRect.x = ClampToInt(x0 + boxW - w);
     }
     if (textAlignY == 0) {
-        textRect.y = y0;
+        textRect.y = ClampToInt(y0);
     } else if (textAlignY == 1) {
-        textRect.y = y0 + boxH / 2 - h / 2;
+        textRect.y = ClampToInt(y0 + boxH / 2 - h / 2);
     } else if (textAlignY == 2) {
-        textRect.y = y0 + boxH - h;
+        textRect.y = ClampToInt(y0 + boxH - h);
     }
 }
 
@@ -493,11 +493,11 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
     if (composed == nullptr) {
         return nullptr;
     }
-    int y = box.y;
-    for (std::size_t i = first; i < lines.size(); ++i) {
+    long long y = box.y;
+    for (std::size_t i = first; i < lines.size() && y < composed->h; ++i) {
         SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, lines[i].c_str(), colour);
         if (rendered != nullptr) {
-            SDL_Rect at{box.x + xOffset, y, rendered->w, rendered->h};
+            SDL_Rect at{ClampToInt(static_cast<long long>(box.x) + xOffset), ClampToInt(y), rendered->w, rendered->h};
             SDL_BlitSurface(rendered, nullptr, composed, &at);
             SDL_FreeSurface(rendered);
         }
