@@ -29,7 +29,7 @@ using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
 
 } // namespace
 
-int ScaleLength(int length, float scale)
+int ScaleDesignLength(int length, float scale)
 {
     // Float arithmetic on purpose: sizes must truncate exactly as the layouts were designed against.
     const float scaled = static_cast<float>(length) * scale;
@@ -45,7 +45,7 @@ int ScaleLength(int length, float scale)
     return static_cast<int>(scaled);
 }
 
-int ClampToInt(long long value)
+int SaturateToInt(long long value)
 {
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
@@ -60,8 +60,8 @@ void GUIElement::UpdateDrawRect()
 {
     drawRect.x = rect.x;
     drawRect.y = rect.y;
-    drawRect.w = ScaleLength(rect.w, scale);
-    drawRect.h = ScaleLength(rect.h, scale);
+    drawRect.w = ScaleDesignLength(rect.w, scale);
+    drawRect.h = ScaleDesignLength(rect.h, scale);
 }
 
 void GUIElement::LoadTexture(bool localised)
@@ -100,13 +100,13 @@ void GUIElement::Align(const SDL_Rect& parent)
     } else if (alignY == 2) {
         y = static_cast<long long>(parent.y) + parent.h - drawRect.h;
     }
-    SetPosition(ClampToInt(x), ClampToInt(y));
+    SetPosition(SaturateToInt(x), SaturateToInt(y));
 }
 
 void GUIElement::SetPosition(int x, int y)
 {
-    rect.x = drawRect.x = ClampToInt(static_cast<long long>(x) + offsetX);
-    rect.y = drawRect.y = ClampToInt(static_cast<long long>(y) + offsetY);
+    rect.x = drawRect.x = SaturateToInt(static_cast<long long>(x) + offsetX);
+    rect.y = drawRect.y = SaturateToInt(static_cast<long long>(y) + offsetY);
 }
 
 void GUIElement::SetSize(std::uint32_t w, std::uint32_t h)

@@ -67,9 +67,9 @@ private:
 };
 
 // length times scale truncated toward zero, saturated to the int range (untrusted sizes and scales).
-int ScaleLength(int length, float scale);
+int ScaleDesignLength(int length, float scale);
 // Positions add untrusted offsets: sums are taken wide and saturated to the int range.
-int ClampToInt(long long value);
+int SaturateToInt(long long value);
 
 // "Left" 0, "Middle" 1, anything else (empty included) 2. Case-sensitive.
 int ParseAlignmentX(const std::string& value);

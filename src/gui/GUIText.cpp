@@ -201,8 +201,8 @@ void GUIText::SetSize(std::uint32_t w, std::uint32_t h)
 void GUIText::SetTextBox(const SDL_Rect& box)
 {
     textBox = box;
-    scaledTextBox = SDL_Rect{ScaleLength(box.x, scale), ScaleLength(box.y, scale), ScaleLength(box.w, scale),
-                             ScaleLength(box.h, scale)};
+    scaledTextBox = SDL_Rect{ScaleDesignLength(box.x, scale), ScaleDesignLength(box.y, scale), ScaleDesignLength(box.w, scale),
+                             ScaleDesignLength(box.h, scale)};
 }
 
 void GUIText::SetScale(float s)
@@ -359,18 +359,18 @@ void GUIText::FitText()
     const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
     const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
     if (textAlignX == 0) {
-        textRect.x = ClampToInt(x0);
+        textRect.x = SaturateToInt(x0);
     } else if (textAlignX == 1) {
-        textRect.x = ClampToInt(x0 + boxW / 2 - w / 2);
+        textRect.x = SaturateToInt(x0 + boxW / 2 - w / 2);
     } else if (textAlignX == 2) {
-        textRect.x = ClampToInt(x0 + boxW - w);
+        textRect.x = SaturateToInt(x0 + boxW - w);
     }
     if (textAlignY == 0) {
-        textRect.y = ClampToInt(y0);
+        textRect.y = SaturateToInt(y0);
     } else if (textAlignY == 1) {
-        textRect.y = ClampToInt(y0 + boxH / 2 - h / 2);
+        textRect.y = SaturateToInt(y0 + boxH / 2 - h / 2);
     } else if (textAlignY == 2) {
-        textRect.y = ClampToInt(y0 + boxH - h);
+        textRect.y = SaturateToInt(y0 + boxH - h);
     }
 }
 
@@ -497,7 +497,7 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
     for (std::size_t i = first; i < lines.size() && y < composed->h; ++i) {
         SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, lines[i].c_str(), colour);
         if (rendered != nullptr) {
-            SDL_Rect at{ClampToInt(static_cast<long long>(box.x) + xOffset), ClampToInt(y), rendered->w, rendered->h};
+            SDL_Rect at{SaturateToInt(static_cast<long long>(box.x) + xOffset), SaturateToInt(y), rendered->w, rendered->h};
             SDL_BlitSurface(rendered, nullptr, composed, &at);
             SDL_FreeSurface(rendered);
         }
