@@ -86,7 +86,9 @@ bool Core::Init()
 
     ConfigFile globals;
     globals.Load("globals.cfg");
-    globals.SelectSection("Globals");
+    // Without the section the current one would be whatever came first in the file.
+    if (globals.SelectSection("Globals") == nullptr)
+        globals.Clear();
     const std::string resolution = globals.GetString("Resolution");
     designWidth = kDefaultDesignWidth;
     designHeight = kDefaultDesignHeight;
