@@ -32,6 +32,19 @@ constexpr std::uint32_t kWindowFlags = 0x2600;
 constexpr std::uint32_t kBorderlessWindowFlags = 0x2610;
 constexpr std::uint32_t kFullScreenWindowFlags = 0x3601;
 constexpr int kWriteTestAttempts = 16;
+const char* const kNotLocalized = "!!! NOT_LOCALIZED_YET !!!";
+
+// A start-up failure can come before the texts are loaded: the key and SDL's reason then say more
+// than the marker text would.
+std::string CriticalText(const std::string& key)
+{
+    const std::string& text = Localize(key);
+    const std::string reason = SDL_GetError();
+    std::string result = text == kNotLocalized ? key : text;
+    if (!reason.empty())
+        result += "\n(" + reason + ")";
+    return result;
+}
 
 // Gives a cached texture back on every way out of the splash step.
 struct CachedTexture {
@@ -112,14 +125,12 @@ bool Core::Init()
     scaleY = 1.0f;
 
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
-        return ShowCriticalError(Localize("ERR_INIT_VIDEO"));
+        return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
 
     ComputeWindowGeometry(0, 0);
     window = SDL_CreateWindow(title.c_str(), windowX, windowY, windowWidth, windowHeight, flags);
-    if (window == nullptr) {
-        Log(kLogFile, "SDL_CreateWindow: ", SDL_GetError());
-        return ShowCriticalError(Localize("ERR_INIT_WINDOW"));
-    }
+    if (window == nullptr)
+        return ShowCriticalError(CriticalText("ERR_INIT_WINDOW"));
 
     const std::string icon = globals.GetString("Icon");
     if (!icon.empty()) {
@@ -134,17 +145,15 @@ bool Core::Init()
         Log(kLogFile, "Accelerated renderer unavailable (", SDL_GetError(), "); trying the software renderer");
         renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
     }
-    if (renderer == nullptr) {
-        Log(kLogFile, "SDL_CreateRenderer: ", SDL_GetError());
-        return ShowCriticalError(Localize("ERR_INIT_RENDERER"));
-    }
+    if (renderer == nullptr)
+        return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
 
     running = 1;
 
     if (TTF_Init() != 0)
-        return ShowCriticalError(Localize("ERR_INIT_TTF"));
+        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
 
     // The splash stays on screen while the layouts load below.
     CachedTexture splash;

@@ -3,6 +3,7 @@
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "engine/Utilities.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,7 @@ protected:
         return event;
     }
 
+    LogCapture capture;
     TempDir temp;
     std::unique_ptr<ScopedWorkingDir> workDir;
     std::unique_ptr<TestCore> core;
@@ -454,8 +456,10 @@ TEST(CoreRun, HeadlessRunEndsOnQuitAndLeavesNoLog)
     ScopedWorkingDir workDir(temp.Path());
     RunningCore core;
     gCore = &core;
+    LogCapture capture(LogCapture::kRecordOnly);
     EXPECT_EQ(core.Run(), 0);
     EXPECT_TRUE(core.initResult);
+    EXPECT_TRUE(capture.Contains("using 1024x768"));
     EXPECT_EQ(core.designWidth, 1024) << "no globals: the fallback resolution";
     EXPECT_EQ(core.designHeight, 768);
     EXPECT_EQ(core.Window(), nullptr);
@@ -476,6 +480,7 @@ TEST(CoreRun, FailedStartKeepsTheLog)
     setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
     RunningCore core;
     gCore = &core;
+    LogCapture capture(LogCapture::kRecordOnly);
     const int result = core.Run();
     if (previous != nullptr)
         setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
@@ -483,6 +488,7 @@ TEST(CoreRun, FailedStartKeepsTheLog)
         unsetenv("SDL_VIDEODRIVER");
     EXPECT_EQ(result, -1);
     EXPECT_FALSE(core.initResult);
+    EXPECT_TRUE(capture.Contains("ERR_INIT_VIDEO")) << "the key stands in for the missing text";
     EXPECT_EQ(core.Window(), nullptr);
     if (!SessionLogPath().empty()) {
         EXPECT_TRUE(FileExists(SessionLogPath()));
