@@ -12,6 +12,14 @@ namespace {
 
 const std::string kCorePackage = std::string(VN_RUN_DIR) + "/dat/core.lba";
 
+// Opened the way the registry opens a package: keyed by its name.
+bool OpenPackage(AssetArchive& archive, const std::string& name, const std::string& path)
+{
+    archive.seed = ComputeNameSeed(name);
+    archive.keyText = kArchiveKey;
+    return archive.Open(path);
+}
+
 // The bundled "core" package as the build made it: every text and setting the engine reads at
 // start-up must be there.
 TEST(CorePackage, BundledCoreHoldsWhatStartUpReads)
@@ -19,7 +27,7 @@ TEST(CorePackage, BundledCoreHoldsWhatStartUpReads)
     if (!FileExists(kCorePackage))
         GTEST_SKIP() << "content not built";
     AssetArchive archive;
-    ASSERT_TRUE(archive.Open(kCorePackage)) << archive.LastError();
+    ASSERT_TRUE(OpenPackage(archive, "core", kCorePackage)) << archive.LastError();
 
     std::string texts;
     ASSERT_TRUE(archive.ReadEntry("txt/en.txt", texts));
@@ -55,7 +63,7 @@ TEST(CorePackage, DyncfgPackageOpens)
     if (!FileExists(path))
         GTEST_SKIP() << "content not built";
     AssetArchive archive;
-    EXPECT_TRUE(archive.Open(path)) << archive.LastError();
+    EXPECT_TRUE(OpenPackage(archive, "dyncfg", path)) << archive.LastError();
 }
 
 } // namespace
