@@ -60,11 +60,18 @@ public:
     std::uint32_t seed = 0;
 
 private:
+    void Acquire();
+    bool ReadEntryAt(const ArchiveEntry& entry);
+    bool HoldsLock();
+    void Unlock();
+
     std::vector<ArchiveEntry> index;
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;
-    std::vector<unsigned char> data;
+    std::vector<unsigned char> data; // reused between reads; only dataSize bytes are the entry
+    std::uint32_t dataSize = 0;
+    int holdDepth = 0;               // Read levels held; changed only under the lock
     std::string lastError;
     std::string path;
     std::uint64_t fileSize = 0;
