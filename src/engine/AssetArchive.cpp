@@ -345,7 +345,10 @@ std::uint32_t AssetArchive::TakeData(std::string& out)
         return 0;
     }
     const std::uint32_t size = dataSize;
-    out.assign(reinterpret_cast<const char*>(data.data()), size);
+    if (size > 0)
+        out.assign(reinterpret_cast<const char*>(data.data()), size);
+    else
+        out.clear();
     Unlock();
     return size;
 }
@@ -375,7 +378,7 @@ void AssetArchive::ExtractAll(std::map<std::string, std::string>& out)
     for (const ArchiveEntry& entry : index) {
         Acquire();
         if (ReadEntryAt(entry))
-            out[entry.name].assign(reinterpret_cast<const char*>(data.data()), dataSize);
+            out[entry.name] = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.data()), dataSize) : std::string();
         ReleaseData();
     }
 }
