@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -327,4 +328,31 @@ TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("p.lba")));
     EXPECT_EQ(ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}), ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}));
+}
+
+TEST(VnLbaTool, PacksListsAndExtractsButRefusesEscapingNames)
+{
+    const std::string tool = std::string(VN_RUN_DIR) + "/../tools/vn-lba";
+    if (!std::filesystem::exists(tool))
+        GTEST_SKIP() << "vn-lba not built";
+    TempDir dir;
+    dir.Write("src/a/b.txt", "nested");
+    dir.Write("src/empty", "");
+    const std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(std::system((tool + " pack pkg " + dir.File("src") + " " + dir.File("pkg.lba") + quiet).c_str()), 0);
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
+    ASSERT_EQ(archive.Index().size(), 2u);
+    EXPECT_EQ(archive.Index()[0].name, "a/b.txt");
+    EXPECT_EQ(std::system((tool + " list " + dir.File("pkg.lba") + quiet).c_str()), 0);
+    ASSERT_EQ(std::system((tool + " extract " + dir.File("pkg.lba") + " " + dir.File("out") + quiet).c_str()), 0);
+    EXPECT_EQ(dir.Read("out/a/b.txt"), "nested");
+
+    for (const std::string name : {"../evil", "/tmp/evil", "a/../../evil", "a//b"}) {
+        ASSERT_TRUE(WriteLbaArchive("bad", {{"fine", "1"}, {name, "x"}}, dir.File("bad.lba")));
+        EXPECT_NE(std::system((tool + " extract " + dir.File("bad.lba") + " " + dir.File("x/y") + quiet).c_str()), 0)
+            << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("x/evil"))) << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("x/y/fine"))) << name;
+    }
 }
