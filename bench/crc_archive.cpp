@@ -50,21 +50,36 @@ void BM_Crc32Zlib(benchmark::State& state)
 }
 BENCHMARK(BM_Crc32Zlib)->Unit(benchmark::kMillisecond);
 
-// One archive "bench.lba" in the temp folder with a 4 MiB entry "big" after a small one.
-const std::string& ArchivePath()
-{
-    static const std::string path = [] {
+// One archive "bench.lba" in a temp folder with a 4 MiB entry "big" after a small one; both go at exit.
+struct BenchArchive {
+    BenchArchive()
+    {
         char pattern[] = "/tmp/vn_bench_XXXXXX";
-        const char* folder = mkdtemp(pattern);
-        const std::string out = std::string(folder != nullptr ? folder : "/tmp") + "/bench.lba";
+        if (mkdtemp(pattern) == nullptr)
+            return;
+        folder = pattern;
+        path = folder + "/bench.lba";
         std::string big(kEntryBytes, '\0');
         std::mt19937 random(2);
         for (char& c : big)
             c = static_cast<char>(random());
-        WriteLbaArchive("bench", {{"small", "x"}, {"big", big}}, out);
-        return out;
-    }();
-    return path;
+        WriteLbaArchive("bench", {{"small", "x"}, {"big", big}}, path);
+    }
+    ~BenchArchive()
+    {
+        if (!folder.empty()) {
+            std::remove(path.c_str());
+            rmdir(folder.c_str());
+        }
+    }
+    std::string folder;
+    std::string path;
+};
+
+const std::string& ArchivePath()
+{
+    static const BenchArchive archive;
+    return archive.path;
 }
 
 void BM_ArchiveReadEntry(benchmark::State& state)
