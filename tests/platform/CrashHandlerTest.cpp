@@ -10,10 +10,12 @@
 
 namespace {
 
+// Opaque to the optimiser, so the store below is a real fault, not a raised signal.
+volatile std::uintptr_t gUnmappedAddress = 16;
+
 void Segfault()
 {
-    // An address no process maps: a real fault, not a raised signal.
-    volatile int* bad = reinterpret_cast<volatile int*>(static_cast<std::uintptr_t>(16));
+    volatile int* bad = reinterpret_cast<volatile int*>(gUnmappedAddress);
     *bad = 1;
 }
 
