@@ -165,15 +165,18 @@ bool GUIScreenManager::HandleEvent(const SDL_Event* event)
 
 void GUIScreenManager::Relayout()
 {
-    for (std::size_t i = 0; i < State().layers.size(); ++i) {
-        State().layers[i]->Layout();
-    }
+    LayoutLayers();
     if (MessageBoxEnabled()) {
         GUIPopup::Rebuild();
     }
 }
 
-void GUIScreenManager::LayoutLayers() { Relayout(); }
+void GUIScreenManager::LayoutLayers()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        State().layers[i]->Layout();
+    }
+}
 
 void GUIScreenManager::Update(float seconds)
 {
