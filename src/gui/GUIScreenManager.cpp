@@ -88,7 +88,9 @@ void GUIScreenManager::Shutdown()
         layer.reset();
     }
     s.layers.clear();
+    // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
+    // Nine-slice frames and the background image loader give their images back here once they exist.
     if (MessageBoxEnabled()) {
         GUIMessageBox::Shutdown();
         GUIPopup::Shutdown();
