@@ -93,6 +93,11 @@ TEST_P(LayoutFileTest, LoadsWidgetsInFileOrderAndQueuesThemByRenderLayer)
     const std::vector<GUIElement*> expected{menu->buttons[1].get(), menu->texts[0].get(), menu->buttons[0].get(),
                                             menu->inputFields[0].get(), menu->decorations[0].get()};
     EXPECT_EQ(menu->elements, expected);
+    // Loading again replaces the widgets instead of adding a second set.
+    menu->Load();
+    EXPECT_EQ(menu->buttons.size(), 2u);
+    EXPECT_EQ(menu->decorations.size(), 1u);
+    EXPECT_EQ(menu->elements.size(), 5u);
 
     GUIScreenManager::ShowScreen("Menu");
     // A loaded text shows nothing until its screen gives it a text.
