@@ -14,10 +14,13 @@
 
 HeadlessSdl::HeadlessSdl(int windowWidth, int windowHeight, int designWidth, int designHeight)
 {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // Both are reference counted: the fixture balances exactly what it started.
+    videoStarted = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!videoStarted) {
         return;
     }
-    if (TTF_WasInit() == 0 && TTF_Init() != 0) {
+    ttfStarted = TTF_Init() == 0;
+    if (!ttfStarted) {
         return;
     }
     target = SDL_CreateRGBSurfaceWithFormat(0, windowWidth, windowHeight, 32, SDL_PIXELFORMAT_ARGB8888);
@@ -80,10 +83,12 @@ HeadlessSdl::~HeadlessSdl()
     if (target != nullptr) {
         SDL_FreeSurface(target);
     }
-    if (TTF_WasInit() != 0) {
+    if (ttfStarted) {
         TTF_Quit();
     }
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (videoStarted) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
 }
 
 void HeadlessSdl::Clear()

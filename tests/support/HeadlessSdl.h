@@ -42,6 +42,8 @@ private:
     SDL_Surface* target = nullptr;
     SDL_Renderer* renderer = nullptr;
     bool ok = false;
+    bool videoStarted = false;
+    bool ttfStarted = false;
 };
 
 // PNG bytes of a w x h picture in one colour (made in memory, never committed).
