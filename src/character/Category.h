@@ -82,6 +82,13 @@ struct CategoryDefinition {
     void SetDrawWithoutItem(bool on);   // Visible follows
     void SetTransparentItem(std::int32_t item); // only while still -1
     AlphaEntry& AddAlphaEntry();        // appends a zeroed entry
+
+    void ToGlobalItem(std::int32_t& item, const std::string& package) const;
+    void ToPackageItem(std::int32_t& item, std::string& package) const;
+    // item is package-local. False when the path was cut at the legacy 99-character limit.
+    bool ItemPath(std::int32_t item, bool icons, std::string& out) const;
+    // "package/path" of the grid icon of a list index ("core/gui/common/..." for local item 0).
+    void IconPath(std::int32_t listIndex, std::string& out) const;
 };
 
 class Category : public CategoryDefinition {
@@ -99,14 +106,6 @@ public:
     // rects may be null. A count of 0 or less adds no range; counts are capped.
     void AddPackageItems(const std::string& package, std::int32_t count, const ItemRects* rects,
                          const std::vector<AlphaEntry>& alphaEntries);
-    void ToGlobalItem(std::int32_t& item, const std::string& package) const;
-    void ToPackageItem(std::int32_t& item, std::string& package) const;
-
-    // item is package-local. False when the path would not fit the legacy 99-character limit.
-    bool ItemPath(std::int32_t item, bool icons, std::string& out) const;
-    // "package/path" of the grid icon of a list index ("core/gui/common/..." for local item 0).
-    void IconPath(std::int32_t listIndex, std::string& out) const;
-
     // Releases what *slot holds, then loads the picture of global `item` into it. fresh: a
     // private copy that may be drawn into; otherwise the cache's shared, read-only picture.
     bool LoadItemPicture(std::int32_t item, SDL_Surface** slot, SDL_Rect& rect, bool fresh);
@@ -131,14 +130,22 @@ public:
 
     // Draws the layer into the current render target.
     void Draw(bool force);
+    // The layer's texture, rebuilt when out of date whatever the layer's visibility; null
+    // when it has no picture.
+    SDL_Texture* EnsureTexture();
     // Blits the layer onto a surface (PNG export).
     void BlitTo(SDL_Surface* target, SDL_Point offset, const Category* frameCategory, bool transparentBackground,
                 bool force);
 
     // Gives every SDL object back to the cache.
     void ReleaseResources();
-    // The mask bits this layer's item `item` controls: set or clear them on the carrier.
-    void UpdateMaskBits(std::int32_t oldItem, std::int32_t newItem);
+    // The carrier's mask bits that this layer's item controls.
+    void SetMaskBits(std::int32_t item);
+    void ClearMaskBits(std::int32_t item);
+    // Visibility over the linked chain, without touching mask bits.
+    void SetVisibleChain(bool on);
+    // The picture must be built again (its masks or alterers changed).
+    void MarkForRebuild();
 
     // Runtime state.
     std::int32_t CurrentItem = 0;
@@ -171,19 +178,19 @@ private:
     const Category& Root() const;
     // The toggled draw place: who is drawn in this layer's place, or null for nothing.
     Category* DrawPlace(bool& force);
-    void PropagateToLinked(std::int32_t item);
+    void Select(std::int32_t item, int depth);
+    void PropagateToLinked(std::int32_t item, int depth);
     void ApplyExclusions();
-    void ApplyAlterers();
+    void ApplyAlterers(SDL_Surface* target, const SDL_Rect& placement);
     void ApplyCoverMasks();
-    void MarkForRebuild();
-    bool AcquirePicture(std::int32_t item);
+    SDL_Surface* LoadSharedPicture(std::int32_t item);
     SDL_Surface* MaskPicture(std::int32_t item);
-    void SetVisibleChain(bool on);
+    void ApplyColorMod();
 
     SDL_Surface* picture = nullptr; // the decoded picture of pictureItem, held from the cache
     std::int32_t pictureItem = -1;
     std::int32_t failedItem = -2;   // the item whose picture failed; not retried until it changes
     std::int32_t builtItem = -2;    // the item the offsets were last reset for
     std::vector<std::uint8_t> maskFailed;
-    bool isAltering = false;        // an alterer rebuild cannot re-enter itself
+    bool isBuilding = false;        // an alterer rebuild cannot re-enter the layer it alters
 };
