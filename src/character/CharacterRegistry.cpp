@@ -111,6 +111,32 @@ void CharacterRegistry::SetPackageActivation(PackageActivation activation)
     State().activation = std::move(activation);
 }
 
+void CharacterRegistry::MixPackage(const std::string& packageSet)
+{
+    const CharacterSet* source = FindSet(packageSet);
+    if (!source) {
+        return;
+    }
+    for (const CategoryDefinition& category : source->Categories) {
+        // A nameless entry is a content fault of that package: skip it, and keep its archive
+        // open (closing it would only re-hash the file and save the profile on the next read).
+        if (category.Name.empty() || category.Subcategory.empty()) {
+            LogText(kLogFile, "Set " + packageSet + " has a category without name or subcategory; skipped");
+            continue;
+        }
+        Category* target = FindCategory(category.Name);
+        if (!target) {
+            continue;
+        }
+        target->SetTransparentItem(category.TransparentItem);
+        if (!target->Movable && (category.Movable || category.MoveAll)) {
+            target->SetMovable(true);
+        }
+        target->AddPackageItems(packageSet, category.ItemCount, category.Rects.empty() ? nullptr : &category.Rects,
+                                category.AlphaEntries);
+    }
+}
+
 void CharacterRegistry::BuildSetList(const std::vector<SetSource>& packages)
 {
     RegistryState& state = State();

@@ -47,6 +47,9 @@ public:
     // each active package's items with Category::AddPackageItems.
     using PackageActivation = std::function<void(const std::string& setName)>;
     static void SetPackageActivation(PackageActivation activation);
+    // Appends the items of package `packageSet`'s own set to the matching current categories
+    // (the activation's mixing step for one package).
+    static void MixPackage(const std::string& packageSet);
 
     static std::vector<CharacterSet>& Sets();
     // The current figure. Indices are the links between layers.

@@ -1,2 +1,6 @@
 list(APPEND VN_TEST_SOURCES
+  character/FigureFixture.cpp
+  character/CategoryTest.cpp
+  character/CharacterRegistryTest.cpp
+  character/FigureCompositingTest.cpp
 )
