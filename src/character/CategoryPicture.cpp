@@ -334,13 +334,14 @@ void Category::Draw(bool force)
     if (!place || !place->Visible || !(place->CurrentItem >= 1 || place->DrawWithoutItem)) {
         return;
     }
-    const SDL_Rect dest = place->RootDestRect();
-    const SDL_Rect source = place->RootSourceRect();
+    // Building the surface places it: the rectangles are read afterwards.
     SDL_Texture* texture = place->EnsureTexture();
     SDL_Renderer* renderer = ResourceCache::Renderer();
     if (!texture || !renderer) {
         return;
     }
+    const SDL_Rect dest = place->RootDestRect();
+    const SDL_Rect source = place->RootSourceRect();
     SDL_RenderCopy(renderer, texture, &source, &dest);
 }
 

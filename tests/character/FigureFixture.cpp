@@ -1,5 +1,6 @@
 #include "character/FigureFixture.h"
 
+#include "engine/AssetArchive.h"
 #include "engine/ConfigFile.h"
 #include "engine/ResourceCache.h"
 #include "LbaWriter.h"
@@ -90,6 +91,7 @@ void FigureFixture::SetUp()
     temp = std::make_unique<TempDir>();
     std::filesystem::create_directories(temp->File("dat"));
     cwd = std::make_unique<ScopedWorkingDir>(temp->Path());
+    CloseAllArchives();
     ResourceCache::Init();
     screen = SDL_CreateRGBSurfaceWithFormat(0, 64, 64, 32, SDL_PIXELFORMAT_RGBA32);
     renderer = SDL_CreateSoftwareRenderer(screen);
@@ -107,6 +109,8 @@ void FigureFixture::TearDown()
     CharacterRegistry::SetPackageActivation({});
     Editor::SetClock({});
     Editor::SetFigureRect(SDL_Rect{0, 0, 0, 0});
+    // Open archives are process-wide and would point into this test's removed folder.
+    CloseAllArchives();
     ResourceCache::Shutdown();
     ResourceCache::SetRenderer(nullptr);
     SDL_DestroyRenderer(renderer);
