@@ -181,7 +181,7 @@ void BM_PickToComposedFigure(benchmark::State& state)
     for (auto _ : state) {
         item = item == 1 ? 2 : 1;
         layer->SelectItem(item);
-        Editor::RenderFigure();
+        Editor::ComposeFigure();
     }
     state.counters["layers"] = kLayers;
 }

@@ -36,6 +36,8 @@ using ItemRects = std::vector<std::optional<SDL_Rect>>;
 
 constexpr std::int32_t kMaxPackageItems = 10000; // larger counts are capped with a log line
 constexpr int kMaskBits = 64;                    // ItemMask bits; higher "Alpha" bits are ignored
+// Layer surfaces are kept in the format of the figure's render target.
+constexpr std::uint32_t kLayerPixelFormat = SDL_PIXELFORMAT_RGBA8888;
 
 enum AlterTypes : std::int32_t { kAlterAlpha = 0, kAlterBlit = 1, kAlterNone = 2 };
 
@@ -192,5 +194,6 @@ private:
     std::int32_t failedItem = -2;   // the item whose picture failed; not retried until it changes
     std::int32_t builtItem = -2;    // the item the offsets were last reset for
     std::vector<std::uint8_t> maskFailed;
+    SDL_Rect inkRect{0, 0, 0, 0};   // the part of Surface with any ink, found when its texture is made
     bool isBuilding = false;        // an alterer rebuild cannot re-enter the layer it alters
 };

@@ -82,6 +82,82 @@ void ClearUnderStencil(SDL_Surface* stencil, int w, int h, SDL_Surface* target, 
     SDL_UnlockSurface(stencil);
 }
 
+// The part of a surface that has any ink (alpha above 0); the whole surface when it has no
+// alpha channel. Empty when everything is transparent.
+SDL_Rect InkBounds(SDL_Surface* surface)
+{
+    const SDL_Rect whole{0, 0, surface->w, surface->h};
+    if (surface->format->BytesPerPixel != 4 || surface->format->Amask == 0) {
+        return whole;
+    }
+    SDL_LockSurface(surface);
+    if (!surface->pixels) {
+        SDL_UnlockSurface(surface);
+        return whole;
+    }
+    const std::uint32_t alpha = surface->format->Amask;
+    int left = surface->w;
+    int right = -1;
+    int top = surface->h;
+    int bottom = -1;
+    for (int y = 0; y < surface->h; ++y) {
+        const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(surface->pixels) +
+                                                          static_cast<std::ptrdiff_t>(y) * surface->pitch);
+        int first = 0;
+        while (first < surface->w && !(row[first] & alpha)) {
+            ++first;
+        }
+        if (first == surface->w) {
+            continue;
+        }
+        int last = surface->w - 1;
+        while (last > first && !(row[last] & alpha)) {
+            --last;
+        }
+        left = std::min(left, first);
+        right = std::max(right, last);
+        top = std::min(top, y);
+        bottom = y;
+    }
+    SDL_UnlockSurface(surface);
+    if (right < 0) {
+        return SDL_Rect{0, 0, 0, 0};
+    }
+    return SDL_Rect{left, top, right - left + 1, bottom - top + 1};
+}
+
+// A private copy in the layer format. Decoded PNGs are bytes R, G, B, A: one byte swap per
+// pixel; anything else goes through SDL's converter.
+SDL_Surface* CopyToLayerFormat(SDL_Surface* source)
+{
+    SDL_Surface* copy = nullptr;
+    if (source->format->format == SDL_PIXELFORMAT_RGBA32 && kLayerPixelFormat == SDL_PIXELFORMAT_RGBA8888 &&
+        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+        copy = SDL_CreateRGBSurfaceWithFormat(0, source->w, source->h, 32, kLayerPixelFormat);
+        if (copy) {
+            SDL_LockSurface(source);
+            for (int y = 0; y < source->h; ++y) {
+                const auto* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(source->pixels) +
+                                                                   static_cast<std::ptrdiff_t>(y) * source->pitch);
+                auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(copy->pixels) +
+                                                     static_cast<std::ptrdiff_t>(y) * copy->pitch);
+                for (int x = 0; x < source->w; ++x) {
+                    to[x] = SDL_Swap32(from[x]);
+                }
+            }
+            SDL_UnlockSurface(source);
+        }
+    } else {
+        copy = SDL_ConvertSurfaceFormat(source, kLayerPixelFormat, 0);
+    }
+    if (copy) {
+        SDL_SetSurfaceBlendMode(copy, SDL_BLENDMODE_BLEND);
+    } else {
+        LogText(kLogFile, std::string("Cannot copy a layer picture: ") + SDL_GetError());
+    }
+    return copy;
+}
+
 } // namespace
 
 SDL_Surface* Category::LoadSharedPicture(std::int32_t item)
@@ -115,7 +191,13 @@ bool Category::LoadItemPicture(std::int32_t item, SDL_Surface** slot, SDL_Rect& 
         return false;
     }
     if (fresh) {
-        *slot = ResourceCache::CopySurface(shared);
+        // Private copies take the figure's pixel format, so composing them is a straight
+        // same-format blend rather than a per-pixel conversion.
+        if (shared->format->format == kLayerPixelFormat) {
+            *slot = ResourceCache::CopySurface(shared);
+        } else {
+            *slot = CopyToLayerFormat(shared);
+        }
         if (shared != picture) {
             ResourceCache::ReleaseSurface(&shared);
         }
@@ -302,6 +384,7 @@ SDL_Texture* Category::EnsureTexture()
     }
     ResourceCache::ReleaseTexture(&Texture);
     if (SDL_Surface* surface = GetSurface()) {
+        inkRect = InkBounds(surface);
         Texture = ResourceCache::CreateTextureFromSurface(surface);
         if (Texture) {
             SDL_SetTextureBlendMode(Texture, SDL_BLENDMODE_BLEND);
@@ -340,8 +423,21 @@ void Category::Draw(bool force)
     if (!texture || !renderer) {
         return;
     }
-    const SDL_Rect dest = place->RootDestRect();
-    const SDL_Rect source = place->RootSourceRect();
+    SDL_Rect dest = place->RootDestRect();
+    SDL_Rect source = place->RootSourceRect();
+    // Transparent borders cost as much to blend as ink: draw only the inked part. (A toggled
+    // place draws with its root's rectangles, which need not match its own picture.)
+    if (&place->Root() == place && source.w == dest.w && source.h == dest.h) {
+        SDL_Rect inked{0, 0, 0, 0};
+        if (!SDL_IntersectRect(&source, &place->inkRect, &inked)) {
+            return;
+        }
+        dest.x += inked.x - source.x;
+        dest.y += inked.y - source.y;
+        dest.w = inked.w;
+        dest.h = inked.h;
+        source = inked;
+    }
     SDL_RenderCopy(renderer, texture, &source, &dest);
 }
 
