@@ -1,9 +1,11 @@
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/FigureFixture.h"
+#include "engine/TextTable.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -345,4 +347,105 @@ TEST_F(FigureCompositingTest, ExportBlitPlacesLayersOnASurface)
     EXPECT_EQ(at(3, 2), kBlue);
     EXPECT_EQ(at(4, 2), kRed);
     SDL_FreeSurface(target);
+}
+
+TEST_F(FigureCompositingTest, FailedPictureIsNotRetriedOnEveryComposition)
+{
+    TextTable::Parse("[ERR_FAILED_OPEN]{Cannot open %n in %n}");
+    log->Allow("Back/2.png");
+    Build(R"([ Name="Back" Subcategory="Main" ItemCount="0" ])", R"([ Name="Back" Subcategory="Main" ItemCount="2" ])",
+          {{"pictures/Back/1.png", SolidPng(kW, kH, kRed)}});
+    const auto failures = [&] {
+        int count = 0;
+        for (const CapturedLine& line : log->Lines()) {
+            count += line.text.find("Back/2.png") != std::string::npos ? 1 : 0;
+        }
+        return count;
+    };
+    Category& back = Layer("Back");
+    back.SelectItem(2);
+    ExpectPixels({{{0, 0}, kClear}});
+    ExpectPixels({{{0, 0}, kClear}});
+    EXPECT_EQ(failures(), 1);
+    back.SelectItem(1);
+    ExpectPixels({{{0, 0}, kRed}});
+    back.SelectItem(2);
+    ExpectPixels({{{0, 0}, kClear}});
+    EXPECT_EQ(failures(), 2);
+    // A missing picture in an intact package is a content fault: the package stays.
+    EXPECT_TRUE(std::filesystem::exists(temp->File("dat/figp.lba")));
+    TextTable::Clear();
+}
+
+TEST_F(FigureCompositingTest, LinkedItemsMapAcrossPackages)
+{
+    WritePackage("figq", {{"figq.txt", R"(Zoom { [ Subcategory="Main" ] [ Subcategory="Links" ] }
+                              Items { [ Name="Shirt" Subcategory="Main" ItemCount="1" ]
+                                      [ Name="Sleeve" Subcategory="Links" ItemCount="1" ] })"},
+                          {"pictures/Shirt/1.png", SolidPng(kW, kH, kBlue)},
+                          {"pictures/Sleeve/1.png", RectPng(kW, kH, SDL_Rect{6, 0, 2, 6}, kGreen)}});
+    WritePackage("fig", {{"fig.txt", R"(Zoom { [ Subcategory="Main" ] [ Subcategory="Links" ] }
+                             Dimensions { [ Width="8" Height="6" ] }
+                             Items { [ Name="Shirt" Subcategory="Main" ItemCount="0" ]
+                                     [ Name="Sleeve" Subcategory="Links" ItemCount="0" Linked="Shirt" ] })"}});
+    WritePackage("figp", {{"figp.txt", R"(Zoom { [ Subcategory="Main" ] [ Subcategory="Links" ] }
+                              Items { [ Name="Shirt" Subcategory="Main" ItemCount="2" ]
+                                      [ Name="Sleeve" Subcategory="Links" ItemCount="1" ] })"},
+                          {"pictures/Shirt/1.png", SolidPng(kW, kH, kRed)},
+                          {"pictures/Shirt/2.png", SolidPng(kW, kH, kRed)},
+                          {"pictures/Sleeve/1.png", SolidPng(kW, kH, kRed)}});
+    ASSERT_TRUE(LoadSet("fig", {"figp", "figq"}));
+    Editor::SetFigureRect(SDL_Rect{0, 0, kW, kH});
+    Editor::LayoutFigure();
+    Category& shirt = Layer("Shirt");
+    Category& sleeve = Layer("Sleeve");
+    ASSERT_EQ(shirt.ItemCount, 3);
+    ASSERT_EQ(sleeve.ItemCount, 2);
+    // Shirt 3 is figq's shirt 1, whose sleeve is figq's sleeve 1: the sleeve's global item 2.
+    shirt.SelectItem(3);
+    EXPECT_EQ(sleeve.CurrentItem, 2);
+    ExpectPixels({{{0, 0}, kBlue}, {{7, 0}, kGreen}});
+    // figp has no second sleeve.
+    shirt.SelectItem(2);
+    EXPECT_EQ(sleeve.CurrentItem, -1);
+    ExpectPixels({{{7, 0}, kRed}});
+}
+
+TEST_F(FigureCompositingTest, AlterersThatAlterEachOtherStillCompose)
+{
+    // A category in two lists of one name is both a link source and a target.
+    Build(R"([ Name="Hair" Subcategory="Both" ItemCount="0" AvailableTo="Cut" AlterType="Alpha" ]
+             [ Name="Cut" Subcategory="Both" ItemCount="0" AvailableTo="Hair" AlterType="Alpha" ])",
+          R"([ Name="Hair" Subcategory="Both" ItemCount="1" ] [ Name="Cut" Subcategory="Both" ItemCount="1" ])",
+          {{"pictures/Hair/1.png", SolidPng(kW, kH, kGreen)},
+           {"pictures/Cut/1.png", RectPng(kW, kH, SDL_Rect{0, 0, 2, 6}, kBlack)}},
+          R"(Zoom { [ Subcategory="Both" ] [ Subcategory="Both" ] })");
+    Category& hair = Layer("Hair");
+    Category& cut = Layer("Cut");
+    ASSERT_FALSE(hair.Alterers.empty());
+    ASSERT_FALSE(cut.Alterers.empty());
+    hair.CurrentItem = 1;
+    hair.Visible = 1;
+    hair.SurfaceBuilt = 0;
+    CharacterRegistry::SetCurrentCategory(hair.Index);
+    cut.SelectItem(1);
+    ExpectPixels({{{0, 0}, kClear}, {{2, 0}, kGreen}});
+}
+
+TEST_F(FigureCompositingTest, PackageEntriesWithoutNameAreSkipped)
+{
+    log->Allow("ERR_UNREC_SUB");
+    TextTable::Parse("[ERR_UNREC_SUB]{Unknown category %n}");
+    log->Allow("Unknown category Wings");
+    Build(R"([ Name="Back" Subcategory="Main" ItemCount="0" ])",
+          R"([ Name="" Subcategory="Main" ItemCount="3" ] [ Name="Back" Subcategory="" ItemCount="3" ]
+             [ Name="Wings" Subcategory="Main" ItemCount="3" ] [ Name="Back" Subcategory="Main" ItemCount="1" ])",
+          {{"pictures/Back/1.png", SolidPng(kW, kH, kRed)}});
+    EXPECT_EQ(Layer("Back").ItemCount, 1);
+    EXPECT_TRUE(log->Contains("Unknown category Wings"));
+    EXPECT_TRUE(log->Contains("without name or subcategory"));
+    EXPECT_EQ(CharacterRegistry::FindCategory("Wings"), nullptr);
+    Layer("Back").SelectItem(1);
+    ExpectPixels({{{0, 0}, kRed}});
+    TextTable::Clear();
 }

@@ -88,6 +88,7 @@ bool LoadParsedSet(const std::string& name, const std::string& text, bool mixOwn
 
 void FigureFixture::SetUp()
 {
+    log = std::make_unique<LogCapture>();
     temp = std::make_unique<TempDir>();
     std::filesystem::create_directories(temp->File("dat"));
     cwd = std::make_unique<ScopedWorkingDir>(temp->Path());
@@ -117,6 +118,7 @@ void FigureFixture::TearDown()
     SDL_FreeSurface(screen);
     cwd.reset();
     temp.reset();
+    log.reset();
 }
 
 void FigureFixture::WritePackage(const std::string& package,

@@ -5,6 +5,7 @@
 
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <SDL.h>
@@ -66,6 +67,8 @@ protected:
 
     Category& Layer(const std::string& name);
 
+    // Fails the test on error lines nobody allowed.
+    std::unique_ptr<LogCapture> log;
     std::unique_ptr<TempDir> temp;
     std::unique_ptr<ScopedWorkingDir> cwd;
     SDL_Surface* screen = nullptr;
