@@ -123,7 +123,8 @@ bool Editor::ComposeFigure()
             SDL_SetRenderTarget(renderer, nullptr);
             return false;
         }
-        if (SDL_Texture* coverTexture = cover->EnsureTexture()) {
+        const bool coverHasPicture = cover->CurrentItem >= 1 || cover->DrawWithoutItem;
+        if (SDL_Texture* coverTexture = coverHasPicture ? cover->EnsureTexture() : nullptr) {
             SDL_RenderCopy(renderer, coverTexture, nullptr, nullptr);
         }
         const SDL_Rect window = token->RootDestRect();
