@@ -31,22 +31,6 @@ RegistryState& State()
     return state;
 }
 
-// Only a broken package is deleted: one whose archive cannot be opened (missing, damaged,
-// wrong key) or whose CRC differs from the link cache's. A missing file in an intact archive
-// is a content fault; deleting the archive would lose it offline and re-download it forever.
-bool PackageArchiveIsBroken(const std::string& name)
-{
-    if (!OpenArchive(name)) {
-        return true;
-    }
-    std::uint32_t expected = 0;
-    ArchiveRecord record;
-    if (LookupLinkCacheCrc(name, expected) && GetArchiveRecord(name, record)) {
-        return static_cast<std::uint32_t>(record.crc & 0xFFFFFFFFu) != expected;
-    }
-    return false;
-}
-
 // Link targets are searched in every list but the last, list by list, member by member.
 Category* FindLinkTarget(const std::string& name)
 {
@@ -176,9 +160,10 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
     ConfigFile file;
     if (!file.LoadPackageFile(set.Name, fileName, !set.LooseFiles, true)) {
         LogText(kLogFile, FillPlaceholders(Localize("ERR_FAILED_OPEN"), fileName, set.Name));
-        if (!set.LooseFiles && PackageArchiveIsBroken(set.Name)) {
-            CloseArchive(set.Name);
-            DeleteArchiveFiles(set.Name);
+        // Only a broken package goes (it is fetched again); a definition missing from an
+        // intact archive is a content fault, and deleting it would re-download it forever.
+        if (!set.LooseFiles) {
+            DeleteBrokenArchive(set.Name);
         }
         return false;
     }
