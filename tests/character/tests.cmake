@@ -1,2 +1,4 @@
 list(APPEND VN_TEST_SOURCES
+  character/PackageListTest.cpp
+  character/PackageSelectionTest.cpp
 )
