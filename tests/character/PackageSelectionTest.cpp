@@ -144,9 +144,9 @@ TEST_F(PackageSelectionTest, DisableMixingStopsActivationAndTheSettingsList)
 
 TEST_F(PackageSelectionTest, ThemesAreCountedPerSelectedPackage)
 {
-    Add({"a", "Fantasy"});
-    Add({"b", "Fantasy"});
-    Add({"c", "Modern"});
+    Add({"a", "Fantasy", {}});
+    Add({"b", "Fantasy", {}});
+    Add({"c", "Modern", {}});
     EXPECT_TRUE(PackageList::SetSelected("a", true));
     EXPECT_TRUE(PackageList::SetSelected("b", true));
     EXPECT_TRUE(PackageList::SetSelected("c", true));
