@@ -77,6 +77,13 @@ def pack(stage_dir, dat, packer, builder, packages, jobs):
             code, out = f.result()
             if code != 0:
                 failures.append("%s: %s" % (futures[f], out.strip()))
+    if failures:
+        return failures
+    # Every archive must read back with the packer's own lister.
+    for p in packages:
+        code, out = run([packer, "list", os.path.join(dat, p + ".lba")])
+        if code != 0:
+            failures.append("%s.lba does not list: %s" % (p, out.strip()))
     return failures
 
 
@@ -105,7 +112,7 @@ def contact_sheet(stage_dir, packages, sheet, jobs):
                     out = os.path.join(thumbs, label + ".png")
                     jobs_list.append((src, out, label, kind))
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-        results = list(pool.map(lambda j: run(["rsvg-convert", "-o", j[1], j[0]]), jobs_list))
+        results = list(pool.map(lambda j: run(["rsvg-convert", "-z", "0.4", "-o", j[1], j[0]]), jobs_list))
     bad = [j[0] for j, r in zip(jobs_list, results) if r[0] != 0]
     if bad:
         return ["cannot render for the contact sheet: " + ", ".join(bad[:5])]
@@ -113,7 +120,7 @@ def contact_sheet(stage_dir, packages, sheet, jobs):
     args = ["montage", "-background", "#e9e4da", "-font", "DejaVu-Sans", "-pointsize", "9", "-label", "%t", "-trim"]
     args += [j[1] for j in jobs_list]
     os.makedirs(os.path.dirname(sheet), exist_ok=True)
-    args += ["-tile", "14x", "-geometry", "120x130+4+4", "-title", "Varnoth demo content: %d pictures and icons" % len(jobs_list),
+    args += ["-depth", "8", "-tile", "14x", "-geometry", "120x130+4+4", "-title", "Varnoth demo content: %d pictures and icons" % len(jobs_list),
              sheet + ".tmp.png"]
     code, out = run(args)
     if code != 0:
@@ -142,10 +149,14 @@ def main():
         defs, previews = check_content.check_packages(a.content, None, [])
         check_content.check_tutorial(defs, previews, check)
         problems += check
-    if not problems and a.packer and a.builder and a.dat:
-        problems += pack(a.stage, a.dat, a.packer, a.builder, packages, a.jobs)
-    if not problems and a.sheet:
-        problems += contact_sheet(a.stage, packages, a.sheet, a.jobs)
+    if not problems:
+        # The sheet is drawn from the staged sources, so it runs beside the packing.
+        with concurrent.futures.ThreadPoolExecutor(2) as pool:
+            sheet = pool.submit(contact_sheet, a.stage, packages, a.sheet, a.jobs) if a.sheet else None
+            if a.packer and a.builder and a.dat:
+                problems += pack(a.stage, a.dat, a.packer, a.builder, packages, a.jobs)
+            if sheet:
+                problems += sheet.result()
     for p in problems:
         print("build_content: " + p, file=sys.stderr)
     return 1 if problems else 0
