@@ -34,7 +34,7 @@ add_custom_command(
   COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/build_content.py
           --content ${CMAKE_CURRENT_SOURCE_DIR} --stage ${CMAKE_CURRENT_BINARY_DIR}/demo-stage
           --dat ${VN_RUN_DIR}/dat --packer $<TARGET_FILE:vn-lba> --builder ${PROJECT_SOURCE_DIR}/tools/build-package.sh
-          --sheet ${vn_content_sheet}
+          --sheet ${vn_content_sheet} --list-icons ${CMAKE_CURRENT_BINARY_DIR}/demo-list-icons
   DEPENDS ${vn_demo_sources} ${vn_demo_tools} ${PROJECT_SOURCE_DIR}/tools/build_content.py
           ${PROJECT_SOURCE_DIR}/tools/check_content.py ${PROJECT_SOURCE_DIR}/tools/build-package.sh vn-lba
   COMMENT "Building the demo packages and the contact sheet"

@@ -138,6 +138,7 @@ def main():
     ap.add_argument("--packer")
     ap.add_argument("--builder")
     ap.add_argument("--sheet")
+    ap.add_argument("--list-icons", help="also write the edit screen's list button sources (for the core package) here")
     ap.add_argument("--jobs", type=int, default=os.cpu_count() or 4)
     a = ap.parse_args()
 
@@ -149,6 +150,10 @@ def main():
         defs, previews = check_content.check_packages(a.content, None, [])
         check_content.check_tutorial(defs, previews, check)
         problems += check
+    if not problems and a.list_icons:
+        defs, _ = check_content.check_packages(a.content, None, [])
+        shutil.rmtree(a.list_icons, ignore_errors=True)
+        art.write_list_icons(defs, a.list_icons)
     if not problems:
         # The sheet is drawn from the staged sources, so it runs beside the packing.
         with concurrent.futures.ThreadPoolExecutor(2) as pool:

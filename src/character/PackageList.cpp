@@ -144,6 +144,7 @@ void PackageList::SetReloadPending(bool on) { gReloadPending = on; }
 void PackageList::SetProfile(PackageProfile* profile) { gPackageProfile = profile; }
 PackageProfile* PackageList::Profile() { return gPackageProfile; }
 void PackageList::SetRegistryHooks(const PackageRegistryHooks& hooks) { gHooks = hooks; }
+const PackageRegistryHooks& PackageList::RegistryHooks() { return gHooks; }
 void PackageList::SetPacksFilePath(const std::string& path) { gPacksFilePath = path; }
 
 bool PackageList::Load()

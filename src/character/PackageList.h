@@ -93,6 +93,9 @@ public:
     static void SetProfile(PackageProfile* profile);
     static PackageProfile* Profile();
     static void SetRegistryHooks(const PackageRegistryHooks& hooks);
+    static const PackageRegistryHooks& RegistryHooks();
+    // Installs the hooks that reach the CharacterRegistry, and the registry's activation call.
+    static void UseCharacterRegistry();
     // Where "package_generator/packs.txt" is looked for (relative to the working folder by default).
     static void SetPacksFilePath(const std::string& path);
 

@@ -212,3 +212,44 @@ def write_package_pictures(entry, image_count, rects, out_dir):
         write(os.path.join(out_dir, "%d.jpg.svg" % k), doc(480, 600, b2, defs=d2))
         written.append("%d.jpg.svg" % k)
     return written
+
+
+def write_list_icons(defs, out_dir):
+    """The edit screen's sub-category ("subcat/<category>_i|_a") and main-category
+    ("main_cat/<list>_i|_a") buttons for every listed category and list of the demo sets, as SVG
+    sources for the core package's GUI folder (normal and selected look)."""
+    def sample(category):
+        for (package, cat), drawings in sorted(ITEMS.items()):
+            if cat == category and any(k > 0 for k in drawings):
+                return package, min(k for k in drawings if k > 0)
+        return None
+
+    def button(package, category, item, active):
+        inner = icon_svg(package, category, item)
+        inner = inner[inner.index(">") + 1:inner.rindex("</svg>")]   # the icon's content without its root
+        ring = rect(3, 3, ICON - 6, ICON - 6, "none", "#e0a526" if active else "#b9ab90", 6 if active else 2, 16)
+        return doc(ICON, ICON, inner + ring)
+
+    written = []
+    for d in defs.values():
+        if len(d.lists) < 2:
+            continue
+        for group_index, list_name in enumerate(d.lists[:-1]):
+            first = None
+            for c in d.categories:
+                if c.sub != list_name:
+                    continue
+                s = sample(c.name)
+                if not s:
+                    continue
+                first = first or (s[0], c.name, s[1])
+                for suffix, active in (("_i", False), ("_a", True)):
+                    name = "subcat/%s%s.svg" % (c.name, suffix)
+                    write(os.path.join(out_dir, name), button(s[0], c.name, s[1], active))
+                    written.append(name)
+            if first:
+                for suffix, active in (("_i", False), ("_a", True)):
+                    name = "main_cat/%s%s.svg" % (list_name, suffix)
+                    write(os.path.join(out_dir, name), button(first[0], first[1], first[2], active))
+                    written.append(name)
+    return written
