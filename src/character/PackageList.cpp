@@ -75,7 +75,7 @@ bool ParseColorText(const std::string& text, std::uint8_t out[4])
 
 // The archive is only thrown away when it is itself broken: missing or unreadable, or its CRC is
 // not the one the link cache expects. A readable archive that merely lacks "preview.txt" stays.
-bool ArchiveIsBroken(const std::string& name)
+bool PreviewArchiveIsBroken(const std::string& name)
 {
     if (!OpenArchive(name))
         return true;
@@ -194,7 +194,7 @@ void PackageList::ReadPreview(PackageRecord& record)
 {
     ConfigFile file;
     if (!file.LoadPackageFile(record.entryName, "preview.txt", false, false)) {
-        if (!record.devPackage && ArchiveIsBroken(record.entryName)) {
+        if (!record.devPackage && PreviewArchiveIsBroken(record.entryName)) {
             CloseArchive(record.entryName);
             DeleteArchiveFiles(record.entryName);
             LogText(kLogFile, "Package " + record.entryName + " is damaged; its archive was removed");

@@ -198,3 +198,68 @@ TEST_F(PackageListTest, ReloadDropsSelectionAndRestoresNewMarks)
     EXPECT_EQ(PackageList::SelectedCount(), 0);
     EXPECT_TRUE(PackageList::Records()[0].isNew);
 }
+
+// The bundled demo packages as the menus, the sub-menu, the settings screen and the tutorial
+// need them. Runs against the build's own dat/ when the content was built.
+TEST(DemoPackages, MenusSettingsAndActivationSeeTheTutorialsPackages)
+{
+    const std::string run = VN_RUN_DIR;
+    if (!FileExists(run + "/dat/char_vexa_prev.lba"))
+        GTEST_SKIP() << "content not built";
+    ScopedWorkingDir cwd(run);
+    FakePackageProfile profile;
+    profile.list = "char_vexa_prev;char_vuro_prev;char_vimo_prev;vexa_forest_prev 12;vexa_castle_prev 12;"
+                   "vexa_city_prev 14;season_logo_prev";
+    PackageList::Destroy();
+    PackageList::SetProfile(&profile);
+    std::string current = "char_vexa";
+    PackageRegistryHooks hooks;
+    hooks.currentSetName = [&current] { return current; };
+    hooks.setExists = [run](const std::string& name) { return FileExists(run + "/dat/" + name + ".lba"); };
+    PackageList::SetRegistryHooks(hooks);
+    PackageList::Load();
+
+    auto entries = [](const std::vector<PackageRecord*>& list) {
+        std::vector<std::string> out;
+        for (const PackageRecord* r : list)
+            out.push_back(r->entryName);
+        return out;
+    };
+    std::vector<PackageRecord*> list;
+    PackageList::CollectVisible(list);
+    ASSERT_EQ(entries(list), (std::vector<std::string>{"char_vexa_prev", "char_vuro_prev", "char_vimo_prev"}));
+    EXPECT_FALSE(list[0]->playable);
+    EXPECT_TRUE(list[1]->playable);
+    EXPECT_TRUE(list[2]->playable);
+
+    PackageList::CollectBySet("char_vexa", list);
+    ASSERT_EQ(entries(list), (std::vector<std::string>{"vexa_forest_prev", "vexa_castle_prev", "vexa_city_prev"}));
+    EXPECT_TRUE(list[0]->hd);
+    EXPECT_GE(list[1]->imageCount, 1);
+    EXPECT_FALSE(list[1]->font.empty());
+    EXPECT_GT(list[1]->fontSize, 0);
+
+    PackageList::CollectForCurrentSet(list);
+    ASSERT_EQ(list.size(), 3u);
+    int fantasy = 0, modern = 0;
+    for (const PackageRecord* r : list) {
+        fantasy += r->theme == "Fantasy";
+        modern += r->theme == "Modern";
+    }
+    EXPECT_EQ(fantasy, 2);
+    EXPECT_EQ(modern, 1);
+
+    // The tutorial plays the first add-on: it and the season's logo are mixed in.
+    PackageList::SetSelected("vexa_forest", true);
+    PackageList::CollectActive("char_vexa", list);
+    std::vector<std::string> sets;
+    for (const PackageRecord* r : list)
+        sets.push_back(r->setName);
+    EXPECT_EQ(sets, (std::vector<std::string>{"vexa_forest", "season_logo"}));
+    PackageList::CollectActive("char_vimo", list);
+    EXPECT_TRUE(list.empty()) << "char_vimo takes no add-ons";
+
+    PackageList::Destroy();
+    PackageList::SetProfile(nullptr);
+    PackageList::SetRegistryHooks(PackageRegistryHooks{});
+}
