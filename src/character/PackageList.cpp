@@ -73,20 +73,6 @@ bool ParseColorText(const std::string& text, std::uint8_t out[4])
     return true;
 }
 
-// The archive is only thrown away when it is itself broken: missing or unreadable, or its CRC is
-// not the one the link cache expects. A readable archive that merely lacks "preview.txt" stays.
-bool PreviewArchiveIsBroken(const std::string& name)
-{
-    if (!OpenArchive(name))
-        return true;
-    std::uint32_t expected = 0;
-    ArchiveRecord record;
-    if (LookupLinkCacheCrc(name, expected) && GetArchiveRecord(name, record) &&
-        static_cast<std::uint32_t>(record.crc & 0xFFFFFFFFu) != expected)
-        return true;
-    return false;
-}
-
 bool HasSet(const std::string& name)
 {
     return gHooks.setExists && gHooks.setExists(name);
@@ -194,9 +180,9 @@ void PackageList::ReadPreview(PackageRecord& record)
 {
     ConfigFile file;
     if (!file.LoadPackageFile(record.entryName, "preview.txt", false, false)) {
-        if (!record.devPackage && PreviewArchiveIsBroken(record.entryName)) {
-            CloseArchive(record.entryName);
-            DeleteArchiveFiles(record.entryName);
+        // Only a broken archive is thrown away (so that it is fetched again); a readable one that
+        // merely lacks the file stays. Development packages are loose files: nothing to delete.
+        if (!record.devPackage && DeleteBrokenArchive(record.entryName)) {
             LogText(kLogFile, "Package " + record.entryName + " is damaged; its archive was removed");
         } else {
             LogText(kLogFile, "Package " + record.entryName + " has no readable preview.txt; it stays hidden");
