@@ -1,6 +1,11 @@
 list(APPEND VN_TEST_SOURCES
   character/PackageListTest.cpp
   character/PackageSelectionTest.cpp
+  character/DemoContentTest.cpp
+  character/FigureFixture.cpp
+  character/CategoryTest.cpp
+  character/CharacterRegistryTest.cpp
+  character/FigureCompositingTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
