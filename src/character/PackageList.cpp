@@ -183,7 +183,7 @@ void PackageList::ReadPreview(PackageRecord& record)
         // Only a broken archive is thrown away (so that it is fetched again); a readable one that
         // merely lacks the file stays. Development packages are loose files: nothing to delete.
         if (!record.devPackage && DeleteBrokenArchive(record.entryName)) {
-            LogText(kLogFile, "Package " + record.entryName + " is damaged; its archive was removed");
+            LogText(kLogFile, "Package " + record.entryName + " is missing or damaged; its archive files were removed");
         } else {
             LogText(kLogFile, "Package " + record.entryName + " has no readable preview.txt; it stays hidden");
         }

@@ -5,6 +5,7 @@
 #include "engine/AssetArchive.h"
 #include "engine/Utilities.h"
 #include "LbaWriter.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -52,6 +53,7 @@ protected:
         return nullptr;
     }
 
+    LogCapture log;
     TempDir dir;
     std::unique_ptr<ScopedWorkingDir> cwd;
     FakePackageProfile profile;
@@ -86,6 +88,8 @@ TEST_F(PackageListTest, EntryWordsMakeDevelopmentPackagesOrAreIgnored)
 
 TEST_F(PackageListTest, PacksFileAddsOnlyNamesNotAlreadyInTheList)
 {
+    log.Allow("Failed to open");
+    log.Allow("missing or damaged");
     profile.list = "char_vexa_prev;x_prev";
     dir.Write("package_generator/packs.txt", "vexa\r\nnewone\r\nx_prev\nlast");
     PackageList::Load();
@@ -100,8 +104,11 @@ TEST_F(PackageListTest, FlagsAreSetOnlyByExactlyOne)
 {
     AddPackage("two_prev", "Hidden=\"2\" HD=\"1\" Base=\"2\" Playable=\"1\" Standalone=\"0\"");
     AddPackage("missing_prev", "Assets=\"m\"");
+    log.Allow("Failed to open");
+    log.Allow("missing or damaged");
     profile.list = "two_prev;missing_prev;gone_prev";
     PackageList::Load();
+    EXPECT_TRUE(log.Contains("Package gone_prev is missing or damaged"));
 
     const PackageRecord* two = Find("two_prev");
     ASSERT_NE(two, nullptr);
@@ -171,6 +178,8 @@ TEST_F(PackageListTest, UnusableNamesAreRefused)
     ASSERT_EQ(PackageList::Records().size(), 1u);
     EXPECT_EQ(PackageList::Records()[0].setName, "");
     EXPECT_TRUE(PackageList::Records()[0].hidden);
+    EXPECT_TRUE(log.Contains("unusable name: ../x_prev"));
+    EXPECT_TRUE(log.Contains("names an unusable set: ../core"));
 }
 
 TEST_F(PackageListTest, ReadableArchiveWithoutPreviewIsKept)
@@ -182,6 +191,7 @@ TEST_F(PackageListTest, ReadableArchiveWithoutPreviewIsKept)
     ASSERT_EQ(PackageList::Records().size(), 1u);
     EXPECT_TRUE(PackageList::Records()[0].hidden);
     EXPECT_TRUE(FileExists(dir.File("dat/nopreview_prev.lba")));
+    EXPECT_TRUE(log.Contains("nopreview_prev has no readable preview.txt"));
 }
 
 TEST_F(PackageListTest, ReloadDropsSelectionAndRestoresNewMarks)
