@@ -2,6 +2,7 @@
 
 #include "character/PackageList.h"
 #include "engine/Services.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -129,6 +130,7 @@ TEST(GamePlayerProfile, CutShortFieldsKeepEveryDefault)
     // Cut inside the account list, and a length field that claims far more than is there.
     std::string hostile = payload.substr(0, 1) + std::string("\xff\xff\xff\x7f", 4) + "u";
     for (const std::string& bytes : {payload.substr(0, payload.size() - 12), hostile, payload.substr(0, 3)}) {
+        LogCapture log;
         GamePlayerProfile profile;
         SaveBuffer in;
         in.payload = bytes;
@@ -137,6 +139,7 @@ TEST(GamePlayerProfile, CutShortFieldsKeepEveryDefault)
         EXPECT_EQ(profile.packageList, kDefaultPackageList);
         EXPECT_EQ(profile.accountPackages, kDefaultAccountPackages);
         EXPECT_TRUE(profile.user.empty());
+        EXPECT_TRUE(log.Contains("cut short"));
     }
 }
 
