@@ -6,6 +6,7 @@ list(APPEND VN_TEST_SOURCES
   character/CategoryTest.cpp
   character/CharacterRegistryTest.cpp
   character/FigureCompositingTest.cpp
+  character/DemoFigureTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
