@@ -195,5 +195,9 @@ private:
     std::int32_t builtItem = -2;    // the item the offsets were last reset for
     std::vector<std::uint8_t> maskFailed;
     SDL_Rect inkRect{0, 0, 0, 0};   // the part of Surface with any ink, found when its texture is made
+    // Each build of Surface gets a new number; the texture remembers the one it was made from,
+    // so a surface rebuilt elsewhere (export, alterers) never leaves a stale texture behind.
+    std::uint32_t surfaceVersion = 0;
+    std::uint32_t textureVersion = 0;
     bool isBuilding = false;        // an alterer rebuild cannot re-enter the layer it alters
 };

@@ -340,6 +340,7 @@ SDL_Surface* Category::GetSurface()
     }
     failedItem = -2;
     SurfaceBuilt = 1;
+    ++surfaceVersion;
     Origin = DestRect;
     SourceRect = SDL_Rect{0, 0, std::min(AreaWidth, Surface->w), std::min(AreaHeight, Surface->h)};
     DestRect.w = SourceRect.w;
@@ -379,11 +380,12 @@ SDL_Surface* Category::GetSurface()
 
 SDL_Texture* Category::EnsureTexture()
 {
-    if (SurfaceBuilt && Texture) {
+    if (SurfaceBuilt && Texture && textureVersion == surfaceVersion) {
         return Texture;
     }
     ResourceCache::ReleaseTexture(&Texture);
     if (SDL_Surface* surface = GetSurface()) {
+        textureVersion = surfaceVersion;
         inkRect = InkBounds(surface);
         Texture = ResourceCache::CreateTextureFromSurface(surface);
         if (Texture) {

@@ -208,6 +208,8 @@ TEST_F(FigureCompositingTest, CoverMasksClearExactlyTheMaskedPixels)
     collar.SelectItem(1);
     expectMasked(true);
     collar.SelectItem(0);
+    // Something else (the export) rebuilding the surface first must not leave the old texture.
+    ASSERT_NE(Layer("Shirt").GetSurface(), nullptr);
     expectMasked(false);
     collar.SelectItem(1);
     collar.SetVisible(false);
