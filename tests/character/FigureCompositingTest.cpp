@@ -451,3 +451,27 @@ TEST_F(FigureCompositingTest, PackageEntriesWithoutNameAreSkipped)
     ExpectPixels({{{0, 0}, kRed}});
     TextTable::Clear();
 }
+
+TEST_F(FigureCompositingTest, RectangleIndexFollowsDrawWithoutItem)
+{
+    // Content relies on it: a layer drawn without an item places item n with rectangle n (item 0
+    // has the first); any other layer places item n with rectangle n - 1.
+    WritePackage("fig", {{"fig.txt", R"(Zoom { [ Subcategory="Main" ] }
+                             Dimensions { [ Width="8" Height="6" ] }
+                             Rects { [ Rect="1 1 1 1, 3 3 1 1" ] [ Rect="5 0 1 1" ] }
+                             Items { [ Name="Back" Subcategory="Main" ItemCount="0" TransparentItem="0" ]
+                                     [ Name="Dot" Subcategory="Main" ItemCount="0" ] })"},
+                         {"pictures/Back/0.jpg", SolidPng(1, 1, kRed)}});
+    WritePackage("figp", {{"figp.txt", R"(Zoom { [ Subcategory="Main" ] }
+                              Items { [ Name="Back" Subcategory="Main" ItemCount="1" ]
+                                      [ Name="Dot" Subcategory="Main" ItemCount="1" ] })"},
+                          {"pictures/Back/1.jpg", SolidPng(1, 1, kBlue)},
+                          {"pictures/Dot/1.png", SolidPng(1, 1, kGreen)}});
+    ASSERT_TRUE(LoadSet("fig", {"figp"}));
+    Category& back = Layer("Back");
+    ASSERT_TRUE(back.DrawWithoutItem);
+    ExpectPixels({{{1, 1}, kRed}, {{3, 3}, kClear}});
+    back.SelectItem(1);
+    Layer("Dot").SelectItem(1);
+    ExpectPixels({{{1, 1}, kClear}, {{3, 3}, kBlue}, {{5, 0}, kGreen}});
+}
