@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -31,7 +32,8 @@ constexpr int kLayers = 30;
 constexpr std::size_t kLayerBytes = static_cast<std::size_t>(kWidth) * kHeight * 4;
 
 // A soft-edged disc of colour per layer and item: opaque inside, fading edge, clear outside.
-std::string LayerPng(int layer, int item)
+// covered: every pixel half transparent instead, the worst case for blending.
+std::string LayerPng(int layer, int item, bool covered)
 {
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32, SDL_PIXELFORMAT_RGBA32);
     const int cx = 200 + (layer * 37) % 600;
@@ -45,6 +47,9 @@ std::string LayerPng(int layer, int item)
             const int d2 = dx * dx + dy * dy;
             const int edge = radius * radius;
             std::uint8_t alpha = d2 < edge ? 255 : (d2 < edge + 40 * radius ? 128 : 0);
+            if (covered) {
+                alpha = 128;
+            }
             row[x * 4 + 0] = static_cast<std::uint8_t>(layer * 8);
             row[x * 4 + 1] = static_cast<std::uint8_t>(item * 60);
             row[x * 4 + 2] = static_cast<std::uint8_t>(255 - layer * 8);
@@ -69,9 +74,9 @@ std::string LayerPng(int layer, int item)
 // The figure: 30 layers of two items each in package "bench", loaded and laid out at 1:1.
 class Figure {
 public:
-    Figure()
+    explicit Figure(bool covered)
     {
-        folder = (std::filesystem::temp_directory_path() / "vn_bench_compose").string();
+        folder = (std::filesystem::temp_directory_path() / (covered ? "vn_bench_covered" : "vn_bench_compose")).string();
         std::filesystem::create_directories(folder + "/dat");
         previous = std::filesystem::current_path().string();
         std::filesystem::current_path(folder);
@@ -84,7 +89,7 @@ public:
             definition += "[ Name=\"" + name + "\" Subcategory=\"Main\" ItemCount=\"0\" DefaultItem=\"1\" ]\n";
             items += "[ Name=\"" + name + "\" Subcategory=\"Main\" ItemCount=\"2\" ]\n";
             for (int item = 1; item <= 2; ++item) {
-                files.push_back(LbaFile{"pictures/" + name + "/" + std::to_string(item) + ".png", LayerPng(layer, item)});
+                files.push_back(LbaFile{"pictures/" + name + "/" + std::to_string(item) + ".png", LayerPng(layer, item, covered)});
             }
         }
         files.push_back(LbaFile{"bench_items.txt", items + "}\n"});
@@ -125,10 +130,17 @@ private:
     SDL_Renderer* renderer = nullptr;
 };
 
-Figure& TheFigure()
+// One figure at a time: the registry holds one current set.
+std::unique_ptr<Figure> gFigure;
+bool gCovered = false;
+
+void UseFigure(bool covered)
 {
-    static Figure figure;
-    return figure;
+    if (!gFigure || gCovered != covered) {
+        gFigure.reset();
+        gFigure = std::make_unique<Figure>(covered);
+        gCovered = covered;
+    }
 }
 
 // Per layer: read the source, read and write the destination: one memcpy of a layer's bytes
@@ -158,7 +170,7 @@ void BM_MemcpyFloor30Layers(benchmark::State& state)
 
 void BM_Compose30Layers(benchmark::State& state)
 {
-    TheFigure();
+    UseFigure(state.range(0) != 0);
     const double floor = FloorSeconds(5);
     double total = 0.0;
     for (auto _ : state) {
@@ -175,7 +187,7 @@ void BM_Compose30Layers(benchmark::State& state)
 
 void BM_PickToComposedFigure(benchmark::State& state)
 {
-    TheFigure();
+    UseFigure(false);
     Category* layer = CharacterRegistry::CategoryAt(kLayers / 2);
     std::int32_t item = 1;
     for (auto _ : state) {
@@ -189,7 +201,9 @@ void BM_PickToComposedFigure(benchmark::State& state)
 } // namespace
 
 BENCHMARK(BM_MemcpyFloor30Layers)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Compose30Layers)->Unit(benchmark::kMillisecond);
+// 0: layers inked over part of the figure (transparent borders are skipped); 1: every pixel of
+// every layer half transparent.
+BENCHMARK(BM_Compose30Layers)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PickToComposedFigure)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
@@ -198,6 +212,7 @@ int main(int argc, char** argv)
     setenv("SDL_RENDER_DRIVER", "software", 0);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
+    gFigure.reset();
     benchmark::Shutdown();
     return 0;
 }
