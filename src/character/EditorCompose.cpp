@@ -22,6 +22,33 @@ ComposeState& State()
     return state;
 }
 
+// Composing clears targets with its own colour and blend mode; the frame drawn around it keeps
+// the renderer's.
+class DrawStateKeeper {
+public:
+    explicit DrawStateKeeper(SDL_Renderer* renderer) : renderer(renderer)
+    {
+        SDL_GetRenderDrawColor(renderer, &r, &g, &b, &a);
+        SDL_GetRenderDrawBlendMode(renderer, &mode);
+    }
+    ~DrawStateKeeper()
+    {
+        SDL_SetRenderTarget(renderer, nullptr);
+        SDL_SetRenderDrawColor(renderer, r, g, b, a);
+        SDL_SetRenderDrawBlendMode(renderer, mode);
+    }
+    DrawStateKeeper(const DrawStateKeeper&) = delete;
+    DrawStateKeeper& operator=(const DrawStateKeeper&) = delete;
+
+private:
+    SDL_Renderer* renderer;
+    Uint8 r = 0;
+    Uint8 g = 0;
+    Uint8 b = 0;
+    Uint8 a = 0;
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+};
+
 // A new target holds whatever memory it got: clear it to transparent before drawing.
 bool BeginTarget(SDL_Renderer* renderer, SDL_Texture* target)
 {
@@ -101,9 +128,10 @@ bool Editor::ComposeFigure()
     if (!figure) {
         return false;
     }
+    // Back to the window, with the renderer's own draw state, on every way out.
+    const DrawStateKeeper keeper(renderer);
     if (!BeginTarget(renderer, figure)) {
         ResourceCache::ReleaseTexture(&figure);
-        SDL_SetRenderTarget(renderer, nullptr);
         return false;
     }
     // The cover layer belongs to the token pass only, whatever its visibility.
@@ -120,7 +148,6 @@ bool Editor::ComposeFigure()
         if (!framed || !BeginTarget(renderer, framed)) {
             ResourceCache::ReleaseTexture(&framed);
             ResourceCache::ReleaseTexture(&figure);
-            SDL_SetRenderTarget(renderer, nullptr);
             return false;
         }
         const bool coverHasPicture = cover->CurrentItem >= 1 || cover->DrawWithoutItem;
@@ -132,7 +159,6 @@ bool Editor::ComposeFigure()
         ResourceCache::ReleaseTexture(&figure);
         figure = framed;
     }
-    SDL_SetRenderTarget(renderer, nullptr);
     state.composed = figure;
     return true;
 }

@@ -62,6 +62,17 @@ TEST_F(FigureCompositingTest, LayersComposeBackToFrontOnATransparentTarget)
     Layer("Back").SelectItem(0);
     Layer("Front").SelectItem(1);
     ExpectPixels({{{0, 0}, kClear}, {{2, 2}, kGreen}});
+    // The frame around the figure keeps the renderer's own draw state.
+    SDL_SetRenderDrawColor(renderer, 10, 20, 30, 40);
+    SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_ADD);
+    ASSERT_TRUE(Editor::ComposeFigure());
+    Uint8 r = 0, g = 0, b = 0, a = 0;
+    SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+    SDL_GetRenderDrawColor(renderer, &r, &g, &b, &a);
+    SDL_GetRenderDrawBlendMode(renderer, &mode);
+    EXPECT_EQ((std::vector<int>{r, g, b, a}), (std::vector<int>{10, 20, 30, 40}));
+    EXPECT_EQ(mode, SDL_BLENDMODE_ADD);
+    EXPECT_EQ(SDL_GetRenderTarget(renderer), nullptr);
     // RenderFigure composes once and clears the dirty flag.
     Editor::RenderFigure();
     EXPECT_FALSE(CharacterRegistry::FigureDirty());
