@@ -486,3 +486,48 @@ TEST_F(FigureCompositingTest, RectangleIndexFollowsDrawWithoutItem)
     Layer("Dot").SelectItem(1);
     ExpectPixels({{{1, 1}, kClear}, {{3, 3}, kBlue}, {{5, 0}, kGreen}});
 }
+
+TEST_F(FigureCompositingTest, ExportBlitOnTransparentBackgroundOffsetsAndRecolours)
+{
+    Build(R"([ Name="Back" Subcategory="Main" ItemCount="0" ]
+             [ Name="Dot" Subcategory="Main" ItemCount="0" Movable="1" Colorable="1" ])",
+          R"([ Name="Back" Subcategory="Main" ItemCount="1" ] [ Name="Dot" Subcategory="Main" ItemCount="1" ])",
+          {{"pictures/Back/1.png", SolidPng(kW, kH, kRed)}, {"pictures/Dot/1.png", SolidPng(1, 1, kBlue)}},
+          R"(Zoom { [ Subcategory="Main" ] [ Subcategory="Links" ] })", R"(Rects { [ Rect="" ] [ Rect="3 2 1 1" ] })");
+    Category& back = Layer("Back");
+    Category& dot = Layer("Dot");
+    back.SelectItem(1);
+    dot.SelectItem(1);
+    ASSERT_TRUE(Compose());
+    dot.Move(2, 0, true);
+    dot.ComputeRects();
+    struct Case {
+        const char* what;
+        SDL_Point offset;
+        const Category* frame;
+        SDL_Point at;
+    };
+    // A layer without a toggle target counts as the frame when no frame is given (both null).
+    const std::vector<Case> cases = {
+        {"no frame", {1, 1}, nullptr, {5, 2}},
+        {"another frame", {1, 1}, &back, {6, 3}},
+        {"own frame", {1, 1}, &dot, {5, 2}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, kW + 2, kH + 2, 32, SDL_PIXELFORMAT_RGBA32);
+        ASSERT_NE(target, nullptr);
+        dot.BlitTo(target, c.offset, c.frame, true, false);
+        const auto at = [&](int x, int y) {
+            const auto* p = static_cast<const std::uint8_t*>(target->pixels) + y * target->pitch + x * 4;
+            return Rgba{p[0], p[1], p[2], p[3]};
+        };
+        EXPECT_EQ(at(c.at.x, c.at.y), kBlue);
+        dot.ApplyColor(SDL_Color{255, 0, 0, 255});
+        dot.BlitTo(target, c.offset, c.frame, true, false);
+        // Blue under a red modulation is black: the export carries the layer's colour.
+        EXPECT_EQ(at(c.at.x, c.at.y), kBlack);
+        dot.ApplyColor(SDL_Color{255, 255, 255, 255});
+        SDL_FreeSurface(target);
+    }
+}
