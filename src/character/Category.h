@@ -106,6 +106,9 @@ public:
 
     // Appends one package's items (the package activation calls it for each active package).
     // rects may be null. A count of 0 or less adds no range; counts are capped.
+    // Existing content relies on the first range starting at 1 only when the layer's declared
+    // ItemCount is 0; any other declared count (also -1, a missing key) starts it at 0, which
+    // shifts that package's local numbers up by one.
     void AddPackageItems(const std::string& package, std::int32_t count, const ItemRects* rects,
                          const std::vector<AlphaEntry>& alphaEntries);
     // Releases what *slot holds, then loads the picture of global `item` into it. fresh: a
