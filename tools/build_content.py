@@ -13,6 +13,8 @@ import shutil
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # the build must not write into the source tree
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "demo"))
 
