@@ -41,3 +41,16 @@ add_custom_command(
   VERBATIM)
 add_custom_target(vn_demo_content DEPENDS ${vn_demo_archives} ${vn_content_sheet})
 add_dependencies(content vn_demo_content)
+
+# The tutorial's demonstration figure, opened as "demo.lbd" beside the program.
+add_executable(vn-demo-figure ${PROJECT_SOURCE_DIR}/tools/make_demo_figure.cpp)
+target_link_libraries(vn-demo-figure PRIVATE vn_engine)
+set_target_properties(vn-demo-figure PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+add_custom_command(
+  OUTPUT ${VN_RUN_DIR}/demo.lbd
+  COMMAND vn-demo-figure ${VN_RUN_DIR}/demo.lbd
+  DEPENDS vn-demo-figure
+  COMMENT "Writing the demonstration figure demo.lbd"
+  VERBATIM)
+add_custom_target(vn_demo_figure DEPENDS ${VN_RUN_DIR}/demo.lbd)
+add_dependencies(content vn_demo_figure)

@@ -13,6 +13,8 @@ import shutil
 import subprocess
 import sys
 
+sys.dont_write_bytecode = True  # the build must not write into the source tree
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "demo"))
 
@@ -68,10 +70,47 @@ def run(cmd):
     return r.returncode, r.stdout
 
 
-def pack(stage_dir, dat, packer, builder, packages, jobs):
-    failures = []
+def render_one(src, dst):
+    """name.svg -> name.png; name.jpg.svg -> name.jpg (flattened on black, as the package builder does)."""
+    os.makedirs(os.path.dirname(dst), exist_ok=True)
+    if src.endswith(".jpg.svg"):
+        target = dst[:-4]
+        code, out = run(["rsvg-convert", "--format=png", "-o", target + ".png", src])
+        if code == 0:
+            code, out = run(["convert", target + ".png", "-background", "black", "-flatten", "-quality", "90", target])
+        if os.path.exists(target + ".png"):
+            os.remove(target + ".png")
+        return code, out
+    if src.endswith(".svg"):
+        return run(["rsvg-convert", "--format=png", "-o", dst[:-4] + ".png", src])
+    shutil.copyfile(src, dst)
+    return 0, ""
+
+
+def render(stage_dir, packages, jobs):
+    """Renders every staged package into <stage>/_packed/<package> across all cores (the package
+    builder would render one file after the other); the builder then only packs."""
+    packed = os.path.join(stage_dir, "_packed")
+    shutil.rmtree(packed, ignore_errors=True)
+    work = []
+    for pkg in packages:
+        base = os.path.join(stage_dir, pkg)
+        for dirpath, _, names in os.walk(base):
+            for n in names:
+                src = os.path.join(dirpath, n)
+                work.append((src, os.path.join(packed, pkg, os.path.relpath(src, base))))
     with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
-        futures = {pool.submit(run, [builder, os.path.join(stage_dir, p), p, os.path.join(dat, p + ".lba"), packer]): p
+        results = list(pool.map(lambda w: render_one(*w), work))
+    return ["cannot render %s: %s" % (w[0], r[1].strip()) for w, r in zip(work, results) if r[0] != 0]
+
+
+def pack(stage_dir, dat, packer, builder, packages, jobs):
+    failures = render(stage_dir, packages, jobs)
+    if failures:
+        return failures
+    packed = os.path.join(stage_dir, "_packed")
+    with concurrent.futures.ThreadPoolExecutor(jobs) as pool:
+        futures = {pool.submit(run, [builder, os.path.join(packed, p), p, os.path.join(dat, p + ".lba"), packer]): p
                    for p in packages}
         for f in concurrent.futures.as_completed(futures):
             code, out = f.result()

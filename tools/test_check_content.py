@@ -4,6 +4,8 @@
 import os
 import shutil
 import sys
+
+sys.dont_write_bytecode = True  # the build must not write into the source tree
 import tempfile
 import unittest
 

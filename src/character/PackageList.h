@@ -80,6 +80,8 @@ public:
     static bool SetSelected(const std::string& setName, bool on);
     static void DeselectAll();
     static bool IsUsable(const std::string& setName);
+    // The menu's rebuild that follows may reload a pending list: check Generation() before using
+    // a record pointer kept across this call.
     static void MarkSeen(const std::string& entryName);
 
     static std::vector<PackageRecord>& Records();

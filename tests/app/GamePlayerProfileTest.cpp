@@ -3,6 +3,7 @@
 #include "character/PackageList.h"
 #include "engine/Services.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -207,4 +208,35 @@ TEST(GamePlayerProfile, NewAccountPackagesAreMarkedNew)
     profile.DiffPackageLists("a");
     EXPECT_EQ(profile.newPackages, "");
     PackageList::SetReloadPending(false);
+}
+
+TEST(GamePlayerProfile, SurvivesAFileRoundTripThroughTheBase)
+{
+    TempDir dir;
+    FakeServices alice("Alice");
+    ScopedServices scope(&alice);
+    auto configure = [&dir](GamePlayerProfile& p) {
+        p.path = dir.File("profile.lbd");
+        p.header = "secret";
+        p.key = "Alice";
+        p.formatVersion = 13;
+    };
+    GamePlayerProfile a;
+    configure(a);
+    a.SetUser("someone");
+    a.SetPassword("pw");
+    a.warningAccepted = 1;
+    a.SetEnabledPackages(";vexa_city_prev");
+    a.tutorialState = 2;
+    ASSERT_TRUE(a.Save(true));
+
+    GamePlayerProfile b;
+    configure(b);
+    ASSERT_TRUE(b.Load());
+    EXPECT_EQ(b.User(), "someone");
+    EXPECT_EQ(b.Password(), "pw");
+    EXPECT_EQ(b.warningAccepted, 1);
+    EXPECT_EQ(b.newPackages, ";vexa_city_prev");
+    EXPECT_EQ(b.packageList, kDefaultPackageList);
+    EXPECT_EQ(b.tutorialState, 2u);
 }

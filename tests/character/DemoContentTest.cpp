@@ -5,6 +5,7 @@
 #include "character/PackageList.h"
 #include "character/PackageTestSupport.h"
 #include "engine/AssetArchive.h"
+#include "engine/SaveBuffer.h"
 #include "engine/Utilities.h"
 
 #include <gtest/gtest.h>
@@ -143,4 +144,50 @@ TEST_F(DemoContent, OtherSetsLoad)
     ASSERT_TRUE(Compose());
     EXPECT_EQ(Pixel(5, 5).a, 255) << "the JPEG background draws without an item";
     SavePng(std::string(VN_ARTIFACTS_DIR) + "/demo-figure-vimo.png");
+}
+
+// The tutorial loads "demo.lbd" into char_vuro: every record must land on a category and an item.
+TEST_F(DemoContent, DemonstrationFigureFitsItsSet)
+{
+    SaveBuffer file;
+    ASSERT_TRUE(file.ReadFile("demo.lbd", "lbd", "figurePackSaver"));
+    std::uint32_t version = 0, count = 0;
+    ASSERT_TRUE(file.ReadU32(version));
+    EXPECT_EQ(version, 3u);
+    ASSERT_TRUE(file.ReadU32(count));
+    struct Row {
+        std::string package, category;
+        std::uint32_t item = 0;
+    };
+    std::vector<Row> rows;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        Row row;
+        std::uint8_t toggled = 0;
+        std::uint32_t colour = 0;
+        float offset = 0;
+        ASSERT_TRUE(file.ReadString(row.package) && file.ReadString(row.category) && file.ReadU32(row.item) &&
+                    file.ReadU8(toggled));
+        for (int c = 0; c < 4; ++c)
+            ASSERT_TRUE(file.ReadU32(colour));
+        ASSERT_TRUE(file.ReadFloat(offset) && file.ReadFloat(offset));
+        rows.push_back(row);
+    }
+    std::string setName;
+    ASSERT_TRUE(file.ReadString(setName));
+    EXPECT_EQ(setName, "char_vuro");
+    EXPECT_EQ(file.Remaining(), 0u);
+
+    for (const Row& row : rows)
+        PackageList::SetSelected(row.package, true);
+    ASSERT_TRUE(CharacterRegistry::LoadCharacter(setName, false, false));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.category);
+        Category& layer = Layer(row.category);
+        if (row.item == 0)
+            continue;
+        layer.SelectPackageItem(static_cast<std::int32_t>(row.item), row.package);
+        EXPECT_GE(layer.CurrentItem, 1);
+    }
+    ASSERT_TRUE(Compose());
+    SavePng(std::string(VN_ARTIFACTS_DIR) + "/demo-figure-demo-lbd.png");
 }

@@ -216,8 +216,9 @@ def write_package_pictures(entry, image_count, rects, out_dir):
 
 def write_list_icons(defs, out_dir):
     """The edit screen's sub-category ("subcat/<category>_i|_a") and main-category
-    ("main_cat/<list>_i|_a") buttons for every listed category and list of the demo sets, as SVG
-    sources for the core package's GUI folder (normal and selected look)."""
+    ("main_cat/<list>_i|_a") buttons for every listed category and list of the demo sets, the theme
+    filter buttons and the grid's "no item" icon ("icons/0"), as SVG sources for the core package
+    (normal and selected look)."""
     def sample(category):
         for (package, cat), drawings in sorted(ITEMS.items()):
             if cat == category and any(k > 0 for k in drawings):
@@ -231,6 +232,23 @@ def write_list_icons(defs, out_dir):
         return doc(ICON, ICON, inner + ring)
 
     written = []
+    # The theme filters of the settings screen and the sub-menu's quick-load buttons.
+    filters = {"loadall": ('<text x="48" y="60" font-family="DejaVu Sans" font-weight="bold" font-size="30" '
+                           'text-anchor="middle" fill="#5a4a2a">All</text>'),
+               "loadfantasy": group(F.held("shield"), 'transform="translate(22 -44) scale(0.62)"'),
+               "loadmodern": group(F.held("umbrella"), 'transform="translate(10 2) scale(0.64)"')}
+    for name, markup in filters.items():
+        for suffix, active in (("_i", False), ("_a", True)):
+            ring = rect(3, 3, ICON - 6, ICON - 6, "none", "#e0a526" if active else "#b9ab90", 6 if active else 2, 16)
+            write(os.path.join(out_dir, "subcat/%s%s.svg" % (name, suffix)),
+                  doc(ICON, ICON, rect(2, 2, ICON - 4, ICON - 4, "#fbf6ec", None, 0, 14) + markup + ring))
+            written.append("subcat/%s%s.svg" % (name, suffix))
+    # The item grid's "no item" entry.
+    write(os.path.join(out_dir, "icons/0.svg"),
+          doc(ICON, ICON, rect(2, 2, ICON - 4, ICON - 4, "#fbf6ec", "#d9cdb5", 2, 14)
+              + circle(48, 48, 24, "none", "#b9ab90", 5) + '<line x1="31" y1="65" x2="65" y2="31" stroke="#b9ab90" '
+              'stroke-width="5" stroke-linecap="round"/>'))
+    written.append("icons/0.svg")
     for d in defs.values():
         if len(d.lists) < 2:
             continue
