@@ -1,9 +1,12 @@
 #include "gui/GUIScreenManager.h"
 
+#include "engine/AssetArchive.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
+#include "support/TempDir.h"
+#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -230,4 +233,27 @@ TEST_F(ManagerTest, RelayoutReachesEveryLayerActiveOrNot)
         EXPECT_EQ(layer->rect.w, 1000) << layer->name;
         EXPECT_EQ(layer->rect.h, 700) << layer->name;
     }
+}
+
+TEST_F(ManagerTest, WithoutGuiCfgLayersLoadEmptyAndTheFrameStillRuns)
+{
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {}));
+    HeadlessSdl sdl(320, 200);
+    ASSERT_TRUE(sdl.Ok());
+    LogCapture log(LogCapture::kRecordOnly);
+    ProbeLayer* screen = AddProbeLayer("Screen");
+    GUIScreenManager::Init();
+    EXPECT_EQ(GUIScreenManager::LayoutFileName("Screen"), "");
+    EXPECT_TRUE(screen->elements.empty());
+    EXPECT_EQ(screen->background, nullptr);
+    GUIScreenManager::ShowScreen("Screen");
+    SDL_Event click = MouseButton(SDL_MOUSEBUTTONDOWN, 3, 3);
+    EXPECT_FALSE(GUIScreenManager::HandleEvent(&click));
+    GUIScreenManager::Update(0.016f);
+    GUIScreenManager::Render();
+    EXPECT_EQ(screen->directDraws, 1);
+    GUIScreenManager::Reset();
+    CloseAllArchives();
 }
