@@ -1,0 +1,5 @@
+#include "platform/Platform.h"
+
+namespace platform {
+void InstallCrashHandler(const std::string&) {}
+} // namespace platform
