@@ -1,18 +1,194 @@
 #include "engine/SaveBuffer.h"
 
-void ScrambleString(std::string&, std::uint32_t&) {}
-std::uint32_t SaveSeed(const std::string&, const std::string&) { return 0; }
-bool SaveBuffer::WriteFile(const std::string&, const std::string&, const std::string&) { status = kNotWritable; return false; }
-bool SaveBuffer::ReadFile(const std::string&, const std::string&, const std::string&) { status = kNotFound; return false; }
-void SaveBuffer::Reset() { payload.clear(); readPos = 0; }
-void SaveBuffer::WriteU8(std::uint8_t) {}
-void SaveBuffer::WriteU32(std::uint32_t) {}
-void SaveBuffer::WriteU64(std::uint64_t) {}
-void SaveBuffer::WriteFloat(float) {}
-void SaveBuffer::WriteString(const std::string&) {}
-bool SaveBuffer::ReadU8(std::uint8_t&) { return false; }
-bool SaveBuffer::ReadU32(std::uint32_t&) { return false; }
-bool SaveBuffer::ReadU64(std::uint64_t&) { return false; }
-bool SaveBuffer::ReadFloat(float&) { return false; }
-bool SaveBuffer::ReadString(std::string&) { return false; }
-std::size_t SaveBuffer::Remaining() const { return 0; }
+#include "engine/Log.h"
+#include "engine/TextTable.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A save is a few kilobytes; anything this large is not one of ours and is not read whole.
+constexpr long kMaxSaveFileSize = 64L * 1024 * 1024;
+
+template <typename T>
+void AppendLittleEndian(std::string& out, T value)
+{
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        out += static_cast<char>(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+// Writes text to path through a temporary file beside it, so that a failure at any point leaves the
+// old file as it was.
+bool WriteWholeFileAtomically(const std::string& path, const std::string& text)
+{
+    const std::string tempPath = path + ".tmp";
+    std::FILE* raw = std::fopen(tempPath.c_str(), "wb");
+    if (raw == nullptr)
+        return false;
+    FilePtr file(raw);
+    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), raw) == text.size();
+    ok = ok && std::fflush(raw) == 0 && fsync(fileno(raw)) == 0;
+    ok = std::fclose(file.release()) == 0 && ok;
+    if (ok && std::rename(tempPath.c_str(), path.c_str()) == 0)
+        return true;
+    std::remove(tempPath.c_str());
+    return false;
+}
+
+} // namespace
+
+void ScrambleString(std::string& text, std::uint32_t& state)
+{
+    for (char& c : text) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(static_cast<unsigned char>(c) ^ static_cast<unsigned char>((state >> 16) & 0x7FFF));
+    }
+}
+
+std::uint32_t SaveSeed(const std::string& path, const std::string& key)
+{
+    std::string text = key;
+    if (text.empty()) {
+        // Stored files were seeded from the part after the last backslash only; forward slashes
+        // do not separate here.
+        const std::size_t slash = path.rfind('\\');
+        text = slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+    std::uint32_t seed = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        seed += static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(text[i])))
+                * static_cast<std::uint32_t>(i);
+    return seed;
+}
+
+bool SaveBuffer::WriteFile(const std::string& path, const std::string& header, const std::string& key)
+{
+    std::uint32_t state = SaveSeed(path, key);
+    std::string text = header + ";" + payload;
+    ScrambleString(text, state);
+    if (!WriteWholeFileAtomically(path, text)) {
+        status = kNotWritable;
+        LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_WRITABLE"));
+        return false;
+    }
+    status = kOk;
+    Reset();
+    return true;
+}
+
+bool SaveBuffer::ReadFile(const std::string& path, const std::string& header, const std::string& key)
+{
+    status = kOk;
+    std::uint32_t state = SaveSeed(path, key);
+    std::FILE* raw = std::fopen(path.c_str(), "rb");
+    if (raw == nullptr) {
+        status = kNotFound;
+        LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_FOUND"));
+        return false;
+    }
+    FilePtr file(raw);
+
+    std::string text;
+    long size = -1;
+    if (std::fseek(raw, 0, SEEK_END) == 0)
+        size = std::ftell(raw);
+    bool ok = size >= 0 && size <= kMaxSaveFileSize && std::fseek(raw, 0, SEEK_SET) == 0;
+    if (ok) {
+        text.resize(static_cast<std::size_t>(size));
+        ok = size == 0 || std::fread(&text[0], 1, text.size(), raw) == text.size();
+    }
+    if (ok) {
+        ScrambleString(text, state);
+        const std::size_t separator = text.find(';');
+        const std::size_t headerLength = separator == std::string::npos ? text.size() : separator;
+        ok = headerLength == header.size() && text.compare(0, headerLength, header) == 0;
+        if (ok) {
+            payload = separator == std::string::npos ? std::string() : text.substr(separator + 1);
+            readPos = 0;
+            return true;
+        }
+    }
+    status = kCorrupt;
+    LogText(kLogFileAndScreen, Localize("ERR_SAVE_CORRUPT"));
+    return false;
+}
+
+void SaveBuffer::Reset()
+{
+    payload.clear();
+    readPos = 0;
+}
+
+void SaveBuffer::WriteU8(std::uint8_t value) { payload += static_cast<char>(value); }
+void SaveBuffer::WriteU32(std::uint32_t value) { AppendLittleEndian(payload, value); }
+void SaveBuffer::WriteU64(std::uint64_t value) { AppendLittleEndian(payload, value); }
+
+void SaveBuffer::WriteFloat(float value)
+{
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    WriteU32(bits);
+}
+
+void SaveBuffer::WriteString(const std::string& value)
+{
+    WriteU32(static_cast<std::uint32_t>(value.size()));
+    payload += value;
+}
+
+std::size_t SaveBuffer::Remaining() const { return readPos < payload.size() ? payload.size() - readPos : 0; }
+
+namespace {
+
+template <typename T>
+bool ReadLittleEndian(const std::string& payload, std::size_t& readPos, std::size_t remaining, T& out)
+{
+    if (remaining < sizeof(T))
+        return false;
+    T value = 0;
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        value |= static_cast<T>(static_cast<unsigned char>(payload[readPos + i])) << (8 * i);
+    readPos += sizeof(T);
+    out = value;
+    return true;
+}
+
+} // namespace
+
+bool SaveBuffer::ReadU8(std::uint8_t& out) { return ReadLittleEndian(payload, readPos, Remaining(), out); }
+bool SaveBuffer::ReadU32(std::uint32_t& out) { return ReadLittleEndian(payload, readPos, Remaining(), out); }
+bool SaveBuffer::ReadU64(std::uint64_t& out) { return ReadLittleEndian(payload, readPos, Remaining(), out); }
+
+bool SaveBuffer::ReadFloat(float& out)
+{
+    std::uint32_t bits = 0;
+    if (!ReadU32(bits))
+        return false;
+    std::memcpy(&out, &bits, sizeof out);
+    return true;
+}
+
+bool SaveBuffer::ReadString(std::string& out)
+{
+    // A length that runs past the payload fails the whole field; the position stays before it.
+    const std::size_t remaining = Remaining();
+    if (remaining < 4)
+        return false;
+    std::uint32_t length = 0;
+    std::size_t peek = readPos;
+    ReadLittleEndian(payload, peek, remaining, length);
+    if (length > remaining - 4)
+        return false;
+    out.assign(payload, peek, length);
+    readPos = peek + length;
+    return true;
+}

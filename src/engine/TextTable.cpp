@@ -1,12 +1,77 @@
 #include "engine/TextTable.h"
 
+#include "engine/ResourceCache.h"
+#include "engine/Services.h"
+
 namespace {
-const std::string kMarker = "!!! NOT_LOCALIZED_YET !!!";
-std::vector<TextEntry> gEntries;
+
+std::vector<TextEntry>& Table()
+{
+    static std::vector<TextEntry> entries;
+    return entries;
 }
 
-void TextTable::Load() {}
-void TextTable::Parse(const std::string&) {}
-void TextTable::Clear() { gEntries.clear(); }
-const std::vector<TextEntry>& TextTable::Entries() { return gEntries; }
-const std::string& Localize(const std::string&) { return kMarker; }
+// Lives to the end of the process, so references handed out for unknown keys never dangle.
+const std::string& Marker()
+{
+    static const std::string marker = "!!! NOT_LOCALIZED_YET !!!";
+    return marker;
+}
+
+} // namespace
+
+void TextTable::Load()
+{
+    Clear();
+    if (gServices == nullptr)
+        return;
+    std::string text;
+    // The table comes from the core archive alone; a missing file is reported by the reader.
+    if (ResourceCache::ReadTextFile("core/txt/" + gServices->languageCode + ".txt", text, true))
+        Parse(text);
+}
+
+void TextTable::Parse(const std::string& text)
+{
+    std::vector<TextEntry>& entries = Table();
+    // Bytes that would belong to an entry before the text's first "[" have nowhere to go.
+    const std::size_t firstNew = entries.size();
+    bool inKey = false;
+    bool inText = false;
+    for (const char c : text) {
+        const bool hasEntry = entries.size() > firstNew;
+        if (inKey) {
+            if (c == ']')
+                inKey = false;
+            else if (hasEntry)
+                entries.back().key += c;
+        } else if (c == '[') {
+            inKey = true;
+            entries.emplace_back();
+        }
+
+        const bool hasEntryNow = entries.size() > firstNew;
+        if (inText) {
+            if (c == '}')
+                inText = false;
+            else if (hasEntryNow)
+                entries.back().text += c;
+        } else if (c == '{') {
+            inText = true;
+            if (hasEntryNow)
+                entries.back().text.clear();
+        }
+    }
+}
+
+void TextTable::Clear() { Table().clear(); }
+
+const std::vector<TextEntry>& TextTable::Entries() { return Table(); }
+
+const std::string& Localize(const std::string& key)
+{
+    for (const TextEntry& entry : Table())
+        if (entry.key == key)
+            return entry.text;
+    return Marker();
+}
