@@ -80,7 +80,7 @@ TEST(GUIGallery, EveryWidgetInOneFrame)
     GUIScreenManager::Reset();
     TempDir dir;
     ScopedWorkingDir cwd(dir.Path());
-    HeadlessSdl sdl(1024, 768);
+    HeadlessSdl sdl(1280, 800);
     ASSERT_TRUE(sdl.Ok());
     AnswerCore core(sdl.GetCore());
     ASSERT_TRUE(WriteCoreArchive(
@@ -123,14 +123,6 @@ TEST(GUIGallery, EveryWidgetInOneFrame)
     }
     layer->Show();
 
-    // Button 2 toggled on, button 1 held down.
-    SDL_Event down = MouseAt(SDL_MOUSEBUTTONDOWN, 250, 60);
-    SDL_Event up = MouseAt(SDL_MOUSEBUTTONUP, 250, 60);
-    layer->HandleEvent(&down);
-    layer->HandleEvent(&up);
-    SDL_Event hold = MouseAt(SDL_MOUSEBUTTONDOWN, 60, 60);
-    layer->HandleEvent(&hold);
-
     layer->inputFields[0]->SetText("Typed text");
     layer->inputFields[1]->SetText("secret");
     layer->inputFields[2]->SetText("300");
@@ -139,6 +131,14 @@ TEST(GUIGallery, EveryWidgetInOneFrame)
     SDL_Event focus = MouseAt(SDL_MOUSEBUTTONUP, 60, 150);
     layer->HandleEvent(&focus);
     layer->Update(0.05f);
+
+    // Button 2 toggled on, button 1 held down.
+    SDL_Event down = MouseAt(SDL_MOUSEBUTTONDOWN, 250, 60);
+    SDL_Event up = MouseAt(SDL_MOUSEBUTTONUP, 250, 60);
+    layer->HandleEvent(&down);
+    layer->HandleEvent(&up);
+    SDL_Event hold = MouseAt(SDL_MOUSEBUTTONDOWN, 60, 60);
+    layer->HandleEvent(&hold);
 
     layer->texts[0]->SetText("A left-aligned line");
     layer->texts[1]->SetText("Centred on a panel");
@@ -153,9 +153,11 @@ TEST(GUIGallery, EveryWidgetInOneFrame)
     SDL_RenderPresent(sdl.Renderer());
 
     // Spot checks: the background, the toggled button's alternate picture under the dimming.
-    EXPECT_GT(sdl.PixelAt(1000, 700).b, 0);
+    EXPECT_GT(sdl.PixelAt(1200, 760).b, 0);
     const SDL_Color toggled = sdl.PixelAt(300, 60);
     EXPECT_GT(toggled.r, toggled.b);
+    EXPECT_EQ(layer->inputFields[0]->GetText(), "Typed text|");
+    EXPECT_EQ(layer->inputFields[2]->GetText(), "255");
 
     mkdir(VN_ARTIFACTS_DIR, 0755);
     EXPECT_TRUE(sdl.SavePng(std::string(VN_ARTIFACTS_DIR) + "/gui-gallery-1.png"));

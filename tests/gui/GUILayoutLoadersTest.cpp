@@ -216,6 +216,7 @@ InputFields
 
     // Typing through the layer: digits only, masked, at most four.
     open.SetPosition(0, 300);
+    secret.SetText(""); // the fields start with the localised empty-field text
     layer->Show();
     SDL_Event click = MouseAt(SDL_MOUSEBUTTONUP, 20, 20);
     EXPECT_TRUE(layer->HandleEvent(&click));
