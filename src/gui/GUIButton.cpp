@@ -147,8 +147,9 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
     if (font) {
         const int w = normalCopy->w;
         const int h = normalCopy->h;
-        CachedSurface caption(ResourceCache::RenderWrappedText(font.get(), word, kCaptionColour,
-                                                               static_cast<std::uint32_t>(w > 0 ? w : 0)));
+        // UTF-8: picture names may carry any character the file system allows.
+        CachedSurface caption(
+            TTF_RenderUTF8_Blended_Wrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
         if (caption) {
             SDL_Surface* normalRaw = normalCopy.release();
             BlitCentred(caption.get(), &normalRaw, w, h);
