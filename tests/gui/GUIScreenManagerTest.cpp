@@ -3,6 +3,7 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ TEST_F(ManagerTest, QueuesAreCappedClampedAndSkipNullTextures)
     HeadlessSdl sdl(64, 64);
     ASSERT_TRUE(sdl.Ok());
     SDL_Texture* texture = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{9, 9, 9, 255});
+    LogCapture log(LogCapture::kRecordOnly);
     for (int i = 0; i < 250; ++i) {
         GUIScreenManager::QueueRender(texture, SDL_Rect{i, 0, 1, 1}, 3);
     }
@@ -43,6 +45,17 @@ TEST_F(ManagerTest, QueuesAreCappedClampedAndSkipNullTextures)
     EXPECT_EQ(GUIScreenManager::QueuedItems(7).size(), 1u);
     EXPECT_TRUE(GUIScreenManager::QueuedItems(5).empty());
     EXPECT_TRUE(GUIScreenManager::QueuedItems(8).empty());
+
+    // A second full frame: still one line for queue 3.
+    GUIScreenManager::DrawQueues();
+    for (int i = 0; i < 201; ++i) {
+        GUIScreenManager::QueueRender(texture, SDL_Rect{i, 0, 1, 1}, 3);
+    }
+    int fullLines = 0;
+    for (const CapturedLine& line : log.Lines()) {
+        fullLines += line.text.find("queue 3") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(fullLines, 1);
 
     GUIScreenManager::DrawQueues();
     EXPECT_TRUE(GUIScreenManager::QueuedItems(3).empty());
@@ -200,5 +213,21 @@ TEST(ManagerDrawing, QueuesAreDrawnInOrderInDesignPixelsAtEveryScale)
         EXPECT_EQ(at(140, 140).b, 0) << "scale " << scale;
         SDL_DestroyTexture(red);
         SDL_DestroyTexture(blue);
+    }
+}
+
+TEST_F(ManagerTest, RelayoutReachesEveryLayerActiveOrNot)
+{
+    HeadlessSdl sdl(640, 480);
+    ASSERT_TRUE(sdl.Ok());
+    ProbeLayer* shown = AddProbeLayer("Shown");
+    ProbeLayer* hidden = AddProbeLayer("Hidden");
+    shown->Show();
+    sdl.GetCore().layoutWidth = 1000;
+    sdl.GetCore().layoutHeight = 700;
+    GUIScreenManager::Relayout();
+    for (ProbeLayer* layer : {shown, hidden}) {
+        EXPECT_EQ(layer->rect.w, 1000) << layer->name;
+        EXPECT_EQ(layer->rect.h, 700) << layer->name;
     }
 }
