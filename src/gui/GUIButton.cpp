@@ -32,11 +32,6 @@ std::uint64_t Widen(std::int32_t value)
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(value));
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 struct SurfaceReleaser {
     void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
 };
@@ -343,20 +338,20 @@ void GUIButton::Release()
 
 void GUIButton::SetPosition(int x, int y)
 {
-    rect.x = drawRect.x = x + offsetX;
-    rect.y = drawRect.y = y + offsetY;
+    rect.x = drawRect.x = SaturateToInt(static_cast<long long>(x) + offsetX);
+    rect.y = drawRect.y = SaturateToInt(static_cast<long long>(y) + offsetY);
     if (caption) {
-        caption->SetPosition(rect.x, rect.y + rect.h);
+        caption->SetPosition(rect.x, SaturateToInt(static_cast<long long>(rect.y) + rect.h));
     }
 }
 
 void GUIButton::SetScale(float s)
 {
     scale = s;
-    activeRect = SDL_Rect{ScaleLength(activeRectBase.x, s), ScaleLength(activeRectBase.y, s),
-                          ScaleLength(activeRectBase.w, s), ScaleLength(activeRectBase.h, s)};
-    drawRect.w = ScaleLength(rect.w, s);
-    drawRect.h = ScaleLength(rect.h, s);
+    activeRect = SDL_Rect{ScaleDesignLength(activeRectBase.x, s), ScaleDesignLength(activeRectBase.y, s),
+                          ScaleDesignLength(activeRectBase.w, s), ScaleDesignLength(activeRectBase.h, s)};
+    drawRect.w = ScaleDesignLength(rect.w, s);
+    drawRect.h = ScaleDesignLength(rect.h, s);
 }
 
 void GUIButton::SetImageSet(const ButtonImageSet& set)
