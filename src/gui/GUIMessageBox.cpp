@@ -283,8 +283,8 @@ void GUIMessageBox::Init()
     if (s.sets.empty()) {
         LogText(kLogFile, "messagebox.cfg: no sets, messages show without a box");
     }
-    // Log lines meant for the screen become information boxes.
-    SetLogScreenHandler([](const std::string& text) { GUIMessageBox::ShowOneButton(1, -1, text); });
+    // Log lines meant for the screen become information boxes in the normal set.
+    SetLogScreenHandler([](const std::string& text) { GUIMessageBox::ShowOneButton(1, 0, text); });
 }
 
 void GUIMessageBox::Release()
