@@ -8,10 +8,16 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace {
 
 struct FieldOptions {
+    // A constructor rather than member initialisers: GCC 12 misreports aggregate tables of them.
+    FieldOptions(bool isProtectedIn = false, bool numericIn = false, int maxCharsIn = -1, std::string startIn = {})
+        : isProtected(isProtectedIn), numeric(numericIn), maxChars(maxCharsIn), start(std::move(startIn))
+    {
+    }
     bool isProtected = false;
     bool numeric = false;
     int maxChars = -1;
