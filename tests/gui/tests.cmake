@@ -1,2 +1,6 @@
 list(APPEND VN_TEST_SOURCES
+  gui/GUIElementTest.cpp
+  gui/GUIScreenManagerTest.cpp
+  gui/GUITextTest.cpp
+  gui/GUIScreenLayerTest.cpp
 )
