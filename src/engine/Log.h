@@ -15,8 +15,10 @@ void Log(int target, const std::string& a, const std::string& b = std::string(),
          const std::string& c = std::string(), const std::string& d = std::string());
 // The path of this run's log ("" before OpenSessionLog).
 const std::string& SessionLogPath();
-// Clean end of run: the log goes.
+// Clean end of run: the log goes, and later lines are dropped.
 void DeleteSessionLog();
+// Forgets the open log (the file stays); later lines wait for the next OpenSessionLog.
+void CloseSessionLog();
 
 // Shows a screen-target line (the message box installs it). Lines for the screen from other
 // threads wait in a queue until FlushScreenLog runs on the main thread.
@@ -24,3 +26,15 @@ void SetLogScreenHandler(std::function<void(const std::string&)> handler);
 void FlushScreenLog();
 // Marks the calling thread as the main thread (Core::Init does).
 void SetLogMainThread();
+
+// Sees every LogText call (target, text) before it is written; for test captures. Returns the
+// listener it replaces. Called with the log's lock held: it must not log.
+using LogListener = std::function<void(int target, const std::string& text)>;
+LogListener SetLogListener(LogListener listener);
+
+// The crash report: the log folder + "crash_" + start-up stamp + "_v" + version + ".dmp".
+// main installs it first thing (the stamp is taken then; the folder is "logs/" until
+// OpenSessionLog knows the user data folder); the application sets its version ("33") later.
+void InstallCrashReport();
+void SetCrashReportVersion(const std::string& version);
+std::string CrashReportPath();

@@ -5,11 +5,19 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace platform {
+
+// The platform layer cannot depend on the engine's log, so it reports through this hook, which
+// the log installs (target as for LogText: 0 file and screen, 1 screen, 2 file). Without a hook,
+// reports go to stderr.
+using ReportFunction = void (*)(int target, const std::string& text);
+void SetReportFunction(ReportFunction function);
+void Report(int target, const std::string& text);
 
 // The effective user's login name (getpwuid_r), else $USER, else "".
 std::string RawUserName();
@@ -19,27 +27,51 @@ std::string PerUserDataFolder(const std::string& applicationFolderName);
 bool WorkArea(SDL_Rect& area);
 // A blocking box (SDL), always also written to stderr.
 void ShowCriticalBox(const std::string& title, const std::string& text);
+
+// True for http:// and https:// addresses (scheme in any case) without control characters.
+bool IsWebAddress(const std::string& address);
 // http:// and https:// only, through xdg-open without a shell; others are logged and ignored.
 void OpenUrl(const std::string& address);
 // Starts a program; waits for it when asked. Children are always reaped.
 bool SpawnProgram(const std::string& path, bool wait);
-// Last modification time in seconds since 1970.
+// Every program start goes through this (argv[0] is searched in PATH when it has no "/"; no
+// shell ever). Tests install a double; null restores the real one (posix_spawnp).
+using SpawnFunction = std::function<bool(const std::vector<std::string>& argv, bool wait)>;
+void SetSpawnFunction(SpawnFunction function);
+// Collects children that were started without waiting and have ended (never blocks unless
+// block is set, which only tests use). Services::Update calls it every frame.
+void ReapChildren(bool block = false);
+// Children started without waiting that were not collected yet.
+int PendingChildCount();
+
+// Seconds since 1970 (UTC) and the local calendar time now.
+std::uint64_t UnixTime();
+bool LocalTimeNow(std::tm& out);
+// Last modification time in seconds since 1970 (a time before 1970 reads as 0).
 bool FileModifiedTime(const std::string& path, std::uint64_t& seconds);
 // Creates the folder (an existing one is fine); parents are not created.
 bool MakeFolder(const std::string& path);
-// Plain files directly in folder, by name only.
+// Plain files directly in folder, by name only, sorted.
 std::vector<std::string> ListFolderFiles(const std::string& folder);
 bool RemoveFile(const std::string& path);
 // When the working folder has no "dat/" but the executable's folder has, change to the latter.
 void EnterProgramFolder();
 
-// File dialogs for ".lbd" and ".png". The default runs zenity, else kdialog; tests install a double.
-// Returns the chosen path, "" when cancelled or impossible.
+// File dialogs for ".lbd" and ".png". The default runs zenity, else kdialog; tests install a double
+// (null restores the default). Returns the chosen path, "" when cancelled or impossible. The
+// default adds the extension to a saved name that has none and asks before replacing a file.
 using FileDialogFunction = std::function<std::string(bool save, bool png, const std::string& initialFolder)>;
 void SetFileDialogFunction(FileDialogFunction function);
 std::string RunFileDialog(bool save, bool png, const std::string& initialFolder);
+// name + ".png" or ".lbd" when its file name has no extension, else name unchanged.
+std::string WithDefaultExtension(const std::string& name, bool png);
 
-// Fatal signals write a text report to dumpPath (async-signal-safe), then die with the default action.
+// Fatal signals (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT) write a text report to dumpPath with
+// async-signal-safe calls only, then die with the default action. The handler runs on an
+// alternate stack on the installing thread (other threads use their own stack). The report's
+// folder is created when missing. SetCrashDumpPath replaces the path at any time (the version in
+// the name is only known later); "" turns the report off but keeps the handler.
 void InstallCrashHandler(const std::string& dumpPath);
+void SetCrashDumpPath(const std::string& dumpPath);
 
 } // namespace platform

@@ -1,0 +1,210 @@
+#include "platform/Platform.h"
+
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace {
+
+// Sets an environment variable for a scope (tests in this binary run one at a time).
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name(name)
+    {
+        const char* old = std::getenv(name);
+        hadValue = old != nullptr;
+        if (hadValue)
+            previous = old;
+        if (value != nullptr)
+            setenv(name, value, 1);
+        else
+            unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (hadValue)
+            setenv(name, previous.c_str(), 1);
+        else
+            unsetenv(name);
+    }
+
+private:
+    const char* name;
+    bool hadValue = false;
+    std::string previous;
+};
+
+bool IsFolder(const std::string& path)
+{
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+TEST(PlatformWebAddress, OnlyHttpAndHttps)
+{
+    struct Case {
+        std::string address;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"http://example.org", true},
+        {"https://example.org/x?y=1", true},
+        {"HtTpS://example.org", true},
+        {"https://", false},
+        {"ftp://example.org", false},
+        {"file:///etc/passwd", false},
+        {"-n http://example.org", false},
+        {"httpx://example.org", false},
+        {"https://example.org/\r\nHost: x", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::IsWebAddress(c.address), c.accepted) << c.address;
+}
+
+TEST(PlatformDataFolder, XdgDataHomeElseHomeLocalShare)
+{
+    TempDir dir;
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", (dir.Path() + "/xdg").c_str());
+        EXPECT_EQ(platform::PerUserDataFolder("Varnoth"), dir.Path() + "/xdg/Varnoth/");
+        EXPECT_TRUE(IsFolder(dir.Path() + "/xdg/Varnoth"));
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", "relative/path");
+        ScopedEnv home("HOME", dir.Path().c_str());
+        EXPECT_EQ(platform::PerUserDataFolder("Varnoth"), dir.Path() + "/.local/share/Varnoth/");
+        EXPECT_TRUE(IsFolder(dir.Path() + "/.local/share/Varnoth"));
+    }
+    {
+        ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+        ScopedEnv home("HOME", nullptr);
+        EXPECT_EQ(platform::PerUserDataFolder("Varnoth"), "");
+    }
+}
+
+TEST(PlatformFiles, ListTimesFoldersAndRemoval)
+{
+    TempDir dir;
+    dir.Write("b.txt", "x");
+    dir.Write("a.txt", "x");
+    dir.Write("folder/c.txt", "x");
+    EXPECT_EQ(platform::ListFolderFiles(dir.Path()), (std::vector<std::string>{"a.txt", "b.txt"}));
+    std::uint64_t seconds = 0;
+    EXPECT_TRUE(platform::FileModifiedTime(dir.File("a.txt"), seconds));
+    EXPECT_GT(seconds, 1500000000u);
+    EXPECT_FALSE(platform::FileModifiedTime(dir.File("missing"), seconds));
+    EXPECT_TRUE(platform::MakeFolder(dir.File("new")));
+    EXPECT_TRUE(platform::MakeFolder(dir.File("new")));
+    EXPECT_FALSE(platform::MakeFolder(dir.File("a.txt")));
+    EXPECT_FALSE(platform::MakeFolder(dir.File("x/y")));
+    EXPECT_TRUE(platform::RemoveFile(dir.File("a.txt")));
+    EXPECT_FALSE(platform::RemoveFile(dir.File("a.txt")));
+}
+
+TEST(PlatformProgramFolder, StaysWhereDatExists)
+{
+    TempDir dir;
+    dir.Write("dat/x", "");
+    ScopedWorkingDir cwd(dir.Path());
+    platform::EnterProgramFolder();
+    char buffer[4096];
+    ASSERT_NE(getcwd(buffer, sizeof buffer), nullptr);
+    EXPECT_EQ(std::string(buffer), dir.Path());
+}
+
+TEST(PlatformFileDialog, DefaultExtension)
+{
+    struct Case {
+        std::string name;
+        bool png;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"/home/a/figure", false, "/home/a/figure.lbd"},
+        {"/home/a/figure", true, "/home/a/figure.png"},
+        {"/home/a/figure.lbd", false, "/home/a/figure.lbd"},
+        {"/home/a/figure.old", true, "/home/a/figure.old"},
+        {"/home/a.b/figure", false, "/home/a.b/figure.lbd"},
+        {"/home/a/.hidden", false, "/home/a/.hidden.lbd"},
+        {"figure", true, "figure.png"},
+        {"", true, ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(platform::WithDefaultExtension(c.name, c.png), c.result) << c.name;
+}
+
+// The real dialog, driven through a scripted stand-in for zenity on PATH.
+class PlatformFileDialogScripted : public ::testing::Test {
+protected:
+    void SetUp() override { platform::SetFileDialogFunction(nullptr); }
+
+    // answer: what the stand-in prints for a file choice; code: its exit code; question: the
+    // exit code of an overwrite question.
+    void InstallZenity(const std::string& answer, int code, int question)
+    {
+        dir.Write("bin/zenity",
+                  "#!/bin/sh\n"
+                  "for a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + dir.File("args") + "'; done\n"
+                  "echo --- >> '" + dir.File("args") + "'\n"
+                  "case \"$1\" in --question) exit " + std::to_string(question) + ";; esac\n"
+                  "printf '%s\\n' '" + answer + "'\n"
+                  "exit " + std::to_string(code) + "\n");
+        ASSERT_EQ(chmod(dir.File("bin/zenity").c_str(), 0700), 0);
+    }
+
+    TempDir dir;
+    ScopedEnv path {"PATH", (dir.Path() + "/bin:/bin:/usr/bin").c_str()};
+};
+
+TEST_F(PlatformFileDialogScripted, SaveAddsExtensionWithFilters)
+{
+    InstallZenity(dir.File("figure"), 0, 0);
+    EXPECT_EQ(platform::RunFileDialog(true, false, dir.Path()), dir.File("figure.lbd"));
+    const std::string args = dir.Read("args");
+    EXPECT_NE(args.find("--save\n--confirm-overwrite\n"), std::string::npos) << args;
+    EXPECT_NE(args.find("--filename=" + dir.Path() + "/\n"), std::string::npos) << args;
+    EXPECT_NE(args.find("--file-filter=Varnoth Files (*.lbd) | *.lbd\n"), std::string::npos) << args;
+    EXPECT_EQ(args.find("--question"), std::string::npos) << "nothing to replace";
+}
+
+TEST_F(PlatformFileDialogScripted, CancelGivesEmptyPath)
+{
+    InstallZenity("", 1, 0);
+    EXPECT_EQ(platform::RunFileDialog(false, true, ""), "");
+    EXPECT_NE(dir.Read("args").find("--file-filter=Image Files (*.png) | *.png\n"), std::string::npos);
+}
+
+TEST_F(PlatformFileDialogScripted, AddedExtensionAsksBeforeReplacing)
+{
+    dir.Write("out.png", "old");
+    InstallZenity(dir.File("out"), 0, 1);
+    EXPECT_EQ(platform::RunFileDialog(true, true, ""), "") << "declined: nothing chosen";
+    EXPECT_NE(dir.Read("args").find("--question"), std::string::npos);
+    EXPECT_EQ(dir.Read("out.png"), "old");
+
+    dir.Write("args", "");
+    InstallZenity(dir.File("out"), 0, 0);
+    EXPECT_EQ(platform::RunFileDialog(true, true, ""), dir.File("out.png"));
+}
+
+TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
+{
+    TempDir dir;
+    ScopedEnv path("PATH", dir.Path().c_str());
+    platform::SetFileDialogFunction(nullptr);
+    LogCapture capture;
+    capture.Allow("No file dialog");
+    EXPECT_EQ(platform::RunFileDialog(false, false, ""), "");
+    const auto lines = capture.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].target, 0);
+}
