@@ -3,4 +3,9 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIScreenManagerTest.cpp
   gui/GUITextTest.cpp
   gui/GUIScreenLayerTest.cpp
+  gui/GUIButtonTest.cpp
+  gui/GUIInputFieldTest.cpp
+  gui/GUILayoutLoadersTest.cpp
+  gui/GUIMessageBoxTest.cpp
+  gui/GUIGalleryTest.cpp
 )

@@ -1,9 +1,15 @@
 #include "support/HeadlessSdl.h"
 
+#include "engine/AssetArchive.h"
 #include "engine/ResourceCache.h"
+#include "LbaWriter.h"
 
 #include <SDL_image.h>
 #include <SDL_ttf.h>
+
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
 
 HeadlessSdl::HeadlessSdl(int windowWidth, int windowHeight, int designWidth, int designHeight)
 {
@@ -110,4 +116,38 @@ SDL_Color HeadlessSdl::PixelAt(int x, int y) const
 bool HeadlessSdl::SavePng(const std::string& path) const
 {
     return target != nullptr && IMG_SavePNG(target, path.c_str()) == 0;
+}
+
+std::string MakePngBytes(int w, int h, SDL_Color colour)
+{
+    std::string bytes;
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) {
+        return bytes;
+    }
+    SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, colour.r, colour.g, colour.b, colour.a));
+    std::vector<char> buffer(static_cast<std::size_t>(w) * h * 4 + 4096);
+    SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
+    if (out != nullptr && IMG_SavePNG_RW(surface, out, 0) == 0) {
+        bytes.assign(buffer.data(), static_cast<std::size_t>(SDL_RWtell(out)));
+    }
+    if (out != nullptr) {
+        SDL_RWclose(out);
+    }
+    SDL_FreeSurface(surface);
+    return bytes;
+}
+
+std::string ReadTestFontBytes()
+{
+    std::ifstream in("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool WriteCoreArchive(const std::string& folder, std::vector<LbaFile> files)
+{
+    files.push_back(LbaFile{"gui/common/font.ttf", ReadTestFontBytes()});
+    mkdir((folder + "/dat").c_str(), 0755);
+    CloseArchive("core");
+    return WriteLbaArchive("core", files, folder + "/dat/core.lba");
 }

@@ -10,6 +10,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+struct LbaFile;
 
 class HeadlessCore : public Core {
 public:
@@ -40,3 +43,11 @@ private:
     SDL_Renderer* renderer = nullptr;
     bool ok = false;
 };
+
+// PNG bytes of a w x h picture in one colour (made in memory, never committed).
+std::string MakePngBytes(int w, int h, SDL_Color colour);
+// The bytes of the test font (DejaVu Sans, as the bundled content ships); empty when missing.
+std::string ReadTestFontBytes();
+// Writes folder + "/dat/core.lba" holding files plus "gui/common/font.ttf"; closes any "core"
+// archive opened before so the next read sees the new one.
+bool WriteCoreArchive(const std::string& folder, std::vector<LbaFile> files);
