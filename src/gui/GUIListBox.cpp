@@ -288,6 +288,15 @@ std::size_t GUIListBox::PendingPictureCount() const
     }));
 }
 
+std::vector<GUIStreamableObject*> GUIListBox::PictureRequesters() const
+{
+    std::vector<GUIStreamableObject*> requesters;
+    for (const auto& sink : sinks) {
+        requesters.push_back(sink.get());
+    }
+    return requesters;
+}
+
 void GUIListBox::LayoutPage()
 {
     if (rect.w > kMaxLayoutWidth) {
@@ -321,6 +330,12 @@ void GUIListBox::LayoutPage()
         if (rows == 1) {
             buttonWidth = ClampToInt(std::max(roomW / n - columnSpacing, 1LL));
             cols = n;
+            // The buttons take the narrower width too; left at their old width they would overlap and
+            // one press would hit two items.
+            for (GUIButton* button : *page) {
+                button->SetSize(static_cast<std::uint32_t>(buttonWidth), static_cast<std::uint32_t>(button->rect.h));
+                button->activeRectBase.w = std::min(button->activeRectBase.w, button->rect.w);
+            }
         } else if (cellW > 0 && cellH > 0 && buttonWidth > 0 && buttonHeight > 0) {
             long long fittedW = buttonWidth;
             long long fittedH = buttonHeight;

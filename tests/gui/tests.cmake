@@ -8,4 +8,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUILayoutLoadersTest.cpp
   gui/GUIMessageBoxTest.cpp
   gui/GUIGalleryTest.cpp
+  gui/GUIListBoxTest.cpp
 )
