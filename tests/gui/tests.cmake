@@ -9,4 +9,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIMessageBoxTest.cpp
   gui/GUIGalleryTest.cpp
   gui/GUIListBoxTest.cpp
+  gui/GUIVerticalContainerTest.cpp
 )
