@@ -10,4 +10,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIGalleryTest.cpp
   gui/GUIListBoxTest.cpp
   gui/GUIVerticalContainerTest.cpp
+  gui/GUIFrameTest.cpp
 )
