@@ -11,4 +11,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIListBoxTest.cpp
   gui/GUIVerticalContainerTest.cpp
   gui/GUIFrameTest.cpp
+  gui/GUIListLoadersTest.cpp
 )
