@@ -12,4 +12,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIVerticalContainerTest.cpp
   gui/GUIFrameTest.cpp
   gui/GUIListLoadersTest.cpp
+  gui/GUIGallery2Test.cpp
 )
