@@ -1,8 +1,11 @@
 #include "gui/GUIListBox.h"
 
+#include "app/Objectives.h"
+
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "gui/ListBoxTestSupport.h"
+#include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +26,8 @@ void Click(GUIListBox& list, const GUIElement& target)
 {
     const int x = target.rect.x + target.drawRect.w / 2;
     const int y = target.rect.y + target.drawRect.h / 2;
-    SDL_Event down = MouseButton(SDL_MOUSEBUTTONDOWN, x, y);
-    SDL_Event up = MouseButton(SDL_MOUSEBUTTONUP, x, y);
+    SDL_Event down = MouseAt(SDL_MOUSEBUTTONDOWN, x, y);
+    SDL_Event up = MouseAt(SDL_MOUSEBUTTONUP, x, y);
     list.HandleEvent(&down, false);
     list.HandleEvent(&up, false);
 }
@@ -146,6 +149,28 @@ TEST_F(ListBoxTest, ScreensTurnForwardAndBackWithThePagers)
     EXPECT_EQ(list->PollClick(), -1);
     EXPECT_EQ(list->pageText->text, "2 / 3");
     EXPECT_TRUE(list->pages[0][9]->visible);
+}
+
+TEST_F(ListBoxTest, PagersWaitUntilTheTutorialIsComplete)
+{
+    HeadlessSdl sdl(800, 600);
+    ASSERT_TRUE(sdl.Ok());
+    ListSpec spec;
+    spec.items = 20;
+    spec.paging = true;
+    auto list = MakeList(sdl.Renderer(), spec);
+    Objectives tutorial;
+    tutorial.objectiveCount = 3;
+    tutorial.completedCount = 1;
+    gObjectives = &tutorial;
+    Click(*list, list->rightPager);
+    list->PollClick();
+    EXPECT_EQ(list->pageText->text, "1 / 3");
+    tutorial.completedCount = 3;
+    Click(*list, list->rightPager);
+    list->PollClick();
+    EXPECT_EQ(list->pageText->text, "2 / 3");
+    gObjectives = nullptr;
 }
 
 TEST_F(ListBoxTest, PagerAtTheSideIsCentredAndHasNoPageText)
@@ -304,37 +329,39 @@ TEST_F(ListBoxTest, MissingPagesAndIndicesOutOfRangeTouchNothing)
 
 TEST_F(ListBoxTest, PicksReachTheLayerAsListPageAndItem)
 {
-    HeadlessSdl sdl(800, 600);
-    ASSERT_TRUE(sdl.Ok());
-    PickLayer layer("Picker");
-    ListSpec spec;
-    spec.items = 6;
-    layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
-    layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
-    for (std::size_t i = 0; i < layer.listBoxes.size(); ++i) {
-        layer.listBoxes[i]->SetOwner(&layer);
-        layer.listBoxes[i]->listIndex = static_cast<int>(i);
+    for (const Geometry& g : kGeometries) {
+        HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
+        ASSERT_TRUE(sdl.Ok());
+        PickLayer layer("Picker");
+        ListSpec spec;
+        spec.items = 6;
+        layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
+        layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
+        for (std::size_t i = 0; i < layer.listBoxes.size(); ++i) {
+            layer.listBoxes[i]->SetOwner(&layer);
+            layer.listBoxes[i]->listIndex = static_cast<int>(i);
+        }
+        GUIListBox& second = *layer.listBoxes[1];
+        second.AddPage("5 4 3");
+        second.SetPage(1);
+
+        // Item 1 of page 1 is item 4 of the list.
+        Click(second, *second.pages[1][1]);
+        layer.Update(0.0f);
+        ASSERT_EQ(layer.picks.size(), 1u);
+        EXPECT_EQ(layer.picks[0], (std::vector<int>{1, 1, 1}));
+
+        // Flags set directly are polled the same way, and cleared.
+        layer.listBoxes[0]->pages[0][2]->clicked = true;
+        second.pages[1][0]->toggleClicked = true;
+        layer.Update(0.0f);
+        EXPECT_EQ(layer.picks.size(), 3u);
+        EXPECT_EQ(layer.picks[1], (std::vector<int>{0, 0, 2}));
+        EXPECT_EQ(layer.picks[2], (std::vector<int>{1, 1, 0}));
+        layer.Update(0.0f);
+        EXPECT_EQ(layer.picks.size(), 3u);
+        layer.Unload();
     }
-    GUIListBox& second = *layer.listBoxes[1];
-    second.AddPage("5 4 3");
-    second.SetPage(1);
-
-    // Item 1 of page 1 is item 4 of the list.
-    Click(second, *second.pages[1][1]);
-    layer.Update(0.0f);
-    ASSERT_EQ(layer.picks.size(), 1u);
-    EXPECT_EQ(layer.picks[0], (std::vector<int>{1, 1, 1}));
-
-    // Flags set directly are polled the same way, and cleared.
-    layer.listBoxes[0]->pages[0][2]->clicked = true;
-    second.pages[1][0]->toggleClicked = true;
-    layer.Update(0.0f);
-    EXPECT_EQ(layer.picks.size(), 3u);
-    EXPECT_EQ(layer.picks[1], (std::vector<int>{0, 0, 2}));
-    EXPECT_EQ(layer.picks[2], (std::vector<int>{1, 1, 0}));
-    layer.Update(0.0f);
-    EXPECT_EQ(layer.picks.size(), 3u);
-    layer.Unload();
 }
 
 TEST_F(ListBoxTest, SelectionActiveAndHighlightFramesAreDrawnOverTheirItems)
