@@ -37,6 +37,10 @@ int ClampToInt(long long value)
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
+// A box this large comes from a missing size in the layout (99999); drawing it would make the renderer
+// scale a picture to gigabytes.
+bool Drawable(const SDL_Rect& r) { return r.w <= kMaxLayoutWidth && r.h <= kMaxLayoutWidth; }
+
 bool InRange(long long index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
 
 // Splits at single or repeated blanks; empty tokens are dropped.
@@ -712,11 +716,15 @@ void GUIListBox::Draw()
     if (!visible) {
         return;
     }
-    GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
+    if (Drawable(drawRect)) {
+        GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
+    }
     const std::vector<GUIButton*>* page = CurrentPage();
     if (page != nullptr) {
         for (GUIButton* button : *page) {
-            button->Draw();
+            if (Drawable(button->drawRect)) {
+                button->Draw();
+            }
         }
     }
     if (paging) {
@@ -734,7 +742,7 @@ void GUIListBox::Draw()
     const std::size_t count = std::min(page->size(), masks->size());
     for (std::size_t i = 0; i < count; ++i) {
         const GUIButton* button = (*page)[i];
-        if (!button->visible) {
+        if (!button->visible || !Drawable(button->drawRect)) {
             continue;
         }
         for (std::size_t n = 0; n < frames; ++n) {
