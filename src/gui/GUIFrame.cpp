@@ -32,7 +32,7 @@ struct SurfaceReleaser {
 };
 using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
 
-CachedSurface LoadPiece(const std::string& image, SDL_Rect* size)
+CachedSurface LoadSlice(const std::string& image, SDL_Rect* size)
 {
     if (size != nullptr) {
         *size = SDL_Rect{0, 0, 0, 0};
@@ -42,12 +42,12 @@ CachedSurface LoadPiece(const std::string& image, SDL_Rect* size)
     }
     const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
     SDL_Rect loaded{0, 0, 0, 0};
-    CachedSurface piece(ResourceCache::LoadSurface("core", folder + image, &loaded, true, false, true));
-    if (piece && size != nullptr) {
+    CachedSurface slice(ResourceCache::LoadSurface("core", folder + image, &loaded, true, false, true));
+    if (slice && size != nullptr) {
         // The surface itself is the truth; a cache that fills no rectangle must not leave a zero size.
-        *size = SDL_Rect{0, 0, piece->w, piece->h};
+        *size = SDL_Rect{0, 0, slice->w, slice->h};
     }
-    return piece;
+    return slice;
 }
 
 // Whole edge tiles between the corners; a tile of no size yields no tiles, so the frame is its corners.
@@ -59,27 +59,27 @@ int TileCount(int length, int corners, int tile)
     return (length - corners) / tile;
 }
 
-void BlitAt(SDL_Surface* piece, SDL_Surface** onto, int x, int y)
+void BlitAt(SDL_Surface* slice, SDL_Surface** onto, int x, int y)
 {
-    if (piece == nullptr || *onto == nullptr) {
+    if (slice == nullptr || *onto == nullptr) {
         return;
     }
-    SDL_Rect at{x, y, piece->w, piece->h};
-    ResourceCache::Blit(piece, nullptr, onto, &at);
+    SDL_Rect at{x, y, slice->w, slice->h};
+    ResourceCache::Blit(slice, nullptr, onto, &at);
 }
 
 void Compose(GUIFrame& frame, bool sameCount)
 {
     frame.dirty = false;
     ++frame.composeCount;
-    CachedSurface topLeft = LoadPiece(frame.topLeftImage, &frame.topLeftSize);
-    CachedSurface topRight = LoadPiece(frame.topRightImage, nullptr);
-    CachedSurface bottomLeft = LoadPiece(frame.bottomLeftImage, &frame.bottomLeftSize);
-    CachedSurface bottomRight = LoadPiece(frame.bottomRightImage, nullptr);
-    CachedSurface topEdge = LoadPiece(frame.topEdgeImage, &frame.topEdgeSize);
-    CachedSurface bottomEdge = LoadPiece(frame.bottomEdgeImage, &frame.bottomEdgeSize);
-    CachedSurface leftEdge = LoadPiece(frame.leftEdgeImage, &frame.leftEdgeSize);
-    CachedSurface rightEdge = LoadPiece(frame.rightEdgeImage, &frame.rightEdgeSize);
+    CachedSurface topLeft = LoadSlice(frame.topLeftImage, &frame.topLeftSize);
+    CachedSurface topRight = LoadSlice(frame.topRightImage, nullptr);
+    CachedSurface bottomLeft = LoadSlice(frame.bottomLeftImage, &frame.bottomLeftSize);
+    CachedSurface bottomRight = LoadSlice(frame.bottomRightImage, nullptr);
+    CachedSurface topEdge = LoadSlice(frame.topEdgeImage, &frame.topEdgeSize);
+    CachedSurface bottomEdge = LoadSlice(frame.bottomEdgeImage, &frame.bottomEdgeSize);
+    CachedSurface leftEdge = LoadSlice(frame.leftEdgeImage, &frame.leftEdgeSize);
+    CachedSurface rightEdge = LoadSlice(frame.rightEdgeImage, &frame.rightEdgeSize);
 
     // Layout sizes are untrusted: never ask for more than a sane surface.
     const int wantW = std::clamp(frame.requestedRect.w, 0, kMaxSurfaceSide);

@@ -25,7 +25,7 @@ constexpr SDL_Color kLeft{120, 120, 120, 255};
 constexpr SDL_Color kRight{250, 250, 250, 255};
 
 // 10-pixel corners, 20-pixel edge tiles, 10 thick, each in its own colour.
-std::vector<LbaFile> FramePieces()
+std::vector<LbaFile> FrameSlices()
 {
     return {{"gui/common/f_tl.png", MakePngBytes(10, 10, kTopLeft)},
             {"gui/common/f_tr.png", MakePngBytes(10, 10, kTopRight)},
@@ -55,7 +55,7 @@ protected:
         GUIScreenManager::Reset();
         GUIFrameRegistry::DestroyAll();
         ASSERT_TRUE(sdl.Ok());
-        ASSERT_TRUE(WriteCoreArchive(dir.Path(), FramePieces()));
+        ASSERT_TRUE(WriteCoreArchive(dir.Path(), FrameSlices()));
     }
     void TearDown() override
     {
@@ -103,7 +103,7 @@ TEST_F(FrameTest, SizesSnapDownToWholeEdgeTiles)
     }
 }
 
-TEST_F(FrameTest, PiecesAreComposedAroundATransparentMiddle)
+TEST_F(FrameTest, SlicesAreComposedAroundATransparentMiddle)
 {
     DeclareFrame("LEFT");
     GUIFrameRegistry::SetRect("LEFT", 0, 0, 100, 60);

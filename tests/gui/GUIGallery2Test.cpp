@@ -58,8 +58,8 @@ std::string Picture(int w, int h, const std::function<SDL_Color(int, int)>& shad
     return bytes;
 }
 
-// A frame piece: dark, with a gold rim along the sides named (t, b, l, r) and a thin inner line.
-std::string Piece(int w, int h, const std::string& rims)
+// A frame slice: dark, with a gold rim along the sides named (t, b, l, r) and a thin inner line.
+std::string Slice(int w, int h, const std::string& rims)
 {
     return Picture(w, h, [=](int x, int y) {
         const bool rim = (rims.find('t') != std::string::npos && y < 4) ||
@@ -163,14 +163,14 @@ TEST(GUIGallery2, FramedContainerWithAPagedListOfPictures)
              return SDL_Color{24, static_cast<Uint8>(28 + y / 2), static_cast<Uint8>(44 + y), 255};
          })},
         {"gui/common/g2_panel.png", MakePngBytes(8, 8, {62, 55, 46, 255})},
-        {"gui/common/f_tl.png", Piece(16, 16, "tl")},
-        {"gui/common/f_tr.png", Piece(16, 16, "tr")},
-        {"gui/common/f_bl.png", Piece(16, 16, "bl")},
-        {"gui/common/f_br.png", Piece(16, 16, "br")},
-        {"gui/common/f_t.png", Piece(16, 16, "t")},
-        {"gui/common/f_b.png", Piece(16, 16, "b")},
-        {"gui/common/f_l.png", Piece(16, 16, "l")},
-        {"gui/common/f_r.png", Piece(16, 16, "r")},
+        {"gui/common/f_tl.png", Slice(16, 16, "tl")},
+        {"gui/common/f_tr.png", Slice(16, 16, "tr")},
+        {"gui/common/f_bl.png", Slice(16, 16, "bl")},
+        {"gui/common/f_br.png", Slice(16, 16, "br")},
+        {"gui/common/f_t.png", Slice(16, 16, "t")},
+        {"gui/common/f_b.png", Slice(16, 16, "b")},
+        {"gui/common/f_l.png", Slice(16, 16, "l")},
+        {"gui/common/f_r.png", Slice(16, 16, "r")},
         {"gui/common/pager_left.png", Arrow(false)},
         {"gui/common/pager_right.png", Arrow(true)},
         {"gui/common/frame_default.png", ItemFrame({128, 112, 96, 255}, 2, 0)},
