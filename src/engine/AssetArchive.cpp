@@ -1,17 +1,384 @@
 #include "engine/AssetArchive.h"
 
+#include "engine/Log.h"
+#include "engine/Utilities.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
+
 const char* const kArchiveKey = "-Qzrw.KM.pH_xo-";
 
-std::uint32_t ComputeNameSeed(const std::string&) { return 0; }
-void ApplyKeystream(unsigned char*, std::size_t, std::uint32_t&) {}
-AssetArchive::AssetArchive() = default;
-AssetArchive::~AssetArchive() = default;
-bool AssetArchive::Open(const std::string&) { return false; }
-bool AssetArchive::Find(const std::string&) const { return false; }
-bool AssetArchive::Read(const std::string&) { return false; }
-std::uint32_t AssetArchive::TakeData(std::string& out) { out.clear(); return 0; }
-void AssetArchive::ReleaseData() {}
-const unsigned char* AssetArchive::Data() const { return nullptr; }
-std::uint32_t AssetArchive::DataSize() const { return 0; }
-bool AssetArchive::ReadEntry(const std::string&, std::string&) { return false; }
-void AssetArchive::ExtractAll(std::map<std::string, std::string>&) {}
+namespace {
+
+constexpr std::uint32_t kKeyMul = 1103515245u;
+constexpr std::uint32_t kKeyAdd = 12345u;
+constexpr std::uint32_t kKeyBlockSize = 16;
+constexpr std::uint32_t kCountOffset = 20;
+// Buffers above this are given back after each read instead of being reused.
+constexpr std::size_t kKeptBufferLimit = 16u << 20;
+constexpr std::uint32_t kReadPiece = 128u << 10; // a multiple of the keystream block
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// The generator is affine, so k steps at once are again state * mul + add. Precomputing the first
+// kLanes powers lets every byte of a block be derived from the block's start state independently,
+// which removes the one-multiply-per-byte dependency chain without changing the output.
+constexpr std::size_t kLanes = 64;
+struct JumpTable {
+    std::uint32_t mul[kLanes];
+    std::uint32_t add[kLanes];
+};
+
+constexpr JumpTable MakeJumpTable()
+{
+    JumpTable table{};
+    std::uint32_t mul = 1;
+    std::uint32_t add = 0;
+    for (std::size_t i = 0; i < kLanes; ++i) {
+        mul = mul * kKeyMul;
+        add = add * kKeyMul + kKeyAdd;
+        table.mul[i] = mul;
+        table.add[i] = add;
+    }
+    return table;
+}
+
+constexpr JumpTable kJump = MakeJumpTable();
+
+std::uint32_t ReadU32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// Portable path: eight independent multiplies per step instead of one chain per byte.
+std::uint32_t ApplyKeystreamBlocksScalar(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
+{
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (std::size_t k = 0; k < kLanes; ++k)
+            bytes[k] ^= static_cast<unsigned char>((kJump.mul[k] * state + kJump.add[k]) >> 16);
+        state = kJump.mul[kLanes - 1] * state + kJump.add[kLanes - 1];
+        bytes += kLanes;
+    }
+    return state;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VN_KEYSTREAM_AVX2 1
+
+// Byte position that lane j of vector k lands on after the per-128-bit-half byte shuffles below:
+// half j / 4, group k inside it, place j % 4 inside the group.
+constexpr std::size_t LanePosition(std::size_t k, std::size_t j) { return (j / 4) * 16 + k * 4 + (j % 4); }
+
+__attribute__((target("avx2"))) std::uint32_t ApplyKeystreamBlocksAvx2(unsigned char* bytes, std::size_t blocks,
+                                                                      std::uint32_t state)
+{
+    // Eight vectors of eight states cover one 64-byte block; every lane then advances by the same
+    // 64-step jump, so the lanes are eight short independent chains instead of one long one. The
+    // multiplies bound the speed: one per four key bytes is the least this layout needs.
+    static_assert(kLanes == 64, "eight 8-lane vectors per block");
+    __m256i lanes[8];
+    __m256i pick[4];
+    for (std::size_t v = 0; v < 8; ++v) {
+        alignas(32) std::uint32_t start[8];
+        for (std::size_t j = 0; j < 8; ++j) {
+            const std::size_t position = (v / 4) * 32 + LanePosition(v % 4, j);
+            start[j] = kJump.mul[position] * state + kJump.add[position];
+        }
+        lanes[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(start));
+    }
+    // Take byte 2 (bits 16-23) of each 32-bit state into group k of its half; zero elsewhere.
+    for (std::size_t k = 0; k < 4; ++k) {
+        alignas(32) unsigned char p[32];
+        for (std::size_t i = 0; i < 32; ++i) {
+            const std::size_t inHalf = i % 16;
+            p[i] = (inHalf / 4 == k) ? static_cast<unsigned char>((inHalf % 4) * 4 + 2) : 0x80;
+        }
+        pick[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
+    }
+    const std::uint32_t blockMul = kJump.mul[kLanes - 1];
+    const std::uint32_t blockAdd = kJump.add[kLanes - 1];
+    const __m256i stepMul = _mm256_set1_epi32(static_cast<int>(blockMul));
+    const __m256i stepAdd = _mm256_set1_epi32(static_cast<int>(blockAdd));
+
+    // Named registers rather than an array: the compiler keeps an array on the stack at -O2.
+    __m256i l0 = lanes[0], l1 = lanes[1], l2 = lanes[2], l3 = lanes[3];
+    __m256i l4 = lanes[4], l5 = lanes[5], l6 = lanes[6], l7 = lanes[7];
+    const __m256i p0 = pick[0], p1 = pick[1], p2 = pick[2], p3 = pick[3];
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const __m256i keyLow = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(l0, p0), _mm256_shuffle_epi8(l1, p1)),
+                                               _mm256_or_si256(_mm256_shuffle_epi8(l2, p2), _mm256_shuffle_epi8(l3, p3)));
+        const __m256i keyHigh = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(l4, p0), _mm256_shuffle_epi8(l5, p1)),
+                                                _mm256_or_si256(_mm256_shuffle_epi8(l6, p2), _mm256_shuffle_epi8(l7, p3)));
+        __m256i* at = reinterpret_cast<__m256i*>(bytes);
+        _mm256_storeu_si256(at, _mm256_xor_si256(_mm256_loadu_si256(at), keyLow));
+        _mm256_storeu_si256(at + 1, _mm256_xor_si256(_mm256_loadu_si256(at + 1), keyHigh));
+        l0 = _mm256_add_epi32(_mm256_mullo_epi32(l0, stepMul), stepAdd);
+        l1 = _mm256_add_epi32(_mm256_mullo_epi32(l1, stepMul), stepAdd);
+        l2 = _mm256_add_epi32(_mm256_mullo_epi32(l2, stepMul), stepAdd);
+        l3 = _mm256_add_epi32(_mm256_mullo_epi32(l3, stepMul), stepAdd);
+        l4 = _mm256_add_epi32(_mm256_mullo_epi32(l4, stepMul), stepAdd);
+        l5 = _mm256_add_epi32(_mm256_mullo_epi32(l5, stepMul), stepAdd);
+        l6 = _mm256_add_epi32(_mm256_mullo_epi32(l6, stepMul), stepAdd);
+        l7 = _mm256_add_epi32(_mm256_mullo_epi32(l7, stepMul), stepAdd);
+        state = state * blockMul + blockAdd;
+        bytes += kLanes;
+    }
+    return state;
+}
+
+bool DetectAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+const bool kHasAvx2 = DetectAvx2();
+#endif
+
+// Whole blocks of kLanes bytes; returns the state after them.
+std::uint32_t ApplyKeystreamBlocks(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
+{
+#ifdef VN_KEYSTREAM_AVX2
+    if (kHasAvx2)
+        return ApplyKeystreamBlocksAvx2(bytes, blocks, state);
+#endif
+    return ApplyKeystreamBlocksScalar(bytes, blocks, state);
+}
+
+} // namespace
+
+std::uint32_t ComputeNameSeed(const std::string& text)
+{
+    std::uint32_t seed = 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        seed += static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(text[i]))) *
+                static_cast<std::uint32_t>(i);
+    return seed;
+}
+
+void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& state)
+{
+    std::uint32_t s = state;
+    const std::size_t blocks = count / kLanes;
+    if (blocks > 0)
+        s = ApplyKeystreamBlocks(bytes, blocks, s);
+    for (std::size_t i = blocks * kLanes; i < count; ++i) {
+        s = s * kKeyMul + kKeyAdd;
+        bytes[i] ^= static_cast<unsigned char>(s >> 16);
+    }
+    state = s;
+}
+
+AssetArchive::AssetArchive() : lock(SDL_CreateMutex()) {}
+
+AssetArchive::~AssetArchive()
+{
+    if (lock != nullptr)
+        SDL_DestroyMutex(lock);
+}
+
+bool AssetArchive::Open(const std::string& filePath)
+{
+    path = filePath;
+    lastError.clear();
+    index.clear();
+    currentEntry = nullptr;
+    std::uint32_t state = seed;
+
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        lastError = "Failed to open file: " + path + " (" + ErrnoMessage(errno) + ")\n";
+        LogText(kLogFile, lastError.substr(0, lastError.size() - 1));
+        return false;
+    }
+    if (fseeko(file.get(), 0, SEEK_END) != 0) {
+        LogText(kLogFile, "Failed to open asset file: damaged index");
+        return false;
+    }
+    const off_t end = ftello(file.get());
+    if (end < 0 || fseeko(file.get(), 0, SEEK_SET) != 0) {
+        LogText(kLogFile, "Failed to open asset file: damaged index");
+        return false;
+    }
+    fileSize = static_cast<std::uint64_t>(end);
+
+    // A file too short for the header cannot carry the key either.
+    if (fileSize < kArchiveHeaderSize || std::fread(header, 1, kArchiveHeaderSize, file.get()) != kArchiveHeaderSize) {
+        LogText(kLogFile, "Failed to open asset file: wrong key");
+        return false;
+    }
+
+    std::string scrambledKey = keyText;
+    ApplyKeystream(reinterpret_cast<unsigned char*>(scrambledKey.data()), scrambledKey.size(), state);
+    // Both sides compare as 0-terminated texts; a key block with no terminator is not a key.
+    const void* terminator = std::memchr(header, 0, kKeyBlockSize);
+    if (terminator == nullptr ||
+        std::strcmp(reinterpret_cast<const char*>(header), scrambledKey.c_str()) != 0) {
+        LogText(kLogFile, "Failed to open asset file: wrong key");
+        return false;
+    }
+
+    const std::uint32_t count = ReadU32(header + kCountOffset);
+    if (count > (fileSize - kArchiveHeaderSize) / kArchiveRecordSize) {
+        LogText(kLogFile, "Failed to open asset file: damaged index");
+        return false;
+    }
+    std::vector<unsigned char> records(static_cast<std::size_t>(count) * kArchiveRecordSize);
+    if (!records.empty() && std::fread(records.data(), 1, records.size(), file.get()) != records.size()) {
+        LogText(kLogFile, "Failed to open asset file: damaged index");
+        return false;
+    }
+    ApplyKeystream(records.data(), records.size(), state);
+
+    std::vector<ArchiveEntry> entries;
+    entries.reserve(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const unsigned char* record = records.data() + static_cast<std::size_t>(i) * kArchiveRecordSize;
+        const void* nameEnd = std::memchr(record, 0, kArchiveNameField);
+        ArchiveEntry entry;
+        entry.size = ReadU32(record + kArchiveNameField);
+        entry.offset = ReadU32(record + kArchiveNameField + 4);
+        if (nameEnd == nullptr ||
+            static_cast<std::uint64_t>(entry.offset) + entry.size > fileSize) {
+            LogText(kLogFile, "Failed to open asset file: damaged index");
+            return false;
+        }
+        entry.name.assign(reinterpret_cast<const char*>(record),
+                          static_cast<const unsigned char*>(nameEnd) - record);
+        entries.push_back(std::move(entry));
+    }
+    index = std::move(entries);
+    return true;
+}
+
+bool AssetArchive::Find(const std::string& name) const
+{
+    for (const ArchiveEntry& entry : index) {
+        if (entry.name == name)
+            return true;
+    }
+    return false;
+}
+
+bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
+{
+    if (data.size() < entry.size)
+        data.resize(entry.size);
+
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    bool ok = file && fseeko(file.get(), static_cast<off_t>(entry.offset), SEEK_SET) == 0;
+    if (ok)
+        std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    // Unscrambling each piece right after reading it works on bytes still in the cache.
+    std::uint32_t state = seed;
+    for (std::uint32_t done = 0; ok && done < entry.size;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
+        ok = std::fread(data.data() + done, 1, piece, file.get()) == piece;
+        ApplyKeystream(data.data() + done, piece, state);
+        done += piece;
+    }
+    if (!ok) {
+        LogText(kLogFile, "Failed to access file (" + entry.name + ") in dat: " + path);
+        return false;
+    }
+    dataSize = entry.size;
+    currentEntry = &entry;
+    return true;
+}
+
+void AssetArchive::Acquire()
+{
+    SDL_LockMutex(lock);
+    ++holdDepth;
+    dataSize = 0;
+    currentEntry = nullptr;
+}
+
+bool AssetArchive::Read(const std::string& name)
+{
+    Acquire();
+    for (const ArchiveEntry& entry : index) {
+        if (entry.name == name)
+            return ReadEntryAt(entry);
+    }
+    return false;
+}
+
+bool AssetArchive::HoldsLock()
+{
+    // The mutex is recursive: a try-lock succeeds for the holder (or when nobody holds it, in which
+    // case the depth is 0). Either way the caller now owns one extra level to give back.
+    if (SDL_TryLockMutex(lock) != 0)
+        return false;
+    if (holdDepth > 0)
+        return true;
+    SDL_UnlockMutex(lock);
+    return false;
+}
+
+void AssetArchive::Unlock()
+{
+    dataSize = 0;
+    currentEntry = nullptr;
+    if (data.size() > kKeptBufferLimit)
+        std::vector<unsigned char>().swap(data);
+    --holdDepth;
+    SDL_UnlockMutex(lock); // the level HoldsLock took
+    SDL_UnlockMutex(lock); // the level Read took
+}
+
+std::uint32_t AssetArchive::TakeData(std::string& out)
+{
+    // Only the holder of a Read may take or release it; a stray call changes nothing.
+    if (!HoldsLock()) {
+        out.clear();
+        return 0;
+    }
+    const std::uint32_t size = dataSize;
+    if (size > 0)
+        out.assign(reinterpret_cast<const char*>(data.data()), size);
+    else
+        out.clear();
+    Unlock();
+    return size;
+}
+
+void AssetArchive::ReleaseData()
+{
+    if (HoldsLock())
+        Unlock();
+}
+
+const unsigned char* AssetArchive::Data() const { return data.data(); }
+
+std::uint32_t AssetArchive::DataSize() const { return dataSize; }
+
+bool AssetArchive::ReadEntry(const std::string& name, std::string& out)
+{
+    if (!Read(name)) {
+        ReleaseData();
+        return false;
+    }
+    TakeData(out);
+    return true;
+}
+
+void AssetArchive::ExtractAll(std::map<std::string, std::string>& out)
+{
+    for (const ArchiveEntry& entry : index) {
+        Acquire();
+        if (ReadEntryAt(entry))
+            out[entry.name] = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.data()), dataSize) : std::string();
+        ReleaseData();
+    }
+}

@@ -150,9 +150,19 @@ bool WorkArea(SDL_Rect& area)
     return SDL_GetDisplayBounds(0, &area) == 0;
 }
 
+namespace {
+CriticalBoxFunction gCriticalBox;
+}
+
+void SetCriticalBoxFunction(CriticalBoxFunction function) { gCriticalBox = std::move(function); }
+
 void ShowCriticalBox(const std::string& title, const std::string& text)
 {
     std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+    if (gCriticalBox) {
+        gCriticalBox(title, text);
+        return;
+    }
     SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), nullptr);
 }
 

@@ -27,6 +27,9 @@ std::string PerUserDataFolder(const std::string& applicationFolderName);
 bool WorkArea(SDL_Rect& area);
 // A blocking box (SDL), always also written to stderr.
 void ShowCriticalBox(const std::string& title, const std::string& text);
+// Replaces the blocking box (tests must never wait for a click); null restores the system box.
+using CriticalBoxFunction = std::function<void(const std::string& title, const std::string& text)>;
+void SetCriticalBoxFunction(CriticalBoxFunction function);
 
 // True for http:// and https:// addresses (scheme in any case) without control characters.
 bool IsWebAddress(const std::string& address);
