@@ -60,7 +60,16 @@ public:
     bool visible = true;
     std::string name = "Root";
     SDL_Rect tiledRect{0, 0, 0, 0};
+
+private:
+    // tiledRect is a box that could not be tiled; it is not tried again until rect changes.
+    bool tiledFailed = false;
 };
+
+// length times scale truncated toward zero, saturated to the int range (untrusted sizes and scales).
+int ScaleDesignLength(int length, float scale);
+// Positions add untrusted offsets: sums are taken wide and saturated to the int range.
+int SaturateToInt(long long value);
 
 // "Left" 0, "Middle" 1, anything else (empty included) 2. Case-sensitive.
 int ParseAlignmentX(const std::string& value);

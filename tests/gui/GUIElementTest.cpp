@@ -1,11 +1,16 @@
 #include "gui/GUIElement.h"
 
+#include "engine/AssetArchive.h"
 #include "gui/GUIScreenManager.h"
 #include "support/HeadlessSdl.h"
+#include "support/TempDir.h"
+#include "LbaWriter.h"
 #include "gui/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -58,6 +63,14 @@ TEST(GUIElementGeometry, SizeScaleAndPosition)
 
     element.SetRect(SDL_Rect{5, 6, 40, 21});
     EXPECT_TRUE(SameRect(element.drawRect, SDL_Rect{5, 6, 20, 10}));
+
+    // Scales from untrusted layouts saturate instead of overflowing.
+    element.SetScale(1e30f);
+    EXPECT_EQ(element.drawRect.w, INT_MAX);
+    element.SetScale(-1e30f);
+    EXPECT_EQ(element.drawRect.w, INT_MIN);
+    element.SetScale(std::nanf(""));
+    EXPECT_EQ(element.drawRect.w, 0);
 }
 
 TEST(GUIElementGeometry, AlignUsesTheScaledSizeAtEveryScale)
@@ -144,4 +157,35 @@ TEST(GUIElementTiles, NoImageNameBuildsNothingAndZeroBoxesAreRefused)
         tiled.BuildTiledTexture();
         EXPECT_EQ(tiled.texture, nullptr);
     }
+}
+
+TEST(GUIElementTiles, TilesCoverTheBoxExactlyAndAreRebuiltOnlyWhenItChanges)
+{
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/tile.png", MakePngBytes(10, 8, {0, 90, 0, 255})}}));
+    {
+        HeadlessSdl sdl(64, 64);
+        ASSERT_TRUE(sdl.Ok());
+        GUIElement tiled(1, "tile.png");
+        tiled.SetRect(SDL_Rect{0, 0, 30, 20}); // exactly three tiles wide
+        tiled.BuildTiledTexture();
+        ASSERT_NE(tiled.texture, nullptr);
+        int w = 0;
+        int h = 0;
+        SDL_QueryTexture(tiled.texture, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, 30);
+        EXPECT_EQ(h, 20);
+        SDL_Texture* first = tiled.texture;
+        tiled.BuildTiledTexture();
+        EXPECT_EQ(tiled.texture, first);
+        tiled.SetRect(SDL_Rect{0, 0, 47, 9});
+        tiled.BuildTiledTexture();
+        ASSERT_NE(tiled.texture, nullptr);
+        SDL_QueryTexture(tiled.texture, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, 47);
+        EXPECT_EQ(h, 9);
+        tiled.Release();
+    }
+    CloseAllArchives();
 }

@@ -13,4 +13,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIFrameTest.cpp
   gui/GUIListLoadersTest.cpp
   gui/GUIGallery2Test.cpp
+  gui/GUILayoutFileTest.cpp
 )
