@@ -1,2 +1,3 @@
 list(APPEND VN_TEST_SOURCES
+  app/GamePlayerProfileTest.cpp
 )

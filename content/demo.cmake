@@ -1,0 +1,56 @@
+# The demo packages: every folder of content/ but core and dyncfg. Their text files (set
+# definitions, preview.txt, en.txt) are sources here; their pictures are drawn by tools/demo/*.py
+# into a staging folder, checked by tools/check_content.py, rendered and packed by
+# tools/build-package.sh into ${VN_RUN_DIR}/dat/<package>.lba. A broken definition fails the build.
+# Included from content/CMakeLists.txt once the packer exists.
+
+if(NOT TARGET vn-lba OR NOT EXISTS ${PROJECT_SOURCE_DIR}/tools/build-package.sh)
+  message(WARNING "The packer or tools/build-package.sh is missing; the demo packages are not built")
+  return()
+endif()
+if(NOT TARGET content)
+  add_custom_target(content ALL)
+endif()
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+
+file(GLOB vn_demo_children CONFIGURE_DEPENDS LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+     ${CMAKE_CURRENT_SOURCE_DIR}/*)
+set(vn_demo_packages)
+set(vn_demo_archives)
+set(vn_demo_sources)
+foreach(child IN LISTS vn_demo_children)
+  if(IS_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/${child} AND NOT child STREQUAL "core" AND NOT child STREQUAL "dyncfg")
+    list(APPEND vn_demo_packages ${child})
+    list(APPEND vn_demo_archives ${VN_RUN_DIR}/dat/${child}.lba)
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/*)
+    list(APPEND vn_demo_sources ${files})
+  endif()
+endforeach()
+file(GLOB vn_demo_tools CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/demo/*.py)
+
+set(vn_content_sheet ${VN_ARTIFACTS_DIR}/content-sheet.png)
+add_custom_command(
+  OUTPUT ${vn_demo_archives} ${vn_content_sheet}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/build_content.py
+          --content ${CMAKE_CURRENT_SOURCE_DIR} --stage ${CMAKE_CURRENT_BINARY_DIR}/demo-stage
+          --dat ${VN_RUN_DIR}/dat --packer $<TARGET_FILE:vn-lba> --builder ${PROJECT_SOURCE_DIR}/tools/build-package.sh
+          --sheet ${vn_content_sheet} --list-icons ${CMAKE_CURRENT_BINARY_DIR}/demo-list-icons
+  DEPENDS ${vn_demo_sources} ${vn_demo_tools} ${PROJECT_SOURCE_DIR}/tools/build_content.py
+          ${PROJECT_SOURCE_DIR}/tools/check_content.py ${PROJECT_SOURCE_DIR}/tools/build-package.sh vn-lba
+  COMMENT "Building the demo packages and the contact sheet"
+  VERBATIM)
+add_custom_target(vn_demo_content DEPENDS ${vn_demo_archives} ${vn_content_sheet})
+add_dependencies(content vn_demo_content)
+
+# The tutorial's demonstration figure, opened as "demo.lbd" beside the program.
+add_executable(vn-demo-figure ${PROJECT_SOURCE_DIR}/tools/make_demo_figure.cpp)
+target_link_libraries(vn-demo-figure PRIVATE vn_engine)
+set_target_properties(vn-demo-figure PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+add_custom_command(
+  OUTPUT ${VN_RUN_DIR}/demo.lbd
+  COMMAND vn-demo-figure ${VN_RUN_DIR}/demo.lbd
+  DEPENDS vn-demo-figure
+  COMMENT "Writing the demonstration figure demo.lbd"
+  VERBATIM)
+add_custom_target(vn_demo_figure DEPENDS ${VN_RUN_DIR}/demo.lbd)
+add_dependencies(content vn_demo_figure)

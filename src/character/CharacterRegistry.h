@@ -1,0 +1,68 @@
+#pragma once
+// Every character set known to the system and the current figure: the categories of the set
+// being edited, its lists, name and size, the token list, the cover layer, the mask carrier,
+// the current category and the figure-dirty flag. Process-wide, main thread only.
+
+#include "character/Category.h"
+#include "character/CharacterSet.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One package record as the set list needs it (in package-list order).
+struct SetSource {
+    std::string setName;
+    bool looseFiles = false;
+};
+
+class CharacterRegistry {
+public:
+    static void Init();
+    static void Shutdown();
+
+    // Rebuilds Sets from the package records, reading each definition (loose-file sets are read
+    // on every FindSet instead).
+    static void BuildSetList(const std::vector<SetSource>& packages);
+    // The set is owned by the registry and stays valid until the next BuildSetList/Shutdown.
+    static CharacterSet* FindSet(const std::string& name);
+    static bool ReadDefinition(CharacterSet& set, bool reread);
+    // Makes a set current; unless skipSetup, activates its packages, links and applies defaults.
+    static bool LoadCharacter(const std::string& name, bool skipSetup, bool emptyFigure);
+    static void ResetCurrent();
+    static void ResolveLinks();
+    static void ApplyDefaults(bool useDefaults);
+    // Reports "ERR_UNREC_SUB" when there is no such category.
+    static Category* FindCategory(const std::string& name);
+    static Category* FirstActiveToken();
+    static void SetTokenActive(Category& category, bool on);
+    static void MoveAll(float dx, float dy);
+    static std::string CurrentSetName();
+
+    // The package activation run by LoadCharacter (the package list installs it): it appends
+    // each active package's items with Category::AddPackageItems.
+    using PackageActivation = std::function<void(const std::string& setName)>;
+    static void SetPackageActivation(PackageActivation activation);
+    // Appends the items of package `packageSet`'s own set to the matching current categories
+    // (the activation's mixing step for one package).
+    static void MixPackage(const std::string& packageSet);
+
+    static std::vector<CharacterSet>& Sets();
+    // The current figure. Indices are the links between layers.
+    static std::int32_t CategoryCount();
+    static Category* CategoryAt(std::int32_t index); // null when out of range
+    static std::vector<std::unique_ptr<Category>>& Categories();
+    static const std::vector<SubcategoryList>& Lists();
+    static const SDL_Rect& Dimensions();
+    static const std::vector<std::int32_t>& TokenList();
+    static Category* CoverLayer();
+    static Category* MaskCarrier();
+    static Category* CurrentCategory();
+    static void SetCurrentCategory(std::int32_t index); // -1: none
+    static bool FigureDirty();
+    static void SetFigureDirty(bool dirty);
+};

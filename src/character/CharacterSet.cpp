@@ -1,0 +1,220 @@
+#include "character/CharacterSet.h"
+
+#include "engine/ConfigFile.h"
+#include "engine/Log.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+
+namespace {
+
+constexpr int kMaxDimension = 16384;
+constexpr std::size_t kMaxRectGroups = static_cast<std::size_t>(kMaxPackageItems) + 1;
+constexpr std::size_t kMaxAlphaGroups = static_cast<std::size_t>(kMaxPackageItems);
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+
+std::vector<std::string> SplitBlanks(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && IsBlank(text[i])) {
+            ++i;
+        }
+        const std::size_t start = i;
+        while (i < text.size() && !IsBlank(text[i])) {
+            ++i;
+        }
+        if (i > start) {
+            words.push_back(text.substr(start, i - start));
+        }
+    }
+    return words;
+}
+
+std::vector<std::string> SplitGroups(const std::string& text)
+{
+    std::vector<std::string> groups;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        groups.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    return groups;
+}
+
+// Unsigned decimal numbers of a group; false when a word is not one or does not fit an i32.
+bool ParseNumbers(const std::string& group, std::vector<std::int32_t>& out)
+{
+    out.clear();
+    for (const std::string& word : SplitBlanks(group)) {
+        std::uint64_t value = 0;
+        const auto result = std::from_chars(word.data(), word.data() + word.size(), value);
+        if (result.ec != std::errc() || result.ptr != word.data() + word.size() || value > INT32_MAX) {
+            return false;
+        }
+        out.push_back(static_cast<std::int32_t>(value));
+    }
+    return true;
+}
+
+// "x y w h, x y w h, ...": a group without four numbers keeps its place but gives no rectangle.
+ItemRects ParseRects(const std::string& text, const std::string& where)
+{
+    ItemRects rects;
+    if (text.empty()) {
+        return rects;
+    }
+    std::vector<std::int32_t> numbers;
+    for (const std::string& group : SplitGroups(text)) {
+        if (rects.size() >= kMaxRectGroups) {
+            LogText(kLogFile, "Too many rectangles for " + where + "; the rest are ignored");
+            break;
+        }
+        if (ParseNumbers(group, numbers) && numbers.size() >= 4) {
+            rects.push_back(SDL_Rect{numbers[0], numbers[1], numbers[2], numbers[3]});
+        } else {
+            rects.push_back(std::nullopt);
+        }
+    }
+    return rects;
+}
+
+void ParseAlpha(const std::string& text, CategoryDefinition& category, const std::string& where)
+{
+    if (text.empty()) {
+        return;
+    }
+    std::vector<std::int32_t> numbers;
+    for (const std::string& group : SplitGroups(text)) {
+        if (category.AlphaEntries.size() >= kMaxAlphaGroups) {
+            LogText(kLogFile, "Too many \"Alpha\" entries for " + where + "; the rest are ignored");
+            break;
+        }
+        if (!ParseNumbers(group, numbers) || numbers.size() < 2) {
+            continue;
+        }
+        if (numbers[1] >= kMaskBits) {
+            LogText(kLogFile, "\"Alpha\" bit " + std::to_string(numbers[1]) + " of " + where + " ignored");
+            continue;
+        }
+        AlphaEntry& entry = category.AddAlphaEntry();
+        entry.item = numbers[0];
+        entry.bit = numbers[1];
+    }
+}
+
+} // namespace
+
+void CharacterSet::Clear()
+{
+    Categories.clear();
+    Lists.clear();
+}
+
+void CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const std::string& path)>& pictureExists)
+{
+    Clear();
+    if (file.SelectSection("Zoom")) {
+        for (std::size_t i = 0; i < file.EntryCount(); ++i) {
+            file.currentEntry = static_cast<std::uint32_t>(i);
+            Lists.push_back(SubcategoryList{file.GetString("Subcategory"), {}});
+        }
+    }
+    const bool hasDimensions = file.SelectSection("Dimensions") != nullptr;
+    Dimensions = SDL_Rect{0, 0, kDefaultSetWidth, kDefaultSetHeight};
+    if (hasDimensions) {
+        file.currentEntry = 0;
+        const int width = file.GetInt("Width");
+        const int height = file.GetInt("Height");
+        if (width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension) {
+            Dimensions.w = width;
+            Dimensions.h = height;
+        } else {
+            LogText(kLogFile, "Set " + Name + ": unusable \"Dimensions\", using 1010x1200");
+        }
+    } else {
+        LogText(kLogFile, "Set " + Name + " has no \"Dimensions\", using 1010x1200");
+    }
+    std::vector<std::string> rectTexts;
+    if (file.SelectSection("Rects")) {
+        for (std::size_t i = 0; i < file.EntryCount(); ++i) {
+            file.currentEntry = static_cast<std::uint32_t>(i);
+            rectTexts.push_back(file.GetString("Rect"));
+        }
+    }
+    if (!file.SelectSection("Items")) {
+        return;
+    }
+    for (std::size_t i = 0; i < file.EntryCount(); ++i) {
+        file.currentEntry = static_cast<std::uint32_t>(i);
+        CategoryDefinition category;
+        category.SetName = Name;
+        category.Index = static_cast<std::int32_t>(i);
+        category.AreaWidth = Dimensions.w;
+        category.AreaHeight = Dimensions.h;
+        category.Removable = file.GetInt("Removable") != 0 ? 1 : 0;
+        category.Name = file.GetString("Name");
+        const std::string where = "category " + category.Name + " of set " + Name;
+        category.Subcategory = file.GetString("Subcategory");
+        category.ItemCount = file.GetInt("ItemCount");
+        if (category.ItemCount > kMaxPackageItems) {
+            LogText(kLogFile, "Item count of " + where + " capped at " + std::to_string(kMaxPackageItems));
+            category.ItemCount = kMaxPackageItems;
+        }
+        category.DefaultItem = file.GetInt("DefaultItem");
+        category.SetTransparentItem(file.GetInt("TransparentItem"));
+        category.Colorable = file.GetInt("Colorable") == 1 ? 1 : 0;
+        category.SetMovable(file.GetInt("Movable") == 1);
+        category.Token = file.GetInt("Token") == 1 ? 1 : 0;
+        category.Cover = file.GetInt("Cover") == 1 ? 1 : 0;
+        category.SetRandomChance(file.GetInt("RandomChance"));
+        category.SkipIgnoredRandom = file.GetInt("SkipIgnoredRandom") == 1 ? 1 : 0;
+        category.HasIcons = file.GetInt("HasIcons") == 1 ? 1 : 0;
+        category.Linked = file.GetString("Linked");
+        category.Toggle = file.GetString("Toggle");
+        const std::string alterType = file.GetString("AlterType");
+        if (alterType == "Alpha") {
+            category.AlterType = kAlterAlpha;
+        } else if (alterType == "Blit") {
+            category.AlterType = kAlterBlit;
+        }
+        if (file.GetInt("MoveAll") == 1) {
+            if (!category.MoveAll) {
+                category.MoveAll = 1;
+            }
+            category.SetFollowsMoveAll(true);
+        }
+        category.SetIgnoreMoveAll(file.GetInt("IgnoreMoveAll") == 1);
+        ParseAlpha(file.GetString("Alpha"), category, where);
+        if (!hasDimensions) {
+            category.SetRandomChance(file.GetInt("ForbidRandom") == 1 ? 0 : 100);
+        }
+        for (std::string& name : SplitBlanks(file.GetString("IgnoreItem"))) {
+            if (name == category.Name) {
+                LogText(kLogFile, "\"IgnoreItem\" of " + where + " names itself; dropped");
+                continue;
+            }
+            category.IgnoreItem.push_back(std::move(name));
+        }
+        category.AppliedTo = SplitBlanks(file.GetString("AppliedTo"));
+        category.HasAppliedTo = category.AppliedTo.empty() ? 0 : 1;
+        category.AvailableTo = SplitBlanks(file.GetString("AvailableTo"));
+        if (i < rectTexts.size()) {
+            category.Rects = ParseRects(rectTexts[i], where);
+        }
+        std::string emptyPicture;
+        const bool exists = category.ItemPath(0, false, emptyPicture) && pictureExists && pictureExists(emptyPicture);
+        category.SetDrawWithoutItem(exists);
+        Categories.push_back(std::move(category));
+    }
+}

@@ -1,0 +1,414 @@
+#include "character/PackageList.h"
+
+#include "character/PackageSelection.h"
+#include "engine/AssetArchive.h"
+#include "engine/ConfigFile.h"
+#include "engine/Log.h"
+
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kDevSuffix = "_prev";
+constexpr std::size_t kDevSuffixLength = 5;
+// packs.txt is a developer aid: a few names. Anything longer is not one.
+constexpr std::size_t kMaxPacksFileSize = 1 << 20;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+std::vector<PackageRecord> gRecords;
+std::uint32_t gGeneration = 0;
+int gSelectedCount = 0;
+bool gReloadPending = false;
+PackageProfile* gPackageProfile = nullptr;
+PackageRegistryHooks gHooks;
+std::string gPacksFilePath = "package_generator/packs.txt";
+
+// Lines of packs.txt, each without its line feed and one trailing carriage return.
+std::vector<std::string> ReadPacksLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return lines;
+    std::string text;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+        text.append(chunk, got);
+        if (text.size() > kMaxPacksFileSize) {
+            LogText(kLogFile, "Ignoring " + path + ": file too large");
+            return {};
+        }
+    }
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        std::string line = text.substr(start, lf == std::string::npos ? std::string::npos : lf - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+        if (lf == std::string::npos)
+            break;
+        start = lf + 1;
+    }
+    return lines;
+}
+
+bool ParseColorText(const std::string& text, std::uint8_t out[4])
+{
+    std::istringstream in(text);
+    int c[4];
+    for (int& v : c) {
+        if (!(in >> v))
+            return false;
+    }
+    for (int i = 0; i < 4; ++i)
+        out[i] = static_cast<std::uint8_t>(c[i] < 0 ? 0 : (c[i] > 255 ? 255 : c[i]));
+    return true;
+}
+
+bool HasSet(const std::string& name)
+{
+    return gHooks.setExists && gHooks.setExists(name);
+}
+
+std::string CurrentSet()
+{
+    return gHooks.currentSetName ? gHooks.currentSetName() : std::string();
+}
+
+PackageRecord* FindBySet(const std::string& setName)
+{
+    for (PackageRecord& r : gRecords) {
+        if (r.setName == setName)
+            return &r;
+    }
+    return nullptr;
+}
+
+bool NamesSet(const PackageRecord& r, const std::string& setName)
+{
+    for (const std::string& p : r.packages) {
+        if (p == "all" || p == setName)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+PackageRecord::PackageRecord(const std::string& name) : entryName(name) {}
+
+std::vector<std::string> PackageList::SplitNames(const std::string& text, char delimiter)
+{
+    // Empty pieces between delimiters are kept; a delimiter at the very end adds nothing.
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t at = text.find(delimiter, start);
+        if (at == std::string::npos) {
+            out.push_back(text.substr(start));
+            break;
+        }
+        out.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+    return out;
+}
+
+std::vector<PackageRecord>& PackageList::Records() { return gRecords; }
+std::uint32_t PackageList::Generation() { return gGeneration; }
+int PackageList::SelectedCount() { return gSelectedCount; }
+bool PackageList::ReloadPending() { return gReloadPending; }
+void PackageList::SetReloadPending(bool on) { gReloadPending = on; }
+void PackageList::SetProfile(PackageProfile* profile) { gPackageProfile = profile; }
+PackageProfile* PackageList::Profile() { return gPackageProfile; }
+void PackageList::SetRegistryHooks(const PackageRegistryHooks& hooks) { gHooks = hooks; }
+const PackageRegistryHooks& PackageList::RegistryHooks() { return gHooks; }
+void PackageList::SetPacksFilePath(const std::string& path) { gPacksFilePath = path; }
+
+bool PackageList::Load()
+{
+    gRecords.clear();
+    gSelectedCount = 0;
+    ++gGeneration;
+
+    std::string working = gPackageProfile ? gPackageProfile->PackageListText() : std::string();
+    for (const std::string& line : ReadPacksLines(gPacksFilePath)) {
+        // A plain substring test: a name inside a longer entry counts as present.
+        if (working.find(line) == std::string::npos)
+            working += ";" + line + kDevSuffix + " d";
+    }
+
+    for (const std::string& entry : PackageList::SplitNames(working, ';')) {
+        if (entry.empty())
+            continue;
+        std::vector<std::string> words;
+        for (const std::string& w : PackageList::SplitNames(entry, ' ')) {
+            if (!w.empty())
+                words.push_back(w);
+        }
+        if (words.empty())
+            continue;
+        if (!IsPlainArchiveName(words[0])) {
+            LogText(kLogFile, "Ignoring package entry with an unusable name: " + words[0]);
+            continue;
+        }
+        PackageRecord record(words[0]);
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            if (words[i] == "d")
+                record.devPackage = true;
+            // A number, "n" and words starting with "s" are for the menus' item marks.
+        }
+        gRecords.push_back(record);
+    }
+
+    for (PackageRecord& record : gRecords)
+        ReadPreview(record);
+
+    PackageSelection::ParseProfileList();
+    return true;
+}
+
+void PackageList::ReadPreview(PackageRecord& record)
+{
+    ConfigFile file;
+    if (!file.LoadPackageFile(record.entryName, "preview.txt", false, false)) {
+        // Only a broken archive is thrown away (so that it is fetched again); a readable one that
+        // merely lacks the file stays. Development packages are loose files: nothing to delete.
+        if (!record.devPackage && DeleteBrokenArchive(record.entryName)) {
+            LogText(kLogFile, "Package " + record.entryName + " is missing or damaged; its archive files were removed");
+        } else {
+            LogText(kLogFile, "Package " + record.entryName + " has no readable preview.txt; it stays hidden");
+        }
+        return;
+    }
+    // Without the section the keys would be read from whatever section comes first.
+    if (!file.SelectSection("Purchase")) {
+        LogText(kLogFile, "Package " + record.entryName + ": preview.txt has no Purchase section; it stays hidden");
+        return;
+    }
+    auto flag = [&file](const char* key) { return file.GetInt(key) == 1; };
+
+    if (record.devPackage) {
+        const std::string& n = record.entryName;
+        record.setName = n.size() < kDevSuffixLength ? n : n.substr(0, n.size() - kDevSuffixLength);
+        record.theme = "dev";
+    } else {
+        record.setName = file.GetString("Assets");
+        record.theme = file.GetString("Theme");
+    }
+    record.standalone = flag("Standalone");
+    record.hidden = flag("Hidden");
+    record.settingsOnly = flag("SettingsOnly");
+    record.hd = flag("HD");
+    record.base = flag("Base");
+    record.logo = flag("Logo");
+    record.playable = flag("Playable");
+    record.season = file.GetInt("Season");
+    record.logoSeason = file.GetInt("LogoSeason");
+    record.bundle = flag("Bundle");
+    record.disableMixing = flag("DisableMixing");
+    const std::string colour = file.GetString("FontColor");
+    if (!colour.empty() && !ParseColorText(colour, record.fontColor))
+        LogText(kLogFile, "Package " + record.entryName + ": unreadable FontColor \"" + colour + "\"");
+    record.font = file.GetString("Font");
+    record.fontSize = file.GetInt("FontSize");
+    record.imageCount = file.GetInt("ImageCount");
+    record.iconPath = file.GetString("IconPath");
+    if (record.logoSeason == -1)
+        record.logoSeason = record.season;
+    if (record.bundle)
+        record.webLink = file.GetString("WebLink");
+    const std::string packages = file.GetString("Packages");
+    record.packages = PackageList::SplitNames(packages, ';');
+
+    if (!record.setName.empty() && !IsPlainArchiveName(record.setName)) {
+        LogText(kLogFile, "Package " + record.entryName + " names an unusable set: " + record.setName);
+        record.setName.clear();
+        record.hidden = true;
+    }
+}
+
+void PackageList::Destroy()
+{
+    gRecords.clear();
+    gSelectedCount = 0;
+    ++gGeneration;
+    PackageSelection::Clear();
+}
+
+void PackageList::ReloadIfPending()
+{
+    if (!gReloadPending)
+        return;
+    Load();
+    if (gHooks.buildSetList)
+        gHooks.buildSetList();
+    gReloadPending = false;
+}
+
+void PackageList::CollectActive(const std::string& setName, std::vector<PackageRecord*>& out)
+{
+    out.clear();
+    std::string refTheme;
+    std::int32_t refSeason = 0;
+    if (const PackageRecord* own = FindBySet(setName)) {
+        if (own->disableMixing)
+            return;
+        refTheme = own->theme;
+        refSeason = own->logoSeason;
+    }
+    const bool devSelected = PackageSelection::Contains("dev");
+    for (PackageRecord& r : gRecords) {
+        if (!(r.logo || r.hd || r.theme == refTheme))
+            continue;
+        if (r.standalone) {
+            if (!(r.hd && r.selected))
+                continue;
+        } else if (!(PackageSelection::Contains(r.theme) || devSelected || r.logo)) {
+            continue;
+        }
+        if (r.logo && r.season != refSeason)
+            continue;
+        if (!HasSet(r.setName))
+            continue;
+        if (!NamesSet(r, setName))
+            continue;
+        out.push_back(&r);
+    }
+}
+
+void PackageList::Activate(const std::string& setName)
+{
+    std::vector<PackageRecord*> active;
+    CollectActive(setName, active);
+    if (!gHooks.mixPackage)
+        return;
+    for (PackageRecord* r : active)
+        gHooks.mixPackage(*r);
+}
+
+void PackageList::CollectVisible(std::vector<PackageRecord*>& out)
+{
+    out.clear();
+    ReloadIfPending();
+    for (PackageRecord& r : gRecords) {
+        if (r.base && !r.hidden)
+            out.push_back(&r);
+    }
+}
+
+void PackageList::CollectBySet(const std::string& setName, std::vector<PackageRecord*>& out)
+{
+    out.clear();
+    ReloadIfPending();
+    for (PackageRecord& r : gRecords) {
+        if (r.setName == setName)
+            continue;
+        // One entry per matching name, as the menus expect.
+        for (const std::string& p : r.packages) {
+            if ((p == "all" || p == setName) && !r.base && !r.settingsOnly && !r.hidden)
+                out.push_back(&r);
+        }
+    }
+}
+
+void PackageList::CollectForCurrentSet(std::vector<PackageRecord*>& out)
+{
+    out.clear();
+    const std::string current = CurrentSet();
+    const PackageRecord* own = FindBySet(current);
+    if (!own || own->disableMixing)
+        return;
+    const std::int32_t season = own->season;
+    for (PackageRecord& r : gRecords) {
+        if (r.setName == current)
+            continue;
+        for (const std::string& p : r.packages) {
+            if ((p == "all" || p == current) && r.hd && !r.base && !r.hidden && r.season == season)
+                out.push_back(&r);
+        }
+    }
+}
+
+bool PackageList::SelectByTheme(const std::string& theme)
+{
+    PackageSelection::Clear();
+    std::vector<PackageRecord*> listed;
+    CollectForCurrentSet(listed);
+    // Set names, not pointers: SetSelected looks each one up again.
+    std::vector<std::string> names;
+    for (const PackageRecord* r : listed) {
+        if (theme.empty() || r->theme == theme)
+            names.push_back(r->setName);
+    }
+    bool changed = false;
+    for (const std::string& name : names) {
+        if (SetSelected(name, true))
+            changed = true;
+    }
+    return changed;
+}
+
+bool PackageList::SetSelected(const std::string& setName, bool on)
+{
+    PackageRecord* r = FindBySet(setName);
+    if (!r || r->selected == on)
+        return false;
+    r->selected = on;
+    gSelectedCount += on ? 1 : -1;
+    PackageSelection::Toggle(r->theme, on);
+    return true;
+}
+
+void PackageList::DeselectAll()
+{
+    for (PackageRecord& r : gRecords)
+        r.selected = false;
+    gSelectedCount = 0;
+}
+
+bool PackageList::IsUsable(const std::string& setName)
+{
+    const PackageRecord* r = FindBySet(setName);
+    if (!r)
+        return false;
+    return r->selected || !r->standalone || r->base;
+}
+
+void PackageList::MarkSeen(const std::string& entryName)
+{
+    PackageRecord* seen = nullptr;
+    for (PackageRecord& r : gRecords) {
+        if (r.entryName == entryName) {
+            seen = &r;
+            break;
+        }
+    }
+    if (!seen || !seen->isNew)
+        return;
+    seen->isNew = false;
+    for (const std::string& member : seen->packages) {
+        if (PackageRecord* m = FindBySet(member))
+            m->isNew = false;
+    }
+    if (!gPackageProfile)
+        return;
+    std::string text;
+    for (const PackageRecord& r : gRecords) {
+        if (r.isNew && !r.base && r.standalone)
+            text += ";" + r.entryName;
+    }
+    gPackageProfile->SetEnabledPackages(text);
+    gPackageProfile->SaveProfile(false);
+    PackageSelection::ParseProfileList();
+    if (gHooks.packagesSeen)
+        gHooks.packagesSeen();
+}
