@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -84,13 +85,19 @@ bool SetUpOnce(FuzzCore& core)
     gCore = &core;
     ResourceCache::Init();
     ResourceCache::SetRenderer(renderer);
-    // Kept cache entries live until the cache is emptied; empty it before the leak check at exit.
-    std::atexit([] { ResourceCache::ReleaseAll(); });
 
-    char folder[] = "/tmp/vn_fuzz_layout_XXXXXX";
+    static char folder[] = "/tmp/vn_fuzz_layout_XXXXXX";
     if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
         return false;
     }
+    // Kept cache entries live until the cache is emptied: empty it before the leak check at exit,
+    // and leave no folder behind.
+    std::atexit([] {
+        ResourceCache::ReleaseAll();
+        CloseAllArchives();
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    });
     mkdir("dat", 0755);
     std::ifstream fontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
     const std::string font((std::istreambuf_iterator<char>(fontFile)), std::istreambuf_iterator<char>());

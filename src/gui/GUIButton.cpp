@@ -32,11 +32,6 @@ std::uint64_t Widen(std::int32_t value)
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(value));
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 struct SurfaceReleaser {
     void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
 };
@@ -147,8 +142,9 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
     if (font) {
         const int w = normalCopy->w;
         const int h = normalCopy->h;
-        CachedSurface caption(ResourceCache::RenderWrappedText(font.get(), word, kCaptionColour,
-                                                               static_cast<std::uint32_t>(w > 0 ? w : 0)));
+        // UTF-8: picture names may carry any character the file system allows.
+        CachedSurface caption(
+            TTF_RenderUTF8_Blended_Wrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
         if (caption) {
             SDL_Surface* normalRaw = normalCopy.release();
             BlitCentred(caption.get(), &normalRaw, w, h);
@@ -342,20 +338,20 @@ void GUIButton::Release()
 
 void GUIButton::SetPosition(int x, int y)
 {
-    rect.x = drawRect.x = x + offsetX;
-    rect.y = drawRect.y = y + offsetY;
+    rect.x = drawRect.x = SaturateToInt(static_cast<long long>(x) + offsetX);
+    rect.y = drawRect.y = SaturateToInt(static_cast<long long>(y) + offsetY);
     if (caption) {
-        caption->SetPosition(rect.x, rect.y + rect.h);
+        caption->SetPosition(rect.x, SaturateToInt(static_cast<long long>(rect.y) + rect.h));
     }
 }
 
 void GUIButton::SetScale(float s)
 {
     scale = s;
-    activeRect = SDL_Rect{ScaleLength(activeRectBase.x, s), ScaleLength(activeRectBase.y, s),
-                          ScaleLength(activeRectBase.w, s), ScaleLength(activeRectBase.h, s)};
-    drawRect.w = ScaleLength(rect.w, s);
-    drawRect.h = ScaleLength(rect.h, s);
+    activeRect = SDL_Rect{ScaleDesignLength(activeRectBase.x, s), ScaleDesignLength(activeRectBase.y, s),
+                          ScaleDesignLength(activeRectBase.w, s), ScaleDesignLength(activeRectBase.h, s)};
+    drawRect.w = ScaleDesignLength(rect.w, s);
+    drawRect.h = ScaleDesignLength(rect.h, s);
 }
 
 void GUIButton::SetImageSet(const ButtonImageSet& set)

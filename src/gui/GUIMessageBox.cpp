@@ -359,8 +359,9 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
     CachedSurface rendered;
     if (s.font != nullptr && !text.empty()) {
         const int wrap = w - 3 * margin;
-        rendered.reset(ResourceCache::RenderWrappedText(s.font, text, s.textColor,
-                                                        static_cast<std::uint32_t>(wrap > 0 ? wrap : 0)));
+        // Localised texts are UTF-8.
+        rendered.reset(
+            TTF_RenderUTF8_Blended_Wrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
     }
     CachedSurface box = BoxSurface(chosen);
     if (box) {

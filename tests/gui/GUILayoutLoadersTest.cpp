@@ -21,6 +21,9 @@ protected:
     void SetUp() override
     {
         GUIScreenManager::Reset();
+        const Geometry g = GetParam();
+        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
+        ASSERT_TRUE(sdl->Ok());
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/go_0.png", MakePngBytes(120, 50, {200, 0, 0, 255})},
                                                   {"gui/common/go_1.png", MakePngBytes(120, 50, {0, 200, 0, 255})},
                                                   {"gui/en/loc_0.png", MakePngBytes(60, 30, {0, 0, 200, 255})},
@@ -28,9 +31,11 @@ protected:
                                                   {"gui/common/pro.png", MakePngBytes(16, 16, {9, 9, 9, 255})},
                                                   {"gui/common/plain.png", MakePngBytes(8, 8, {1, 1, 1, 255})}}));
     }
+    // The layers hold fonts and pictures of the cache: they go before the drawing setup does.
     void TearDown() override
     {
         GUIScreenManager::Reset();
+        sdl.reset();
         CloseAllArchives();
     }
 
@@ -54,15 +59,13 @@ protected:
 
     TempDir dir;
     ScopedWorkingDir cwd{dir.Path()};
+    std::unique_ptr<HeadlessSdl> sdl;
 };
 
 } // namespace
 
 TEST_P(LoaderTest, ButtonKeys)
 {
-    const Geometry g = GetParam();
-    HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
-    ASSERT_TRUE(sdl.Ok());
     ProbeLayer* layer = LoadLayer(R"(Buttons
 {
   [ Index="5" Img_0="go_0.png" Img_1="go_1.png" OffsetX="10" OffsetY="20" Toggle="true" NoTurnOff="true"
@@ -119,9 +122,6 @@ TEST_P(LoaderTest, ButtonKeys)
 
 TEST_P(LoaderTest, ButtonPressClickAndToggleThroughTheLayer)
 {
-    const Geometry g = GetParam();
-    HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
-    ASSERT_TRUE(sdl.Ok());
     ProbeLayer* layer = LoadLayer(R"(Buttons
 {
   [ Index="1" Img_0="go_0.png" Img_1="go_1.png" OffsetX="100" OffsetY="100" RenderLayer="2" ]
@@ -159,9 +159,6 @@ TEST_P(LoaderTest, ButtonPressClickAndToggleThroughTheLayer)
 
 TEST_P(LoaderTest, TextAndInputFieldKeys)
 {
-    const Geometry g = GetParam();
-    HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
-    ASSERT_TRUE(sdl.Ok());
     ProbeLayer* layer = LoadLayer(R"(TextFields
 {
   [ Index="3" Width="200" Height="40" Img="box.png" Font="font.ttf" FontSize="18" FontColor="255 128 0 255"
@@ -241,9 +238,6 @@ InputFields
 
 TEST_P(LoaderTest, DecorationKeys)
 {
-    const Geometry g = GetParam();
-    HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
-    ASSERT_TRUE(sdl.Ok());
     ProbeLayer* layer = LoadLayer(R"(Decorations
 {
   [ Img="plain.png" ImgPro="pro.png" OffsetX="3" OffsetY="4" RenderLayer="5" AlignmentX="Middle" AlignmentY="Center" Container="Side" ]
@@ -269,9 +263,6 @@ TEST_P(LoaderTest, DecorationKeys)
 
 TEST_P(LoaderTest, HostileLayoutsDegrade)
 {
-    const Geometry g = GetParam();
-    HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
-    ASSERT_TRUE(sdl.Ok());
     std::string many = "Buttons\n{\n";
     for (int i = 0; i < 1100; ++i) {
         many += "[ Index=\"1\" Img_0=\"go_0.png\" ]\n";

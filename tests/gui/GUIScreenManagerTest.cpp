@@ -215,3 +215,19 @@ TEST(ManagerDrawing, QueuesAreDrawnInOrderInDesignPixelsAtEveryScale)
         SDL_DestroyTexture(blue);
     }
 }
+
+TEST_F(ManagerTest, RelayoutReachesEveryLayerActiveOrNot)
+{
+    HeadlessSdl sdl(640, 480);
+    ASSERT_TRUE(sdl.Ok());
+    ProbeLayer* shown = AddProbeLayer("Shown");
+    ProbeLayer* hidden = AddProbeLayer("Hidden");
+    shown->Show();
+    sdl.GetCore().layoutWidth = 1000;
+    sdl.GetCore().layoutHeight = 700;
+    GUIScreenManager::Relayout();
+    for (ProbeLayer* layer : {shown, hidden}) {
+        EXPECT_EQ(layer->rect.w, 1000) << layer->name;
+        EXPECT_EQ(layer->rect.h, 700) << layer->name;
+    }
+}

@@ -1,7 +1,11 @@
 #include "gui/GUIText.h"
 
 #include "gui/GuiTestSupport.h"
+#include "engine/AssetArchive.h"
 #include "support/HeadlessSdl.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -284,4 +288,47 @@ TEST_F(TextTest, ComposedLinesKeepOnlyTheLastThatFit)
     EXPECT_EQ(kept->h, lineHeight * 3);
     ResourceCache::ReleaseSurface(&trimmed);
     ResourceCache::ReleaseSurface(&kept);
+}
+
+TEST_F(TextTest, LinesModeDrawsTheLastParagraphsOverTheScaledImage)
+{
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/panel.png", MakePngBytes(200, 100, {0, 0, 90, 255})}}));
+    for (const float scale : {1.0f, 0.5f}) {
+        GUIText text(1, OpenFont(12), SDL_Color{255, 255, 255, 255}, "panel.png");
+        text.useLines = true;
+        text.SetTextBox(SDL_Rect{4, 4, 190, 90});
+        text.LoadTexture(false);
+        ASSERT_EQ(text.rect.w, 200);
+        text.SetScale(scale);
+        for (int i = 0; i < 30; ++i) {
+            text.lines.push_back("paragraph number " + std::to_string(i));
+        }
+        text.Refresh(false);
+        ASSERT_NE(text.textTexture, nullptr) << scale;
+        int w = 0;
+        int h = 0;
+        SDL_QueryTexture(text.textTexture, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, text.drawRect.w) << scale;
+        EXPECT_EQ(h, text.drawRect.h) << scale;
+        text.Release();
+    }
+    // A scale that would need a surface over the size limit draws nothing and is not retried.
+    LogCapture log(LogCapture::kRecordOnly);
+    GUIText huge(2, OpenFont(12), SDL_Color{255, 255, 255, 255}, "panel.png");
+    huge.useLines = true;
+    huge.LoadTexture(false);
+    huge.SetScale(100.0f);
+    huge.lines.push_back("text");
+    huge.Refresh(false);
+    huge.Refresh(false);
+    EXPECT_EQ(huge.backgroundSurface, nullptr);
+    int refusals = 0;
+    for (const CapturedLine& line : log.Lines()) {
+        refusals += line.text.find("out of range") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(refusals, 1);
+    huge.Release();
+    CloseAllArchives();
 }
