@@ -44,7 +44,9 @@ void GUIScreenLayer::ResetRect()
 
 void GUIScreenLayer::Load()
 {
-    if (!elements.empty() || !buttons.empty() || !inputFields.empty() || !texts.empty() || background != nullptr) {
+    // Loading twice must not keep the first set of widgets (and their images) alongside the second.
+    if (!elements.empty() || !buttons.empty() || !inputFields.empty() || !texts.empty() || !listBoxes.empty() ||
+        !containers.empty() || !decorations.empty() || background != nullptr) {
         GUIScreenLayer::Unload();
     }
     elements.clear();

@@ -88,7 +88,9 @@ void GUIScreenManager::Shutdown()
         layer.reset();
     }
     s.layers.clear();
+    // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
+    // Nine-slice frames and the background image loader give their images back here once they exist.
     if (MessageBoxEnabled()) {
         GUIMessageBox::Shutdown();
         GUIPopup::Shutdown();
@@ -165,15 +167,18 @@ bool GUIScreenManager::HandleEvent(const SDL_Event* event)
 
 void GUIScreenManager::Relayout()
 {
-    for (std::size_t i = 0; i < State().layers.size(); ++i) {
-        State().layers[i]->Layout();
-    }
+    LayoutLayers();
     if (MessageBoxEnabled()) {
         GUIPopup::Rebuild();
     }
 }
 
-void GUIScreenManager::LayoutLayers() { Relayout(); }
+void GUIScreenManager::LayoutLayers()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        State().layers[i]->Layout();
+    }
+}
 
 void GUIScreenManager::Update(float seconds)
 {

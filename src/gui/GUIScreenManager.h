@@ -29,8 +29,10 @@ public:
     static void Render();
     // True when the message box or a layer consumed the event.
     static bool HandleEvent(const SDL_Event* event);
-    // Lays every registered layer out again, active or not, in list order.
+    // LayoutLayers, then the popup bubble is rebuilt when the message box is enabled.
     static void Relayout();
+    // Lays every registered layer out again, active or not, in list order (the core's relayout
+    // step, which rebuilds the popup itself).
     static void LayoutLayers();
 
     // The manager owns the layer from here on; returns it for the caller's convenience.

@@ -247,9 +247,13 @@ void GUIText::RebuildBackgroundSurface()
     SDL_Surface* image =
         ResourceCache::LoadSurface("core", GuiFolder(localised) + imageName, nullptr, true, false, true);
     if (image != nullptr) {
+        // The image is a shared cache surface: its blend mode is put back for its other users.
+        SDL_BlendMode previous = SDL_BLENDMODE_BLEND;
+        SDL_GetSurfaceBlendMode(image, &previous);
         SDL_SetSurfaceBlendMode(image, SDL_BLENDMODE_NONE);
         SDL_Rect whole{0, 0, backgroundSurface->w, backgroundSurface->h};
         SDL_UpperBlitScaled(image, nullptr, backgroundSurface, &whole);
+        SDL_SetSurfaceBlendMode(image, previous);
         ResourceCache::ReleaseSurface(&image);
     }
 }

@@ -21,6 +21,7 @@ const char* const kGuiCfg = R"(GUI
 {
   [ Name="Menu" FileName="first.cfg" ]
   [ Name="Other" FileName="other.cfg" ]
+  [ Name="Over" FileName="over.cfg" ]
   [ Name="Menu" FileName="menu.cfg" ]
 }
 )";
@@ -49,6 +50,13 @@ Decorations
 }
 )";
 
+// One button where the menu's buttons are.
+const char* const kOverCfg = R"(Buttons
+{
+  [ Index="9" Img_0="small.png" OffsetX="0" OffsetY="0" ]
+}
+)";
+
 class LayoutFileTest : public ::testing::TestWithParam<std::pair<int, int>> {
 protected:
     void SetUp() override
@@ -57,6 +65,7 @@ protected:
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"config/gui.cfg", kGuiCfg},
                                                   {"config/menu.cfg", kMenuCfg},
                                                   {"config/other.cfg", "RootInfo\n{\n  [ TextureName=\"\" ]\n}\n"},
+                                                  {"config/over.cfg", kOverCfg},
                                                   {"gui/common/bg.png", MakePngBytes(8, 8, {0, 0, 80, 255})},
                                                   {"gui/common/big.png", MakePngBytes(120, 60, {200, 0, 0, 255})},
                                                   {"gui/common/small.png", MakePngBytes(40, 20, {0, 200, 0, 255})}}));
@@ -93,6 +102,11 @@ TEST_P(LayoutFileTest, LoadsWidgetsInFileOrderAndQueuesThemByRenderLayer)
     const std::vector<GUIElement*> expected{menu->buttons[1].get(), menu->texts[0].get(), menu->buttons[0].get(),
                                             menu->inputFields[0].get(), menu->decorations[0].get()};
     EXPECT_EQ(menu->elements, expected);
+    // Loading again replaces the widgets instead of adding a second set.
+    menu->Load();
+    EXPECT_EQ(menu->buttons.size(), 2u);
+    EXPECT_EQ(menu->decorations.size(), 1u);
+    EXPECT_EQ(menu->elements.size(), 5u);
 
     GUIScreenManager::ShowScreen("Menu");
     // A loaded text shows nothing until its screen gives it a text.
@@ -137,6 +151,34 @@ TEST_P(LayoutFileTest, AClickFocusesTheFieldAndStillReachesTheButtonBelow)
     EXPECT_TRUE(menu->inputFields[0]->focused);
     GUIScreenManager::Update(0.01f);
     // The field lets the click on; button 1 (above button 2) takes it and stops the walk.
+    EXPECT_EQ(menu->buttonCalls, (std::vector<int>{0}));
+}
+
+TEST_P(LayoutFileTest, OnlyTheLayerAddedLaterGetsAClickBothWouldTake)
+{
+    HeadlessSdl sdl(GetParam().first, GetParam().second, 1600, 1200);
+    ASSERT_TRUE(sdl.Ok());
+    auto* menu = static_cast<ProbeLayer*>(GUIScreenManager::AddLayer(std::make_unique<ProbeLayer>("Menu")));
+    auto* over = static_cast<ProbeLayer*>(GUIScreenManager::AddLayer(std::make_unique<ProbeLayer>("Over")));
+    GUIScreenManager::Init();
+    ASSERT_EQ(over->buttons.size(), 1u);
+    GUIScreenManager::ShowScreen("Menu");
+    over->Show();
+    const int at = static_cast<int>(5 * sdl.GetCore().ScaleX());
+    SDL_Event down = MouseButton(SDL_MOUSEBUTTONDOWN, at, at);
+    SDL_Event up = MouseButton(SDL_MOUSEBUTTONUP, at, at);
+    EXPECT_TRUE(GUIScreenManager::HandleEvent(&down));
+    EXPECT_TRUE(GUIScreenManager::HandleEvent(&up));
+    GUIScreenManager::Update(0.01f);
+    EXPECT_EQ(over->buttonCalls, (std::vector<int>{0}));
+    EXPECT_TRUE(menu->buttonCalls.empty());
+    EXPECT_FALSE(menu->inputFields[0]->focused);
+
+    over->Hide();
+    EXPECT_TRUE(GUIScreenManager::HandleEvent(&down));
+    EXPECT_TRUE(GUIScreenManager::HandleEvent(&up));
+    GUIScreenManager::Update(0.01f);
+    EXPECT_EQ(over->buttonCalls, (std::vector<int>{0}));
     EXPECT_EQ(menu->buttonCalls, (std::vector<int>{0}));
 }
 
