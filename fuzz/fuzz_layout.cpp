@@ -206,7 +206,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GUIScreenManager::Render();
     GUIScreenManager::Reset();
     GUIFrameRegistry::DestroyAll();
-    // Frame slices and tiles are cached with a keep mark; a run must not end holding them.
-    ResourceCache::ReleaseAll();
     return 0;
 }
