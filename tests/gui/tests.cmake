@@ -8,5 +8,10 @@ list(APPEND VN_TEST_SOURCES
   gui/GUILayoutLoadersTest.cpp
   gui/GUIMessageBoxTest.cpp
   gui/GUIGalleryTest.cpp
+  gui/GUIListBoxTest.cpp
+  gui/GUIVerticalContainerTest.cpp
+  gui/GUIFrameTest.cpp
+  gui/GUIListLoadersTest.cpp
+  gui/GUIGallery2Test.cpp
   gui/GUILayoutFileTest.cpp
 )
