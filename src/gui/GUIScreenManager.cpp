@@ -1,9 +1,324 @@
 #include "gui/GUIScreenManager.h"
 
-// Screen layers arrive with the GUI toolkit; until then the manager has nothing to run.
-void GUIScreenManager::Init() {}
-void GUIScreenManager::Shutdown() {}
-void GUIScreenManager::Update(float) {}
-void GUIScreenManager::Render() {}
-bool GUIScreenManager::HandleEvent(const SDL_Event*) { return false; }
-void GUIScreenManager::LayoutLayers() {}
+#include "engine/ConfigFile.h"
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIPopup.h"
+#include "gui/GUIScreenLayer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <map>
+
+namespace {
+
+struct ManagerState {
+    ManagerState()
+    {
+        for (auto& queue : queues) {
+            queue.resize(GUIScreenManager::kQueueCapacity);
+        }
+    }
+
+    std::vector<std::unique_ptr<GUIScreenLayer>> layers;
+    std::map<std::string, std::string> layoutFiles;
+    std::array<std::uint32_t, GUIScreenManager::kQueueCount> counts{};
+    std::array<std::uint32_t, GUIScreenManager::kQueueCount> drawnCounts{};
+    std::array<std::vector<RenderItem>, GUIScreenManager::kQueueCount> queues;
+    // A full queue is reported once per queue per run, not once per frame.
+    std::array<bool, GUIScreenManager::kQueueCount> reportedFull{};
+    GUIScreenLayer* current = nullptr;
+};
+
+// Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
+ManagerState& State()
+{
+    static ManagerState* state = new ManagerState;
+    return *state;
+}
+
+bool MessageBoxEnabled() { return gCore != nullptr && gCore->UseMessageBox != 0; }
+
+SDL_Renderer* DrawingRenderer()
+{
+    if (gCore != nullptr && gCore->Renderer() != nullptr) {
+        return gCore->Renderer();
+    }
+    return ResourceCache::Renderer();
+}
+
+} // namespace
+
+void GUIScreenManager::Init()
+{
+    ManagerState& s = State();
+    s.current = nullptr;
+    for (std::size_t q = 0; q < s.queues.size(); ++q) {
+        s.counts[q] = 0;
+        s.drawnCounts[q] = 0;
+        s.queues[q].assign(kQueueCapacity, RenderItem{});
+    }
+    ConfigFile config;
+    if (config.Load("gui.cfg") && config.SelectSection("GUI") != nullptr) {
+        for (std::size_t i = 0; i < config.EntryCount(); ++i) {
+            config.currentEntry = static_cast<std::uint32_t>(i);
+            s.layoutFiles[config.GetString("Name")] = config.GetString("FileName");
+        }
+    }
+    for (std::size_t i = 0; i < s.layers.size(); ++i) {
+        s.layers[i]->Load();
+        s.layers[i]->Refresh();
+    }
+    ResourceCache::Purge();
+    // The background image loader joins here once it exists ("UseImageLoader").
+    if (MessageBoxEnabled()) {
+        GUIMessageBox::Init();
+        GUIPopup::Init();
+    }
+}
+
+void GUIScreenManager::Shutdown()
+{
+    ManagerState& s = State();
+    for (auto& layer : s.layers) {
+        layer->Unload();
+        layer.reset();
+    }
+    s.layers.clear();
+    s.current = nullptr;
+    if (MessageBoxEnabled()) {
+        GUIMessageBox::Shutdown();
+        GUIPopup::Shutdown();
+    }
+}
+
+void GUIScreenManager::Reset()
+{
+    Shutdown();
+    ManagerState& s = State();
+    s.layoutFiles.clear();
+    s.counts.fill(0);
+    s.drawnCounts.fill(0);
+    s.reportedFull.fill(false);
+}
+
+void GUIScreenManager::Show()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->Show();
+        }
+    }
+}
+
+void GUIScreenManager::OnShow()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->OnShow();
+        }
+    }
+}
+
+void GUIScreenManager::Hide()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->Hide();
+        }
+    }
+}
+
+void GUIScreenManager::OnHide()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->OnHide();
+        }
+    }
+}
+
+bool GUIScreenManager::HandleEvent(const SDL_Event* event)
+{
+    if (event == nullptr) {
+        return false;
+    }
+    if (GUIMessageBox::IsModal()) {
+        return GUIMessageBox::HandleEvent(event);
+    }
+    ManagerState& s = State();
+    // Layers added last (the overlays) see events first.
+    for (std::size_t i = s.layers.size(); i-- > 0;) {
+        if (i >= s.layers.size()) {
+            continue;
+        }
+        GUIScreenLayer* layer = s.layers[i].get();
+        if (layer->active && layer->HandleEvent(event)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void GUIScreenManager::Relayout()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        State().layers[i]->Layout();
+    }
+    if (MessageBoxEnabled()) {
+        GUIPopup::Rebuild();
+    }
+}
+
+void GUIScreenManager::LayoutLayers() { Relayout(); }
+
+void GUIScreenManager::Update(float seconds)
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->Update(seconds);
+        }
+    }
+}
+
+void GUIScreenManager::Render()
+{
+    QueueFrame();
+    DrawQueues();
+}
+
+void GUIScreenManager::QueueFrame()
+{
+    for (std::size_t i = 0; i < State().layers.size(); ++i) {
+        if (State().layers[i]->active) {
+            State().layers[i]->Render();
+        }
+    }
+    if (MessageBoxEnabled()) {
+        GUIMessageBox::Render();
+        QueueRender(GUIPopup::Texture(), GUIPopup::Rect(), 6);
+    }
+}
+
+void GUIScreenManager::DrawQueues()
+{
+    ManagerState& s = State();
+    SDL_Renderer* renderer = DrawingRenderer();
+    for (std::size_t q = 0; q < s.queues.size(); ++q) {
+        const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
+        if (renderer != nullptr) {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                const RenderItem& item = s.queues[q][i];
+                SDL_RenderCopy(renderer, item.texture, nullptr, item.useDestination ? &item.destination : nullptr);
+            }
+        }
+        s.drawnCounts[q] = count;
+        s.counts[q] = 0;
+        // The current screen draws between queues 1 and 2 (the editor's figure lies here).
+        if (q == 1 && s.current != nullptr) {
+            s.current->RenderDirect();
+        }
+    }
+}
+
+GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer)
+{
+    GUIScreenLayer* raw = layer.get();
+    if (raw != nullptr) {
+        State().layers.push_back(std::move(layer));
+    }
+    return raw;
+}
+
+void GUIScreenManager::ShowScreen(const std::string& name)
+{
+    Hide();
+    GUIScreenLayer* layer = FindLayer(name);
+    if (layer != nullptr) {
+        layer->Show();
+        State().current = layer;
+    }
+}
+
+GUIScreenLayer* GUIScreenManager::FindLayer(const std::string& name)
+{
+    for (const auto& layer : State().layers) {
+        if (layer->name == name) {
+            return layer.get();
+        }
+    }
+    return nullptr;
+}
+
+GUIScreenLayer* GUIScreenManager::GetActiveLayer()
+{
+    for (const auto& layer : State().layers) {
+        if (layer->active) {
+            return layer.get();
+        }
+    }
+    return nullptr;
+}
+
+GUIScreenLayer* GUIScreenManager::CurrentLayer() { return State().current; }
+
+std::size_t GUIScreenManager::LayerCount() { return State().layers.size(); }
+
+GUIScreenLayer* GUIScreenManager::LayerAt(std::size_t index)
+{
+    return index < State().layers.size() ? State().layers[index].get() : nullptr;
+}
+
+void GUIScreenManager::QueueRender(SDL_Texture* texture, const SDL_Rect& destination, int queue)
+{
+    if (texture == nullptr) {
+        return;
+    }
+    ManagerState& s = State();
+    const std::size_t q = static_cast<std::size_t>(std::clamp(queue, 0, kQueueCount - 1));
+    if (s.counts[q] >= kQueueCapacity || s.counts[q] >= s.queues[q].size()) {
+        if (!s.reportedFull[q]) {
+            s.reportedFull[q] = true;
+            LogText(kLogFile, "Render queue " + std::to_string(q) + " is full; further items are not drawn");
+        }
+        return;
+    }
+    RenderItem& item = s.queues[q][s.counts[q]];
+    item.texture = texture;
+    item.destination = destination;
+    item.useDestination = true;
+    ++s.counts[q];
+}
+
+std::string GUIScreenManager::LayoutFileName(const std::string& layerName)
+{
+    return State().layoutFiles[layerName];
+}
+
+void GUIScreenManager::SetLayoutFileName(const std::string& layerName, const std::string& fileName)
+{
+    State().layoutFiles[layerName] = fileName;
+}
+
+std::vector<RenderItem> GUIScreenManager::QueuedItems(int queue)
+{
+    if (queue < 0 || queue >= kQueueCount) {
+        return {};
+    }
+    const ManagerState& s = State();
+    const auto& items = s.queues[static_cast<std::size_t>(queue)];
+    return std::vector<RenderItem>(items.begin(), items.begin() + s.counts[static_cast<std::size_t>(queue)]);
+}
+
+std::vector<RenderItem> GUIScreenManager::DrawnItems(int queue)
+{
+    if (queue < 0 || queue >= kQueueCount) {
+        return {};
+    }
+    const ManagerState& s = State();
+    const auto& items = s.queues[static_cast<std::size_t>(queue)];
+    return std::vector<RenderItem>(items.begin(), items.begin() + s.drawnCounts[static_cast<std::size_t>(queue)]);
+}

@@ -1,18 +1,63 @@
 #pragma once
 // The one manager of screen layers, layout files and the eight render queues.
 
+#include "gui/RenderItem.h"
+
 #include <SDL.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
 
 class GUIScreenLayer;
 
 class GUIScreenManager {
 public:
+    static constexpr int kQueueCount = 8;
+    static constexpr int kQueueCapacity = 200;
+
+    // Reads "gui.cfg", loads and refreshes every registered layer, brings up the dialogs.
     static void Init();
     static void Shutdown();
+    static void Show();
+    static void OnShow();
+    static void Hide();
+    static void OnHide();
     static void Update(float seconds);
+    // Queues every active layer (and the dialogs), then draws queues 0 to 7.
     static void Render();
     // True when the message box or a layer consumed the event.
     static bool HandleEvent(const SDL_Event* event);
     // Lays every registered layer out again, active or not, in list order.
+    static void Relayout();
     static void LayoutLayers();
+
+    // The manager owns the layer from here on; returns it for the caller's convenience.
+    static GUIScreenLayer* AddLayer(std::unique_ptr<GUIScreenLayer> layer);
+    // Hides every active layer and shows the first named exactly name (case-sensitive).
+    static void ShowScreen(const std::string& name);
+    static GUIScreenLayer* FindLayer(const std::string& name);
+    static GUIScreenLayer* GetActiveLayer();
+    // The layer last shown by ShowScreen; null before the first.
+    static GUIScreenLayer* CurrentLayer();
+    static std::size_t LayerCount();
+    static GUIScreenLayer* LayerAt(std::size_t index);
+
+    // Queue is clamped to 0..7; null textures and items past the 200th of a queue are dropped.
+    static void QueueRender(SDL_Texture* texture, const SDL_Rect& destination, int queue);
+    // The layout file mapped to a layer name ("" when "gui.cfg" has none).
+    static std::string LayoutFileName(const std::string& layerName);
+    static void SetLayoutFileName(const std::string& layerName, const std::string& fileName);
+
+    // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
+    static void Reset();
+
+    // The two halves of Render, for tests that read the queues back before they are drawn.
+    static void QueueFrame();
+    static void DrawQueues();
+    // The items waiting in queue for this frame (empty when out of range).
+    static std::vector<RenderItem> QueuedItems(int queue);
+    // The items the last DrawQueues drew from queue.
+    static std::vector<RenderItem> DrawnItems(int queue);
 };

@@ -1,2 +1,7 @@
 list(APPEND VN_TEST_SOURCES
+  gui/GUIElementTest.cpp
+  gui/GUIScreenManagerTest.cpp
+  gui/GUITextTest.cpp
+  gui/GUIScreenLayerTest.cpp
+  gui/GUILayoutFileTest.cpp
 )

@@ -1,0 +1,40 @@
+#pragma once
+// Single-line text entry: focus by click, blinking caret, typing, Backspace, Ctrl+V, masking, digits only.
+
+#include "gui/GUIText.h"
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <string>
+
+class GUIInputField : public GUIText {
+public:
+    GUIInputField(GUIText&& base, bool protectedInput, bool allowEmpty, bool numericOnly, std::int32_t maxChars);
+    ~GUIInputField() override;
+    GUIInputField(GUIInputField&& other) noexcept = default;
+    GUIInputField& operator=(GUIInputField&& other) noexcept = default;
+
+    bool HandleEvent(const SDL_Event* event, bool testOnly) override;
+    // False: a click that focuses this field still reaches the elements under it.
+    bool StopsEvent() const override;
+    void SetText(const std::string& s) override;
+    // The edit text, caret included while focused.
+    std::string GetText() const override;
+
+    void SetFocus(bool gain);
+    // Advances the caret blink; true when the text changed by editing (not by a blink alone).
+    bool UpdateCaret(float seconds);
+    void MaskText();
+
+    std::string editText;
+    bool protectedInput = false;
+    bool allowEmpty = false;
+    bool numericOnly = false;
+    bool focused = false;
+    bool changed = false;
+    float blinkInterval = 0.4f;
+    float blinkTimer = 0.0f;
+    char caretChar = ' ';
+    std::int32_t maxChars = -1;
+};

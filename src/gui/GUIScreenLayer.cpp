@@ -1,0 +1,300 @@
+#include "gui/GUIScreenLayer.h"
+
+#include "engine/ConfigFile.h"
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIElement.h"
+#include "gui/GUIInputField.h"
+#include "gui/GUILayoutLoaders.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/GUIText.h"
+#include "gui/GUIVerticalContainer.h"
+
+#include <algorithm>
+
+namespace {
+
+template <typename T>
+T* CheckedAt(std::vector<std::unique_ptr<T>>& widgets, std::size_t index)
+{
+    return index < widgets.size() ? widgets[index].get() : nullptr;
+}
+
+} // namespace
+
+GUIScreenLayer::GUIScreenLayer(const std::string& layerName) : name(layerName) {}
+
+GUIScreenLayer::~GUIScreenLayer()
+{
+    // Normally Unload has run; a layer destroyed without it still gives its background back.
+    ResourceCache::ReleaseTexture(&background);
+}
+
+void GUIScreenLayer::ResetRect()
+{
+    rect.x = 0;
+    rect.y = 0;
+    rect.w = gCore != nullptr ? gCore->LayoutWidth() : 0;
+    rect.h = gCore != nullptr ? gCore->LayoutHeight() : 0;
+}
+
+void GUIScreenLayer::Load()
+{
+    if (!elements.empty() || !buttons.empty() || !inputFields.empty() || !texts.empty() || background != nullptr) {
+        GUIScreenLayer::Unload();
+    }
+    elements.clear();
+    ConfigFile file;
+    // ConfigFile reports a file it cannot read; the layer stays empty.
+    if (!file.Load(GUIScreenManager::LayoutFileName(name))) {
+        return;
+    }
+    LoadFromConfig(file);
+}
+
+void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
+{
+    elements.clear();
+    if (file.SelectSection("RootInfo") != nullptr) {
+        const std::string textureName = file.GetString("TextureName");
+        if (!textureName.empty()) {
+            ResourceCache::ReleaseTexture(&background);
+            const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+            background = ResourceCache::LoadTexture("core", folder + textureName);
+        }
+    }
+    LoadButtons(*this, file);
+    LoadInputFields(*this, file);
+    LoadTextFields(*this, file);
+    // List boxes and vertical containers are read by their own loaders once those exist.
+
+    for (auto& field : inputFields) {
+        elements.push_back(field.get());
+    }
+    for (auto& text : texts) {
+        elements.push_back(text.get());
+    }
+    for (auto& button : buttons) {
+        elements.push_back(button.get());
+    }
+    for (std::size_t i = 0; i < listBoxes.size(); ++i) {
+        listBoxes[i]->SetOwner(this);
+        listBoxes[i]->listIndex = static_cast<std::int32_t>(i);
+        elements.push_back(listBoxes[i].get());
+    }
+    for (auto& container : containers) {
+        container->children.clear();
+        for (GUIElement* element : elements) {
+            if (element->name == container->containerName) {
+                container->children.push_back(element);
+            }
+        }
+        std::stable_sort(container->children.begin(), container->children.end(), GUIVerticalContainer::CompareById);
+    }
+    LoadDecorations(*this, file);
+    for (auto& container : containers) {
+        elements.push_back(container.get());
+    }
+    // Stable: elements of one render layer keep their collection order, however many there are.
+    std::stable_sort(elements.begin(), elements.end(),
+                     [](const GUIElement* a, const GUIElement* b) { return a->renderLayer < b->renderLayer; });
+}
+
+void GUIScreenLayer::AddDecoration(std::unique_ptr<GUIElement> decoration)
+{
+    if (!decoration) {
+        return;
+    }
+    GUIElement* raw = decoration.get();
+    for (auto& container : containers) {
+        if (container->containerName == raw->name) {
+            container->alignedChildren.push_back(raw);
+        }
+    }
+    elements.push_back(raw);
+    decorations.push_back(std::move(decoration));
+}
+
+void GUIScreenLayer::Refresh() { Layout(); }
+
+void GUIScreenLayer::Show()
+{
+    active = true;
+    OnShow();
+}
+
+void GUIScreenLayer::OnShow() {}
+
+bool GUIScreenLayer::HandleEvent(const SDL_Event* event)
+{
+    bool handled = false;
+    // Topmost render layer first.
+    for (std::size_t i = elements.size(); i-- > 0;) {
+        if (i >= elements.size()) {
+            continue;
+        }
+        GUIElement* element = elements[i];
+        if (!element->visible || !element->HandleEvent(event, false)) {
+            continue;
+        }
+        if (element->StopsEvent()) {
+            return true;
+        }
+        handled = true;
+    }
+    return handled;
+}
+
+bool GUIScreenLayer::OnSwipe(int, int, int, int) { return false; }
+
+void GUIScreenLayer::Layout()
+{
+    ResetRect();
+    if (containers.size() != 1) {
+        return;
+    }
+    GUIVerticalContainer* container = containers.front().get();
+    const SDL_Rect& wanted = container->layoutRect;
+    SDL_Rect fitted{wanted.x, wanted.y, std::min(wanted.w, rect.w - wanted.x), std::min(wanted.h, rect.h - wanted.y)};
+    container->SetRect(fitted);
+    container->SetScale(1.0f);
+    container->Layout();
+}
+
+void GUIScreenLayer::Update(float dt)
+{
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        GUIButton* button = buttons[i].get();
+        if (button->clicked) {
+            button->clicked = false;
+            OnButton(static_cast<int>(i));
+        }
+        // The callback may have unloaded the layer.
+        if (i < buttons.size() && buttons[i]->toggleClicked) {
+            buttons[i]->toggleClicked = false;
+            OnButton(static_cast<int>(i));
+        }
+    }
+    for (std::size_t i = 0; i < listBoxes.size(); ++i) {
+        const std::int32_t item = listBoxes[i]->PollClick();
+        if (item >= 0) {
+            OnListBox(static_cast<int>(i), listBoxes[i]->currentPage, item);
+        }
+    }
+    bool anyChanged = false;
+    for (std::size_t i = 0; i < inputFields.size(); ++i) {
+        if (inputFields[i]->UpdateCaret(dt)) {
+            anyChanged = true;
+            OnInputChanged(static_cast<int>(i));
+        }
+    }
+    if (anyChanged && std::none_of(inputFields.begin(), inputFields.end(),
+                                   [](const std::unique_ptr<GUIInputField>& f) { return f->focused; })) {
+        OnInputDone();
+    }
+    // Images finished by the background loader are delivered here once it exists.
+}
+
+void GUIScreenLayer::Render()
+{
+    if (background != nullptr) {
+        GUIScreenManager::QueueRender(background, rect, renderLayer);
+    }
+    for (GUIElement* element : elements) {
+        if (element->visible) {
+            element->Draw();
+        }
+    }
+}
+
+void GUIScreenLayer::RenderDirect() {}
+
+void GUIScreenLayer::Hide()
+{
+    active = false;
+    OnHide();
+}
+
+void GUIScreenLayer::OnHide() {}
+
+void GUIScreenLayer::Unload()
+{
+    ResourceCache::ReleaseTexture(&background);
+    for (GUIElement* element : elements) {
+        element->Release();
+    }
+    elements.clear();
+    listBoxes.clear();
+    containers.clear();
+    decorations.clear();
+    buttons.clear();
+    inputFields.clear();
+    texts.clear();
+}
+
+void GUIScreenLayer::OnButton(int) {}
+
+void GUIScreenLayer::OnInputChanged(int) {}
+
+void GUIScreenLayer::OnInputDone() {}
+
+void GUIScreenLayer::OnListBox(int, int, int) {}
+
+void GUIScreenLayer::BuildLists() {}
+
+void GUIScreenLayer::ReportMissingWidget(const char* kind, std::size_t index)
+{
+    if (reportedMissingWidget) {
+        return;
+    }
+    reportedMissingWidget = true;
+    LogText(kLogFile, "Layer " + name + ": no " + kind + " " + std::to_string(index) + " in its layout");
+}
+
+GUIButton* GUIScreenLayer::GetButton(std::size_t index)
+{
+    GUIButton* widget = CheckedAt(buttons, index);
+    if (widget == nullptr) {
+        ReportMissingWidget("button", index);
+    }
+    return widget;
+}
+
+GUIInputField* GUIScreenLayer::GetInputField(std::size_t index)
+{
+    GUIInputField* widget = CheckedAt(inputFields, index);
+    if (widget == nullptr) {
+        ReportMissingWidget("input field", index);
+    }
+    return widget;
+}
+
+GUIText* GUIScreenLayer::GetText(std::size_t index)
+{
+    GUIText* widget = CheckedAt(texts, index);
+    if (widget == nullptr) {
+        ReportMissingWidget("text", index);
+    }
+    return widget;
+}
+
+GUIListBox* GUIScreenLayer::GetListBox(std::size_t index)
+{
+    GUIListBox* widget = CheckedAt(listBoxes, index);
+    if (widget == nullptr) {
+        ReportMissingWidget("list box", index);
+    }
+    return widget;
+}
+
+GUIVerticalContainer* GUIScreenLayer::GetContainer(std::size_t index)
+{
+    GUIVerticalContainer* widget = CheckedAt(containers, index);
+    if (widget == nullptr) {
+        ReportMissingWidget("container", index);
+    }
+    return widget;
+}

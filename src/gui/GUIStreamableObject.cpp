@@ -1,0 +1,31 @@
+#include "gui/GUIStreamableObject.h"
+
+#include "engine/ResourceCache.h"
+
+#include <utility>
+
+GUIStreamableObject::~GUIStreamableObject()
+{
+    ResourceCache::ReleaseTexture(&texture);
+    ResourceCache::ReleaseSurface(&surface);
+}
+
+GUIStreamableObject::GUIStreamableObject(GUIStreamableObject&& other) noexcept
+    : surface(std::exchange(other.surface, nullptr)), texture(std::exchange(other.texture, nullptr))
+{
+}
+
+GUIStreamableObject& GUIStreamableObject::operator=(GUIStreamableObject&& other) noexcept
+{
+    if (this != &other) {
+        ResourceCache::ReleaseTexture(&texture);
+        ResourceCache::ReleaseSurface(&surface);
+        surface = std::exchange(other.surface, nullptr);
+        texture = std::exchange(other.texture, nullptr);
+    }
+    return *this;
+}
+
+void GUIStreamableObject::SetTexture(SDL_Texture* newTexture) { texture = newTexture; }
+
+void GUIStreamableObject::SetSurface(SDL_Surface* newSurface) { surface = newSurface; }
