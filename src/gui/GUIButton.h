@@ -16,7 +16,10 @@ struct ButtonImageSet {
     // An empty alternate name takes the normal name; the folder prefix is left out for empty names.
     void SetPaths(bool localised, bool prefixGuiFolder, bool unique, const std::string& normalName,
                   const std::string& alternateName);
+    // Loads the pictures at once; a missing normal picture falls back to the folder's "empty" pictures
+    // with the picture's name written on them.
     void Load(SDL_Rect* rectOut, bool async, GUIStreamableObject* requester, const std::string& package);
+    void LoadFallback(SDL_Rect* rectOut, const std::string& package);
 
     std::string normalPath;
     std::string alternatePath;
@@ -39,6 +42,7 @@ public:
     void SetPosition(int x, int y) override;
     void SetScale(float s) override;
 
+    // Takes the paths and flags of set; pictures already held are given back first.
     void SetImageSet(const ButtonImageSet& set);
     void LoadImages(bool async, const std::string& package);
     void ToggleState(std::int32_t bits);
@@ -58,4 +62,9 @@ public:
     SDL_Color captionColour0{255, 255, 255, 255};
     SDL_Color captionColour1{255, 255, 255, 255};
     bool ownsTextures = true;
+
+private:
+    // The alternate picture for masks 2 to 7 when there is one, else the normal picture.
+    void ChooseTexture();
+    void AfterStateChange();
 };

@@ -1,8 +1,147 @@
 #include "gui/GUIInputField.h"
 
+#include "engine/Core.h"
+
+#include <SDL.h>
+
 #include <utility>
 
-// Placeholder bodies so layers link; the input field proper replaces this file.
+namespace {
+
+// A paste into a field without a character limit is cut here; clipboards can hold megabytes.
+constexpr std::size_t kMaxPasteBytes = 1024;
+constexpr unsigned kNumericCeiling = 255;
+
+GUIInputField::ClipboardSource& Clipboard()
+{
+    static GUIInputField::ClipboardSource source;
+    return source;
+}
+
+std::string ReadSystemClipboard()
+{
+    char* raw = SDL_GetClipboardText();
+    std::string text = raw != nullptr ? raw : "";
+    SDL_free(raw);
+    return text;
+}
+
+bool IsContinuationByte(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+std::size_t CountCharacters(const std::string& text)
+{
+    std::size_t count = 0;
+    for (char c : text) {
+        if (!IsContinuationByte(c)) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+// The byte length of the first count characters.
+std::size_t PrefixBytes(const std::string& text, std::size_t count)
+{
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!IsContinuationByte(text[i])) {
+            if (seen == count) {
+                return i;
+            }
+            ++seen;
+        }
+    }
+    return text.size();
+}
+
+// At most limit bytes, never splitting a character.
+std::string CutToBytes(const std::string& text, std::size_t limit)
+{
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && IsContinuationByte(text[end])) {
+        --end;
+    }
+    return text.substr(0, end);
+}
+
+void RemoveLastCharacter(std::string& text)
+{
+    if (text.empty()) {
+        return;
+    }
+    std::size_t start = text.size() - 1;
+    while (start > 0 && IsContinuationByte(text[start])) {
+        --start;
+    }
+    text.erase(start);
+}
+
+// Typed and pasted text is untrusted: control characters (line breaks, tabs, escapes) never enter a
+// single-line field.
+std::string WithoutControlCharacters(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Every character that is not a digit becomes one '0'.
+std::string DigitsOnly(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (IsContinuationByte(c)) {
+            continue;
+        }
+        out += IsDigit(c) ? c : '0';
+    }
+    return out;
+}
+
+bool IsPasteChord(const SDL_Keysym& key)
+{
+    if (key.sym != SDLK_v) {
+        return false;
+    }
+    const int modifiers = key.mod & ~(KMOD_NUM | KMOD_CAPS | KMOD_MODE);
+    return modifiers == KMOD_LCTRL || modifiers == KMOD_RCTRL;
+}
+
+// The leading decimal number, saturating at ceiling + 1 instead of overflowing.
+unsigned LeadingNumber(const std::string& text, unsigned ceiling)
+{
+    unsigned value = 0;
+    for (char c : text) {
+        if (!IsDigit(c)) {
+            break;
+        }
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > ceiling) {
+            return ceiling + 1;
+        }
+    }
+    return value;
+}
+
+} // namespace
 
 GUIInputField::GUIInputField(GUIText&& base, bool isProtected, bool isEmptyAllowed, bool isNumeric,
                              std::int32_t limit)
@@ -10,26 +149,211 @@ GUIInputField::GUIInputField(GUIText&& base, bool isProtected, bool isEmptyAllow
       maxChars(limit)
 {
     editText = text;
+    if (protectedInput) {
+        MaskText();
+        if (textTexture != nullptr) {
+            Refresh(true);
+        }
+    }
 }
 
 GUIInputField::~GUIInputField() = default;
-bool GUIInputField::HandleEvent(const SDL_Event*, bool) { return false; }
+
+void GUIInputField::SetClipboardSource(ClipboardSource source) { Clipboard() = std::move(source); }
+
+std::string GUIInputField::ReadClipboard()
+{
+    return Clipboard() ? Clipboard()() : ReadSystemClipboard();
+}
+
+std::string GUIInputField::TypedText() const
+{
+    if (focused && !editText.empty()) {
+        return editText.substr(0, editText.size() - 1);
+    }
+    return editText;
+}
+
+void GUIInputField::SetTypedText(const std::string& typed)
+{
+    editText = typed;
+    if (focused) {
+        editText += caretChar;
+    }
+    changed = true;
+    edited = true;
+}
+
+bool GUIInputField::HandleEvent(const SDL_Event* event, bool)
+{
+    if (event == nullptr) {
+        return false;
+    }
+    switch (event->type) {
+    case SDL_KEYDOWN:
+        return focused && HandleKey(event->key.keysym);
+    case SDL_TEXTINPUT:
+        return focused && HandleTextInput(event->text.text);
+    case SDL_MOUSEBUTTONUP: {
+        const float sx = gCore != nullptr && gCore->ScaleX() > 0.0f ? gCore->ScaleX() : 1.0f;
+        const float sy = gCore != nullptr && gCore->ScaleY() > 0.0f ? gCore->ScaleY() : 1.0f;
+        const long long x = static_cast<long long>(static_cast<float>(event->button.x) / sx);
+        const long long y = static_cast<long long>(static_cast<float>(event->button.y) / sy);
+        const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
+        const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
+        const bool inside = x >= x0 && x <= x0 + scaledTextBox.w && y >= y0 && y <= y0 + scaledTextBox.h;
+        if (inside) {
+            SetFocus(!focused);
+            return true;
+        }
+        if (focused) {
+            SetFocus(false);
+            return true;
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool GUIInputField::HandleKey(const SDL_Keysym& key)
+{
+    if (key.sym == SDLK_BACKSPACE) {
+        std::string typed = TypedText();
+        if (!typed.empty()) {
+            RemoveLastCharacter(typed);
+            SetTypedText(typed);
+        }
+        return true;
+    }
+    if (!IsPasteChord(key)) {
+        return false;
+    }
+    std::string pasted = WithoutControlCharacters(ReadClipboard());
+    if (numericOnly) {
+        pasted = DigitsOnly(pasted);
+    }
+    if (maxChars < 0) {
+        pasted = CutToBytes(pasted, kMaxPasteBytes);
+    }
+    std::string typed = TypedText() + pasted;
+    if (maxChars >= 0 && CountCharacters(typed) > static_cast<std::size_t>(maxChars)) {
+        typed.erase(PrefixBytes(typed, static_cast<std::size_t>(maxChars)));
+    }
+    SetTypedText(typed);
+    return true;
+}
+
+bool GUIInputField::HandleTextInput(const char* input)
+{
+    std::string typed = TypedText();
+    const std::size_t count = CountCharacters(typed);
+    if (maxChars >= 0 && count >= static_cast<std::size_t>(maxChars)) {
+        return false;
+    }
+    std::string piece = WithoutControlCharacters(input != nullptr ? input : "");
+    if (piece.empty() || (numericOnly && !IsDigit(piece[0]))) {
+        return false;
+    }
+    if (numericOnly) {
+        piece = DigitsOnly(piece);
+    }
+    if (maxChars >= 0) {
+        const std::size_t room = static_cast<std::size_t>(maxChars) - count;
+        piece.erase(PrefixBytes(piece, room));
+    }
+    typed += piece;
+    if (numericOnly && typed.size() >= 2 && typed[0] == '0') {
+        typed.erase(0, 1);
+    }
+    SetTypedText(typed);
+    return true;
+}
+
 bool GUIInputField::StopsEvent() const { return false; }
+
 void GUIInputField::SetText(const std::string& s)
 {
     editText = s;
-    GUIText::SetText(s);
+    // A focused field keeps its caret last, or the next blink would overwrite the last character.
+    if (focused) {
+        editText += caretChar;
+    }
+    text = editText;
+    if (protectedInput) {
+        MaskText();
+    }
+    Refresh(true);
 }
+
 std::string GUIInputField::GetText() const { return editText; }
+
 void GUIInputField::SetFocus(bool gain)
 {
-    focused = gain;
+    if (gain == focused) {
+        return;
+    }
+    if (gain) {
+        focused = true;
+        blinkTimer = 0.0f;
+        caretChar = '|';
+        editText += caretChar;
+        trimFront = true;
+        changed = true;
+        return;
+    }
+    if (!editText.empty()) {
+        editText.pop_back();
+    }
+    focused = false;
     changed = true;
+    edited = true;
+    trimFront = false;
+    if (numericOnly) {
+        if (editText.empty()) {
+            editText = "0";
+        } else if (LeadingNumber(editText, kNumericCeiling) > kNumericCeiling) {
+            editText = "255";
+        }
+    }
 }
-bool GUIInputField::UpdateCaret(float)
+
+bool GUIInputField::UpdateCaret(float seconds)
 {
-    const bool wasChanged = changed;
+    if (focused) {
+        if (seconds > 0.0f) {
+            blinkTimer += seconds;
+        }
+        if (blinkTimer > blinkInterval) {
+            blinkTimer = 0.0f;
+            caretChar = caretChar == '|' ? ' ' : '|';
+            if (!editText.empty()) {
+                editText.back() = caretChar;
+            }
+            changed = true;
+        }
+    }
+    if (!changed) {
+        return false;
+    }
+    text = editText;
+    if (protectedInput) {
+        MaskText();
+    }
+    Refresh(true);
     changed = false;
-    return wasChanged;
+    // A blink alone is no change of the value; an edit in the same step still is.
+    const bool report = edited;
+    edited = false;
+    return report;
 }
-void GUIInputField::MaskText() {}
+
+void GUIInputField::MaskText()
+{
+    const std::size_t count = CountCharacters(text);
+    text.assign(count, '*');
+    if (focused && !text.empty()) {
+        text.back() = caretChar;
+    }
+}

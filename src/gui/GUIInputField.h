@@ -6,10 +6,13 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class GUIInputField : public GUIText {
 public:
+    using ClipboardSource = std::function<std::string()>;
+
     GUIInputField(GUIText&& base, bool protectedInput, bool allowEmpty, bool numericOnly, std::int32_t maxChars);
     ~GUIInputField() override;
     GUIInputField(GUIInputField&& other) noexcept = default;
@@ -27,6 +30,9 @@ public:
     bool UpdateCaret(float seconds);
     void MaskText();
 
+    // Where Ctrl+V reads from; an empty source means the system clipboard. Tests inject their own.
+    static void SetClipboardSource(ClipboardSource source);
+
     std::string editText;
     bool protectedInput = false;
     bool allowEmpty = false;
@@ -37,4 +43,14 @@ public:
     float blinkTimer = 0.0f;
     char caretChar = ' ';
     std::int32_t maxChars = -1;
+
+private:
+    static std::string ReadClipboard();
+    bool HandleKey(const SDL_Keysym& key);
+    bool HandleTextInput(const char* input);
+    // The edit text without the caret.
+    std::string TypedText() const;
+    void SetTypedText(const std::string& typed);
+    // The value changed since the last UpdateCaret (typing, paste, Backspace, focus loss).
+    bool edited = false;
 };

@@ -1,11 +1,534 @@
 #include "gui/GUIMessageBox.h"
 
-// Until the message box exists nothing is shown and nothing is ever open.
-void GUIMessageBox::ShowOneButton(int, int, const std::string&, int) {}
-void GUIMessageBox::ShowTwoButtons(int, int, const std::string&, int, int) {}
-void GUIMessageBox::Hide() {}
-bool GUIMessageBox::IsModal() { return false; }
-void GUIMessageBox::Init() {}
-void GUIMessageBox::Shutdown() {}
-bool GUIMessageBox::HandleEvent(const SDL_Event*) { return false; }
-void GUIMessageBox::Render() {}
+#include "engine/ConfigFile.h"
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/GUIText.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr std::uint8_t kOverlayAlpha = 185;
+// A text longer than this (in bytes) picks the large set when the caller lets the box choose.
+constexpr std::size_t kLongTextBytes = 140;
+constexpr int kMaxSets = 64;
+constexpr int kMinFontSize = 1;
+constexpr int kMaxFontSize = 512;
+
+struct SurfaceReleaser {
+    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
+};
+using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
+
+struct State {
+    std::array<std::unique_ptr<GUIButton>, GUIMessageBox::kButtonCount> buttons;
+    std::int32_t spaceBetween2Button = 0;
+    std::int32_t spaceBetween3Button = 0;
+    std::int32_t spaceUnderButtons = 0;
+    std::uint32_t buttonWidth = 0;
+    std::int32_t buttonHeight = 0;
+    SDL_Texture* boxTexture = nullptr;
+    SDL_Rect boxRect{0, 0, 0, 0};
+    SDL_Color textColor{255, 255, 255, 255};
+    TTF_Font* font = nullptr;
+    SDL_Texture* overlayTexture = nullptr;
+    std::int32_t currentSet = 0;
+    std::vector<MessageBoxSet> sets;
+    std::atomic<bool> modal{false};
+    std::atomic<int> dialogId{0};
+
+    std::atomic<SDL_threadID> mainThread{0};
+    std::mutex pendingLock;
+    std::vector<std::function<void()>> pending;
+};
+
+State& S()
+{
+    static State state;
+    return state;
+}
+
+// Configured sizes are untrusted: negative counts as 0, and nothing larger than a surface may be.
+int ClampSize(int value, const char* what)
+{
+    if (value < 0) {
+        return 0;
+    }
+    if (value > kMaxSurfaceSide) {
+        LogText(kLogFile, std::string("messagebox.cfg: ") + what + " " + std::to_string(value) + " too large, 0 used");
+        return 0;
+    }
+    return value;
+}
+
+bool OnOtherThread()
+{
+    const SDL_threadID main = S().mainThread.load();
+    return main != 0 && SDL_ThreadID() != main;
+}
+
+void Defer(std::function<void()> call)
+{
+    std::lock_guard<std::mutex> guard(S().pendingLock);
+    S().pending.push_back(std::move(call));
+}
+
+void RunPending()
+{
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard<std::mutex> guard(S().pendingLock);
+        calls.swap(S().pending);
+    }
+    for (auto& call : calls) {
+        call();
+    }
+}
+
+int LayoutWidth()
+{
+    return gCore != nullptr ? gCore->LayoutWidth() : 0;
+}
+
+int LayoutHeight()
+{
+    return gCore != nullptr ? gCore->LayoutHeight() : 0;
+}
+
+GUIButton* ButtonAt(int code)
+{
+    if (code < 0 || code >= GUIMessageBox::kButtonCount) {
+        return nullptr;
+    }
+    return S().buttons[static_cast<std::size_t>(code)].get();
+}
+
+void Place(int code, int x, int y)
+{
+    GUIButton* button = ButtonAt(code);
+    if (button == nullptr) {
+        LogText(kLogFile, "Message box: no button " + std::to_string(code));
+        return;
+    }
+    button->SetPosition(x, y);
+    button->visible = true;
+}
+
+void Answer(int code)
+{
+    if (gCore != nullptr) {
+        gCore->OnDialogAnswer(S().dialogId.load(), code);
+    }
+}
+
+// The first visible button, in code order, whose code is a or b; -1 when none.
+int FirstVisibleOf(int a, int b)
+{
+    for (int code = 0; code < GUIMessageBox::kButtonCount; ++code) {
+        const GUIButton* button = ButtonAt(code);
+        if (button != nullptr && button->visible && (code == a || code == b)) {
+            return code;
+        }
+    }
+    return -1;
+}
+
+void LoadSets(ConfigFile& file)
+{
+    if (!file.HasSection("Sets") || file.SelectSection("Sets") == nullptr) {
+        return;
+    }
+    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
+    for (std::size_t i = 0; i < count; ++i) {
+        file.currentEntry = static_cast<std::uint32_t>(i);
+        MessageBoxSet set;
+        set.width = ClampSize(file.GetInt("Width"), "set width");
+        set.height = ClampSize(file.GetInt("Height"), "set height");
+        const std::string image = file.GetString("Image");
+        if (!image.empty()) {
+            set.imagePath = folder + image;
+        }
+        S().sets.push_back(set);
+    }
+    for (MessageBoxSet& set : S().sets) {
+        if (!set.imagePath.empty()) {
+            set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, true);
+        }
+    }
+}
+
+void LoadButtonData(ConfigFile& file)
+{
+    if (!file.HasSection("ButtonData") || file.SelectSection("ButtonData") == nullptr) {
+        return;
+    }
+    State& s = S();
+    s.spaceBetween2Button = ClampSize(file.GetInt("SpaceBetween2Button"), "SpaceBetween2Button");
+    s.spaceBetween3Button = ClampSize(file.GetInt("SpaceBetween3Button"), "SpaceBetween3Button");
+    s.spaceUnderButtons = ClampSize(file.GetInt("SpaceUnderButtons"), "SpaceUnderButtons");
+    s.buttonWidth = static_cast<std::uint32_t>(ClampSize(file.GetInt("ButtonWidth"), "ButtonWidth"));
+    s.buttonHeight = ClampSize(file.GetInt("ButtonHeight"), "ButtonHeight");
+}
+
+void LoadButtons(ConfigFile& file)
+{
+    State& s = S();
+    const bool hasSection = file.HasSection("Buttons") && file.SelectSection("Buttons") != nullptr;
+    for (int n = 0; n < GUIMessageBox::kButtonCount; ++n) {
+        const std::string value = hasSection ? file.GetString("Button_" + std::to_string(n)) : std::string();
+        const std::size_t blank = value.find(' ');
+        const std::string normalName = value.substr(0, blank);
+        const std::string alternateName = blank == std::string::npos ? std::string() : value.substr(blank + 1);
+
+        auto button = std::make_unique<GUIButton>(n);
+        button->renderLayer = GUIMessageBox::kRenderQueue;
+        button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
+        ButtonImageSet set;
+        set.SetPaths(true, true, false, normalName, alternateName);
+        button->SetImageSet(set);
+        if (!normalName.empty()) {
+            button->LoadImages(false, "core");
+        } else {
+            LogText(kLogFile, "messagebox.cfg: no picture for button " + std::to_string(n));
+        }
+        button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
+        // The whole button is clickable, whatever size its picture has.
+        button->activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
+        button->SetPosition(0, 0);
+        button->SetScale(1.0f);
+        button->visible = false;
+        s.buttons[static_cast<std::size_t>(n)] = std::move(button);
+    }
+}
+
+void LoadText(ConfigFile& file)
+{
+    if (!file.HasSection("Text") || file.SelectSection("Text") == nullptr) {
+        return;
+    }
+    State& s = S();
+    ParseColor(file.GetString("FontColor"), s.textColor);
+    const int size = file.GetInt("FontSize");
+    const std::string fontName = file.GetString("Font");
+    if (fontName.empty() || size < kMinFontSize || size > kMaxFontSize) {
+        LogText(kLogFile, "messagebox.cfg: no usable font, messages show without text");
+        return;
+    }
+    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    s.font = ResourceCache::LoadFont("core", folder + fontName, size);
+}
+
+void BuildOverlay()
+{
+    CachedSurface pixel(ResourceCache::CreateSurface(1, 1));
+    if (!pixel) {
+        return;
+    }
+    SDL_FillRect(pixel.get(), nullptr, SDL_MapRGB(pixel->format, 0, 0, 0));
+    SDL_SetSurfaceAlphaMod(pixel.get(), kOverlayAlpha);
+    S().overlayTexture = ResourceCache::CreateTextureFromSurface(pixel.get());
+    if (S().overlayTexture != nullptr) {
+        SDL_SetTextureBlendMode(S().overlayTexture, SDL_BLENDMODE_BLEND);
+        SDL_SetTextureAlphaMod(S().overlayTexture, kOverlayAlpha);
+    }
+}
+
+// The set's picture, or a transparent box of the set's size when it has none; null for an empty set.
+CachedSurface BoxSurface(const MessageBoxSet& set)
+{
+    if (set.surface != nullptr) {
+        return CachedSurface(ResourceCache::CopySurface(set.surface));
+    }
+    if (set.width <= 0 || set.height <= 0) {
+        return CachedSurface();
+    }
+    CachedSurface box(ResourceCache::CreateSurface(set.width, set.height));
+    if (box) {
+        SDL_FillRect(box.get(), nullptr, SDL_MapRGBA(box->format, 0, 0, 0, 0));
+    }
+    return box;
+}
+
+} // namespace
+
+void GUIMessageBox::Init()
+{
+    State& s = S();
+    if (s.overlayTexture != nullptr) {
+        Release();
+    }
+    s.mainThread = SDL_ThreadID();
+    s.currentSet = 0;
+    BuildOverlay();
+    ConfigFile file;
+    file.Load("messagebox.cfg");
+    LoadSets(file);
+    LoadButtonData(file);
+    LoadButtons(file);
+    LoadText(file);
+    if (s.sets.empty()) {
+        LogText(kLogFile, "messagebox.cfg: no sets, messages show without a box");
+    }
+    // Log lines meant for the screen become information boxes.
+    SetLogScreenHandler([](const std::string& text) { GUIMessageBox::ShowOneButton(1, -1, text); });
+}
+
+void GUIMessageBox::Release()
+{
+    State& s = S();
+    SetLogScreenHandler(nullptr);
+    {
+        std::lock_guard<std::mutex> guard(s.pendingLock);
+        s.pending.clear();
+    }
+    s.modal = false;
+    ResourceCache::ReleaseTexture(&s.boxTexture);
+    ResourceCache::ReleaseTexture(&s.overlayTexture);
+    ResourceCache::ReleaseFont(&s.font);
+    for (MessageBoxSet& set : s.sets) {
+        ResourceCache::ReleaseSurface(&set.surface);
+    }
+    s.sets.clear();
+    for (auto& button : s.buttons) {
+        if (button) {
+            button->Release();
+            button.reset();
+        }
+    }
+    s.spaceBetween2Button = s.spaceBetween3Button = s.spaceUnderButtons = 0;
+    s.buttonWidth = 0;
+    s.buttonHeight = 0;
+    s.textColor = SDL_Color{255, 255, 255, 255};
+    s.currentSet = 0;
+    s.mainThread = 0;
+}
+
+void GUIMessageBox::Shutdown() { Release(); }
+
+void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, int& outWindowWidth, int& outButtonY)
+{
+    if (OnOtherThread()) {
+        Defer([dialogId, setIndex, text] {
+            int w = 0;
+            int y = 0;
+            GUIMessageBox::Show(dialogId, setIndex, text, w, y);
+        });
+        return;
+    }
+    State& s = S();
+    if (s.overlayTexture == nullptr) {
+        return;
+    }
+    if (s.modal) {
+        Hide();
+    }
+    s.modal = true;
+    s.dialogId = dialogId;
+
+    int set = setIndex >= 0 ? setIndex : (text.size() > kLongTextBytes ? 1 : 0);
+    if (set >= static_cast<int>(s.sets.size())) {
+        LogText(kLogFile, "Message box: no set " + std::to_string(set) + ", set 0 used");
+        set = 0;
+    }
+    s.currentSet = set;
+    const MessageBoxSet empty;
+    const MessageBoxSet& chosen = s.sets.empty() ? empty : s.sets[static_cast<std::size_t>(set)];
+    const int w = chosen.width;
+    const int h = chosen.height;
+    const int windowW = LayoutWidth();
+    const int windowH = LayoutHeight();
+    outWindowWidth = windowW;
+    s.boxRect = SDL_Rect{windowW / 2 - w / 2, windowH / 2 - h / 2, w, h};
+
+    ResourceCache::ReleaseTexture(&s.boxTexture);
+    const int margin = s.spaceUnderButtons;
+    CachedSurface rendered;
+    if (s.font != nullptr && !text.empty()) {
+        const int wrap = w - 3 * margin;
+        rendered.reset(ResourceCache::RenderWrappedText(s.font, text, s.textColor,
+                                                        static_cast<std::uint32_t>(wrap > 0 ? wrap : 0)));
+    }
+    CachedSurface box = BoxSurface(chosen);
+    if (box) {
+        if (rendered) {
+            const int above = h - s.buttonHeight - margin;
+            const int x = rendered->w < w ? static_cast<int>(static_cast<float>(w - rendered->w) * 0.5f) : margin;
+            const int y =
+                rendered->h < above ? static_cast<int>(static_cast<float>(above - rendered->h) * 0.5f) : margin;
+            SDL_Rect at{x, y, rendered->w, rendered->h};
+            SDL_Surface* raw = box.release();
+            ResourceCache::Blit(rendered.get(), nullptr, &raw, &at);
+            box.reset(raw);
+        }
+        s.boxTexture = ResourceCache::CreateTextureFromSurface(box.get());
+    }
+    outButtonY = windowH / 2 + h / 2 - s.buttonHeight - margin;
+}
+
+void GUIMessageBox::ShowOneButton(int dialogId, int setIndex, const std::string& text, int)
+{
+    if (OnOtherThread()) {
+        Defer([dialogId, setIndex, text] { GUIMessageBox::ShowOneButton(dialogId, setIndex, text); });
+        return;
+    }
+    int windowW = 0;
+    int buttonY = 0;
+    Show(dialogId, setIndex, text, windowW, buttonY);
+    if (!IsModal()) {
+        return;
+    }
+    const int centre = windowW / 2;
+    Place(0, centre - static_cast<int>(S().buttonWidth / 2), buttonY);
+}
+
+void GUIMessageBox::ShowTwoButtons(int dialogId, int setIndex, const std::string& text, int left, int right)
+{
+    if (OnOtherThread()) {
+        Defer([=] { GUIMessageBox::ShowTwoButtons(dialogId, setIndex, text, left, right); });
+        return;
+    }
+    int windowW = 0;
+    int buttonY = 0;
+    Show(dialogId, setIndex, text, windowW, buttonY);
+    if (!IsModal()) {
+        return;
+    }
+    const int centre = windowW / 2;
+    const int bw = static_cast<int>(S().buttonWidth);
+    Place(left, centre - S().spaceBetween2Button - bw, buttonY);
+    Place(right, centre + S().spaceBetween2Button, buttonY);
+}
+
+void GUIMessageBox::ShowThreeButtons(int dialogId, int setIndex, const std::string& text, int left, int middle,
+                                     int right)
+{
+    if (OnOtherThread()) {
+        Defer([=] { GUIMessageBox::ShowThreeButtons(dialogId, setIndex, text, left, middle, right); });
+        return;
+    }
+    int windowW = 0;
+    int buttonY = 0;
+    Show(dialogId, setIndex, text, windowW, buttonY);
+    if (!IsModal()) {
+        return;
+    }
+    const int centre = windowW / 2;
+    const float bw = static_cast<float>(S().buttonWidth);
+    Place(left, centre - static_cast<int>(bw * 1.5f) - S().spaceBetween3Button, buttonY);
+    Place(middle, centre - static_cast<int>(S().buttonWidth / 2), buttonY);
+    Place(right, centre + static_cast<int>(bw * 0.5f) + S().spaceBetween3Button, buttonY);
+}
+
+void GUIMessageBox::Hide()
+{
+    if (OnOtherThread()) {
+        Defer([] { GUIMessageBox::Hide(); });
+        return;
+    }
+    State& s = S();
+    s.modal = false;
+    for (auto& button : s.buttons) {
+        if (button) {
+            button->visible = false;
+            // A press begun in the old box must not click a button of the next one.
+            button->pressed = false;
+            button->clicked = false;
+            button->toggleClicked = false;
+            if (button->stateMask != 1) {
+                button->SetState(1);
+            }
+        }
+    }
+    ResourceCache::ReleaseTexture(&s.boxTexture);
+}
+
+bool GUIMessageBox::IsModal() { return S().modal.load(); }
+
+int GUIMessageBox::DialogId() { return S().dialogId.load(); }
+
+bool GUIMessageBox::HandleEvent(const SDL_Event* event)
+{
+    if (event == nullptr || !IsModal()) {
+        return false;
+    }
+    if (event->type == SDL_KEYUP) {
+        int code = -1;
+        const SDL_Keycode key = event->key.keysym.sym;
+        if (key == SDLK_RETURN) {
+            code = FirstVisibleOf(0, 2);
+        } else if (key == SDLK_ESCAPE || key == SDLK_AC_BACK) {
+            code = FirstVisibleOf(1, 3);
+        }
+        if (code >= 0) {
+            Answer(code);
+        }
+        return true;
+    }
+    for (int code = 0; code < kButtonCount; ++code) {
+        GUIButton* button = ButtonAt(code);
+        if (button == nullptr || !button->visible) {
+            continue;
+        }
+        button->HandleEvent(event, false);
+        if (button->clicked) {
+            button->clicked = false;
+            Answer(code);
+            // The answer may have closed or replaced the box; the rest of this event belongs to nobody.
+            return true;
+        }
+    }
+    return false;
+}
+
+void GUIMessageBox::Render()
+{
+    RunPending();
+    State& s = S();
+    if (!s.modal) {
+        return;
+    }
+    GUIScreenManager::QueueRender(s.overlayTexture, SDL_Rect{0, 0, LayoutWidth(), LayoutHeight()}, kRenderQueue);
+    GUIScreenManager::QueueRender(s.boxTexture, s.boxRect, kRenderQueue);
+    for (auto& button : s.buttons) {
+        if (button) {
+            button->Draw();
+        }
+    }
+}
+
+GUIButton* GUIMessageBox::Button(int code) { return ButtonAt(code); }
+
+int GUIMessageBox::SetCount() { return static_cast<int>(S().sets.size()); }
+
+MessageBoxSet GUIMessageBox::Set(int index)
+{
+    if (index < 0 || index >= SetCount()) {
+        return MessageBoxSet();
+    }
+    return S().sets[static_cast<std::size_t>(index)];
+}
+
+int GUIMessageBox::CurrentSet() { return S().currentSet; }
+
+SDL_Rect GUIMessageBox::BoxRect() { return S().boxRect; }
+
+SDL_Texture* GUIMessageBox::BoxTexture() { return S().boxTexture; }
+
+SDL_Texture* GUIMessageBox::OverlayTexture() { return S().overlayTexture; }
+
+int GUIMessageBox::ButtonWidth() { return static_cast<int>(S().buttonWidth); }
+
+int GUIMessageBox::ButtonHeight() { return S().buttonHeight; }
