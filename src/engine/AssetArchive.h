@@ -60,11 +60,18 @@ public:
     std::uint32_t seed = 0;
 
 private:
+    void Acquire();
+    bool ReadEntryAt(const ArchiveEntry& entry);
+    bool HoldsLock();
+    void Unlock();
+
     std::vector<ArchiveEntry> index;
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;
-    std::vector<unsigned char> data;
+    std::vector<unsigned char> data; // reused between reads; only dataSize bytes are the entry
+    std::uint32_t dataSize = 0;
+    int holdDepth = 0;               // Read levels held; changed only under the lock
     std::string lastError;
     std::string path;
     std::uint64_t fileSize = 0;
@@ -98,6 +105,18 @@ void LoadArchiveRegistry();
 std::string ArchiveRegistryText();
 void ReloadArchive(const std::string& name);
 
+// True when the package's archive cannot be opened (missing, unreadable, wrong key, damaged index)
+// or its file's CRC-32 differs from the one the link cache lists. An intact archive that merely
+// lacks an entry is not broken. Names that are not plain are never broken (nothing gets deleted).
+bool ArchiveIsBroken(const std::string& name);
+// Closes and deletes the archive files of a broken package, never of "core"; true when it did.
+bool DeleteBrokenArchive(const std::string& name);
+
+// Seconds since 1970 used as a record's refresh time; tests install their own clock. Empty: the
+// system clock.
+using ArchiveClock = std::function<std::uint64_t()>;
+void SetArchiveClock(ArchiveClock clock);
+
 // The link cache's expected CRC-32 of an archive name; installed by the online subsystem.
 using LinkCacheLookup = std::function<bool(const std::string& name, std::uint32_t& crc)>;
 void SetLinkCacheLookup(LinkCacheLookup lookup);
@@ -115,6 +134,7 @@ public:
 
 void BuildCrc32Table();
 extern std::uint32_t Crc32Table[256];
+// Register in, register out: start from 0xFFFFFFFF, XOR the end result with 0xFFFFFFFF.
 std::uint32_t Crc32Update(std::uint32_t crc, const unsigned char* bytes, std::size_t count);
 // Standard reflected CRC-32 of a whole buffer.
 std::uint32_t Crc32(const unsigned char* bytes, std::size_t count);

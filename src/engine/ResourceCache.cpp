@@ -1,28 +1,530 @@
 #include "engine/ResourceCache.h"
 
-void ResourceCache::Init() {}
-void ResourceCache::Shutdown() {}
-SDL_Texture* ResourceCache::LoadTexture(const std::string&, const std::string&, SDL_Rect*, bool, bool, bool, bool) { return nullptr; }
-SDL_Texture* ResourceCache::LoadTextureByPath(const std::string&, SDL_Rect*, bool, bool, bool, bool) { return nullptr; }
-SDL_Surface* ResourceCache::LoadSurface(const std::string&, const std::string&, SDL_Rect*, bool, bool, bool) { return nullptr; }
-SDL_Surface* ResourceCache::LoadSurfaceByPath(const std::string&, SDL_Rect*, bool, bool, bool) { return nullptr; }
-TTF_Font* ResourceCache::LoadFont(const std::string&, const std::string&, int, bool) { return nullptr; }
-bool ResourceCache::ReadTextFile(const std::string&, std::string& out, bool) { out.clear(); return false; }
-bool ResourceCache::Exists(const std::string&, const std::string&, bool) { return false; }
-void ResourceCache::ReleaseTexture(SDL_Texture** texture) { if (texture) *texture = nullptr; }
-void ResourceCache::ReleaseSurface(SDL_Surface** surface) { if (surface) *surface = nullptr; }
-void ResourceCache::ReleaseFont(TTF_Font** font) { if (font) *font = nullptr; }
-SDL_Surface* ResourceCache::CopySurface(SDL_Surface*) { return nullptr; }
-SDL_Texture* ResourceCache::CreateTargetTexture(int, int) { return nullptr; }
-SDL_Surface* ResourceCache::CreateSurface(int, int) { return nullptr; }
-SDL_Texture* ResourceCache::CreateTextureFromSurface(SDL_Surface*) { return nullptr; }
-SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font*, const std::string&, SDL_Color, std::uint32_t) { return nullptr; }
-void ResourceCache::Blit(SDL_Surface*, const SDL_Rect*, SDL_Surface**, SDL_Rect*) {}
-void ResourceCache::Purge() {}
-void ResourceCache::ReleaseAll() {}
-void ResourceCache::SetArchivesOnly(bool) {}
-bool ResourceCache::ArchivesOnly() { return true; }
-int ResourceCache::ReferenceCount(const void*) { return -1; }
-std::size_t ResourceCache::EntryCount() { return 0; }
-void ResourceCache::SetRenderer(SDL_Renderer*) {}
-SDL_Renderer* ResourceCache::Renderer() { return nullptr; }
+#include "engine/AssetArchive.h"
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/TextTable.h"
+#include "engine/Utilities.h"
+
+#include <SDL_image.h>
+
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+constexpr Uint32 kRedMask = 0x000000FFu;
+constexpr Uint32 kGreenMask = 0x0000FF00u;
+constexpr Uint32 kBlueMask = 0x00FF0000u;
+constexpr Uint32 kAlphaMask = 0xFF000000u;
+
+// Recursive: a load failure reports through the log, whose on-screen handler may give a texture
+// back through this same cache on the same thread. Lock order: this lock before an archive's.
+std::recursive_mutex gLock;
+std::vector<ResourceEntry> gEntries;
+std::string gLastDirectory;
+// The first font file read serves every font opened afterwards (the layouts name one font). The
+// open fonts read from these bytes, so they change only once no font is left.
+std::string gFontData;
+bool gArchivesOnly = false;
+SDL_Renderer* gRenderer = nullptr;
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+void MarkRelayout()
+{
+    if (gCore != nullptr)
+        gCore->relayout = 1;
+}
+
+// "package/inner/path.png rest": the package before the first "/", the name after it up to a blank.
+void SplitResourcePath(const std::string& path, std::string& directory, std::string& name)
+{
+    const std::size_t slash = path.find('/');
+    if (slash == std::string::npos) {
+        directory = path.substr(0, path.find(' '));
+        name.clear();
+        return;
+    }
+    directory = path.substr(0, slash);
+    const std::string rest = path.substr(slash + 1);
+    name = rest.substr(0, rest.find(' '));
+}
+
+// Loose files live under "assets/"; a path from a layout or a save must not reach out of it.
+bool LoosePath(const std::string& relative, std::string& out)
+{
+    if (relative.empty() || relative.front() == '/')
+        return false;
+    std::size_t start = 0;
+    while (start <= relative.size()) {
+        std::size_t end = relative.find_first_of("/\\", start);
+        if (end == std::string::npos)
+            end = relative.size();
+        if (relative.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    out = "assets/" + relative;
+    return true;
+}
+
+void FreeEntry(ResourceEntry& entry)
+{
+    if (entry.texture != nullptr)
+        SDL_DestroyTexture(entry.texture);
+    if (entry.surface != nullptr)
+        SDL_FreeSurface(entry.surface);
+    if (entry.font != nullptr)
+        TTF_CloseFont(entry.font);
+    entry.texture = nullptr;
+    entry.surface = nullptr;
+    entry.font = nullptr;
+}
+
+// Runs under the cache lock.
+void ReportLoadFailure(const std::string& fileName)
+{
+    LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), fileName, gLastDirectory));
+    // Only a package whose archive is really damaged goes; a missing entry in an intact archive
+    // is a content fault that a new download would not fix.
+    if (gLastDirectory != "core")
+        DeleteBrokenArchive(gLastDirectory);
+}
+
+template <typename T, typename FromMemory, typename FromFile>
+T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly, bool quiet,
+            FromMemory fromMemory, FromFile fromFile)
+{
+    T* resource = nullptr;
+    if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory)) {
+        if (archive->Read(name)) {
+            SDL_RWops* stream = SDL_RWFromConstMem(archive->Data(), static_cast<int>(archive->DataSize()));
+            if (stream != nullptr)
+                resource = fromMemory(stream);
+        }
+        archive->ReleaseData();
+    } else if (!(gArchivesOnly && archiveOnly)) {
+        std::string path;
+        if (LoosePath(directory + "/" + name, path))
+            resource = fromFile(path);
+    }
+    if (resource == nullptr) {
+        if (!quiet)
+            ReportLoadFailure(name);
+        return nullptr;
+    }
+    rect = SDL_Rect{0, 0, 0, 0};
+    return resource;
+}
+
+SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
+                             bool quiet)
+{
+    SDL_Renderer* renderer = ResourceCache::Renderer();
+    SDL_Texture* texture = LoadFile<SDL_Texture>(
+        directory, name, rect, archiveOnly, quiet,
+        [renderer](SDL_RWops* stream) {
+            return renderer != nullptr ? IMG_LoadTexture_RW(renderer, stream, 1)
+                                       : (SDL_RWclose(stream), static_cast<SDL_Texture*>(nullptr));
+        },
+        [renderer](const std::string& path) {
+            return renderer != nullptr ? IMG_LoadTexture(renderer, path.c_str()) : nullptr;
+        });
+    if (texture != nullptr)
+        SDL_QueryTexture(texture, nullptr, nullptr, &rect.w, &rect.h);
+    return texture;
+}
+
+SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly)
+{
+    SDL_Surface* surface = LoadFile<SDL_Surface>(
+        directory, name, rect, archiveOnly, false, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+        [](const std::string& path) { return IMG_Load(path.c_str()); });
+    if (surface != nullptr) {
+        rect.w = surface->w;
+        rect.h = surface->h;
+    }
+    return surface;
+}
+
+template <typename T>
+ResourceEntry* FindHeld(T* resource, T* ResourceEntry::*field)
+{
+    for (ResourceEntry& entry : gEntries) {
+        if (entry.*field == resource)
+            return &entry;
+    }
+    return nullptr;
+}
+
+template <typename T>
+void Release(T** resource, T* ResourceEntry::*field, void (*destroy)(T*))
+{
+    if (resource == nullptr || *resource == nullptr)
+        return;
+    Guard guard(gLock);
+    ResourceEntry* entry = FindHeld(*resource, field);
+    if (entry == nullptr) {
+        destroy(*resource);
+    } else {
+        if (entry->count > 0)
+            --entry->count;
+        if (entry->count == 0 && entry->keep == 0) {
+            FreeEntry(*entry);
+            gEntries.erase(gEntries.begin() + (entry - gEntries.data()));
+        }
+    }
+    *resource = nullptr;
+}
+
+} // namespace
+
+void ResourceCache::Init()
+{
+    Guard guard(gLock);
+    // Whatever an earlier run left belonged to a renderer that may be gone: forget, don't free.
+    gEntries.clear();
+    gLastDirectory.clear();
+    gArchivesOnly = true;
+}
+
+void ResourceCache::Shutdown()
+{
+    Guard guard(gLock);
+    ReleaseAll();
+    gFontData.clear();
+    gFontData.shrink_to_fit();
+}
+
+SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std::string& name, SDL_Rect* rect,
+                                        bool keep, bool bypassLookup, bool archiveOnly, bool quiet)
+{
+    if (directory.empty())
+        return LoadTextureByPath(name, rect, keep, bypassLookup, archiveOnly, quiet);
+    Guard guard(gLock);
+    gLastDirectory = directory;
+    const std::string key = directory + "/" + name;
+    if (!bypassLookup) {
+        for (ResourceEntry& entry : gEntries) {
+            if (entry.texture != nullptr && entry.name == key) {
+                if (rect != nullptr)
+                    *rect = entry.rect;
+                if (keep)
+                    entry.keep = 1;
+                ++entry.count;
+                return entry.texture;
+            }
+        }
+    }
+    SDL_Rect loaded{0, 0, 0, 0};
+    SDL_Texture* texture = LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
+    if (texture == nullptr)
+        return nullptr;
+    ResourceEntry entry;
+    entry.texture = texture;
+    entry.rect = loaded;
+    entry.name = key;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    gEntries.push_back(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return texture;
+}
+
+SDL_Texture* ResourceCache::LoadTextureByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
+                                              bool archiveOnly, bool quiet)
+{
+    std::string directory;
+    std::string name;
+    SplitResourcePath(path, directory, name);
+    if (directory.empty())
+        return nullptr; // a path that starts with "/" names no package
+    return LoadTexture(directory, name, rect, keep, bypassLookup, archiveOnly, quiet);
+}
+
+SDL_Surface* ResourceCache::LoadSurface(const std::string& directory, const std::string& name, SDL_Rect* rect,
+                                        bool keep, bool bypassLookup, bool archiveOnly)
+{
+    if (directory.empty())
+        return LoadSurfaceByPath(name, rect, keep, bypassLookup, archiveOnly);
+    Guard guard(gLock);
+    gLastDirectory = directory;
+    const std::string key = directory + "/" + name;
+    if (!bypassLookup) {
+        for (ResourceEntry& entry : gEntries) {
+            if (entry.surface != nullptr && entry.name == key) {
+                if (rect != nullptr)
+                    *rect = entry.rect;
+                if (keep)
+                    entry.keep = 1;
+                ++entry.count;
+                return entry.surface;
+            }
+        }
+    }
+    SDL_Rect loaded{0, 0, 0, 0};
+    SDL_Surface* surface = LoadSurfaceFile(directory, name, loaded, archiveOnly);
+    if (surface == nullptr)
+        return nullptr;
+    ResourceEntry entry;
+    entry.surface = surface;
+    entry.rect = loaded;
+    entry.name = key;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    gEntries.push_back(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return surface;
+}
+
+SDL_Surface* ResourceCache::LoadSurfaceByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
+                                              bool archiveOnly)
+{
+    std::string directory;
+    std::string name;
+    SplitResourcePath(path, directory, name);
+    if (directory.empty())
+        return nullptr;
+    return LoadSurface(directory, name, rect, keep, bypassLookup, archiveOnly);
+}
+
+TTF_Font* ResourceCache::LoadFont(const std::string& directory, const std::string& name, int pointSize, bool keep)
+{
+    Guard guard(gLock);
+    gLastDirectory = directory;
+    const std::string key = directory + "/" + name;
+    for (ResourceEntry& entry : gEntries) {
+        if (entry.font != nullptr && entry.pointSize == pointSize && entry.name == key) {
+            if (keep)
+                entry.keep = 1;
+            ++entry.count;
+            return entry.font;
+        }
+    }
+    if (gFontData.empty()) {
+        if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory))
+            archive->ReadEntry(name, gFontData);
+    }
+    TTF_Font* font = nullptr;
+    if (!gFontData.empty() && TTF_WasInit() != 0) {
+        SDL_RWops* stream = SDL_RWFromConstMem(gFontData.data(), static_cast<int>(gFontData.size()));
+        if (stream != nullptr)
+            font = TTF_OpenFontRW(stream, 1, pointSize);
+    }
+    if (font == nullptr) {
+        // Bytes that are no font must not block every later font; they go while no font uses them.
+        bool anyFont = false;
+        for (const ResourceEntry& entry : gEntries)
+            anyFont = anyFont || entry.font != nullptr;
+        if (!anyFont)
+            gFontData.clear();
+        ReportLoadFailure(name);
+        return nullptr;
+    }
+    ResourceEntry entry;
+    entry.font = font;
+    entry.name = key;
+    entry.keep = keep ? 1 : 0;
+    entry.pointSize = pointSize;
+    entry.count = 1;
+    gEntries.push_back(entry);
+    return font;
+}
+
+bool ResourceCache::ReadTextFile(const std::string& path, std::string& out, bool archiveOnly)
+{
+    std::string directory;
+    std::string name;
+    SplitResourcePath(path, directory, name);
+    if (!directory.empty()) {
+        if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory)) {
+            if (archive->ReadEntry(name, out))
+                return true;
+        }
+    }
+    std::string loose;
+    if (archiveOnly || !LoosePath(path, loose))
+        return false;
+    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    if (!file)
+        return false;
+    std::string text;
+    char block[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file.get())) > 0)
+        text.append(block, got);
+    if (std::ferror(file.get()))
+        return false;
+    out.swap(text);
+    return true;
+}
+
+bool ResourceCache::Exists(const std::string& directory, const std::string& name, bool archiveOnly)
+{
+    Guard guard(gLock);
+    if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory); archive && archive->Find(name))
+        return true;
+    std::string loose;
+    if (archiveOnly || !LoosePath(directory + "/" + name, loose))
+        return false;
+    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    return file != nullptr;
+}
+
+void ResourceCache::ReleaseTexture(SDL_Texture** texture)
+{
+    Release<SDL_Texture>(texture, &ResourceEntry::texture, SDL_DestroyTexture);
+}
+
+void ResourceCache::ReleaseSurface(SDL_Surface** surface)
+{
+    Release<SDL_Surface>(surface, &ResourceEntry::surface, SDL_FreeSurface);
+}
+
+void ResourceCache::ReleaseFont(TTF_Font** font) { Release<TTF_Font>(font, &ResourceEntry::font, TTF_CloseFont); }
+
+SDL_Surface* ResourceCache::CopySurface(SDL_Surface* surface)
+{
+    if (surface == nullptr)
+        return nullptr;
+    Guard guard(gLock);
+    SDL_Surface* copy = SDL_ConvertSurface(surface, surface->format, surface->flags);
+    if (copy == nullptr)
+        MarkRelayout();
+    return copy;
+}
+
+SDL_Texture* ResourceCache::CreateTargetTexture(int w, int h)
+{
+    Guard guard(gLock);
+    SDL_Renderer* renderer = Renderer();
+    SDL_Texture* texture = renderer != nullptr
+                               ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGBA8888, SDL_TEXTUREACCESS_TARGET, w, h)
+                               : nullptr;
+    if (texture == nullptr)
+        MarkRelayout();
+    return texture;
+}
+
+SDL_Surface* ResourceCache::CreateSurface(int w, int h)
+{
+    Guard guard(gLock);
+    SDL_Surface* surface = SDL_CreateRGBSurface(0, w, h, 32, kRedMask, kGreenMask, kBlueMask, kAlphaMask);
+    if (surface == nullptr)
+        MarkRelayout();
+    return surface;
+}
+
+SDL_Texture* ResourceCache::CreateTextureFromSurface(SDL_Surface* surface)
+{
+    if (surface == nullptr)
+        return nullptr;
+    Guard guard(gLock);
+    SDL_Renderer* renderer = Renderer();
+    SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, surface) : nullptr;
+    if (texture == nullptr)
+        MarkRelayout();
+    return texture;
+}
+
+SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
+                                              std::uint32_t wrapWidth)
+{
+    if (font == nullptr)
+        return nullptr;
+    Guard guard(gLock);
+    return TTF_RenderText_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
+}
+
+void ResourceCache::Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination,
+                         SDL_Rect* destRect)
+{
+    if (source == nullptr || destination == nullptr || *destination == nullptr)
+        return;
+    Guard guard(gLock);
+    if (FindHeld(*destination, &ResourceEntry::surface) != nullptr) {
+        SDL_Surface* copy = SDL_ConvertSurface(*destination, (*destination)->format, 0);
+        if (copy == nullptr) {
+            MarkRelayout();
+            return; // never draw into the cached image, even when no copy can be made
+        }
+        *destination = copy;
+    }
+    SDL_UpperBlit(source, sourceRect, *destination, destRect);
+}
+
+void ResourceCache::Purge()
+{
+    Guard guard(gLock);
+    // Only surfaces nobody holds: a holder's pointer must stay usable and releasable.
+    for (auto it = gEntries.begin(); it != gEntries.end();) {
+        if (it->surface != nullptr && it->keep == 0 && it->count <= 0 && it->texture == nullptr &&
+            it->font == nullptr) {
+            FreeEntry(*it);
+            it = gEntries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ResourceCache::ReleaseAll()
+{
+    Guard guard(gLock);
+    for (ResourceEntry& entry : gEntries)
+        FreeEntry(entry);
+    gEntries.clear();
+}
+
+void ResourceCache::SetArchivesOnly(bool on)
+{
+    Guard guard(gLock);
+    gArchivesOnly = on;
+}
+
+bool ResourceCache::ArchivesOnly()
+{
+    Guard guard(gLock);
+    return gArchivesOnly;
+}
+
+int ResourceCache::ReferenceCount(const void* resource)
+{
+    Guard guard(gLock);
+    for (const ResourceEntry& entry : gEntries) {
+        if (resource != nullptr &&
+            (entry.texture == resource || entry.surface == resource || entry.font == resource))
+            return entry.count;
+    }
+    return -1;
+}
+
+std::size_t ResourceCache::EntryCount()
+{
+    Guard guard(gLock);
+    return gEntries.size();
+}
+
+void ResourceCache::SetRenderer(SDL_Renderer* renderer)
+{
+    Guard guard(gLock);
+    gRenderer = renderer;
+}
+
+SDL_Renderer* ResourceCache::Renderer()
+{
+    Guard guard(gLock);
+    if (gRenderer != nullptr)
+        return gRenderer;
+    return gCore != nullptr ? gCore->Renderer() : nullptr;
+}

@@ -1,0 +1,317 @@
+#include "engine/AssetArchive.h"
+
+#include "support/ArchiveBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+namespace {
+
+std::uint32_t ReferenceCrc(const std::string& bytes)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char c : bytes) {
+        crc ^= c;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1u) ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+std::string RandomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 random(seed);
+    std::string bytes(count, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random());
+    return bytes;
+}
+
+std::uint32_t CrcOf(const std::string& bytes)
+{
+    return Crc32(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+}
+
+void PutU32(std::string& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// An archive whose index is written record by record, so that tests can damage single fields.
+struct RawRecord {
+    std::string nameField; // written as is into the 100 bytes (no terminator added)
+    std::uint32_t size;
+    std::uint32_t offset;
+};
+
+std::string RawArchive(const std::string& name, std::uint32_t count, const std::vector<RawRecord>& records,
+                       std::size_t dataBytes)
+{
+    std::string bytes(kArchiveHeaderSize + kArchiveRecordSize * records.size() + dataBytes, '\0');
+    std::uint32_t state = ComputeNameSeed(name);
+    std::memcpy(bytes.data(), kArchiveKey, 15);
+    ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()), 15, state);
+    PutU32(bytes, 20, count);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const std::size_t at = kArchiveHeaderSize + i * kArchiveRecordSize;
+        std::memcpy(&bytes[at], records[i].nameField.data(), std::min<std::size_t>(records[i].nameField.size(), 100));
+        PutU32(bytes, at + 100, records[i].size);
+        PutU32(bytes, at + 104, records[i].offset);
+    }
+    ApplyKeystream(reinterpret_cast<unsigned char*>(&bytes[kArchiveHeaderSize]), kArchiveRecordSize * records.size(),
+                   state);
+    return bytes;
+}
+
+bool OpenAs(AssetArchive& archive, const std::string& name, const std::string& path)
+{
+    archive.seed = ComputeNameSeed(name);
+    archive.keyText = kArchiveKey;
+    return archive.Open(path);
+}
+
+} // namespace
+
+TEST(Crc32, KnownVectorsAndTable)
+{
+    const struct {
+        std::string text;
+        std::uint32_t crc;
+    } cases[] = {
+        {"", 0x00000000u},
+        {"a", 0xE8B7BE43u},
+        {"123456789", 0xCBF43926u},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339u},
+        {std::string(1000, 'x'), ReferenceCrc(std::string(1000, 'x'))},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CrcOf(c.text), c.crc) << c.text.size();
+    BuildCrc32Table();
+    EXPECT_EQ(Crc32Table[0], 0u);
+    EXPECT_EQ(Crc32Table[1], 0x77073096u);
+    EXPECT_EQ(Crc32Table[255], 0x2D02EF8Du);
+}
+
+TEST(Crc32, FastPathsAgreeWithBitwiseReferenceAtEveryLengthAndAlignment)
+{
+    const std::string bytes = RandomBytes(4096 + 64, 7);
+    for (std::size_t length : {0u, 1u, 7u, 8u, 15u, 16u, 63u, 64u, 65u, 127u, 128u, 200u, 1000u, 4096u}) {
+        for (std::size_t offset : {0u, 1u, 3u, 8u}) {
+            const std::string part = bytes.substr(offset, length);
+            ASSERT_EQ(CrcOf(part), ReferenceCrc(part)) << length << "@" << offset;
+        }
+    }
+    // The register carries across calls: any split gives the whole buffer's CRC.
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (std::size_t split : {0u, 1u, 17u, 64u, 1000u, 4159u}) {
+        std::uint32_t crc = Crc32Update(0xFFFFFFFFu, data, split);
+        crc = Crc32Update(crc, data + split, bytes.size() - split);
+        EXPECT_EQ(crc ^ 0xFFFFFFFFu, ReferenceCrc(bytes)) << split;
+    }
+}
+
+TEST(Crc32, FileOfEmptyMissingAndFolder)
+{
+    TempDir dir;
+    dir.Write("empty", "");
+    dir.Write("nine", "123456789");
+    std::uint32_t crc = 1;
+    EXPECT_TRUE(Crc32File(dir.File("empty"), crc));
+    EXPECT_EQ(crc, 0u);
+    EXPECT_TRUE(Crc32File(dir.File("nine"), crc));
+    EXPECT_EQ(crc, 0xCBF43926u);
+    EXPECT_FALSE(Crc32File(dir.File("missing"), crc));
+    EXPECT_EQ(crc, 0xFFFFFFFFu);
+    crc = 1;
+    EXPECT_FALSE(Crc32File(dir.Path(), crc));
+    EXPECT_EQ(crc, 0xFFFFFFFFu);
+}
+
+TEST(Keystream, BlockPathMatchesTheOneStepGeneratorAcrossSplits)
+{
+    const std::string plain = RandomBytes(1000, 3);
+    for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 123456789u}) {
+        std::string expected = plain;
+        std::uint32_t state = seed;
+        for (char& c : expected) {
+            state = state * 1103515245u + 12345u;
+            c = static_cast<char>(static_cast<unsigned char>(c) ^ ((state >> 16) & 0x7FFFu));
+        }
+        for (std::size_t split : {0u, 5u, 31u, 32u, 33u, 999u}) {
+            std::string bytes = plain;
+            std::uint32_t s = seed;
+            ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()), split, s);
+            ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()) + split, bytes.size() - split, s);
+            EXPECT_EQ(bytes, expected) << seed << "/" << split;
+            EXPECT_EQ(s, state);
+        }
+    }
+}
+
+TEST(Keystream, NameSeedWeighsSignedCharactersByPosition)
+{
+    EXPECT_EQ(ComputeNameSeed(""), 0u);
+    EXPECT_EQ(ComputeNameSeed("z"), 0u); // the first character is multiplied by 0
+    EXPECT_EQ(ComputeNameSeed("ab"), 98u);
+    EXPECT_EQ(ComputeNameSeed("core"), 'o' * 1u + 'r' * 2u + 'e' * 3u);
+    EXPECT_EQ(ComputeNameSeed(std::string("a\xFF", 2)), 0xFFFFFFFFu);
+}
+
+TEST(AssetArchive, RoundTripThroughWriterAndReader)
+{
+    std::vector<LbaFile> many;
+    for (int i = 0; i < 300; ++i)
+        many.push_back({"f/" + std::to_string(i), RandomBytes(static_cast<std::size_t>(i % 37), i)});
+    const struct {
+        const char* label;
+        std::string name;
+        std::vector<LbaFile> files;
+    } cases[] = {
+        {"plain", "core", {{"config/globals.cfg", "[a]"}, {"img/x.png", RandomBytes(5000, 1)}}},
+        {"empty entries", "pkg_1", {{"a", ""}, {"b", "x"}, {"c", ""}}},
+        {"99-byte name", "pkg", {{std::string(99, 'n'), "long"}}},
+        {"one-character name, seed 0", "x", {{"t.txt", RandomBytes(100, 2)}}},
+        {"no entries", "void", {}},
+        {"many", "many", many},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        ASSERT_TRUE(BuildDatArchive(dir.Path(), c.name, c.files));
+        AssetArchive archive;
+        ASSERT_TRUE(OpenAs(archive, c.name, dir.File("dat/" + c.name + ".lba")));
+        ASSERT_EQ(archive.Index().size(), c.files.size());
+        for (std::size_t i = 0; i < c.files.size(); ++i) {
+            EXPECT_EQ(archive.Index()[i].name, c.files[i].name);
+            EXPECT_TRUE(archive.Find(c.files[i].name));
+            std::string first;
+            std::string second;
+            ASSERT_TRUE(archive.ReadEntry(c.files[i].name, first));
+            ASSERT_TRUE(archive.Read(c.files[i].name)); // the keystream restarts for every read
+            EXPECT_EQ(archive.TakeData(second), c.files[i].bytes.size());
+            EXPECT_EQ(first, c.files[i].bytes);
+            EXPECT_EQ(second, c.files[i].bytes);
+        }
+        std::map<std::string, std::string> all;
+        archive.ExtractAll(all);
+        EXPECT_EQ(all.size(), c.files.size());
+        EXPECT_FALSE(archive.Find("missing"));
+        EXPECT_FALSE(archive.Read("missing"));
+        archive.ReleaseData();
+    }
+}
+
+TEST(AssetArchive, DataInPlaceAndStrayReleasesAreHarmless)
+{
+    TempDir dir;
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "p", {{"zero", ""}, {"one", "1"}}));
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "p", dir.File("dat/p.lba")));
+    archive.ReleaseData(); // nothing held
+    std::string out = "old";
+    EXPECT_EQ(archive.TakeData(out), 0u);
+    EXPECT_EQ(out, "");
+
+    ASSERT_TRUE(archive.Read("zero"));
+    out = "old";
+    EXPECT_EQ(archive.TakeData(out), 0u);
+    EXPECT_EQ(out, "");
+    ASSERT_TRUE(archive.Read("one"));
+    ASSERT_EQ(archive.DataSize(), 1u);
+    EXPECT_EQ(archive.Data()[0], '1');
+    archive.ReleaseData();
+    EXPECT_EQ(archive.DataSize(), 0u);
+}
+
+TEST(AssetArchive, DamagedFilesFailWithoutReadingPastThem)
+{
+    const std::string good = ArchiveBytes("pkg", {{"a.txt", "hello"}, {"b.txt", "world!"}});
+    std::string keyless = good;
+    for (int i = 0; i < 16; ++i)
+        keyless[i] = 'k';
+    std::string huge = good;
+    PutU32(huge, 20, 0xFFFFFFFFu);
+
+    const std::uint32_t dataAt = kArchiveHeaderSize + kArchiveRecordSize;
+    const struct {
+        const char* label;
+        std::string bytes;
+        bool opens;
+    } cases[] = {
+        {"intact", good, true},
+        {"empty file", "", false},
+        {"short header", good.substr(0, 10), false},
+        {"key block without terminator", keyless, false},
+        {"count beyond the file", huge, false},
+        {"truncated data", good.substr(0, good.size() - 3), false},
+        {"truncated index", good.substr(0, kArchiveHeaderSize + kArchiveRecordSize + 5), false},
+        {"zero entries", RawArchive("pkg", 0, {}, 0), true},
+        {"offset past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt + 1}}, 1), false},
+        {"size past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 0xFFFFFFF0u, dataAt}}, 1), false},
+        {"name without terminator", RawArchive("pkg", 1, {{std::string(100, 'n'), 1, dataAt}}, 1), false},
+        {"exact fit", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt}}, 1), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        dir.Write("pkg.lba", c.bytes);
+        AssetArchive archive;
+        EXPECT_EQ(OpenAs(archive, "pkg", dir.File("pkg.lba")), c.opens);
+        if (!c.opens) {
+            EXPECT_TRUE(archive.Index().empty());
+        }
+    }
+}
+
+TEST(AssetArchive, WrongKeyAndMissingFile)
+{
+    TempDir dir;
+    dir.Write("pkg.lba", ArchiveBytes("pkg", {{"a", "b"}}));
+    AssetArchive wrongSeed;
+    EXPECT_FALSE(OpenAs(wrongSeed, "other", dir.File("pkg.lba")));
+    AssetArchive wrongKey;
+    wrongKey.seed = ComputeNameSeed("pkg");
+    wrongKey.keyText = "another key";
+    EXPECT_FALSE(wrongKey.Open(dir.File("pkg.lba")));
+    AssetArchive missing;
+    EXPECT_FALSE(OpenAs(missing, "pkg", dir.File("nothing.lba")));
+    EXPECT_EQ(missing.LastError().rfind("Failed to open file: " + dir.File("nothing.lba") + " (", 0), 0u);
+    EXPECT_EQ(missing.LastError().back(), '\n');
+}
+
+TEST(AssetArchive, FileVanishedAfterOpen)
+{
+    TempDir dir;
+    dir.Write("pkg.lba", ArchiveBytes("pkg", {{"a", "bytes"}}));
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
+    dir.Write("pkg.lba", "");
+    EXPECT_FALSE(archive.Read("a"));
+    archive.ReleaseData();
+    std::string out;
+    EXPECT_FALSE(archive.ReadEntry("a", out));
+}
+
+TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
+{
+    TempDir dir;
+    const std::vector<std::vector<LbaFile>> refused = {
+        {{"", "x"}},
+        {{std::string(100, 'n'), "x"}},
+        {{std::string("a\0b", 3), "x"}},
+        {{"same", "1"}, {"same", "2"}},
+    };
+    for (const auto& files : refused) {
+        std::string error;
+        EXPECT_FALSE(WriteLbaArchive("p", files, dir.File("p.lba"), &error));
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("p.lba")));
+    EXPECT_EQ(ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}), ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}));
+}

@@ -1,0 +1,345 @@
+#include "engine/ResourceCache.h"
+
+#include "engine/AssetArchive.h"
+#include "support/ArchiveBuilder.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+
+// A w x h BMP, every pixel the given RGBA colour.
+std::string BmpBytes(int w, int h, Uint32 rgba)
+{
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA8888);
+    SDL_FillRect(surface, nullptr, rgba);
+    std::vector<char> buffer(static_cast<std::size_t>(w * h * 4 + 4096));
+    SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
+    SDL_SaveBMP_RW(surface, out, 0);
+    const auto size = static_cast<std::size_t>(SDL_RWtell(out));
+    SDL_RWclose(out);
+    SDL_FreeSurface(surface);
+    return std::string(buffer.data(), size);
+}
+
+Uint32 PixelAt(SDL_Surface* surface, int x, int y)
+{
+    Uint32 pixel = 0;
+    SDL_LockSurface(surface);
+    const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+    std::memcpy(&pixel, row + x * surface->format->BytesPerPixel, surface->format->BytesPerPixel);
+    SDL_UnlockSurface(surface);
+    Uint8 r = 0, g = 0, b = 0, a = 0;
+    SDL_GetRGBA(pixel, surface->format, &r, &g, &b, &a);
+    return (Uint32(r) << 24) | (Uint32(g) << 16) | (Uint32(b) << 8) | a;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ResourceCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        target = SDL_CreateRGBSurfaceWithFormat(0, 64, 64, 32, SDL_PIXELFORMAT_RGBA8888);
+        renderer = SDL_CreateSoftwareRenderer(target);
+        ASSERT_NE(renderer, nullptr) << SDL_GetError();
+        CloseAllArchives();
+        SetLinkCacheLookup(nullptr);
+        ResourceCache::Init();
+        ResourceCache::SetRenderer(renderer);
+        ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg",
+                                    {{"img/a.bmp", BmpBytes(3, 2, 0x00FF00FFu)},
+                                     {"img/sub/b.bmp", BmpBytes(5, 4, 0x0000FFFFu)},
+                                     {"txt/t.txt", "text in archive"},
+                                     {"broken.bmp", "not an image"}}));
+        ASSERT_TRUE(BuildDatArchive(dir.Path(), "core", {{"img/c.bmp", BmpBytes(1, 1, 0xFFFFFFFFu)}}));
+    }
+
+    void TearDown() override
+    {
+        ResourceCache::Shutdown();
+        ResourceCache::SetRenderer(nullptr);
+        SetLinkCacheLookup(nullptr);
+        CloseAllArchives();
+        SDL_DestroyRenderer(renderer);
+        SDL_FreeSurface(target);
+    }
+
+    TempDir dir;
+    ScopedWorkingDir inDir{dir.Path()};
+    SDL_Surface* target = nullptr;
+    SDL_Renderer* renderer = nullptr;
+};
+
+} // namespace
+
+TEST_F(ResourceCacheTest, TexturesAreSharedCountedAndFreedAtZero)
+{
+    SDL_Rect rect{9, 9, 9, 9};
+    SDL_Texture* first = ResourceCache::LoadTexture("pkg", "img/a.bmp", &rect);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(rect.x, 0);
+    EXPECT_EQ(rect.w, 3);
+    EXPECT_EQ(rect.h, 2);
+    SDL_Texture* second = ResourceCache::LoadTexture("pkg", "img/a.bmp");
+    EXPECT_EQ(second, first);
+    EXPECT_EQ(ResourceCache::ReferenceCount(first), 2);
+
+    ResourceCache::ReleaseTexture(&second);
+    EXPECT_EQ(second, nullptr);
+    ResourceCache::ReleaseTexture(&second); // a second release of the same variable sees null
+    EXPECT_EQ(ResourceCache::ReferenceCount(first), 1);
+    const void* freed = first;
+    ResourceCache::ReleaseTexture(&first);
+    EXPECT_EQ(ResourceCache::ReferenceCount(freed), -1);
+    EXPECT_EQ(ResourceCache::EntryCount(), 0u);
+    ResourceCache::ReleaseTexture(nullptr);
+}
+
+TEST_F(ResourceCacheTest, KeepMarksAndBypassLookup)
+{
+    SDL_Texture* kept = ResourceCache::LoadTexture("pkg", "img/a.bmp", nullptr, true);
+    SDL_Texture* again = ResourceCache::LoadTexture("pkg", "img/a.bmp");
+    ResourceCache::ReleaseTexture(&again);
+    SDL_Texture* held = kept;
+    ResourceCache::ReleaseTexture(&kept);
+    EXPECT_EQ(ResourceCache::ReferenceCount(held), 0); // kept at count 0
+    SDL_Texture* found = ResourceCache::LoadTexture("pkg", "img/a.bmp");
+    EXPECT_EQ(found, held);
+    EXPECT_EQ(ResourceCache::ReferenceCount(found), 1);
+
+    SDL_Texture* separate = ResourceCache::LoadTexture("pkg", "img/a.bmp", nullptr, false, true);
+    ASSERT_NE(separate, nullptr);
+    EXPECT_NE(separate, found);
+    EXPECT_EQ(ResourceCache::EntryCount(), 2u);
+    ResourceCache::ReleaseTexture(&separate);
+    ResourceCache::ReleaseTexture(&found);
+    EXPECT_EQ(ResourceCache::EntryCount(), 1u);
+}
+
+TEST_F(ResourceCacheTest, PathsSplitAtTheFirstSlashAndTheFirstBlank)
+{
+    SDL_Rect rect{};
+    SDL_Texture* byPath = ResourceCache::LoadTextureByPath("pkg/img/sub/b.bmp 12 34", &rect);
+    ASSERT_NE(byPath, nullptr);
+    EXPECT_EQ(rect.w, 5);
+    EXPECT_EQ(ResourceCache::LoadTexture("", "pkg/img/sub/b.bmp"), byPath);
+    EXPECT_EQ(ResourceCache::ReferenceCount(byPath), 2);
+    SDL_Surface* surface = ResourceCache::LoadSurfaceByPath("pkg/img/a.bmp", &rect);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(rect.h, 2);
+    ResourceCache::ReleaseSurface(&surface);
+    EXPECT_EQ(ResourceCache::LoadTextureByPath("/img/a.bmp"), nullptr);
+    EXPECT_EQ(ResourceCache::LoadTexture("", "/"), nullptr);
+}
+
+TEST_F(ResourceCacheTest, FailedLoadDeletesOnlyBrokenPackagesOtherThanCore)
+{
+    std::uint32_t coreCrc = 0;
+    ASSERT_TRUE(Crc32File("dat/core.lba", coreCrc));
+    const struct {
+        const char* label;
+        std::string package;
+        std::string name;
+        bool crcDisagrees;
+        bool removed;
+    } cases[] = {
+        {"core, missing entry", "core", "img/none.bmp", false, false},
+        {"core, CRC differs", "core", "img/none.bmp", true, false},
+        {"intact package, missing entry", "pkg", "img/none.bmp", false, false},
+        {"intact package, undecodable entry", "pkg", "broken.bmp", false, false},
+        {"package whose CRC differs", "pkg", "img/none.bmp", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const std::string path = "dat/" + c.package + ".lba";
+        const std::string bytes = ReadFile(path);
+        dir.Write(path.substr(0, path.size() - 1) + "p", "patch");
+        SetLinkCacheLookup([&](const std::string&, std::uint32_t& crc) {
+            std::uint32_t actual = 0;
+            Crc32File(path, actual);
+            crc = c.crcDisagrees ? actual ^ 1u : actual;
+            return true;
+        });
+        EXPECT_EQ(ResourceCache::LoadTexture(c.package, c.name), nullptr);
+        EXPECT_EQ(std::filesystem::exists(path), !c.removed);
+        EXPECT_EQ(std::filesystem::exists(path.substr(0, path.size() - 1) + "p"), !c.removed);
+        dir.Write(path, bytes);
+        CloseAllArchives();
+    }
+
+    // A package file that is no archive at all (wrong key) goes too.
+    dir.Write("dat/pkg.lba", "garbage that is not an archive");
+    SetLinkCacheLookup(nullptr);
+    EXPECT_EQ(ResourceCache::LoadTexture("pkg", "img/a.bmp"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists("dat/pkg.lba"));
+    // Quiet loads report nothing and delete nothing.
+    dir.Write("dat/pkg.lba", "garbage");
+    EXPECT_EQ(ResourceCache::LoadTexture("pkg", "img/a.bmp", nullptr, false, false, false, true), nullptr);
+    EXPECT_TRUE(std::filesystem::exists("dat/pkg.lba"));
+}
+
+TEST_F(ResourceCacheTest, LooseFilesUnderAssetsOnlyWhenAllowed)
+{
+    dir.Write("assets/loose/x.bmp", BmpBytes(2, 2, 0xFF0000FFu));
+    dir.Write("assets/loose/t.txt", "loose text");
+    dir.Write("assets/pkg/txt/only.txt", "beside the archive");
+    dir.Write("secret.txt", "outside");
+
+    ResourceCache::SetArchivesOnly(true);
+    EXPECT_EQ(ResourceCache::LoadTexture("loose", "x.bmp", nullptr, false, false, true, true), nullptr);
+    SDL_Texture* texture = ResourceCache::LoadTexture("loose", "x.bmp", nullptr, false, false, false, true);
+    EXPECT_NE(texture, nullptr);
+    ResourceCache::ReleaseTexture(&texture);
+    EXPECT_TRUE(ResourceCache::Exists("loose", "x.bmp", false));
+    EXPECT_FALSE(ResourceCache::Exists("loose", "x.bmp", true));
+    EXPECT_TRUE(ResourceCache::Exists("pkg", "img/a.bmp", true));
+    EXPECT_FALSE(ResourceCache::Exists("pkg", "img/none.bmp", true));
+
+    const struct {
+        std::string path;
+        bool archiveOnly;
+        bool found;
+        std::string text;
+    } reads[] = {
+        {"pkg/txt/t.txt", true, true, "text in archive"},
+        {"pkg/txt/only.txt", true, false, ""},
+        {"pkg/txt/only.txt", false, true, "beside the archive"},
+        {"loose/t.txt", false, true, "loose text"},
+        {"loose/t.txt", true, false, ""},
+        {"loose/../../secret.txt", false, false, ""},
+        {"../secret.txt", false, false, ""},
+        {"/etc/hostname", false, false, ""},
+    };
+    for (const auto& r : reads) {
+        std::string out;
+        EXPECT_EQ(ResourceCache::ReadTextFile(r.path, out, r.archiveOnly), r.found) << r.path;
+        EXPECT_EQ(out, r.text) << r.path;
+    }
+    SDL_Texture* escaped = ResourceCache::LoadTexture("..", "secret.txt", nullptr, false, false, false, true);
+    EXPECT_EQ(escaped, nullptr);
+}
+
+TEST_F(ResourceCacheTest, BlitNeverDrawsIntoACachedSurface)
+{
+    SDL_Surface* cached = ResourceCache::LoadSurface("pkg", "img/sub/b.bmp");
+    ASSERT_NE(cached, nullptr);
+    const Uint32 before = PixelAt(cached, 0, 0);
+    SDL_Surface* red = ResourceCache::CreateSurface(5, 4);
+    ASSERT_NE(red, nullptr);
+    EXPECT_EQ(red->format->Rmask, 0x000000FFu);
+    SDL_FillRect(red, nullptr, SDL_MapRGBA(red->format, 255, 0, 0, 255));
+
+    SDL_Surface* destination = cached;
+    ResourceCache::Blit(red, nullptr, &destination, nullptr);
+    ASSERT_NE(destination, cached);
+    EXPECT_EQ(PixelAt(cached, 0, 0), before);
+    EXPECT_EQ(PixelAt(destination, 0, 0), 0xFF0000FFu);
+
+    // A private surface is drawn into in place.
+    SDL_Surface* own = ResourceCache::CopySurface(destination);
+    SDL_Surface* ownBefore = own;
+    ResourceCache::Blit(red, nullptr, &own, nullptr);
+    EXPECT_EQ(own, ownBefore);
+
+    ResourceCache::ReleaseSurface(&destination); // not in the table: freed directly
+    ResourceCache::ReleaseSurface(&own);
+    ResourceCache::ReleaseSurface(&red);
+    ResourceCache::ReleaseSurface(&cached);
+    EXPECT_EQ(ResourceCache::EntryCount(), 0u);
+}
+
+TEST_F(ResourceCacheTest, PurgeSparesHeldAndKeptSurfaces)
+{
+    SDL_Surface* held = ResourceCache::LoadSurface("pkg", "img/a.bmp");
+    SDL_Surface* kept = ResourceCache::LoadSurface("pkg", "img/sub/b.bmp", nullptr, true);
+    SDL_Texture* texture = ResourceCache::LoadTexture("pkg", "img/a.bmp");
+    SDL_Surface* keptHandle = kept;
+    ResourceCache::ReleaseSurface(&kept);
+    ResourceCache::Purge();
+    EXPECT_EQ(ResourceCache::ReferenceCount(held), 1);
+    EXPECT_EQ(ResourceCache::ReferenceCount(keptHandle), 0);
+    EXPECT_EQ(ResourceCache::ReferenceCount(texture), 1);
+    EXPECT_EQ(held->w, 3); // still usable
+    ResourceCache::ReleaseSurface(&held);
+    ResourceCache::ReleaseTexture(&texture);
+    EXPECT_EQ(ResourceCache::EntryCount(), 1u);
+}
+
+TEST_F(ResourceCacheTest, FontsPerSizeAndTheFirstFontsBytesServeEveryName)
+{
+    if (!std::filesystem::exists(kFontPath))
+        GTEST_SKIP() << "no test font installed";
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "fonts", {{"font.ttf", ReadFile(kFontPath)}}));
+    ASSERT_EQ(TTF_Init(), 0);
+    TTF_Font* small = ResourceCache::LoadFont("fonts", "font.ttf", 12);
+    TTF_Font* large = ResourceCache::LoadFont("fonts", "font.ttf", 24);
+    TTF_Font* smallAgain = ResourceCache::LoadFont("fonts", "font.ttf", 12);
+    ASSERT_NE(small, nullptr);
+    ASSERT_NE(large, nullptr);
+    EXPECT_NE(small, large);
+    EXPECT_EQ(smallAgain, small);
+    EXPECT_EQ(ResourceCache::EntryCount(), 2u);
+    TTF_Font* other = ResourceCache::LoadFont("fonts", "not-in-archive.ttf", 12);
+    EXPECT_NE(other, nullptr);
+    EXPECT_NE(other, small);
+
+    SDL_Surface* text = ResourceCache::RenderWrappedText(small, "ink", SDL_Color{0, 0, 0, 255}, 100);
+    EXPECT_NE(text, nullptr);
+    ResourceCache::ReleaseSurface(&text);
+    for (TTF_Font** font : {&small, &large, &smallAgain, &other})
+        ResourceCache::ReleaseFont(font);
+    EXPECT_EQ(ResourceCache::EntryCount(), 0u);
+    ResourceCache::Shutdown();
+    TTF_Quit();
+}
+
+TEST_F(ResourceCacheTest, WrappersHandleNullAndMakeTargets)
+{
+    EXPECT_EQ(ResourceCache::CopySurface(nullptr), nullptr);
+    EXPECT_EQ(ResourceCache::CreateTextureFromSurface(nullptr), nullptr);
+    SDL_Texture* target = ResourceCache::CreateTargetTexture(8, 8);
+    ASSERT_NE(target, nullptr);
+    Uint32 format = 0;
+    int access = 0;
+    SDL_QueryTexture(target, &format, &access, nullptr, nullptr);
+    EXPECT_EQ(format, static_cast<Uint32>(SDL_PIXELFORMAT_RGBA8888));
+    EXPECT_EQ(access, SDL_TEXTUREACCESS_TARGET);
+    ResourceCache::ReleaseTexture(&target);
+    EXPECT_EQ(ResourceCache::RenderWrappedText(nullptr, "x", SDL_Color{}, 10), nullptr);
+}
+
+class ResourceCacheThreaded : public ResourceCacheTest {};
+
+TEST_F(ResourceCacheThreaded, LoadsAndReleasesFromTwoThreads)
+{
+    // Surfaces on both threads (renderers are main-thread only), sharing one entry and one archive.
+    auto work = [] {
+        for (int i = 0; i < 200; ++i) {
+            SDL_Surface* a = ResourceCache::LoadSurface("pkg", "img/a.bmp");
+            SDL_Surface* b = ResourceCache::LoadSurface("pkg", "img/sub/b.bmp", nullptr, false, true);
+            std::string text;
+            ResourceCache::ReadTextFile("pkg/txt/t.txt", text, true);
+            EXPECT_EQ(text, "text in archive");
+            ResourceCache::ReleaseSurface(&b);
+            ResourceCache::ReleaseSurface(&a);
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(ResourceCache::EntryCount(), 0u);
+}
