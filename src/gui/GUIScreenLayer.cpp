@@ -4,6 +4,7 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIInputField.h"
@@ -195,7 +196,7 @@ void GUIScreenLayer::Update(float dt)
                                    [](const std::unique_ptr<GUIInputField>& f) { return f->focused; })) {
         OnInputDone();
     }
-    // Images finished by the background loader are delivered here once it exists.
+    AsyncImageLoader::Deliver();
 }
 
 void GUIScreenLayer::Render()

@@ -4,6 +4,7 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenLayer.h"
@@ -73,7 +74,9 @@ void GUIScreenManager::Init()
         s.layers[i]->Refresh();
     }
     ResourceCache::Purge();
-    // The background image loader joins here once it exists ("UseImageLoader").
+    if (gCore != nullptr && gCore->UseImageLoader != 0) {
+        AsyncImageLoader::Init();
+    }
     if (MessageBoxEnabled()) {
         GUIMessageBox::Init();
         GUIPopup::Init();
@@ -89,6 +92,8 @@ void GUIScreenManager::Shutdown()
     }
     s.layers.clear();
     s.current = nullptr;
+    // Unconditional: a loader started by hand (tests) must not outlive its mutexes either.
+    AsyncImageLoader::Shutdown();
     if (MessageBoxEnabled()) {
         GUIMessageBox::Shutdown();
         GUIPopup::Shutdown();

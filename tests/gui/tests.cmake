@@ -5,3 +5,6 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIScreenLayerTest.cpp
   gui/GUILayoutFileTest.cpp
 )
+list(APPEND VN_TEST_SOURCES
+  gui/AsyncImageLoaderThreadedTest.cpp
+)
