@@ -26,6 +26,9 @@ struct PopupState {
     int imageWidth = 0;
     int imageHeight = 0;
     int height = 0;
+    // The composed width: the body's, plus the arrow strip beside a bubble on the left or right. Drawing
+    // it narrower than it was composed would squeeze the text.
+    int width = 0;
     int shiftX = 0;
     int shiftY = 0;
     std::string text;
@@ -119,6 +122,7 @@ void GUIPopup::Shutdown()
     s.shiftX = 0;
     s.shiftY = 0;
     s.height = 0;
+    s.width = 0;
 }
 
 void GUIPopup::Rebuild()
@@ -156,6 +160,7 @@ void GUIPopup::Rebuild()
     }
     SDL_FillRect(canvas, nullptr, SDL_MapRGBA(canvas->format, 0, 0, 0, 0));
     s.height = static_cast<int>(h);
+    s.width = static_cast<int>(w);
     Place(true);
 
     int y = 0;
@@ -209,14 +214,15 @@ void GUIPopup::Place(bool noRebuild)
     y = std::max(y, 0);
     const int areaW = LayoutWidth();
     const int areaH = LayoutHeight();
-    s.shiftX = x + s.imageWidth > areaW ? x + s.imageWidth - areaW : 0;
+    const int width = s.width > 0 ? s.width : s.imageWidth;
+    s.shiftX = x + width > areaW ? x + width - areaW : 0;
     s.shiftY = y + s.height > areaH ? y + s.height - areaH : 0;
     // A bubble larger than the area keeps its left or top edge inside rather than leaving it.
     s.shiftX = std::min(s.shiftX, x);
     s.shiftY = std::min(s.shiftY, y);
     x -= s.shiftX;
     y -= s.shiftY;
-    s.rect = SDL_Rect{x, y, s.imageWidth, s.height};
+    s.rect = SDL_Rect{x, y, width, s.height};
     if (!noRebuild && (s.shiftX != oldShiftX || s.shiftY != oldShiftY)) {
         Rebuild();
     }

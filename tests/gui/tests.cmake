@@ -7,4 +7,5 @@ list(APPEND VN_TEST_SOURCES
 )
 list(APPEND VN_TEST_SOURCES
   gui/AsyncImageLoaderThreadedTest.cpp
+  gui/GUIPopupTest.cpp
 )
