@@ -8,4 +8,5 @@ list(APPEND VN_TEST_SOURCES
 list(APPEND VN_TEST_SOURCES
   gui/AsyncImageLoaderThreadedTest.cpp
   gui/GUIPopupTest.cpp
+  gui/GUIColorPickerTest.cpp
 )
