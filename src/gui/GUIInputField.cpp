@@ -301,6 +301,7 @@ void GUIInputField::SetFocus(bool gain)
         editText += caretChar;
         trimFront = true;
         changed = true;
+        edited = true;
         return;
     }
     if (!editText.empty()) {

@@ -51,6 +51,6 @@ private:
     // The edit text without the caret.
     std::string TypedText() const;
     void SetTypedText(const std::string& typed);
-    // The value changed since the last UpdateCaret (typing, paste, Backspace, focus loss).
+    // The value changed since the last UpdateCaret (typing, paste, Backspace, focus change).
     bool edited = false;
 };

@@ -54,10 +54,11 @@ struct State {
     std::vector<std::function<void()>> pending;
 };
 
+// Never destroyed: at process exit the buttons must not reach a resource cache that is already gone.
 State& S()
 {
-    static State state;
-    return state;
+    static State* state = new State;
+    return *state;
 }
 
 // Configured sizes are untrusted: negative counts as 0, and nothing larger than a surface may be.

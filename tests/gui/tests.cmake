@@ -4,6 +4,11 @@ list(APPEND VN_TEST_SOURCES
   gui/GUITextTest.cpp
   gui/GUIScreenLayerTest.cpp
   gui/GUILayoutFileTest.cpp
+  gui/GUIButtonTest.cpp
+  gui/GUIInputFieldTest.cpp
+  gui/GUILayoutLoadersTest.cpp
+  gui/GUIMessageBoxTest.cpp
+  gui/GUIGalleryTest.cpp
 )
 list(APPEND VN_TEST_SOURCES
   gui/AsyncImageLoaderThreadedTest.cpp

@@ -1,0 +1,221 @@
+#include "gui/GUIFrame.h"
+
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIElement.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace {
+
+std::vector<GUIFrame>& Frames()
+{
+    static std::vector<GUIFrame> frames;
+    return frames;
+}
+
+GUIFrame* FindFrame(const std::string& name)
+{
+    for (GUIFrame& frame : Frames()) {
+        if (frame.name == name) {
+            return &frame;
+        }
+    }
+    return nullptr;
+}
+
+struct SurfaceReleaser {
+    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
+};
+using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
+
+CachedSurface LoadPiece(const std::string& image, SDL_Rect* size)
+{
+    if (size != nullptr) {
+        *size = SDL_Rect{0, 0, 0, 0};
+    }
+    if (image.empty()) {
+        return CachedSurface();
+    }
+    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    SDL_Rect loaded{0, 0, 0, 0};
+    CachedSurface piece(ResourceCache::LoadSurface("core", folder + image, &loaded, true, false, true));
+    if (piece && size != nullptr) {
+        // The surface itself is the truth; a cache that fills no rectangle must not leave a zero size.
+        *size = SDL_Rect{0, 0, piece->w, piece->h};
+    }
+    return piece;
+}
+
+// Whole edge tiles between the corners; a tile of no size yields no tiles, so the frame is its corners.
+int TileCount(int length, int corners, int tile)
+{
+    if (tile <= 0 || length <= corners) {
+        return 0;
+    }
+    return (length - corners) / tile;
+}
+
+void BlitAt(SDL_Surface* piece, SDL_Surface** onto, int x, int y)
+{
+    if (piece == nullptr || *onto == nullptr) {
+        return;
+    }
+    SDL_Rect at{x, y, piece->w, piece->h};
+    ResourceCache::Blit(piece, nullptr, onto, &at);
+}
+
+void Compose(GUIFrame& frame, bool sameCount)
+{
+    frame.dirty = false;
+    ++frame.composeCount;
+    CachedSurface topLeft = LoadPiece(frame.topLeftImage, &frame.topLeftSize);
+    CachedSurface topRight = LoadPiece(frame.topRightImage, nullptr);
+    CachedSurface bottomLeft = LoadPiece(frame.bottomLeftImage, &frame.bottomLeftSize);
+    CachedSurface bottomRight = LoadPiece(frame.bottomRightImage, nullptr);
+    CachedSurface topEdge = LoadPiece(frame.topEdgeImage, &frame.topEdgeSize);
+    CachedSurface bottomEdge = LoadPiece(frame.bottomEdgeImage, &frame.bottomEdgeSize);
+    CachedSurface leftEdge = LoadPiece(frame.leftEdgeImage, &frame.leftEdgeSize);
+    CachedSurface rightEdge = LoadPiece(frame.rightEdgeImage, &frame.rightEdgeSize);
+
+    // Layout sizes are untrusted: never ask for more than a sane surface.
+    const int wantW = std::clamp(frame.requestedRect.w, 0, kMaxSurfaceSide);
+    const int wantH = std::clamp(frame.requestedRect.h, 0, kMaxSurfaceSide);
+    const int cornersW = frame.topLeftSize.w + frame.bottomLeftSize.w;
+    const int cornersH = frame.topLeftSize.h + frame.bottomLeftSize.h;
+    const int tilesX = TileCount(wantW, cornersW, frame.topEdgeSize.w);
+    const int tilesY = TileCount(wantH, cornersH, frame.leftEdgeSize.h);
+
+    frame.frameRect = frame.requestedRect;
+    frame.frameRect.w = std::min(tilesX * frame.topEdgeSize.w + cornersW, kMaxSurfaceSide);
+    frame.frameRect.h = std::min(tilesY * frame.leftEdgeSize.h + cornersH, kMaxSurfaceSide);
+    frame.contentRect = SDL_Rect{frame.frameRect.x + frame.leftEdgeSize.w, frame.frameRect.y + frame.topEdgeSize.h,
+                                 frame.frameRect.w - (frame.leftEdgeSize.w + frame.rightEdgeSize.w),
+                                 frame.frameRect.h - (frame.topEdgeSize.h + frame.bottomEdgeSize.h)};
+
+    ResourceCache::ReleaseTexture(&frame.texture);
+    const int w = frame.frameRect.w;
+    const int h = frame.frameRect.h;
+    if (w <= 0 || h <= 0) {
+        return;
+    }
+    SDL_Surface* canvas = ResourceCache::CreateSurface(w, h);
+    if (canvas == nullptr) {
+        LogText(kLogFile, "Frame " + frame.name + ": no surface of " + std::to_string(w) + "x" + std::to_string(h));
+        return;
+    }
+    SDL_FillRect(canvas, nullptr, SDL_MapRGBA(canvas->format, 0, 0, 0, 0));
+    BlitAt(topLeft.get(), &canvas, 0, 0);
+    BlitAt(topRight.get(), &canvas, w - frame.topLeftSize.w, 0);
+    BlitAt(bottomLeft.get(), &canvas, 0, h - frame.bottomLeftSize.h);
+    BlitAt(bottomRight.get(), &canvas, w - frame.bottomLeftSize.w, h - frame.bottomLeftSize.h);
+
+    const int verticalCount = TileCount(h, cornersH, frame.leftEdgeSize.h);
+    const int horizontalCount = sameCount ? verticalCount : TileCount(w, cornersW, frame.topEdgeSize.w);
+    for (int i = 0; i < verticalCount; ++i) {
+        const int y = frame.leftEdgeSize.h * i + frame.topLeftSize.h;
+        BlitAt(leftEdge.get(), &canvas, 0, y);
+        BlitAt(rightEdge.get(), &canvas, w - frame.rightEdgeSize.w, y);
+    }
+    for (int i = 0; i < horizontalCount; ++i) {
+        const int x = frame.topEdgeSize.w * i + frame.topLeftSize.w;
+        BlitAt(topEdge.get(), &canvas, x, 0);
+        BlitAt(bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
+    }
+    CachedSurface composed(canvas);
+    frame.texture = ResourceCache::CreateTextureFromSurface(composed.get());
+}
+
+} // namespace
+
+void GUIFrameRegistry::Add(const std::string& name)
+{
+    if (FindFrame(name) != nullptr) {
+        return;
+    }
+    GUIFrame frame;
+    frame.name = name;
+    Frames().push_back(std::move(frame));
+}
+
+void GUIFrameRegistry::SetImages(const std::string& name, const std::string& topLeft, const std::string& topRight,
+                                 const std::string& bottomLeft, const std::string& bottomRight,
+                                 const std::string& topEdge, const std::string& bottomEdge,
+                                 const std::string& leftEdge, const std::string& rightEdge)
+{
+    GUIFrame* frame = FindFrame(name);
+    if (frame == nullptr) {
+        return;
+    }
+    frame->topLeftImage = topLeft;
+    frame->topRightImage = topRight;
+    frame->bottomLeftImage = bottomLeft;
+    frame->bottomRightImage = bottomRight;
+    frame->topEdgeImage = topEdge;
+    frame->bottomEdgeImage = bottomEdge;
+    frame->leftEdgeImage = leftEdge;
+    frame->rightEdgeImage = rightEdge;
+}
+
+void GUIFrameRegistry::SetRect(const std::string& name, int x, int y, int w, int h)
+{
+    GUIFrame* frame = FindFrame(name);
+    if (frame == nullptr) {
+        return;
+    }
+    if (w == frame->lastRequestedRect.w && h == frame->lastRequestedRect.h) {
+        // Same size: the composed texture stays valid, only the rectangles move.
+        if (x != frame->frameRect.x) {
+            frame->contentRect.x += x - frame->frameRect.x;
+            frame->frameRect.x = x;
+        }
+        if (y != frame->frameRect.y) {
+            frame->contentRect.y += y - frame->frameRect.y;
+            frame->frameRect.y = y;
+        }
+    } else {
+        frame->dirty = true;
+    }
+    frame->requestedRect = SDL_Rect{x, y, w, h};
+    frame->lastRequestedRect = frame->requestedRect;
+}
+
+void GUIFrameRegistry::GetRect(const std::string& name, SDL_Rect& rect)
+{
+    const GUIFrame* frame = FindFrame(name);
+    if (frame != nullptr) {
+        rect = frame->frameRect;
+    }
+}
+
+SDL_Texture* GUIFrameRegistry::Draw(const std::string& name, SDL_Rect* frameRect, SDL_Rect* contentRect,
+                                    bool sameCount)
+{
+    GUIFrame* frame = FindFrame(name);
+    if (frame == nullptr) {
+        return nullptr;
+    }
+    if (frame->texture == nullptr || frame->dirty) {
+        Compose(*frame, sameCount);
+    }
+    if (frameRect != nullptr) {
+        *frameRect = frame->frameRect;
+    }
+    if (contentRect != nullptr) {
+        *contentRect = frame->contentRect;
+    }
+    return frame->texture;
+}
+
+void GUIFrameRegistry::DestroyAll()
+{
+    for (GUIFrame& frame : Frames()) {
+        ResourceCache::ReleaseTexture(&frame.texture);
+    }
+    Frames().clear();
+}
+
+const GUIFrame* GUIFrameRegistry::Find(const std::string& name) { return FindFrame(name); }
