@@ -117,19 +117,22 @@ void GUIElement::BuildTiledTexture()
     if (maxWidth == 0 || maxHeight == 0) {
         return;
     }
-    if (texture != nullptr) {
+    if (texture != nullptr || tiledFailed) {
         if (SDL_RectEquals(&tiledRect, &rect)) {
             return;
         }
         ResourceCache::ReleaseTexture(&texture);
     }
+    tiledFailed = false;
     if (imageName.empty()) {
         return;
     }
+    // Remembered until the next success, so a box that cannot be tiled is not retried every layout.
+    tiledFailed = true;
+    tiledRect = rect;
     // Layout sizes are untrusted: a zero or huge box would divide by zero or ask for gigabytes.
     if (rect.w <= 0 || rect.h <= 0 || rect.w > kMaxSurfaceSide || rect.h > kMaxSurfaceSide) {
         LogText(kLogFile, "Tiled image " + imageName + ": box size out of range, nothing drawn");
-        tiledRect = rect;
         return;
     }
     CachedSurface tile(ResourceCache::LoadSurface("core", GuiFolder(false) + imageName, nullptr, true, false, true));
@@ -165,7 +168,7 @@ void GUIElement::BuildTiledTexture()
     ResourceCache::Blit(large.get(), &area, &finalRaw, &at);
     CachedSurface finalSurface(finalRaw);
     texture = ResourceCache::CreateTextureFromSurface(finalSurface.get());
-    tiledRect = rect;
+    tiledFailed = texture == nullptr;
 }
 
 int ParseAlignmentX(const std::string& value)

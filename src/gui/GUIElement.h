@@ -60,6 +60,10 @@ public:
     bool visible = true;
     std::string name = "Root";
     SDL_Rect tiledRect{0, 0, 0, 0};
+
+private:
+    // tiledRect is a box that could not be tiled; it is not tried again until rect changes.
+    bool tiledFailed = false;
 };
 
 // "Left" 0, "Middle" 1, anything else (empty included) 2. Case-sensitive.

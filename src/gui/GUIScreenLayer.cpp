@@ -15,6 +15,7 @@
 #include "gui/GUIVerticalContainer.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -159,7 +160,12 @@ void GUIScreenLayer::Layout()
     }
     GUIVerticalContainer* container = containers.front().get();
     const SDL_Rect& wanted = container->layoutRect;
-    SDL_Rect fitted{wanted.x, wanted.y, std::min(wanted.w, rect.w - wanted.x), std::min(wanted.h, rect.h - wanted.y)};
+    // Layout values are untrusted: a far-off position must not overflow the subtraction.
+    auto clipped = [](int size, int room, int at) {
+        const long long left = static_cast<long long>(room) - at;
+        return static_cast<int>(std::clamp<long long>(std::min<long long>(size, left), INT_MIN, INT_MAX));
+    };
+    SDL_Rect fitted{wanted.x, wanted.y, clipped(wanted.w, rect.w, wanted.x), clipped(wanted.h, rect.h, wanted.y)};
     container->SetRect(fitted);
     container->SetScale(1.0f);
     container->Layout();

@@ -1,7 +1,10 @@
 #include "gui/GUIElement.h"
 
+#include "engine/AssetArchive.h"
 #include "gui/GUIScreenManager.h"
 #include "support/HeadlessSdl.h"
+#include "support/TempDir.h"
+#include "LbaWriter.h"
 #include "gui/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -144,4 +147,35 @@ TEST(GUIElementTiles, NoImageNameBuildsNothingAndZeroBoxesAreRefused)
         tiled.BuildTiledTexture();
         EXPECT_EQ(tiled.texture, nullptr);
     }
+}
+
+TEST(GUIElementTiles, TilesCoverTheBoxExactlyAndAreRebuiltOnlyWhenItChanges)
+{
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/tile.png", MakePngBytes(10, 8, {0, 90, 0, 255})}}));
+    {
+        HeadlessSdl sdl(64, 64);
+        ASSERT_TRUE(sdl.Ok());
+        GUIElement tiled(1, "tile.png");
+        tiled.SetRect(SDL_Rect{0, 0, 30, 20}); // exactly three tiles wide
+        tiled.BuildTiledTexture();
+        ASSERT_NE(tiled.texture, nullptr);
+        int w = 0;
+        int h = 0;
+        SDL_QueryTexture(tiled.texture, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, 30);
+        EXPECT_EQ(h, 20);
+        SDL_Texture* first = tiled.texture;
+        tiled.BuildTiledTexture();
+        EXPECT_EQ(tiled.texture, first);
+        tiled.SetRect(SDL_Rect{0, 0, 47, 9});
+        tiled.BuildTiledTexture();
+        ASSERT_NE(tiled.texture, nullptr);
+        SDL_QueryTexture(tiled.texture, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, 47);
+        EXPECT_EQ(h, 9);
+        tiled.Release();
+    }
+    CloseAllArchives();
 }

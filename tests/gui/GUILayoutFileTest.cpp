@@ -95,6 +95,12 @@ TEST_P(LayoutFileTest, LoadsWidgetsInFileOrderAndQueuesThemByRenderLayer)
     EXPECT_EQ(menu->elements, expected);
 
     GUIScreenManager::ShowScreen("Menu");
+    // A loaded text shows nothing until its screen gives it a text.
+    GUIScreenManager::QueueFrame();
+    EXPECT_EQ(GUIScreenManager::QueuedItems(1).size(), 1u);
+    GUIScreenManager::DrawQueues();
+    menu->texts[0]->SetText("Hello");
+    ASSERT_NE(menu->texts[0]->textTexture, nullptr);
     GUIScreenManager::QueueFrame();
     const auto queue0 = GUIScreenManager::QueuedItems(0);
     ASSERT_GE(queue0.size(), 2u);

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -107,6 +108,10 @@ TEST(GUIScreenLayerUpdate, InputDoneWaitsUntilNoFieldHasFocus)
         layer.inputFields.push_back(std::make_unique<GUIInputField>(std::move(base), false, true, false, -1));
     }
     layer.inputFields[1]->SetFocus(true);
+    SDL_Event typed{};
+    typed.type = SDL_TEXTINPUT;
+    std::strcpy(typed.text.text, "a");
+    layer.inputFields[1]->HandleEvent(&typed, false);
     layer.Update(0.1f);
     EXPECT_EQ(layer.inputChanged, (std::vector<int>{1}));
     EXPECT_EQ(layer.inputDone, 0);

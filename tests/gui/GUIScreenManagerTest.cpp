@@ -3,6 +3,7 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ TEST_F(ManagerTest, QueuesAreCappedClampedAndSkipNullTextures)
     HeadlessSdl sdl(64, 64);
     ASSERT_TRUE(sdl.Ok());
     SDL_Texture* texture = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{9, 9, 9, 255});
+    LogCapture log(LogCapture::kRecordOnly);
     for (int i = 0; i < 250; ++i) {
         GUIScreenManager::QueueRender(texture, SDL_Rect{i, 0, 1, 1}, 3);
     }
@@ -43,6 +45,17 @@ TEST_F(ManagerTest, QueuesAreCappedClampedAndSkipNullTextures)
     EXPECT_EQ(GUIScreenManager::QueuedItems(7).size(), 1u);
     EXPECT_TRUE(GUIScreenManager::QueuedItems(5).empty());
     EXPECT_TRUE(GUIScreenManager::QueuedItems(8).empty());
+
+    // A second full frame: still one line for queue 3.
+    GUIScreenManager::DrawQueues();
+    for (int i = 0; i < 201; ++i) {
+        GUIScreenManager::QueueRender(texture, SDL_Rect{i, 0, 1, 1}, 3);
+    }
+    int fullLines = 0;
+    for (const CapturedLine& line : log.Lines()) {
+        fullLines += line.text.find("queue 3") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(fullLines, 1);
 
     GUIScreenManager::DrawQueues();
     EXPECT_TRUE(GUIScreenManager::QueuedItems(3).empty());

@@ -2,6 +2,7 @@
 
 #include "engine/AssetArchive.h"
 #include "engine/ResourceCache.h"
+#include "gui/GUIScreenManager.h"
 #include "LbaWriter.h"
 
 #include <SDL_image.h>
@@ -65,6 +66,8 @@ HeadlessSdl::HeadlessSdl(int windowWidth, int windowHeight, int designWidth, int
 HeadlessSdl::~HeadlessSdl()
 {
     if (ok) {
+        // Layers still holding cache images give them back while the cache and renderer exist.
+        GUIScreenManager::Reset();
         ResourceCache::ReleaseAll();
         ResourceCache::SetRenderer(nullptr);
         ResourceCache::Shutdown();
