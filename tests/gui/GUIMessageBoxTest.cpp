@@ -307,3 +307,40 @@ TEST(GUIMessageBoxThreaded, ShowFromAnotherThreadWaitsForTheMainThread)
     GUIScreenManager::Reset();
     CloseAllArchives();
 }
+
+TEST(GUIMessageBoxExit, ClosingTheWindowAsksAndReturnEndsTheLoop)
+{
+    GUIScreenManager::Reset();
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    HeadlessSdl sdl(800, 600);
+    ASSERT_TRUE(sdl.Ok());
+    HeadlessCore& core = sdl.GetCore();
+    core.UseMessageBox = 1;
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), MessageBoxFiles(kMessageBoxCfg)));
+    GUIMessageBox::Init();
+
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    const struct {
+        SDL_Keycode key;
+        bool ends;
+    } cases[] = {{SDLK_ESCAPE, false}, {SDLK_RETURN, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        core.running = 1;
+        core.HandleEvent(&quit);
+        ASSERT_TRUE(GUIMessageBox::IsModal());
+        EXPECT_EQ(GUIMessageBox::DialogId(), 0);
+        EXPECT_TRUE(GUIMessageBox::Button(2)->visible);
+        EXPECT_TRUE(GUIMessageBox::Button(3)->visible);
+        SDL_Event release = KeyEvent(SDL_KEYUP, c.key);
+        core.HandleEvent(&release);
+        EXPECT_FALSE(GUIMessageBox::IsModal()); // the core's answer hook closes the box
+        EXPECT_EQ(core.running, c.ends ? 0 : 1);
+    }
+    GUIMessageBox::Release();
+    core.UseMessageBox = 0;
+    GUIScreenManager::Reset();
+    CloseAllArchives();
+}
