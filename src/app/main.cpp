@@ -1,13 +1,60 @@
 #include "engine/Core.h"
+#include "engine/PlayerProfile.h"
+#include "engine/Services.h"
 #include "engine/Utilities.h"
 #include "platform/Platform.h"
 
+#include <memory>
+#include <string>
+
+namespace {
+
+const char* const kVersionText = "33";
+
+std::string CrashDumpPath(const std::string& userDataFolder, const std::string& stamp)
+{
+    return userDataFolder + "logs/crash_" + stamp + "_v" + kVersionText + ".dmp";
+}
+
+// What the application object will do before the engine starts: name the per-user folder,
+// find where files may be written, and give the profile its file, header, key and version.
+// It lives here until the application object exists.
+std::unique_ptr<PlayerProfile> PrepareApplication(Core& core)
+{
+    core.applicationFolderName = "Varnoth";
+    core.InitUserDataPath();
+    auto profile = std::make_unique<PlayerProfile>();
+    profile->path = "profile.lbd";
+    PrefixUserDataPath(profile->path);
+    profile->header = "secret";
+    if (gServices != nullptr)
+        profile->key = gServices->GetUserId();
+    profile->formatVersion = 13;
+    return profile;
+}
+
+} // namespace
+
 int main(int, char**)
 {
+    const std::string stamp = FormatTimestamp(false);
+    platform::InstallCrashHandler(CrashDumpPath(std::string(), stamp));
     platform::EnterProgramFolder();
-    Core core;
-    gCore = &core;
-    const int result = core.Run();
+
+    auto core = std::make_unique<Core>();
+    gCore = core.get();
+
+    std::unique_ptr<PlayerProfile> profile = PrepareApplication(*core);
+    gProfile = profile.get();
+    // Crash reports belong beside the logs, which move with the user data folder.
+    if (!core->userDataFolder.empty())
+        platform::InstallCrashHandler(CrashDumpPath(core->userDataFolder, stamp));
+
+    const int result = core->Run();
+
+    gProfile = nullptr;
+    profile.reset();
     gCore = nullptr;
+    core.reset();
     return result;
 }

@@ -1,28 +1,345 @@
 #include "engine/Core.h"
 
+#include "engine/AssetArchive.h"
+#include "engine/ConfigFile.h"
+#include "engine/Log.h"
+#include "engine/PlayerProfile.h"
+#include "engine/ResourceCache.h"
+#include "engine/Services.h"
+#include "engine/TextTable.h"
+#include "engine/Utilities.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIPopup.h"
+#include "online/WebClient.h"
+#include "platform/Platform.h"
+
+#include <SDL_ttf.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
 Core* gCore = nullptr;
 
-Core::Core() = default;
+namespace {
+
+constexpr float kStepMilliseconds = 16.666666f;
+constexpr float kSecondsPerMinute = 60.0f;
+constexpr std::uint32_t kWindowFlags = 0x2600;
+constexpr std::uint32_t kBorderlessWindowFlags = 0x2610;
+constexpr std::uint32_t kFullScreenWindowFlags = 0x3601;
+constexpr int kWriteTestAttempts = 16;
+const char* const kNotLocalized = "!!! NOT_LOCALIZED_YET !!!";
+
+// A start-up failure can come before the texts are loaded: the key and SDL's reason then say more
+// than the marker text would.
+std::string CriticalText(const std::string& key)
+{
+    const std::string& text = Localize(key);
+    const std::string reason = SDL_GetError();
+    std::string result = text == kNotLocalized ? key : text;
+    if (!reason.empty())
+        result += "\n(" + reason + ")";
+    return result;
+}
+
+// Gives a cached texture back on every way out of the splash step.
+struct CachedTexture {
+    SDL_Texture* texture = nullptr;
+    ~CachedTexture() { ResourceCache::ReleaseTexture(&texture); }
+};
+
+} // namespace
+
+Core::Core()
+{
+    windowX = SDL_WINDOWPOS_CENTERED;
+    windowY = SDL_WINDOWPOS_CENTERED;
+    // The application sets its own profile after building the core.
+    gProfile = nullptr;
+}
+
 Core::~Core() = default;
-bool Core::Init() { return false; }
-void Core::HandleEvent(const SDL_Event*) {}
-void Core::Update(float) {}
-void Core::Clear() {}
-void Core::Draw() {}
-void Core::Shutdown() {}
+
+int Core::CurrentWindowMode() const
+{
+    return gProfile != nullptr ? static_cast<int>(gProfile->windowMode) : 0;
+}
+
+bool Core::ShowCriticalError(const std::string& text)
+{
+    Log(kLogFileAndScreen, text);
+    platform::ShowCriticalBox(Localize("ERR_CRITICAL"), text);
+    return false;
+}
+
+bool Core::Init()
+{
+    SetLogMainThread();
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    runStamp = FormatTimestamp(false);
+    BuildCrc32Table();
+    if (gServices != nullptr)
+        gServices->InitLanguage();
+    if (gProfile != nullptr) {
+        if (gProfile->key.empty() && gServices != nullptr)
+            gProfile->key = gServices->GetUserId();
+        gProfile->Load();
+        LoadArchiveRegistry();
+    }
+    ResourceCache::Init();
+    TextTable::Load();
+    OpenSessionLog();
+
+    commonGuiFolder = "gui/common/";
+    localisedGuiFolder = gServices != nullptr ? "gui/" + gServices->languageCode + "/" : commonGuiFolder;
+
+    ConfigFile globals;
+    globals.Load("globals.cfg");
+    // Without the section the current one would be whatever came first in the file.
+    if (globals.SelectSection("Globals") == nullptr)
+        globals.Clear();
+    const std::string resolution = globals.GetString("Resolution");
+    designWidth = kDefaultDesignWidth;
+    designHeight = kDefaultDesignHeight;
+    if (!ParseResolution(resolution, designWidth, designHeight))
+        Log(kLogFile, "Resolution \"", resolution, "\" is not usable; using 1024x768");
+    const bool fullScreen = globals.GetInt("FullScreen") == 1;
+    const std::string title = globals.GetString("ApplicationName");
+    UseMessageBox = globals.GetInt("UseMessageBox") == 1;
+    UseImageLoader = globals.GetInt("UseImageLoader") == 1;
+    UseColorPicker = globals.GetInt("UseColorPicker") == 1;
+    UseSettings = globals.GetInt("UseSettings") == 1;
+
+    std::uint32_t flags = kWindowFlags;
+    const int mode = CurrentWindowMode();
+    if (mode == 1)
+        flags = kBorderlessWindowFlags;
+    else if (mode >= 2 && mode <= 4 && fullScreen)
+        flags = kFullScreenWindowFlags;
+
+    scaleX = 1.0f;
+    scaleY = 1.0f;
+
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
+
+    ComputeWindowGeometry(0, 0);
+    window = SDL_CreateWindow(title.c_str(), windowX, windowY, windowWidth, windowHeight, flags);
+    if (window == nullptr)
+        return ShowCriticalError(CriticalText("ERR_INIT_WINDOW"));
+
+    const std::string icon = globals.GetString("Icon");
+    if (!icon.empty()) {
+        SDL_Surface* surface = ResourceCache::LoadSurface("core", commonGuiFolder + icon);
+        if (surface != nullptr)
+            SDL_SetWindowIcon(window, surface);
+        ResourceCache::ReleaseSurface(&surface);
+    }
+
+    renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE);
+    if (renderer == nullptr) {
+        Log(kLogFile, "Accelerated renderer unavailable (", SDL_GetError(), "); trying the software renderer");
+        renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE | SDL_RENDERER_TARGETTEXTURE);
+    }
+    if (renderer == nullptr)
+        return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
+    SDL_RenderSetScale(renderer, scaleX, scaleY);
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+
+    running = 1;
+
+    if (TTF_Init() != 0)
+        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
+
+    // The splash stays on screen while the layouts load below.
+    CachedTexture splash;
+    const std::string splashName = globals.GetString("SplashPro");
+    if (!splashName.empty()) {
+        SDL_Rect rect{0, 0, 0, 0};
+        splash.texture = ResourceCache::LoadTexture("core", commonGuiFolder + splashName, &rect);
+        int textureWidth = 0;
+        int textureHeight = 0;
+        if (splash.texture != nullptr &&
+            SDL_QueryTexture(splash.texture, nullptr, nullptr, &textureWidth, &textureHeight) == 0) {
+            SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+            SDL_RenderClear(renderer);
+            // Scales are never zero (the geometry guards them), so the logical size is finite.
+            const SDL_Rect target{
+                static_cast<int>((static_cast<float>(windowWidth) / scaleX - static_cast<float>(textureWidth)) * 0.5f),
+                static_cast<int>((static_cast<float>(windowHeight) / scaleY - static_cast<float>(textureHeight)) *
+                                 0.5f),
+                textureWidth, textureHeight};
+            SDL_RenderCopy(renderer, splash.texture, nullptr, &target);
+            SDL_RenderPresent(renderer);
+        }
+    }
+
+    AddOverlays();
+    GUIScreenManager::Init();
+    ReloadArchive("dyncfg");
+    return true;
+}
+
+void Core::AddOverlays()
+{
+    // The colour picker and the display-mode overlay are not part of the toolkit yet: asking for
+    // them is reported rather than silently ignored.
+    if (UseColorPicker)
+        LogText(kLogFile, "UseColorPicker is set, but this build has no colour picker");
+    if (UseSettings)
+        LogText(kLogFile, "UseSettings is set, but this build has no display-mode overlay");
+}
+
+int Core::Run()
+{
+    if (!Init()) {
+        keepSessionLog = true;
+        Shutdown();
+        return -1;
+    }
+    lastStep = SDL_GetTicks();
+    while (running == 1) {
+        Step(SDL_GetTicks());
+        SDL_Delay(1);
+    }
+    Shutdown();
+    SDL_Quit();
+    return 0;
+}
+
+void Core::Step(std::uint32_t now)
+{
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0)
+        HandleEvent(&event);
+
+    // Unsigned difference: a wrapped tick counter still gives the right elapsed time.
+    const float elapsed = static_cast<float>(now - lastStep);
+    if (elapsed < kStepMilliseconds)
+        return;
+    if (relayout) {
+        relayout = 0;
+        GUIScreenManager::LayoutLayers();
+        if (UseMessageBox)
+            GUIPopup::Rebuild();
+    }
+    Update(elapsed / 1000.0f);
+    Clear();
+    Draw();
+    lastStep = now;
+}
+
+void Core::Update(float seconds)
+{
+    if (gServices != nullptr)
+        gServices->Update(seconds);
+    GUIScreenManager::Update(seconds);
+    WebClient::Pump(seconds);
+    FlushScreenLog();
+    if (gProfile != nullptr) {
+        gProfile->playTimeAccumulator += seconds;
+        if (gProfile->playTimeAccumulator >= kSecondsPerMinute) {
+            gProfile->minutesPlayed += 1;
+            gProfile->playTimeAccumulator -= kSecondsPerMinute;
+            gProfile->dirty = 1;
+            gProfile->Save(true);
+        }
+    }
+}
+
+void Core::Clear()
+{
+    if (renderer == nullptr)
+        return;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
+    SDL_RenderClear(renderer);
+}
+
+void Core::Draw()
+{
+    GUIScreenManager::Render();
+    if (renderer != nullptr)
+        SDL_RenderPresent(renderer);
+}
+
+void Core::Shutdown()
+{
+    GUIScreenManager::Shutdown();
+    ResourceCache::Shutdown();
+    TextTable::Clear();
+    CloseAllArchives();
+    WebClient::Stop();
+    if (!keepSessionLog)
+        DeleteSessionLog();
+    if (renderer != nullptr) {
+        SDL_DestroyRenderer(renderer);
+        renderer = nullptr;
+    }
+    if (window != nullptr) {
+        SDL_DestroyWindow(window);
+        window = nullptr;
+    }
+    if (gServices != nullptr)
+        gServices->Shutdown();
+    if (TTF_WasInit() > 0)
+        TTF_Quit();
+    SDL_Quit();
+}
+
 void Core::OnWebResponse(const std::string&, const std::string&) {}
-void Core::OnDialogAnswer(int, int) {}
+
 void Core::OnColorPicked(SDL_Color) {}
+
 void Core::OnDisplayChanged() {}
-int Core::Run() { return Init() ? 0 : -1; }
-void Core::ConfirmExit() { running = 0; }
-void Core::ToggleFullscreen() {}
-void Core::SetWindowMode(int) {}
-void Core::RefitWindow(int, int) {}
-bool Core::ComputeWindowGeometry(int, int) { return false; }
-bool Core::ShowCriticalError(const std::string&) { return false; }
-void Core::InitUserDataPath() {}
-bool Core::TestWriteAccess() { return false; }
-void Core::Step(std::uint32_t) {}
-bool PrefixUserDataPath(std::string&) { return false; }
+
+void Core::InitUserDataPath()
+{
+    userDataFolder.clear();
+    if (TestWriteAccess())
+        return;
+    std::string folder = platform::PerUserDataFolder(applicationFolderName);
+    if (folder.empty()) {
+        LogText(kLogFile, "No writable folder for user data; files go to the working folder");
+        return;
+    }
+    for (char& c : folder) {
+        if (c == '\\')
+            c = '/';
+    }
+    if (folder.back() != '/')
+        folder += '/';
+    platform::MakeFolder(folder);
+    userDataFolder = folder;
+}
+
+bool Core::TestWriteAccess()
+{
+    // A name of our own, created exclusively: a user's file of any name is never touched.
+    const std::string base = ".varnoth_write_test_" + IntToString(static_cast<int>(getpid()));
+    for (int attempt = 0; attempt < kWriteTestAttempts; ++attempt) {
+        const std::string name = attempt == 0 ? base : base + "_" + IntToString(attempt);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            close(fd);
+            unlink(name.c_str());
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+bool PrefixUserDataPath(std::string& path)
+{
+    if (gCore == nullptr || gCore->userDataFolder.empty())
+        return false;
+    path.insert(0, gCore->userDataFolder);
+    return true;
+}
+
 std::string GetPlatformName() { return "pc"; }

@@ -52,6 +52,8 @@ public:
     std::uint8_t UseColorPicker = 0;
     std::uint8_t UseSettings = 0;
     std::uint8_t paused = 0;
+    // Set by Run when Init failed: the log is the only record of why, so Shutdown keeps it.
+    bool keepSessionLog = false;
     std::string userDataFolder;
     std::string commonGuiFolder;
     std::string localisedGuiFolder;
@@ -69,12 +71,30 @@ public:
     int layoutHeight = 0;
 
 protected:
+    // The profile's window mode, 0 (windowed) when there is no profile.
+    int CurrentWindowMode() const;
+    // The colour-picker and display-mode overlays, when the globals ask for them.
+    void AddOverlays();
+
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::uint32_t lastStep = 0;
 };
 
 extern Core* gCore;
+
+constexpr int kDefaultDesignWidth = 1024;
+constexpr int kDefaultDesignHeight = 768;
+
+// "<width>x<height>", both decimal and in 1..16384; false (outputs unchanged) otherwise.
+bool ParseResolution(const std::string& text, int& width, int& height);
+// The windowed-mode size: the design size fitted into the work area's right and bottom edges,
+// less 40 pixels at the bottom. A degenerate area gives the design size.
+void FitWindowToWorkArea(int designWidth, int designHeight, const SDL_Rect& workArea, int& width, int& height);
+// Layout size and render scale for a window: the layout never has less room than the design
+// size; a window larger than the design gives more room at scale 1.0.
+void ComputeLayoutSize(int designWidth, int designHeight, int windowWidth, int windowHeight, int& layoutWidth,
+                       int& layoutHeight, float& scaleX, float& scaleY);
 
 // Inserts the user data folder in front of path; false (unchanged) when the folder is empty.
 bool PrefixUserDataPath(std::string& path);

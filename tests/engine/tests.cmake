@@ -10,4 +10,5 @@ list(APPEND VN_TEST_SOURCES
   engine/SaveBufferTest.cpp
   engine/PlayerProfileTest.cpp
   engine/CoreTest.cpp
+  engine/CorePackageTest.cpp
 )

@@ -1,0 +1,71 @@
+#include "engine/Core.h"
+
+#include "engine/TextTable.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenManager.h"
+
+namespace {
+
+constexpr int kExitDialog = 0;
+constexpr int kButtonYes = 2;
+constexpr int kButtonNo = 3;
+
+// Exactly one Alt key and nothing else: Num Lock and Caps Lock count as modifiers too, so a
+// shortcut is never taken while either is on.
+bool IsAltOnly(std::uint16_t modifiers)
+{
+    return modifiers == KMOD_LALT || modifiers == KMOD_RALT;
+}
+
+} // namespace
+
+void Core::HandleEvent(const SDL_Event* event)
+{
+    if (event == nullptr)
+        return;
+    if (event->type == SDL_APP_WILLENTERBACKGROUND)
+        paused = 1;
+    else if (event->type == SDL_APP_WILLENTERFOREGROUND)
+        paused = 0;
+    if (paused)
+        return;
+
+    if (event->type == SDL_WINDOWEVENT &&
+        (event->window.event == SDL_WINDOWEVENT_RESIZED || event->window.event == SDL_WINDOWEVENT_FOCUS_GAINED))
+        RefitWindow(event->window.data1, event->window.data2);
+
+    if (event->type == SDL_KEYUP && IsAltOnly(static_cast<std::uint16_t>(event->key.keysym.mod & 0xFFFF))) {
+        if (event->key.keysym.sym == SDLK_F4) {
+            ConfirmExit();
+            return;
+        }
+        if (event->key.keysym.sym == SDLK_RETURN) {
+            ToggleFullscreen();
+            return;
+        }
+    }
+
+    if (GUIScreenManager::HandleEvent(event))
+        return;
+
+    const bool isBackKey = event->type == SDL_KEYUP &&
+                           (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.sym == SDLK_AC_BACK);
+    if (isBackKey || event->type == SDL_QUIT)
+        ConfirmExit();
+}
+
+void Core::ConfirmExit()
+{
+    if (UseMessageBox) {
+        GUIMessageBox::ShowTwoButtons(kExitDialog, 0, Localize("COM_CONFIRM_EXIT"), kButtonYes, kButtonNo);
+        return;
+    }
+    running = 0;
+}
+
+void Core::OnDialogAnswer(int dialogId, int button)
+{
+    GUIMessageBox::Hide();
+    if (dialogId == kExitDialog && button == kButtonYes)
+        running = 0;
+}
