@@ -14,4 +14,5 @@ list(APPEND VN_TEST_SOURCES
   gui/AsyncImageLoaderThreadedTest.cpp
   gui/GUIPopupTest.cpp
   gui/GUIColorPickerTest.cpp
+  gui/GUISettingsTest.cpp
 )
