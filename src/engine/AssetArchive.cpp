@@ -54,7 +54,7 @@ std::uint32_t ReadU32(const unsigned char* p)
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 #define VN_KEYSTREAM_CLONES __attribute__((target_clones("avx2", "sse4.1", "default")))
 #else
 #define VN_KEYSTREAM_CLONES
