@@ -15,4 +15,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIPopupTest.cpp
   gui/GUIColorPickerTest.cpp
   gui/GUISettingsTest.cpp
+  gui/GUIGallery3Test.cpp
 )
