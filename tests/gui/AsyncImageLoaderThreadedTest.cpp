@@ -3,8 +3,10 @@
 
 #include "gui/AsyncImageLoader.h"
 
+#include "engine/AssetArchive.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIElement.h"
+#include "gui/GUIScreenManager.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "LbaWriter.h"
@@ -307,6 +309,30 @@ TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnce)
     EXPECT_EQ(TextureWidth(requester.texture), 6);
     EXPECT_EQ(size.h, 4);
     EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+// The screen manager brings the loader up only when the core asks for it, and always takes it down.
+TEST(AsyncImageLoaderManager, TheManagerStartsAndStopsTheLoaderByTheCoreFlag)
+{
+    HeadlessSdl sdl(32, 32);
+    ASSERT_TRUE(sdl.Ok());
+    TempDir dir;
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"config/gui.cfg", "GUI\n{\n}\n"}}));
+    ScopedWorkingDir cwd(dir.Path());
+    for (const bool enabled : {false, true}) {
+        GUIScreenManager::Reset();
+        sdl.GetCore().UseImageLoader = enabled ? 1 : 0;
+        GUIScreenManager::Init();
+        EXPECT_EQ(AsyncImageLoader::IsInitialised(), enabled);
+        GUIScreenManager::Shutdown();
+        EXPECT_FALSE(AsyncImageLoader::IsInitialised());
+    }
+    GUIScreenManager::Reset();
+    CloseAllArchives();
 }
 
 } // namespace
