@@ -81,6 +81,8 @@ bool WriteLbaArchive(const std::string& archiveName, const std::vector<LbaFile>&
         for (const LbaFile& file : files) {
             if (!ok)
                 break;
+            if (file.bytes.empty())
+                continue;
             scratch.assign(file.bytes.begin(), file.bytes.end());
             std::uint32_t entryState = seed;
             ApplyKeystream(scratch.data(), scratch.size(), entryState);

@@ -3,9 +3,14 @@
 #include "engine/Log.h"
 #include "engine/Utilities.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
 
 const char* const kArchiveKey = "-Qzrw.KM.pH_xo-";
 
@@ -17,6 +22,7 @@ constexpr std::uint32_t kKeyBlockSize = 16;
 constexpr std::uint32_t kCountOffset = 20;
 // Buffers above this are given back after each read instead of being reused.
 constexpr std::size_t kKeptBufferLimit = 16u << 20;
+constexpr std::uint32_t kReadPiece = 128u << 10; // a multiple of the keystream block
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -26,7 +32,7 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // The generator is affine, so k steps at once are again state * mul + add. Precomputing the first
 // kLanes powers lets every byte of a block be derived from the block's start state independently,
 // which removes the one-multiply-per-byte dependency chain without changing the output.
-constexpr std::size_t kLanes = 32;
+constexpr std::size_t kLanes = 64;
 struct JumpTable {
     std::uint32_t mul[kLanes];
     std::uint32_t add[kLanes];
@@ -54,43 +60,99 @@ std::uint32_t ReadU32(const unsigned char* p)
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
-#define VN_KEYSTREAM_CLONES __attribute__((target_clones("avx2", "sse4.1", "default")))
-#else
-#define VN_KEYSTREAM_CLONES
-#endif
-
-typedef std::uint32_t U32x8 __attribute__((vector_size(32)));
-typedef unsigned char U8x8 __attribute__((vector_size(8)));
-
-// Whole blocks of kLanes bytes; returns the state after them.
-VN_KEYSTREAM_CLONES
-std::uint32_t ApplyKeystreamBlocks(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
+// Portable path: eight independent multiplies per step instead of one chain per byte.
+std::uint32_t ApplyKeystreamBlocksScalar(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
 {
-    U32x8 mul[kLanes / 8];
-    U32x8 add[kLanes / 8];
-    for (std::size_t v = 0; v < kLanes / 8; ++v) {
-        for (std::size_t k = 0; k < 8; ++k) {
-            mul[v][k] = kJump.mul[v * 8 + k];
-            add[v][k] = kJump.add[v * 8 + k];
+    for (std::size_t b = 0; b < blocks; ++b) {
+        for (std::size_t k = 0; k < kLanes; ++k)
+            bytes[k] ^= static_cast<unsigned char>((kJump.mul[k] * state + kJump.add[k]) >> 16);
+        state = kJump.mul[kLanes - 1] * state + kJump.add[kLanes - 1];
+        bytes += kLanes;
+    }
+    return state;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VN_KEYSTREAM_AVX2 1
+
+// Byte position that lane j of vector k lands on after the per-128-bit-half byte shuffles below:
+// half j / 4, group k inside it, place j % 4 inside the group.
+constexpr std::size_t LanePosition(std::size_t k, std::size_t j) { return (j / 4) * 16 + k * 4 + (j % 4); }
+
+__attribute__((target("avx2"))) std::uint32_t ApplyKeystreamBlocksAvx2(unsigned char* bytes, std::size_t blocks,
+                                                                      std::uint32_t state)
+{
+    // Eight vectors of eight states cover one 64-byte block; every lane then advances by the same
+    // 64-step jump, so the lanes are eight short independent chains instead of one long one. The
+    // multiplies bound the speed: one per four key bytes is the least this layout needs.
+    static_assert(kLanes == 64, "eight 8-lane vectors per block");
+    __m256i lanes[8];
+    __m256i pick[4];
+    for (std::size_t v = 0; v < 8; ++v) {
+        alignas(32) std::uint32_t start[8];
+        for (std::size_t j = 0; j < 8; ++j) {
+            const std::size_t position = (v / 4) * 32 + LanePosition(v % 4, j);
+            start[j] = kJump.mul[position] * state + kJump.add[position];
         }
+        lanes[v] = _mm256_load_si256(reinterpret_cast<const __m256i*>(start));
+    }
+    // Take byte 2 (bits 16-23) of each 32-bit state into group k of its half; zero elsewhere.
+    for (std::size_t k = 0; k < 4; ++k) {
+        alignas(32) unsigned char p[32];
+        for (std::size_t i = 0; i < 32; ++i) {
+            const std::size_t inHalf = i % 16;
+            p[i] = (inHalf / 4 == k) ? static_cast<unsigned char>((inHalf % 4) * 4 + 2) : 0x80;
+        }
+        pick[k] = _mm256_load_si256(reinterpret_cast<const __m256i*>(p));
     }
     const std::uint32_t blockMul = kJump.mul[kLanes - 1];
     const std::uint32_t blockAdd = kJump.add[kLanes - 1];
+    const __m256i stepMul = _mm256_set1_epi32(static_cast<int>(blockMul));
+    const __m256i stepAdd = _mm256_set1_epi32(static_cast<int>(blockAdd));
+
+    // Named registers rather than an array: the compiler keeps an array on the stack at -O2.
+    __m256i l0 = lanes[0], l1 = lanes[1], l2 = lanes[2], l3 = lanes[3];
+    __m256i l4 = lanes[4], l5 = lanes[5], l6 = lanes[6], l7 = lanes[7];
+    const __m256i p0 = pick[0], p1 = pick[1], p2 = pick[2], p3 = pick[3];
     for (std::size_t b = 0; b < blocks; ++b) {
-        const U32x8 start = {state, state, state, state, state, state, state, state};
-        for (std::size_t v = 0; v < kLanes / 8; ++v) {
-            const U32x8 states = start * mul[v] + add[v];
-            const U8x8 key = __builtin_convertvector(states >> 16, U8x8);
-            U8x8 chunk;
-            std::memcpy(&chunk, bytes + v * 8, 8);
-            chunk ^= key;
-            std::memcpy(bytes + v * 8, &chunk, 8);
-        }
+        const __m256i keyLow = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(l0, p0), _mm256_shuffle_epi8(l1, p1)),
+                                               _mm256_or_si256(_mm256_shuffle_epi8(l2, p2), _mm256_shuffle_epi8(l3, p3)));
+        const __m256i keyHigh = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(l4, p0), _mm256_shuffle_epi8(l5, p1)),
+                                                _mm256_or_si256(_mm256_shuffle_epi8(l6, p2), _mm256_shuffle_epi8(l7, p3)));
+        __m256i* at = reinterpret_cast<__m256i*>(bytes);
+        _mm256_storeu_si256(at, _mm256_xor_si256(_mm256_loadu_si256(at), keyLow));
+        _mm256_storeu_si256(at + 1, _mm256_xor_si256(_mm256_loadu_si256(at + 1), keyHigh));
+        l0 = _mm256_add_epi32(_mm256_mullo_epi32(l0, stepMul), stepAdd);
+        l1 = _mm256_add_epi32(_mm256_mullo_epi32(l1, stepMul), stepAdd);
+        l2 = _mm256_add_epi32(_mm256_mullo_epi32(l2, stepMul), stepAdd);
+        l3 = _mm256_add_epi32(_mm256_mullo_epi32(l3, stepMul), stepAdd);
+        l4 = _mm256_add_epi32(_mm256_mullo_epi32(l4, stepMul), stepAdd);
+        l5 = _mm256_add_epi32(_mm256_mullo_epi32(l5, stepMul), stepAdd);
+        l6 = _mm256_add_epi32(_mm256_mullo_epi32(l6, stepMul), stepAdd);
+        l7 = _mm256_add_epi32(_mm256_mullo_epi32(l7, stepMul), stepAdd);
         state = state * blockMul + blockAdd;
         bytes += kLanes;
     }
     return state;
+}
+
+bool DetectAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+const bool kHasAvx2 = DetectAvx2();
+#endif
+
+// Whole blocks of kLanes bytes; returns the state after them.
+std::uint32_t ApplyKeystreamBlocks(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
+{
+#ifdef VN_KEYSTREAM_AVX2
+    if (kHasAvx2)
+        return ApplyKeystreamBlocksAvx2(bytes, blocks, state);
+#endif
+    return ApplyKeystreamBlocksScalar(bytes, blocks, state);
 }
 
 } // namespace
@@ -214,13 +276,21 @@ bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
         data.resize(entry.size);
 
     FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file || fseeko(file.get(), static_cast<off_t>(entry.offset), SEEK_SET) != 0 ||
-        (entry.size > 0 && std::fread(data.data(), 1, entry.size, file.get()) != entry.size)) {
+    bool ok = file && fseeko(file.get(), static_cast<off_t>(entry.offset), SEEK_SET) == 0;
+    if (ok)
+        std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    // Unscrambling each piece right after reading it works on bytes still in the cache.
+    std::uint32_t state = seed;
+    for (std::uint32_t done = 0; ok && done < entry.size;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
+        ok = std::fread(data.data() + done, 1, piece, file.get()) == piece;
+        ApplyKeystream(data.data() + done, piece, state);
+        done += piece;
+    }
+    if (!ok) {
         LogText(kLogFile, "Failed to access file (" + entry.name + ") in dat: " + path);
         return false;
     }
-    std::uint32_t state = seed;
-    ApplyKeystream(data.data(), entry.size, state);
     dataSize = entry.size;
     currentEntry = &entry;
     return true;
@@ -275,7 +345,10 @@ std::uint32_t AssetArchive::TakeData(std::string& out)
         return 0;
     }
     const std::uint32_t size = dataSize;
-    out.assign(reinterpret_cast<const char*>(data.data()), size);
+    if (size > 0)
+        out.assign(reinterpret_cast<const char*>(data.data()), size);
+    else
+        out.clear();
     Unlock();
     return size;
 }
@@ -305,7 +378,7 @@ void AssetArchive::ExtractAll(std::map<std::string, std::string>& out)
     for (const ArchiveEntry& entry : index) {
         Acquire();
         if (ReadEntryAt(entry))
-            out[entry.name].assign(reinterpret_cast<const char*>(data.data()), dataSize);
+            out[entry.name] = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.data()), dataSize) : std::string();
         ReleaseData();
     }
 }

@@ -1,11 +1,13 @@
 #include "engine/AssetArchive.h"
 
 #include "support/ArchiveBuilder.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -239,30 +241,39 @@ TEST(AssetArchive, DamagedFilesFailWithoutReadingPastThem)
     PutU32(huge, 20, 0xFFFFFFFFu);
 
     const std::uint32_t dataAt = kArchiveHeaderSize + kArchiveRecordSize;
+    const std::string wrongKey = "Failed to open asset file: wrong key";
+    const std::string damaged = "Failed to open asset file: damaged index";
     const struct {
         const char* label;
         std::string bytes;
         bool opens;
+        std::string logLine;
     } cases[] = {
-        {"intact", good, true},
-        {"empty file", "", false},
-        {"short header", good.substr(0, 10), false},
-        {"key block without terminator", keyless, false},
-        {"count beyond the file", huge, false},
-        {"truncated data", good.substr(0, good.size() - 3), false},
-        {"truncated index", good.substr(0, kArchiveHeaderSize + kArchiveRecordSize + 5), false},
-        {"zero entries", RawArchive("pkg", 0, {}, 0), true},
-        {"offset past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt + 1}}, 1), false},
-        {"size past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 0xFFFFFFF0u, dataAt}}, 1), false},
-        {"name without terminator", RawArchive("pkg", 1, {{std::string(100, 'n'), 1, dataAt}}, 1), false},
-        {"exact fit", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt}}, 1), true},
+        {"intact", good, true, ""},
+        {"empty file", "", false, wrongKey},
+        {"short header", good.substr(0, 10), false, wrongKey},
+        {"key block without terminator", keyless, false, wrongKey},
+        {"count beyond the file", huge, false, damaged},
+        {"truncated data", good.substr(0, good.size() - 3), false, damaged},
+        {"truncated index", good.substr(0, kArchiveHeaderSize + kArchiveRecordSize + 5), false, damaged},
+        {"zero entries", RawArchive("pkg", 0, {}, 0), true, ""},
+        {"offset past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt + 1}}, 1), false, damaged},
+        {"size past the end", RawArchive("pkg", 1, {{std::string("a\0", 2), 0xFFFFFFF0u, dataAt}}, 1), false,
+         damaged},
+        {"name without terminator", RawArchive("pkg", 1, {{std::string(100, 'n'), 1, dataAt}}, 1), false, damaged},
+        {"exact fit", RawArchive("pkg", 1, {{std::string("a\0", 2), 1, dataAt}}, 1), true, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         TempDir dir;
         dir.Write("pkg.lba", c.bytes);
         AssetArchive archive;
+        LogCapture log(LogCapture::kRecordOnly);
         EXPECT_EQ(OpenAs(archive, "pkg", dir.File("pkg.lba")), c.opens);
+        EXPECT_EQ(log.Lines().size(), c.logLine.empty() ? 0u : 1u);
+        if (!c.logLine.empty()) {
+            EXPECT_TRUE(log.Contains(c.logLine));
+        }
         if (!c.opens) {
             EXPECT_TRUE(archive.Index().empty());
         }
@@ -292,7 +303,10 @@ TEST(AssetArchive, FileVanishedAfterOpen)
     AssetArchive archive;
     ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
     dir.Write("pkg.lba", "");
+    LogCapture log;
+    log.Allow("Failed to access file (a) in dat: " + dir.File("pkg.lba"));
     EXPECT_FALSE(archive.Read("a"));
+    EXPECT_TRUE(log.Contains("Failed to access file (a) in dat: " + dir.File("pkg.lba")));
     archive.ReleaseData();
     std::string out;
     EXPECT_FALSE(archive.ReadEntry("a", out));
@@ -314,4 +328,31 @@ TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("p.lba")));
     EXPECT_EQ(ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}), ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}));
+}
+
+TEST(VnLbaTool, PacksListsAndExtractsButRefusesEscapingNames)
+{
+    const std::string tool = std::string(VN_RUN_DIR) + "/../tools/vn-lba";
+    if (!std::filesystem::exists(tool))
+        GTEST_SKIP() << "vn-lba not built";
+    TempDir dir;
+    dir.Write("src/a/b.txt", "nested");
+    dir.Write("src/empty", "");
+    const std::string quiet = " >/dev/null 2>&1";
+    ASSERT_EQ(std::system((tool + " pack pkg " + dir.File("src") + " " + dir.File("pkg.lba") + quiet).c_str()), 0);
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
+    ASSERT_EQ(archive.Index().size(), 2u);
+    EXPECT_EQ(archive.Index()[0].name, "a/b.txt");
+    EXPECT_EQ(std::system((tool + " list " + dir.File("pkg.lba") + quiet).c_str()), 0);
+    ASSERT_EQ(std::system((tool + " extract " + dir.File("pkg.lba") + " " + dir.File("out") + quiet).c_str()), 0);
+    EXPECT_EQ(dir.Read("out/a/b.txt"), "nested");
+
+    for (const std::string name : {"../evil", "/tmp/evil", "a/../../evil", "a//b"}) {
+        ASSERT_TRUE(WriteLbaArchive("bad", {{"fine", "1"}, {name, "x"}}, dir.File("bad.lba")));
+        EXPECT_NE(std::system((tool + " extract " + dir.File("bad.lba") + " " + dir.File("x/y") + quiet).c_str()), 0)
+            << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("x/evil"))) << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("x/y/fine"))) << name;
+    }
 }

@@ -3,6 +3,7 @@
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "engine/Utilities.h"
+#include "support/ArchiveBuilder.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -469,6 +470,48 @@ TEST(CoreRun, HeadlessRunEndsOnQuitAndLeavesNoLog)
         EXPECT_FALSE(FileExists(SessionLogPath()));
     }
     gCore = nullptr;
+}
+
+TEST(CoreRun, StartUpAppliesTheGlobalsAndTheStoredWindowMode)
+{
+    TempDir temp;
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core",
+                                {{"config/globals.cfg", "Globals { [ Resolution=\"800x600\" FullScreen=\"0\" "
+                                                        "ApplicationName=\"Test Title\" UseMessageBox=\"1\" "
+                                                        "UseImageLoader=\"0\" UseColorPicker=\"2\" ] }"}}));
+    ScopedWorkingDir workDir(temp.Path());
+    struct Case {
+        std::uint32_t mode;
+        bool borderless;
+    };
+    for (const Case& c : {Case{0, false}, Case{1, true}}) {
+        PlayerProfile profile;
+        // Its own file: the start-up loads the profile, which would bring back the last case's mode.
+        profile.path = temp.File("profile" + std::to_string(c.mode) + ".lbd");
+        profile.header = "secret";
+        profile.key = "tester";
+        profile.formatVersion = 13;
+        TestCore core;
+        gCore = &core;
+        gProfile = &profile;
+        profile.windowMode = c.mode;
+        LogCapture capture(LogCapture::kRecordOnly);
+        ASSERT_TRUE(core.Init());
+        EXPECT_EQ(core.designWidth, 800);
+        EXPECT_EQ(core.designHeight, 600);
+        EXPECT_STREQ(SDL_GetWindowTitle(core.Window()), "Test Title");
+        EXPECT_EQ(core.UseMessageBox, 1);
+        EXPECT_EQ(core.UseImageLoader, 0);
+        EXPECT_EQ(core.UseColorPicker, 0) << "only 1 switches a feature on";
+        EXPECT_EQ((SDL_GetWindowFlags(core.Window()) & SDL_WINDOW_BORDERLESS) != 0, c.borderless);
+        EXPECT_EQ(SDL_GetWindowFlags(core.Window()) & SDL_WINDOW_FULLSCREEN, 0u);
+        EXPECT_GE(core.LayoutWidth(), 800);
+        EXPECT_GE(core.LayoutHeight(), 600);
+        EXPECT_FALSE(capture.Contains("Resolution"));
+        core.Shutdown();
+        gProfile = nullptr;
+        gCore = nullptr;
+    }
 }
 
 TEST(CoreRun, FailedStartKeepsTheLog)

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 namespace {
 
@@ -76,6 +75,7 @@ protected:
         CloseAllArchives();
         SDL_DestroyRenderer(renderer);
         SDL_FreeSurface(target);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     TempDir dir;
@@ -338,8 +338,15 @@ TEST_F(ResourceCacheThreaded, LoadsAndReleasesFromTwoThreads)
             ResourceCache::ReleaseSurface(&a);
         }
     };
-    std::thread other(work);
+    // An SDL thread, so that SDL frees its per-thread state when the thread ends.
+    SDL_Thread* other = SDL_CreateThread(
+        [](void* body) {
+            (*static_cast<decltype(work)*>(body))();
+            return 0;
+        },
+        "cache test", &work);
+    ASSERT_NE(other, nullptr);
     work();
-    other.join();
+    SDL_WaitThread(other, nullptr);
     EXPECT_EQ(ResourceCache::EntryCount(), 0u);
 }
