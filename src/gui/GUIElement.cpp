@@ -8,6 +8,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -20,17 +22,33 @@ std::string GuiFolder(bool localised)
     return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 struct SurfaceReleaser {
     void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
 };
 using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
 
 } // namespace
+
+int ScaleDesignLength(int length, float scale)
+{
+    // Float arithmetic on purpose: sizes must truncate exactly as the layouts were designed against.
+    const float scaled = static_cast<float>(length) * scale;
+    if (std::isnan(scaled)) {
+        return 0;
+    }
+    if (scaled >= 2147483648.0f) {
+        return INT_MAX;
+    }
+    if (scaled <= -2147483648.0f) {
+        return INT_MIN;
+    }
+    return static_cast<int>(scaled);
+}
+
+int SaturateToInt(long long value)
+{
+    return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
 
 GUIElement::GUIElement(int elementId) : id(elementId) {}
 
@@ -42,8 +60,8 @@ void GUIElement::UpdateDrawRect()
 {
     drawRect.x = rect.x;
     drawRect.y = rect.y;
-    drawRect.w = ScaleLength(rect.w, scale);
-    drawRect.h = ScaleLength(rect.h, scale);
+    drawRect.w = ScaleDesignLength(rect.w, scale);
+    drawRect.h = ScaleDesignLength(rect.h, scale);
 }
 
 void GUIElement::LoadTexture(bool localised)
@@ -70,25 +88,25 @@ bool GUIElement::StopsEvent() const { return true; }
 
 void GUIElement::Align(const SDL_Rect& parent)
 {
-    int x = parent.x;
+    long long x = parent.x;
     if (alignX == 1) {
-        x = parent.x + parent.w / 2 - drawRect.w / 2;
+        x = static_cast<long long>(parent.x) + parent.w / 2 - drawRect.w / 2;
     } else if (alignX == 2) {
-        x = parent.x + parent.w - drawRect.w;
+        x = static_cast<long long>(parent.x) + parent.w - drawRect.w;
     }
-    int y = parent.y;
+    long long y = parent.y;
     if (alignY == 1) {
-        y = parent.y + parent.h / 2 - drawRect.h / 2;
+        y = static_cast<long long>(parent.y) + parent.h / 2 - drawRect.h / 2;
     } else if (alignY == 2) {
-        y = parent.y + parent.h - drawRect.h;
+        y = static_cast<long long>(parent.y) + parent.h - drawRect.h;
     }
-    SetPosition(x, y);
+    SetPosition(SaturateToInt(x), SaturateToInt(y));
 }
 
 void GUIElement::SetPosition(int x, int y)
 {
-    rect.x = drawRect.x = x + offsetX;
-    rect.y = drawRect.y = y + offsetY;
+    rect.x = drawRect.x = SaturateToInt(static_cast<long long>(x) + offsetX);
+    rect.y = drawRect.y = SaturateToInt(static_cast<long long>(y) + offsetY);
 }
 
 void GUIElement::SetSize(std::uint32_t w, std::uint32_t h)

@@ -66,6 +66,11 @@ private:
     bool tiledFailed = false;
 };
 
+// length times scale truncated toward zero, saturated to the int range (untrusted sizes and scales).
+int ScaleDesignLength(int length, float scale);
+// Positions add untrusted offsets: sums are taken wide and saturated to the int range.
+int SaturateToInt(long long value);
+
 // "Left" 0, "Middle" 1, anything else (empty included) 2. Case-sensitive.
 int ParseAlignmentX(const std::string& value);
 // "Top" 0, "Center" 1, anything else 2.

@@ -20,11 +20,6 @@ std::string GuiFolder(bool localised)
     return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
 }
 
-int ScaleLength(int length, float scale)
-{
-    return static_cast<int>(static_cast<float>(length) * scale);
-}
-
 bool SurfaceSizeOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxSurfaceSide && h <= kMaxSurfaceSide;
@@ -206,8 +201,8 @@ void GUIText::SetSize(std::uint32_t w, std::uint32_t h)
 void GUIText::SetTextBox(const SDL_Rect& box)
 {
     textBox = box;
-    scaledTextBox = SDL_Rect{ScaleLength(box.x, scale), ScaleLength(box.y, scale), ScaleLength(box.w, scale),
-                             ScaleLength(box.h, scale)};
+    scaledTextBox = SDL_Rect{ScaleDesignLength(box.x, scale), ScaleDesignLength(box.y, scale), ScaleDesignLength(box.w, scale),
+                             ScaleDesignLength(box.h, scale)};
 }
 
 void GUIText::SetScale(float s)
@@ -361,21 +356,21 @@ void GUIText::FitText()
     }
     textRect.w = w;
     textRect.h = h;
-    const int x0 = scaledTextBox.x + rect.x;
-    const int y0 = scaledTextBox.y + rect.y;
+    const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
+    const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
     if (textAlignX == 0) {
-        textRect.x = x0;
+        textRect.x = SaturateToInt(x0);
     } else if (textAlignX == 1) {
-        textRect.x = x0 + boxW / 2 - w / 2;
+        textRect.x = SaturateToInt(x0 + boxW / 2 - w / 2);
     } else if (textAlignX == 2) {
-        textRect.x = x0 + boxW - w;
+        textRect.x = SaturateToInt(x0 + boxW - w);
     }
     if (textAlignY == 0) {
-        textRect.y = y0;
+        textRect.y = SaturateToInt(y0);
     } else if (textAlignY == 1) {
-        textRect.y = y0 + boxH / 2 - h / 2;
+        textRect.y = SaturateToInt(y0 + boxH / 2 - h / 2);
     } else if (textAlignY == 2) {
-        textRect.y = y0 + boxH - h;
+        textRect.y = SaturateToInt(y0 + boxH - h);
     }
 }
 
@@ -498,11 +493,11 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
     if (composed == nullptr) {
         return nullptr;
     }
-    int y = box.y;
-    for (std::size_t i = first; i < lines.size(); ++i) {
+    long long y = box.y;
+    for (std::size_t i = first; i < lines.size() && y < composed->h; ++i) {
         SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, lines[i].c_str(), colour);
         if (rendered != nullptr) {
-            SDL_Rect at{box.x + xOffset, y, rendered->w, rendered->h};
+            SDL_Rect at{SaturateToInt(static_cast<long long>(box.x) + xOffset), SaturateToInt(y), rendered->w, rendered->h};
             SDL_BlitSurface(rendered, nullptr, composed, &at);
             SDL_FreeSurface(rendered);
         }

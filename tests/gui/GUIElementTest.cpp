@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -61,6 +63,14 @@ TEST(GUIElementGeometry, SizeScaleAndPosition)
 
     element.SetRect(SDL_Rect{5, 6, 40, 21});
     EXPECT_TRUE(SameRect(element.drawRect, SDL_Rect{5, 6, 20, 10}));
+
+    // Scales from untrusted layouts saturate instead of overflowing.
+    element.SetScale(1e30f);
+    EXPECT_EQ(element.drawRect.w, INT_MAX);
+    element.SetScale(-1e30f);
+    EXPECT_EQ(element.drawRect.w, INT_MIN);
+    element.SetScale(std::nanf(""));
+    EXPECT_EQ(element.drawRect.w, 0);
 }
 
 TEST(GUIElementGeometry, AlignUsesTheScaledSizeAtEveryScale)
