@@ -58,8 +58,9 @@ bool SetUpOnce(FuzzCore& core)
     if (SDL_Init(SDL_INIT_VIDEO) != 0 || TTF_Init() != 0) {
         return false;
     }
-    SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 640, 400, 32, SDL_PIXELFORMAT_ARGB8888);
-    SDL_Renderer* renderer = target != nullptr ? SDL_CreateSoftwareRenderer(target) : nullptr;
+    // Kept for the whole process (static, so the leak checker sees them as reachable).
+    static SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 640, 400, 32, SDL_PIXELFORMAT_ARGB8888);
+    static SDL_Renderer* renderer = target != nullptr ? SDL_CreateSoftwareRenderer(target) : nullptr;
     if (renderer == nullptr) {
         return false;
     }
@@ -78,6 +79,8 @@ bool SetUpOnce(FuzzCore& core)
     gCore = &core;
     ResourceCache::Init();
     ResourceCache::SetRenderer(renderer);
+    // Kept cache entries live until the cache is emptied; empty it before the leak check at exit.
+    std::atexit([] { ResourceCache::ReleaseAll(); });
 
     char folder[] = "/tmp/vn_fuzz_layout_XXXXXX";
     if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {

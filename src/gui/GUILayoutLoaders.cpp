@@ -21,6 +21,15 @@ constexpr std::size_t kMaxEntriesPerSection = 1024;
 constexpr int kMinFontSize = 1;
 constexpr int kMaxFontSize = 512;
 
+// Every layout number that becomes geometry stays within the element's largest size, so products
+// with a scale and sums with a position cannot overflow.
+constexpr int kMaxCoordinate = static_cast<int>(kMaxElementSize);
+
+int ClampCoordinate(int value)
+{
+    return value < -kMaxCoordinate ? -kMaxCoordinate : (value > kMaxCoordinate ? kMaxCoordinate : value);
+}
+
 std::string CommonFolder()
 {
     return gCore != nullptr ? gCore->commonGuiFolder : std::string();
@@ -75,7 +84,7 @@ bool ReadActiveRect(const ConfigFile& file, SDL_Rect& out)
     if (r.x < 0 || r.y < 0 || r.w < 0 || r.h < 0) {
         return false;
     }
-    out = r;
+    out = SDL_Rect{ClampCoordinate(r.x), ClampCoordinate(r.y), ClampCoordinate(r.w), ClampCoordinate(r.h)};
     return true;
 }
 
@@ -125,8 +134,8 @@ void LoadButtons(GUIScreenLayer& layer, ConfigFile& file)
             button->activeRectBase = hit;
             button->activeRect = hit;
         }
-        button->offsetX = file.GetInt("OffsetX");
-        button->offsetY = file.GetInt("OffsetY");
+        button->offsetX = ClampCoordinate(file.GetInt("OffsetX"));
+        button->offsetY = ClampCoordinate(file.GetInt("OffsetY"));
         ApplyContainer(file, *button);
         ApplyRenderLayer(file, *button);
         button->toggle = file.GetString("Toggle") == "true";
@@ -143,11 +152,11 @@ GUIText ReadTextEntry(ConfigFile& file)
     int width = file.GetInt("Width");
     int height = file.GetInt("Height");
     const int id = file.GetInt("Index");
-    if (width < 0 || height < 0) {
+    if (width < 0 || height < 0 || width > kMaxCoordinate || height > kMaxCoordinate) {
         LogText(kLogFile, "Layout text " + std::to_string(id) + ": size " + std::to_string(width) + "x" +
-                              std::to_string(height) + " not usable, nothing drawn");
-        width = width < 0 ? 0 : width;
-        height = height < 0 ? 0 : height;
+                              std::to_string(height) + " out of range, clamped");
+        width = width < 0 ? 0 : ClampCoordinate(width);
+        height = height < 0 ? 0 : ClampCoordinate(height);
     }
     const SDL_Rect box{0, 0, width, height};
     SDL_Rect textBox = box;
@@ -208,8 +217,8 @@ void LoadDecorations(GUIScreenLayer& layer, ConfigFile& file)
     for (std::size_t i = 0; i < count; ++i) {
         file.currentEntry = static_cast<std::uint32_t>(i);
         const std::string container = file.GetString("Container");
-        const int offsetX = file.GetInt("OffsetX");
-        const int offsetY = file.GetInt("OffsetY");
+        const int offsetX = ClampCoordinate(file.GetInt("OffsetX"));
+        const int offsetY = ClampCoordinate(file.GetInt("OffsetY"));
         const std::string imageName = file.GetString("Img");
         const std::string proImageName = file.GetString("ImgPro");
         const int alignX = ParseAlignmentX(file.GetString("AlignmentX"));

@@ -285,6 +285,10 @@ TEST_P(LoaderTest, HostileLayoutsDegrade)
         "ActiveRectH=\"0\" Font=\"font.ttf\" FontSize=\"12\" UseLines=\"True\" Img=\"box.png\"]}",
         "InputFields{[Width=\"0\" Height=\"0\" Font=\"font.ttf\" FontSize=\"-3\" MaxChars=\"-7\"]}",
         "Decorations{[Img=\"\" RenderLayer=\"-4\"]}",
+        "Buttons{[Img_0=\"go_0.png\" OffsetX=\"2147483647\" OffsetY=\"-2147483648\" ActiveRectX=\"0\" "
+        "ActiveRectY=\"0\" ActiveRectW=\"2147483647\" ActiveRectH=\"2147483647\"]}"
+        "TextFields{[Width=\"2147483647\" Height=\"2147483647\" ActiveRectX=\"2147483647\" ActiveRectY=\"0\" "
+        "ActiveRectW=\"2147483647\" ActiveRectH=\"5\" Font=\"font.ttf\" FontSize=\"12\"]}",
         many,
     };
     for (const std::string& text : layouts) {
