@@ -4,14 +4,19 @@
 #include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
+#include "gui/GUIFrame.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIListLoaders.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUIVerticalContainer.h"
 #include "LbaWriter.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -98,6 +103,33 @@ bool SetUpOnce(FuzzCore& core)
     return WriteLbaArchive("core", files, std::string(folder) + "/dat/core.lba");
 }
 
+// Reads "ListBoxes" and "VerticalContainers" and joins them to the layer as its load does, for as long
+// as the layer's own load does not read those sections.
+void LoadListSections(GUIScreenLayer& layer, ConfigFile& file)
+{
+    if (!layer.listBoxes.empty() || !layer.containers.empty()) {
+        return;
+    }
+    LoadListBoxes(layer, file);
+    LoadVerticalContainers(layer, file);
+    for (auto& list : layer.listBoxes) {
+        layer.elements.push_back(list.get());
+    }
+    for (auto& container : layer.containers) {
+        for (GUIElement* element : layer.elements) {
+            if (element->name == container->containerName) {
+                container->children.push_back(element);
+            }
+        }
+        std::stable_sort(container->children.begin(), container->children.end(), GUIVerticalContainer::CompareById);
+    }
+    for (auto& container : layer.containers) {
+        layer.elements.push_back(container.get());
+    }
+    std::stable_sort(layer.elements.begin(), layer.elements.end(),
+                     [](const GUIElement* a, const GUIElement* b) { return a->renderLayer < b->renderLayer; });
+}
+
 SDL_Event Mouse(Uint32 type, int x, int y)
 {
     SDL_Event event{};
@@ -123,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ConfigFile file;
     file.Parse(text);
     layer->LoadFromConfig(file);
+    LoadListSections(*layer, file);
     layer->Layout();
     layer->Show();
 
@@ -155,6 +188,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     GUIScreenManager::Update(0.5f);
     GUIScreenManager::Render();
+    // Pages turn and pick in the update; a second pass also polls what the first one left.
+    for (auto& list : layer->listBoxes) {
+        list->rightPager.clicked = true;
+        list->SetSelected(0);
+        list->ResetItemStates();
+        list->ToggleItemState(0, 1, 8);
+    }
+    GUIScreenManager::Update(0.5f);
+    GUIScreenManager::Render();
     GUIScreenManager::Reset();
+    GUIFrameRegistry::DestroyAll();
+    // Frame pieces and tiles are cached with a keep mark; a run must not end holding them.
+    ResourceCache::ReleaseAll();
     return 0;
 }

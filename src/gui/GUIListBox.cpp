@@ -37,6 +37,10 @@ int ClampToInt(long long value)
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
 }
 
+// A box this large comes from a missing size in the layout (99999); drawing it would make the renderer
+// scale a picture to gigabytes.
+bool Drawable(const SDL_Rect& r) { return r.w <= kMaxLayoutWidth && r.h <= kMaxLayoutWidth; }
+
 bool InRange(long long index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
 
 // Splits at single or repeated blanks; empty tokens are dropped.
@@ -288,6 +292,15 @@ std::size_t GUIListBox::PendingPictureCount() const
     }));
 }
 
+std::vector<GUIStreamableObject*> GUIListBox::PictureRequesters() const
+{
+    std::vector<GUIStreamableObject*> requesters;
+    for (const auto& sink : sinks) {
+        requesters.push_back(sink.get());
+    }
+    return requesters;
+}
+
 void GUIListBox::LayoutPage()
 {
     if (rect.w > kMaxLayoutWidth) {
@@ -321,6 +334,12 @@ void GUIListBox::LayoutPage()
         if (rows == 1) {
             buttonWidth = ClampToInt(std::max(roomW / n - columnSpacing, 1LL));
             cols = n;
+            // The buttons take the narrower width too; left at their old width they would overlap and
+            // one press would hit two items.
+            for (GUIButton* button : *page) {
+                button->SetSize(static_cast<std::uint32_t>(buttonWidth), static_cast<std::uint32_t>(button->rect.h));
+                button->activeRectBase.w = std::min(button->activeRectBase.w, button->rect.w);
+            }
         } else if (cellW > 0 && cellH > 0 && buttonWidth > 0 && buttonHeight > 0) {
             long long fittedW = buttonWidth;
             long long fittedH = buttonHeight;
@@ -697,11 +716,15 @@ void GUIListBox::Draw()
     if (!visible) {
         return;
     }
-    GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
+    if (Drawable(drawRect)) {
+        GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
+    }
     const std::vector<GUIButton*>* page = CurrentPage();
     if (page != nullptr) {
         for (GUIButton* button : *page) {
-            button->Draw();
+            if (Drawable(button->drawRect)) {
+                button->Draw();
+            }
         }
     }
     if (paging) {
@@ -719,7 +742,7 @@ void GUIListBox::Draw()
     const std::size_t count = std::min(page->size(), masks->size());
     for (std::size_t i = 0; i < count; ++i) {
         const GUIButton* button = (*page)[i];
-        if (!button->visible) {
+        if (!button->visible || !Drawable(button->drawRect)) {
             continue;
         }
         for (std::size_t n = 0; n < frames; ++n) {

@@ -106,6 +106,9 @@ public:
     int ScreenCount() const;
     // The item pictures requested in the background that have not yet arrived.
     std::size_t PendingPictureCount() const;
+    // Every requester handed to the background loader that the list still keeps (tests deliver through
+    // them as the loader would).
+    std::vector<GUIStreamableObject*> PictureRequesters() const;
 
 private:
     // Receives a background-loaded picture for one item. The list keeps it after the item is gone, with

@@ -9,6 +9,11 @@ list(APPEND VN_TEST_SOURCES
   gui/GUILayoutLoadersTest.cpp
   gui/GUIMessageBoxTest.cpp
   gui/GUIGalleryTest.cpp
+  gui/GUIListBoxTest.cpp
+  gui/GUIVerticalContainerTest.cpp
+  gui/GUIFrameTest.cpp
+  gui/GUIListLoadersTest.cpp
+  gui/GUIGallery2Test.cpp
 )
 list(APPEND VN_TEST_SOURCES
   gui/AsyncImageLoaderThreadedTest.cpp
