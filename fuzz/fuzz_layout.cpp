@@ -110,32 +110,6 @@ bool SetUpOnce(FuzzCore& core)
     return WriteLbaArchive("core", files, std::string(folder) + "/dat/core.lba");
 }
 
-// Reads "ListBoxes" and "VerticalContainers" and joins them to the layer as its load does, for as long
-// as the layer's own load does not read those sections.
-void LoadListSections(GUIScreenLayer& layer, ConfigFile& file)
-{
-    if (!layer.listBoxes.empty() || !layer.containers.empty()) {
-        return;
-    }
-    LoadListBoxes(layer, file);
-    LoadVerticalContainers(layer, file);
-    for (auto& list : layer.listBoxes) {
-        layer.elements.push_back(list.get());
-    }
-    for (auto& container : layer.containers) {
-        for (GUIElement* element : layer.elements) {
-            if (element->name == container->containerName) {
-                container->children.push_back(element);
-            }
-        }
-        std::stable_sort(container->children.begin(), container->children.end(), GUIVerticalContainer::CompareById);
-    }
-    for (auto& container : layer.containers) {
-        layer.elements.push_back(container.get());
-    }
-    std::stable_sort(layer.elements.begin(), layer.elements.end(),
-                     [](const GUIElement* a, const GUIElement* b) { return a->renderLayer < b->renderLayer; });
-}
 
 SDL_Event Mouse(Uint32 type, int x, int y)
 {
@@ -162,7 +136,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ConfigFile file;
     file.Parse(text);
     layer->LoadFromConfig(file);
-    LoadListSections(*layer, file);
     layer->Layout();
     layer->Show();
 

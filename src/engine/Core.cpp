@@ -10,7 +10,9 @@
 #include "engine/Utilities.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIMessageBox.h"
+#include "gui/GUIColorPicker.h"
 #include "gui/GUIPopup.h"
+#include "gui/GUISettings.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 
@@ -186,12 +188,11 @@ bool Core::Init()
 
 void Core::AddOverlays()
 {
-    // The colour picker and the display-mode overlay are not part of the toolkit yet: asking for
-    // them is reported rather than silently ignored.
+    // After the application's screens, so the overlays see events first.
     if (UseColorPicker)
-        LogText(kLogFile, "UseColorPicker is set, but this build has no colour picker");
+        GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>());
     if (UseSettings)
-        LogText(kLogFile, "UseSettings is set, but this build has no display-mode overlay");
+        GUIScreenManager::AddLayer(std::make_unique<GUISettings>());
 }
 
 int Core::Run()

@@ -443,7 +443,7 @@ SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font* font, const std::string&
     if (font == nullptr)
         return nullptr;
     Guard guard(gLock);
-    return TTF_RenderText_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
+    return TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
 }
 
 void ResourceCache::Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination,

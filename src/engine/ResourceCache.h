@@ -52,6 +52,7 @@ public:
     static SDL_Texture* CreateTargetTexture(int w, int h);
     static SDL_Surface* CreateSurface(int w, int h);
     static SDL_Texture* CreateTextureFromSurface(SDL_Surface* surface);
+    // text is UTF-8.
     static SDL_Surface* RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
                                           std::uint32_t wrapWidth);
     // Never draws into a cached surface: *destination is swapped for a private copy first.

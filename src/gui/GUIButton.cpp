@@ -3,6 +3,7 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 
@@ -93,12 +94,12 @@ void ButtonImageSet::SetPaths(bool localised, bool prefixGuiFolder, bool unique,
 
 void ButtonImageSet::Load(SDL_Rect* rectOut, bool async, GUIStreamableObject* requester, const std::string& package)
 {
-    (void)requester;
     if (async) {
-        // The background image loader does not exist yet; until it does an asynchronous request is
-        // served at once, which is what the loader's delivery would end in.
+        // The placeholder until the loader delivers; without the loader the picture at once.
         const std::string path = package.empty() ? normalPath : package + "/" + normalPath;
-        normalTexture = ResourceCache::LoadTextureByPath(path, rectOut, true, uniqueTexture, false, true);
+        normalTexture = AsyncImageLoader::IsInitialised()
+                            ? AsyncImageLoader::Request(requester, path, rectOut)
+                            : ResourceCache::LoadTextureByPath(path, rectOut, true, uniqueTexture, false, true);
         return;
     }
     if (normalPath.empty()) {

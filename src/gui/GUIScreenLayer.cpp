@@ -4,10 +4,12 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIInputField.h"
 #include "gui/GUILayoutLoaders.h"
+#include "gui/GUIListLoaders.h"
 #include "gui/GUIListBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
@@ -72,7 +74,8 @@ void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
     LoadButtons(*this, file);
     LoadInputFields(*this, file);
     LoadTextFields(*this, file);
-    // List boxes and vertical containers are read by their own loaders once those exist.
+    LoadListBoxes(*this, file);
+    LoadVerticalContainers(*this, file);
 
     for (auto& field : inputFields) {
         elements.push_back(field.get());
@@ -203,7 +206,7 @@ void GUIScreenLayer::Update(float dt)
                                    [](const std::unique_ptr<GUIInputField>& f) { return f->focused; })) {
         OnInputDone();
     }
-    // Images finished by the background loader are delivered here once it exists.
+    AsyncImageLoader::Deliver();
 }
 
 void GUIScreenLayer::Render()

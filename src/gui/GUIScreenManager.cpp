@@ -4,6 +4,8 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
+#include "gui/GUIFrame.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenLayer.h"
@@ -73,7 +75,9 @@ void GUIScreenManager::Init()
         s.layers[i]->Refresh();
     }
     ResourceCache::Purge();
-    // The background image loader joins here once it exists ("UseImageLoader").
+    if (gCore != nullptr && gCore->UseImageLoader != 0) {
+        AsyncImageLoader::Init();
+    }
     if (MessageBoxEnabled()) {
         GUIMessageBox::Init();
         GUIPopup::Init();
@@ -90,7 +94,9 @@ void GUIScreenManager::Shutdown()
     s.layers.clear();
     // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
-    // Nine-slice frames and the background image loader give their images back here once they exist.
+    // Unconditional: a loader started by hand (tests) must not outlive its mutexes either.
+    AsyncImageLoader::Shutdown();
+    GUIFrameRegistry::DestroyAll();
     if (MessageBoxEnabled()) {
         GUIMessageBox::Shutdown();
         GUIPopup::Shutdown();

@@ -1,11 +1,16 @@
 #include "gui/GUIStreamableObject.h"
 
 #include "engine/ResourceCache.h"
+#include "gui/AsyncImageLoader.h"
+#include "gui/GUIPopup.h"
 
 #include <utility>
 
 GUIStreamableObject::~GUIStreamableObject()
 {
+    // Pictures still on their way and a hint pointing here must not reach a dead object.
+    AsyncImageLoader::Forget(this);
+    GUIPopup::Forget(this);
     ResourceCache::ReleaseTexture(&texture);
     ResourceCache::ReleaseSurface(&surface);
 }

@@ -190,7 +190,7 @@ TEST_F(FrameTest, AFramedContainerStacksInsideTheFrameAndDrawsItAbove)
     other.hasFrame = true;
     other.frameName = "LEFT";
     other.Layout();
-    GUIScreenManager::Reset();
+    GUIScreenManager::DrawQueues(); // empties the queues; the frames stay declared
     container.Draw();
     const auto again = GUIScreenManager::QueuedItems(3);
     ASSERT_EQ(again.size(), 1u);

@@ -14,4 +14,9 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIListLoadersTest.cpp
   gui/GUIGallery2Test.cpp
   gui/GUILayoutFileTest.cpp
+  gui/AsyncImageLoaderThreadedTest.cpp
+  gui/GUIPopupTest.cpp
+  gui/GUIColorPickerTest.cpp
+  gui/GUISettingsTest.cpp
+  gui/GUIGallery3Test.cpp
 )

@@ -1,0 +1,315 @@
+#include "gui/AsyncImageLoader.h"
+
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIStreamableObject.h"
+
+#include <atomic>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Ties queued work to a requester. Only the main thread reads or writes `alive` and `requester`; the
+// worker merely carries the token along, so a requester destroyed mid-pass is never reached.
+struct Token {
+    GUIStreamableObject* requester = nullptr;
+    bool alive = true;
+};
+
+struct PendingRequest {
+    std::shared_ptr<Token> token;
+    std::string path;
+};
+
+struct FinishedResult {
+    std::shared_ptr<Token> token;
+    SDL_Surface* surface = nullptr;
+};
+
+struct LoaderState {
+    SDL_Texture* placeholder = nullptr;
+    std::vector<PendingRequest> pending;
+    std::vector<FinishedResult> finished;
+    SDL_mutex* finishedMutex = nullptr;
+    SDL_mutex* pendingMutex = nullptr;
+    SDL_Thread* worker = nullptr;
+    std::atomic<bool> running{false};
+    bool initialised = false;
+    // Main thread only.
+    std::unordered_map<const GUIStreamableObject*, std::shared_ptr<Token>> tokens;
+    AsyncImageLoader::Decoder decoder;
+};
+
+// Never destroyed: widgets destroyed at process exit still ask it to forget them.
+LoaderState& State()
+{
+    static LoaderState* state = new LoaderState;
+    return *state;
+}
+
+struct PassInput {
+    AsyncImageLoader::Decoder decoder;
+};
+
+class MutexGuard {
+public:
+    explicit MutexGuard(SDL_mutex* m) : mutex(m)
+    {
+        if (mutex != nullptr) {
+            SDL_LockMutex(mutex);
+        }
+    }
+    ~MutexGuard()
+    {
+        if (mutex != nullptr) {
+            SDL_UnlockMutex(mutex);
+        }
+    }
+    MutexGuard(const MutexGuard&) = delete;
+    MutexGuard& operator=(const MutexGuard&) = delete;
+
+private:
+    SDL_mutex* mutex;
+};
+
+SDL_Surface* DefaultDecode(const std::string& path) { return ResourceCache::LoadSurfaceByPath(path); }
+
+std::string PlaceholderPath()
+{
+    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/");
+    return folder + "icons/loading.png";
+}
+
+// One pass over what was pending when it began. The requests are taken out under the pending lock, so
+// an Enqueue during the pass neither waits for it nor joins it: it waits for the next Start.
+void RunPass(const AsyncImageLoader::Decoder& decoder)
+{
+    LoaderState& s = State();
+    std::vector<PendingRequest> batch;
+    {
+        MutexGuard lock(s.pendingMutex);
+        batch.swap(s.pending);
+    }
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+        // A short pause every fifth picture leaves the cache lock to the main thread now and then.
+        if (i % 5 == 0) {
+            SDL_Delay(1);
+        }
+        if (!s.running.load()) {
+            break;
+        }
+        SDL_Surface* surface = nullptr;
+        try {
+            surface = decoder ? decoder(batch[i].path) : DefaultDecode(batch[i].path);
+        } catch (...) {
+            surface = nullptr;
+        }
+        MutexGuard lock(s.finishedMutex);
+        s.finished.push_back(FinishedResult{std::move(batch[i].token), surface});
+    }
+}
+
+int WorkerMain(void* data)
+{
+    std::unique_ptr<PassInput> input(static_cast<PassInput*>(data));
+    try {
+        RunPass(input->decoder);
+    } catch (...) {
+        // Nothing may leave the thread; what was decoded so far is in the finished list.
+    }
+    return 0;
+}
+
+void DropFinished(std::vector<FinishedResult>& results)
+{
+    for (FinishedResult& result : results) {
+        ResourceCache::ReleaseSurface(&result.surface);
+    }
+    results.clear();
+}
+
+} // namespace
+
+void AsyncImageLoader::Init()
+{
+    LoaderState& s = State();
+    if (s.initialised) {
+        return;
+    }
+    s.finishedMutex = SDL_CreateMutex();
+    s.pendingMutex = SDL_CreateMutex();
+    if (s.finishedMutex == nullptr || s.pendingMutex == nullptr) {
+        LogText(kLogFile, std::string("Image loader not started: cannot create its locks: ") + SDL_GetError());
+        SDL_DestroyMutex(s.finishedMutex);
+        SDL_DestroyMutex(s.pendingMutex);
+        s.finishedMutex = nullptr;
+        s.pendingMutex = nullptr;
+        return;
+    }
+    s.placeholder = ResourceCache::LoadTexture("core", PlaceholderPath());
+    s.initialised = true;
+}
+
+void AsyncImageLoader::Shutdown()
+{
+    LoaderState& s = State();
+    if (!s.initialised) {
+        return;
+    }
+    Stop();
+    ResourceCache::ReleaseTexture(&s.placeholder);
+    SDL_DestroyMutex(s.finishedMutex);
+    SDL_DestroyMutex(s.pendingMutex);
+    s.finishedMutex = nullptr;
+    s.pendingMutex = nullptr;
+    s.tokens.clear();
+    s.initialised = false;
+}
+
+bool AsyncImageLoader::IsInitialised() { return State().initialised; }
+
+SDL_Texture* AsyncImageLoader::Enqueue(GUIStreamableObject* requester, const std::string& path)
+{
+    return Request(requester, path, nullptr);
+}
+
+SDL_Texture* AsyncImageLoader::Request(GUIStreamableObject* requester, const std::string& path, SDL_Rect* rect)
+{
+    LoaderState& s = State();
+    if (!s.initialised || requester == nullptr) {
+        // Without the loader the picture is loaded here and now rather than never.
+        return ResourceCache::LoadTextureByPath(path, rect);
+    }
+    std::shared_ptr<Token>& token = s.tokens[requester];
+    if (!token) {
+        token = std::make_shared<Token>();
+        token->requester = requester;
+    }
+    {
+        MutexGuard lock(s.pendingMutex);
+        s.pending.push_back(PendingRequest{token, path});
+    }
+    if (s.placeholder == nullptr) {
+        return nullptr;
+    }
+    // One reference per hand-out, so a requester that gives its texture back never frees ours.
+    return ResourceCache::LoadTexture("core", PlaceholderPath(), rect);
+}
+
+void AsyncImageLoader::Join()
+{
+    LoaderState& s = State();
+    if (s.worker != nullptr) {
+        SDL_WaitThread(s.worker, nullptr);
+        s.worker = nullptr;
+    }
+}
+
+void AsyncImageLoader::Start()
+{
+    LoaderState& s = State();
+    if (!s.initialised) {
+        return;
+    }
+    {
+        MutexGuard lock(s.pendingMutex);
+        if (s.pending.empty()) {
+            return;
+        }
+    }
+    Join();
+    s.running.store(true);
+    auto input = std::make_unique<PassInput>();
+    input->decoder = s.decoder;
+    s.worker = SDL_CreateThread(WorkerMain, "Thread A", input.get());
+    if (s.worker == nullptr) {
+        // Pictures still arrive, only without a placeholder phase.
+        LogText(kLogFile, std::string("Image loader thread not started, loading on the main thread: ") +
+                              SDL_GetError());
+        RunPass(input->decoder);
+        return;
+    }
+    input.release(); // the worker owns it now
+}
+
+void AsyncImageLoader::Deliver()
+{
+    LoaderState& s = State();
+    if (!s.initialised) {
+        return;
+    }
+    std::vector<FinishedResult> results;
+    {
+        MutexGuard lock(s.finishedMutex);
+        results.swap(s.finished);
+    }
+    for (FinishedResult& result : results) {
+        Token* token = result.token.get();
+        if (s.running.load() && token != nullptr && token->alive && token->requester != nullptr) {
+            GUIStreamableObject* requester = token->requester;
+            const bool heldPlaceholder = s.placeholder != nullptr && requester->texture == s.placeholder;
+            requester->SetTexture(ResourceCache::CreateTextureFromSurface(result.surface));
+            if (heldPlaceholder && requester->texture != s.placeholder) {
+                SDL_Texture* handedOut = s.placeholder;
+                ResourceCache::ReleaseTexture(&handedOut);
+            }
+        }
+        ResourceCache::ReleaseSurface(&result.surface);
+    }
+}
+
+void AsyncImageLoader::Stop()
+{
+    LoaderState& s = State();
+    if (!s.initialised) {
+        return;
+    }
+    s.running.store(false);
+    Join();
+    {
+        MutexGuard lock(s.pendingMutex);
+        s.pending.clear();
+    }
+    std::vector<FinishedResult> dropped;
+    {
+        MutexGuard lock(s.finishedMutex);
+        dropped.swap(s.finished);
+    }
+    DropFinished(dropped);
+}
+
+void AsyncImageLoader::Forget(const GUIStreamableObject* requester)
+{
+    LoaderState& s = State();
+    auto it = s.tokens.find(requester);
+    if (it == s.tokens.end()) {
+        return;
+    }
+    it->second->alive = false;
+    it->second->requester = nullptr;
+    s.tokens.erase(it);
+}
+
+SDL_Texture* AsyncImageLoader::Placeholder() { return State().placeholder; }
+
+bool AsyncImageLoader::IsRunning() { return State().running.load(); }
+
+std::size_t AsyncImageLoader::PendingCount()
+{
+    LoaderState& s = State();
+    MutexGuard lock(s.pendingMutex);
+    return s.pending.size();
+}
+
+std::size_t AsyncImageLoader::FinishedCount()
+{
+    LoaderState& s = State();
+    MutexGuard lock(s.finishedMutex);
+    return s.finished.size();
+}
+
+void AsyncImageLoader::SetDecoder(Decoder decoder) { State().decoder = std::move(decoder); }

@@ -1,0 +1,177 @@
+#include "gui/GUISettings.h"
+
+#include "engine/Core.h"
+#include "engine/Log.h"
+#include "engine/PlayerProfile.h"
+#include "engine/ResourceCache.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIFrame.h"
+#include "gui/GUIScreenManager.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kOverlayLayer = 6;
+constexpr int kPanelPadding = 20;
+constexpr Uint8 kDimAlpha = 185;
+constexpr std::int32_t kStateOff = 1;
+constexpr std::int32_t kStateOn = 2;
+constexpr int kModeButtons = 3;
+
+int AreaWidth() { return gCore != nullptr ? gCore->LayoutWidth() : 0; }
+int AreaHeight() { return gCore != nullptr ? gCore->LayoutHeight() : 0; }
+
+} // namespace
+
+GUISettings::GUISettings() : GUIScreenLayer("Settings") {}
+
+GUISettings::~GUISettings() { ResourceCache::ReleaseTexture(&dimTexture); }
+
+void GUISettings::ResetRect()
+{
+    int w = 0;
+    int h = 0;
+    if (background != nullptr) {
+        SDL_QueryTexture(background, nullptr, nullptr, &w, &h);
+    }
+    const float areaW = static_cast<float>(AreaWidth());
+    const float areaH = static_cast<float>(AreaHeight());
+    rect.w = w;
+    rect.h = h;
+    rect.x = static_cast<int>(areaW * 0.5f - static_cast<float>(w) * 0.5f);
+    rect.y = static_cast<int>(areaH * 0.5f - static_cast<float>(h) * 0.5f);
+
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        GUIButton& button = *buttons[i];
+        const int x = rect.x + static_cast<int>(static_cast<float>(rect.w) * 0.5f -
+                                                static_cast<float>(button.drawRect.w) * 0.5f);
+        int y = rect.y + kPanelPadding;
+        if (i > 0) {
+            y = buttons[i - 1]->rect.y + buttons[i - 1]->rect.h;
+            if (i + 1 == buttons.size()) {
+                y += kPanelPadding;
+            }
+        }
+        button.SetPosition(x, y);
+    }
+
+    GUIButton* toggle = buttons.size() > kToggle ? buttons[kToggle].get() : nullptr;
+    if (toggle == nullptr) {
+        return;
+    }
+    const int bw = toggle->drawRect.w;
+    const int bh = toggle->drawRect.h;
+    const GUIFrame* frame = GUIFrameRegistry::Find("RIGHT");
+    SDL_Rect parent{AreaWidth() - bw, 0, bw, bh};
+    if (frame != nullptr) {
+        // Before its first composition a frame knows only the rectangle it was asked for.
+        const SDL_Rect& f = frame->frameRect.w > 0 ? frame->frameRect : frame->requestedRect;
+        parent = SDL_Rect{f.x + f.w - bw, f.y, bw, bh};
+    } else if (!reportedMissingFrame) {
+        reportedMissingFrame = true;
+        LogText(kLogFile, "Settings overlay: no frame \"RIGHT\"; the toggle button goes to the top-right corner");
+    }
+    toggle->Align(parent);
+}
+
+void GUISettings::Load()
+{
+    GUIScreenLayer::Load();
+    ResetRect();
+    active = true;
+    renderLayer = kOverlayLayer;
+    SyncFromProfile();
+    ResourceCache::ReleaseTexture(&dimTexture);
+    SDL_Surface* surface = ResourceCache::CreateSurface(1, 1);
+    if (surface != nullptr) {
+        SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, 0, 0, 0, 255));
+        SDL_SetSurfaceAlphaMod(surface, kDimAlpha);
+        dimTexture = ResourceCache::CreateTextureFromSurface(surface);
+        ResourceCache::ReleaseSurface(&surface);
+    }
+    if (dimTexture != nullptr) {
+        SDL_SetTextureBlendMode(dimTexture, SDL_BLENDMODE_BLEND);
+        SDL_SetTextureAlphaMod(dimTexture, kDimAlpha);
+    }
+}
+
+void GUISettings::Layout()
+{
+    GUIScreenLayer::Layout();
+    SyncFromProfile();
+}
+
+void GUISettings::SyncFromProfile()
+{
+    if (gProfile == nullptr) {
+        return;
+    }
+    const int count = std::min<int>(kModeButtons, static_cast<int>(buttons.size()));
+    for (int i = 0; i < count; ++i) {
+        buttons[static_cast<std::size_t>(i)]->SetState(kStateOff);
+    }
+    const int lit = static_cast<int>(std::min<std::uint32_t>(gProfile->windowMode, kFullScreen));
+    if (lit < count) {
+        buttons[static_cast<std::size_t>(lit)]->SetState(kStateOn);
+    }
+}
+
+void GUISettings::OnButton(int index)
+{
+    if (index == kToggle) {
+        open = !open;
+        if (open) {
+            SyncFromProfile();
+        }
+    }
+    if (!open) {
+        return;
+    }
+    if (index == kClose) {
+        open = false;
+    } else if (index >= kWindowed && index <= kFullScreen) {
+        for (int i = 0; i < kModeButtons && i < static_cast<int>(buttons.size()); ++i) {
+            if (i != index) {
+                buttons[static_cast<std::size_t>(i)]->SetState(kStateOff);
+            }
+        }
+        if (gCore != nullptr) {
+            gCore->SetWindowMode(index);
+        }
+    }
+}
+
+bool GUISettings::HandleEvent(const SDL_Event* event)
+{
+    if (event == nullptr) {
+        return false;
+    }
+    if (!open) {
+        // Closed, only the toggle button is there; everything else belongs to the screens below.
+        GUIButton* toggle = buttons.size() > kToggle ? buttons[kToggle].get() : nullptr;
+        return toggle != nullptr && toggle->visible && toggle->HandleEvent(event, false);
+    }
+    GUIScreenLayer::HandleEvent(event);
+    if (event->type == SDL_KEYUP && event->key.keysym.sym == SDLK_ESCAPE) {
+        open = false;
+    }
+    // The open panel is modal for the screens below it.
+    return true;
+}
+
+void GUISettings::Render()
+{
+    if (!open) {
+        if (buttons.size() > kToggle && buttons[kToggle]->visible) {
+            buttons[kToggle]->Draw();
+        }
+        return;
+    }
+    GUIScreenManager::QueueRender(dimTexture, SDL_Rect{0, 0, AreaWidth(), AreaHeight()}, kOverlayLayer);
+    GUIScreenLayer::Render();
+}
+
+void GUISettings::Hide() {}
+
+void GUISettings::Unload() { ResourceCache::ReleaseTexture(&dimTexture); }
