@@ -243,7 +243,7 @@ void RefreshArchiveRecords()
 {
     std::uint64_t linkCacheTime = 0;
     if (gProfile != nullptr)
-        linkCacheTime = gProfile->linkCacheTime;
+        gProfile->Inspect([&linkCacheTime](const PlayerProfile& p) { linkCacheTime = p.linkCacheTime; });
 
     bool anyChanged = false;
     for (ArchiveRecord record : ArchiveRecords()) {
@@ -293,8 +293,9 @@ void SaveArchiveRegistry()
 {
     if (gProfile == nullptr)
         return;
-    gProfile->archiveRegistry = ArchiveRegistryText();
-    gProfile->dirty = 1;
+    // Runs on the image loader thread too, while the main thread saves play time or window mode.
+    const std::string text = ArchiveRegistryText();
+    gProfile->Change([&text](PlayerProfile& p) { p.archiveRegistry = text; });
     gProfile->Save(true);
 }
 
@@ -302,7 +303,8 @@ void LoadArchiveRegistry()
 {
     if (gProfile == nullptr)
         return;
-    const std::string text = gProfile->archiveRegistry;
+    std::string text;
+    gProfile->Inspect([&text](const PlayerProfile& p) { text = p.archiveRegistry; });
     std::vector<ArchiveRecord> loaded;
     std::size_t pos = 0;
     std::string name;

@@ -244,9 +244,8 @@ void Core::Update(float seconds)
     if (gProfile != nullptr) {
         gProfile->playTimeAccumulator += seconds;
         if (gProfile->playTimeAccumulator >= kSecondsPerMinute) {
-            gProfile->minutesPlayed += 1;
             gProfile->playTimeAccumulator -= kSecondsPerMinute;
-            gProfile->dirty = 1;
+            gProfile->Change([](PlayerProfile& p) { p.minutesPlayed += 1; });
             gProfile->Save(true);
         }
     }

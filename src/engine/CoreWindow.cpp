@@ -168,8 +168,8 @@ void Core::SetWindowMode(int mode)
     int stored = mode;
     if (mode == 2)
         stored = oldMode == 1 ? 4 : 3;
-    gProfile->windowMode = static_cast<std::uint32_t>(stored);
-    gProfile->dirty = 1;
+    // The image loader thread may be saving the profile right now.
+    gProfile->Change([stored](PlayerProfile& p) { p.windowMode = static_cast<std::uint32_t>(stored); });
     if (window != nullptr) {
         std::uint32_t flags = SDL_GetWindowFlags(window) & ~kModeFlagsMask;
         if (stored == 1)

@@ -76,6 +76,19 @@ bool PlayerProfile::Save(bool force)
     return false;
 }
 
+void PlayerProfile::Change(const std::function<void(PlayerProfile&)>& change)
+{
+    SaveLockGuard lock(saveLock);
+    change(*this);
+    dirty = 1;
+}
+
+void PlayerProfile::Inspect(const std::function<void(const PlayerProfile&)>& look) const
+{
+    SaveLockGuard lock(saveLock);
+    look(*this);
+}
+
 bool PlayerProfile::Load()
 {
     SaveLockGuard lock(saveLock);

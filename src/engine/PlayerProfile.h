@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class PlayerProfile {
@@ -22,6 +23,12 @@ public:
     // Unforced: writes only when dirty. Safe from several threads (saves are serialised).
     bool Save(bool force);
     bool Load();
+
+    // Fields that another thread may save at the same time are changed through these: the change
+    // and the payload build take the same lock, so a save never writes half of a change.
+    // Change marks the profile dirty; the caller saves when it is done.
+    void Change(const std::function<void(PlayerProfile&)>& change);
+    void Inspect(const std::function<void(const PlayerProfile&)>& look) const;
 
     std::uint8_t dirty = 0;
     std::uint8_t userDataFolderInUse = 0;

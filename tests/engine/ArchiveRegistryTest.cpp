@@ -307,3 +307,53 @@ TEST(ArchiveRegistryThreaded, OpenCloseAndReadFromTwoThreads)
     other.join();
     CloseAllArchives();
 }
+
+// The image loader rewrites the registry while the main thread counts play time and switches the
+// window mode: each save holds a whole state, and the last one holds both threads' last changes.
+TEST(ArchiveRegistryThreaded, RegistrySavesRaceProfileChangesWithoutLosingEither)
+{
+    TempDir dir;
+    ScopedWorkingDir inDir(dir.Path());
+    CloseAllArchives();
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg", {{"a.txt", "a"}}));
+    PlayerProfile profile;
+    profile.path = dir.File("profile.lbd");
+    profile.header = "secret";
+    profile.key = "user";
+    profile.formatVersion = 13;
+    PlayerProfile* const previousProfile = gProfile;
+    gProfile = &profile;
+
+    constexpr int kRounds = 61; // odd: the last round opens, so the registry is not empty
+    std::thread loader([] {
+        for (int i = 0; i < kRounds; ++i) {
+            if (i % 2 == 0)
+                OpenArchive("pkg"); // adds the record and saves
+            else
+                CloseArchive("pkg");
+            SaveArchiveRegistry();
+        }
+    });
+    for (int i = 0; i < kRounds; ++i) {
+        profile.Change([i](PlayerProfile& p) {
+            p.minutesPlayed += 1;
+            p.windowMode = static_cast<std::uint32_t>(i % 5);
+        });
+        EXPECT_TRUE(profile.Save(true));
+    }
+    loader.join();
+    gProfile = previousProfile;
+
+    PlayerProfile read;
+    read.path = profile.path;
+    read.header = profile.header;
+    read.key = profile.key;
+    read.formatVersion = profile.formatVersion;
+    ASSERT_TRUE(read.Load());
+    EXPECT_EQ(read.minutesPlayed, static_cast<std::uint64_t>(kRounds));
+    EXPECT_EQ(read.windowMode, static_cast<std::uint32_t>((kRounds - 1) % 5));
+    EXPECT_FALSE(read.archiveRegistry.empty());
+    EXPECT_EQ(read.archiveRegistry, ArchiveRegistryText());
+    EXPECT_EQ(read.archiveRegistry, profile.archiveRegistry);
+    CloseAllArchives();
+}
