@@ -30,6 +30,11 @@ std::uint32_t ComputeNameSeed(const std::string& text);
 // state = state * 1103515245 + 12345; byte ^= (state >> 16) & 0x7FFF (low 8 bits). In place.
 void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& state);
 
+struct DataBufferFree {
+    void operator()(unsigned char* bytes) const;
+};
+using DataBuffer = std::unique_ptr<unsigned char[], DataBufferFree>;
+
 class AssetArchive {
 public:
     AssetArchive();
@@ -62,6 +67,8 @@ public:
 private:
     void Acquire();
     bool ReadEntryAt(const ArchiveEntry& entry);
+    bool ReserveData(std::uint32_t size);
+    const unsigned char* PeriodTables();
     bool HoldsLock();
     void Unlock();
 
@@ -69,8 +76,14 @@ private:
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;
-    std::vector<unsigned char> data; // reused between reads; only dataSize bytes are the entry
+    // Reused between reads, never zero-filled: only dataSize bytes are the entry.
+    DataBuffer data;
+    std::size_t dataCapacity = 0;
     std::uint32_t dataSize = 0;
+    // Key bytes of the period before the first and their per-period step, then a running period;
+    // built for this seed on the first read of an entry longer than one keystream period.
+    std::unique_ptr<unsigned char[]> periodTables;
+    std::uint32_t periodSeed = 0;
     int holdDepth = 0;               // Read levels held; changed only under the lock
     std::string lastError;
     std::string path;
