@@ -155,6 +155,42 @@ SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& na
     return surface;
 }
 
+// Runs under the cache lock. An entry of the same kind and key is shared (unless bypassLookup);
+// otherwise load(rect) makes the resource and a new entry holds it.
+template <typename T, typename Load>
+T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep, bool bypassLookup,
+              T* ResourceEntry::*field, Load load)
+{
+    gLastDirectory = directory;
+    const std::string key = directory + "/" + name;
+    if (!bypassLookup) {
+        for (ResourceEntry& entry : gEntries) {
+            if (entry.*field != nullptr && entry.name == key) {
+                if (rect != nullptr)
+                    *rect = entry.rect;
+                if (keep)
+                    entry.keep = 1;
+                ++entry.count;
+                return entry.*field;
+            }
+        }
+    }
+    SDL_Rect loaded{0, 0, 0, 0};
+    T* resource = load(loaded);
+    if (resource == nullptr)
+        return nullptr;
+    ResourceEntry entry;
+    entry.*field = resource;
+    entry.rect = loaded;
+    entry.name = key;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    gEntries.push_back(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return resource;
+}
+
 template <typename T>
 ResourceEntry* FindHeld(T* resource, T* ResourceEntry::*field)
 {
@@ -210,34 +246,9 @@ SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std:
     if (directory.empty())
         return LoadTextureByPath(name, rect, keep, bypassLookup, archiveOnly, quiet);
     Guard guard(gLock);
-    gLastDirectory = directory;
-    const std::string key = directory + "/" + name;
-    if (!bypassLookup) {
-        for (ResourceEntry& entry : gEntries) {
-            if (entry.texture != nullptr && entry.name == key) {
-                if (rect != nullptr)
-                    *rect = entry.rect;
-                if (keep)
-                    entry.keep = 1;
-                ++entry.count;
-                return entry.texture;
-            }
-        }
-    }
-    SDL_Rect loaded{0, 0, 0, 0};
-    SDL_Texture* texture = LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
-    if (texture == nullptr)
-        return nullptr;
-    ResourceEntry entry;
-    entry.texture = texture;
-    entry.rect = loaded;
-    entry.name = key;
-    entry.keep = keep ? 1 : 0;
-    entry.count = 1;
-    gEntries.push_back(entry);
-    if (rect != nullptr)
-        *rect = loaded;
-    return texture;
+    return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
+        return LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
+    });
 }
 
 SDL_Texture* ResourceCache::LoadTextureByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
@@ -257,34 +268,8 @@ SDL_Surface* ResourceCache::LoadSurface(const std::string& directory, const std:
     if (directory.empty())
         return LoadSurfaceByPath(name, rect, keep, bypassLookup, archiveOnly);
     Guard guard(gLock);
-    gLastDirectory = directory;
-    const std::string key = directory + "/" + name;
-    if (!bypassLookup) {
-        for (ResourceEntry& entry : gEntries) {
-            if (entry.surface != nullptr && entry.name == key) {
-                if (rect != nullptr)
-                    *rect = entry.rect;
-                if (keep)
-                    entry.keep = 1;
-                ++entry.count;
-                return entry.surface;
-            }
-        }
-    }
-    SDL_Rect loaded{0, 0, 0, 0};
-    SDL_Surface* surface = LoadSurfaceFile(directory, name, loaded, archiveOnly);
-    if (surface == nullptr)
-        return nullptr;
-    ResourceEntry entry;
-    entry.surface = surface;
-    entry.rect = loaded;
-    entry.name = key;
-    entry.keep = keep ? 1 : 0;
-    entry.count = 1;
-    gEntries.push_back(entry);
-    if (rect != nullptr)
-        *rect = loaded;
-    return surface;
+    return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::surface,
+                      [&](SDL_Rect& loaded) { return LoadSurfaceFile(directory, name, loaded, archiveOnly); });
 }
 
 SDL_Surface* ResourceCache::LoadSurfaceByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
