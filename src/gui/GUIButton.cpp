@@ -6,6 +6,7 @@
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "gui/PointerHit.h"
 
 #include <memory>
 #include <utility>
@@ -240,13 +241,7 @@ bool GUIButton::HandleEvent(const SDL_Event* event, bool testOnly)
     if (event == nullptr || (event->type != SDL_MOUSEBUTTONDOWN && event->type != SDL_MOUSEBUTTONUP)) {
         return false;
     }
-    const float sx = gCore != nullptr && gCore->ScaleX() > 0.0f ? gCore->ScaleX() : 1.0f;
-    const float sy = gCore != nullptr && gCore->ScaleY() > 0.0f ? gCore->ScaleY() : 1.0f;
-    const long long x = static_cast<long long>(static_cast<float>(event->button.x) / sx);
-    const long long y = static_cast<long long>(static_cast<float>(event->button.y) / sy);
-    const long long x0 = static_cast<long long>(activeRect.x) + rect.x;
-    const long long y0 = static_cast<long long>(activeRect.y) + rect.y;
-    const bool inside = x >= x0 && x <= x0 + activeRect.w && y >= y0 && y <= y0 + activeRect.h;
+    const bool inside = MouseOnBox(event->button, activeRect, rect);
     const std::uint64_t maskBefore = stateMask;
 
     if (inside && (stateMask & kStateOn) != 0 && !pressed && noTurnOff) {

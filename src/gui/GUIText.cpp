@@ -5,6 +5,7 @@
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/Utf8Text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -23,44 +24,6 @@ std::string GuiFolder(bool localised)
 bool SurfaceSizeOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxSurfaceSide && h <= kMaxSurfaceSide;
-}
-
-// UTF-8: a character is its lead byte and the continuation bytes after it.
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-void RemoveFirstCharacter(std::string& text)
-{
-    std::size_t end = 1;
-    while (end < text.size() && IsContinuationByte(text[end])) {
-        ++end;
-    }
-    text.erase(0, end);
-}
-
-void RemoveLastCharacter(std::string& text)
-{
-    if (text.empty()) {
-        return;
-    }
-    std::size_t start = text.size() - 1;
-    while (start > 0 && IsContinuationByte(text[start])) {
-        --start;
-    }
-    text.erase(start);
-}
-
-std::size_t CountCharacters(const std::string& text)
-{
-    std::size_t count = 0;
-    for (char c : text) {
-        if (!IsContinuationByte(c)) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 void MeasureText(TTF_Font* font, const std::string& text, int& w, int& h)
