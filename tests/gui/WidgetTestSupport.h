@@ -10,6 +10,7 @@
 #include "LbaWriter.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
@@ -25,6 +26,22 @@ struct Geometry {
     int designH;
 };
 inline const Geometry kGeometries[] = {{1600, 1200, 1600, 1200}, {1280, 800, 1600, 1200}};
+
+// A GUI test in a fresh working folder (the archives go in its "dat/"); no layer and no open archive
+// outlives it. TestBase: ::testing::Test or a ::testing::TestWithParam.
+template <typename TestBase>
+class GuiFolderTest : public TestBase {
+protected:
+    void SetUp() override { GUIScreenManager::Reset(); }
+    void TearDown() override
+    {
+        GUIScreenManager::Reset();
+        CloseAllArchives();
+    }
+
+    TempDir dir;
+    ScopedWorkingDir cwd{dir.Path()};
+};
 
 // A core that records dialog answers; it takes over the fixture core's geometry and folders.
 class AnswerCore : public HeadlessCore {
