@@ -43,10 +43,11 @@ protected:
     ScopedWorkingDir cwd{dir.Path()};
 };
 
-// A core that records dialog answers; it takes over the fixture core's geometry and folders.
-class AnswerCore : public HeadlessCore {
+// A core standing in for the fixture's: it takes over its geometry, folders and renderer, and is
+// gCore for its lifetime. Tests derive from it to record what the program tells the core.
+class StandInCore : public HeadlessCore {
 public:
-    explicit AnswerCore(HeadlessCore& from)
+    explicit StandInCore(HeadlessCore& from)
     {
         designWidth = from.designWidth;
         designHeight = from.designHeight;
@@ -58,12 +59,20 @@ public:
         scaleY = from.scaleY;
         commonGuiFolder = from.commonGuiFolder;
         localisedGuiFolder = from.localisedGuiFolder;
-        UseMessageBox = 1;
         SetRenderer(from.Renderer());
         previous = gCore;
         gCore = this;
     }
-    ~AnswerCore() override { gCore = previous; }
+    ~StandInCore() override { gCore = previous; }
+
+private:
+    Core* previous = nullptr;
+};
+
+// A core that records dialog answers.
+class AnswerCore : public StandInCore {
+public:
+    explicit AnswerCore(HeadlessCore& from) : StandInCore(from) { UseMessageBox = 1; }
     void OnDialogAnswer(int dialogId, int button) override
     {
         answers.emplace_back(dialogId, button);
@@ -74,9 +83,6 @@ public:
 
     std::vector<std::pair<int, int>> answers;
     std::function<void(int, int)> onAnswer;
-
-private:
-    Core* previous = nullptr;
 };
 
 // Design pixels to window pixels for mouse events (the core divides by its scale again).
