@@ -16,14 +16,14 @@
 
 namespace {
 
-class LoaderTest : public ::testing::TestWithParam<Geometry> {
+class LoaderTest : public GeometryTest {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
-        const Geometry g = GetParam();
-        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
-        ASSERT_TRUE(sdl->Ok());
+        GeometryTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/go_0.png", MakePngBytes(120, 50, {200, 0, 0, 255})},
                                                   {"gui/common/go_1.png", MakePngBytes(120, 50, {0, 200, 0, 255})},
                                                   {"gui/en/loc_0.png", MakePngBytes(60, 30, {0, 0, 200, 255})},
@@ -31,14 +31,6 @@ protected:
                                                   {"gui/common/pro.png", MakePngBytes(16, 16, {9, 9, 9, 255})},
                                                   {"gui/common/plain.png", MakePngBytes(8, 8, {1, 1, 1, 255})}}));
     }
-    // The layers hold fonts and pictures of the cache: they go before the drawing setup does.
-    void TearDown() override
-    {
-        GUIScreenManager::Reset();
-        sdl.reset();
-        CloseAllArchives();
-    }
-
     // Loads layout text into a fresh layer that the manager owns.
     ProbeLayer* LoadLayer(const std::string& layoutText)
     {
@@ -56,10 +48,6 @@ protected:
         }
         return layer;
     }
-
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
-    std::unique_ptr<HeadlessSdl> sdl;
 };
 
 } // namespace

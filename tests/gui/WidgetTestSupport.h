@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,28 @@ protected:
 
     TempDir dir;
     ScopedWorkingDir cwd{dir.Path()};
+};
+
+// A GuiFolderTest drawing headless at the parameter's geometry. Derived set-ups return when
+// HasFatalFailure() after calling this one.
+class GeometryTest : public GuiFolderTest<::testing::TestWithParam<Geometry>> {
+protected:
+    void SetUp() override
+    {
+        GuiFolderTest::SetUp();
+        const Geometry g = GetParam();
+        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
+        ASSERT_TRUE(sdl->Ok());
+    }
+    // The layers hold fonts and pictures of the cache: they go before the drawing setup does.
+    void TearDown() override
+    {
+        GUIScreenManager::Reset();
+        sdl.reset();
+        CloseAllArchives();
+    }
+
+    std::unique_ptr<HeadlessSdl> sdl;
 };
 
 // A core standing in for the fixture's: it takes over its geometry, folders and renderer, and is
