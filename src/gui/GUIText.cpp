@@ -36,6 +36,22 @@ void MeasureText(TTF_Font* font, const std::string& text, int& w, int& h)
     }
 }
 
+// Where text of length size starts in a box of boxSize from origin: align 0 at the start, 1 centred,
+// 2 at the end; any other value keeps current.
+int AlignedStart(int current, int align, long long origin, int boxSize, int size)
+{
+    switch (align) {
+    case 0:
+        return SaturateToInt(origin);
+    case 1:
+        return SaturateToInt(origin + boxSize / 2 - size / 2);
+    case 2:
+        return SaturateToInt(origin + boxSize - size);
+    default:
+        return current;
+    }
+}
+
 Uint8 ParseColorPart(const std::string& piece)
 {
     // strtol saturates instead of overflowing; the value is kept as its low byte.
@@ -325,20 +341,8 @@ void GUIText::FitText()
     textRect.h = h;
     const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
     const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
-    if (textAlignX == 0) {
-        textRect.x = SaturateToInt(x0);
-    } else if (textAlignX == 1) {
-        textRect.x = SaturateToInt(x0 + boxW / 2 - w / 2);
-    } else if (textAlignX == 2) {
-        textRect.x = SaturateToInt(x0 + boxW - w);
-    }
-    if (textAlignY == 0) {
-        textRect.y = SaturateToInt(y0);
-    } else if (textAlignY == 1) {
-        textRect.y = SaturateToInt(y0 + boxH / 2 - h / 2);
-    } else if (textAlignY == 2) {
-        textRect.y = SaturateToInt(y0 + boxH - h);
-    }
+    textRect.x = AlignedStart(textRect.x, textAlignX, x0, boxW, w);
+    textRect.y = AlignedStart(textRect.y, textAlignY, y0, boxH, h);
 }
 
 SDL_Surface* GUIText::RenderLines()
