@@ -21,14 +21,6 @@ constexpr int kCaptionPointSize = 36;
 // Opaque: a transparent caption colour would leave the fallback picture blank.
 constexpr SDL_Color kCaptionColour{52, 47, 38, 255};
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
 std::uint64_t Widen(std::int32_t value)
 {
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(value));
@@ -87,7 +79,7 @@ void ButtonImageSet::SetPaths(bool localised, bool prefixGuiFolder, bool unique,
                               const std::string& alternateName)
 {
     const std::string& alternate = alternateName.empty() ? normalName : alternateName;
-    const std::string folder = prefixGuiFolder ? GuiFolder(localised) : std::string();
+    const std::string folder = prefixGuiFolder ? CurrentGuiFolder(localised) : std::string();
     normalPath = normalName.empty() ? normalName : folder + normalName;
     alternatePath = alternate.empty() ? alternate : folder + alternate;
     uniqueTexture = unique;

@@ -13,14 +13,6 @@
 
 namespace {
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
 bool SurfaceSizeOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxSurfaceSide && h <= kMaxSurfaceSide;
@@ -132,7 +124,7 @@ void GUIText::LoadTexture(bool isLocalised)
     if (useLines && !imageName.empty()) {
         ResourceCache::ReleaseSurface(&backgroundSurface);
         backgroundSurface =
-            ResourceCache::LoadSurface("core", GuiFolder(localised) + imageName, nullptr, true, false, true);
+            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
     }
 }
 
@@ -224,7 +216,7 @@ void GUIText::RebuildBackgroundSurface()
         return;
     }
     SDL_Surface* image =
-        ResourceCache::LoadSurface("core", GuiFolder(localised) + imageName, nullptr, true, false, true);
+        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
     if (image != nullptr) {
         // The image is a shared cache surface: its blend mode is put back for its other users.
         SDL_BlendMode previous = SDL_BLENDMODE_BLEND;
@@ -248,7 +240,7 @@ std::string GUIText::GetText() const { return text; }
 void GUIText::SetFont(int size, SDL_Color newColour, const std::string& fileName)
 {
     ResourceCache::ReleaseFont(&font);
-    font = ResourceCache::LoadFont("core", GuiFolder(false) + fileName, size);
+    font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + fileName, size);
     colour = newColour;
 }
 
