@@ -227,6 +227,17 @@ TEST(GUIScreenLayerLayout, TheLayerFillsTheLayoutSizeAndFitsASingleContainer)
         layer.containers.push_back(std::make_unique<GUIVerticalContainer>("B", SDL_Rect{0, 0, 9000, 9000}, ""));
         layer.Layout();
         EXPECT_EQ(layer.containers[1]->rect.w, 9000);
+
+        // Widgets outside every container are the screens' to place: the base layer moves none.
+        GUIElement loose(1);
+        loose.alignX = 1;
+        loose.offsetX = 40;
+        loose.SetRect(SDL_Rect{7, 9, 20, 10});
+        layer.elements.push_back(&loose);
+        layer.containers.pop_back();
+        layer.Layout();
+        EXPECT_TRUE(loose.rect.x == 7 && loose.rect.y == 9);
+        layer.elements.clear();
     }
 }
 
