@@ -154,6 +154,7 @@ TEST_P(LoaderTest, TextAndInputFieldKeys)
   [ Index="4" Width="150" Height="30" ActiveRectX="5" ActiveRectY="5" ActiveRectW="100" ActiveRectH="-2"
     Font="font.ttf" FontSize="18" TextWrap="true" AlignmentX="left" ]
   [ Index="5" Font="font.ttf" FontSize="90000" ]
+  [ Index="8" Width="80" Height="20" Img="box.png" Font="font.ttf" FontSize="18" ]
 }
 InputFields
 {
@@ -163,7 +164,7 @@ InputFields
   [ Index="7" Width="200" Height="40" Font="font.ttf" FontSize="18" ProtectedInput="true" ]
 }
 )");
-    ASSERT_EQ(layer->texts.size(), 3u);
+    ASSERT_EQ(layer->texts.size(), 4u);
     ASSERT_EQ(layer->inputFields.size(), 2u);
     GUIText& first = *layer->texts[0];
     EXPECT_EQ(first.id, 3);
@@ -187,6 +188,12 @@ InputFields
     GUIText& third = *layer->texts[2];
     EXPECT_EQ(third.font, nullptr);
     EXPECT_EQ(third.rect.w, 0);
+
+    // The box picture gives the element its size; the text box keeps the layout's.
+    GUIText& pictured = *layer->texts[3];
+    EXPECT_EQ(pictured.rect.w, 200);
+    EXPECT_EQ(pictured.rect.h, 40);
+    EXPECT_TRUE(SameRect(pictured.textBox, SDL_Rect{0, 0, 80, 20}));
 
     GUIInputField& secret = *layer->inputFields[0];
     EXPECT_TRUE(secret.protectedInput);
