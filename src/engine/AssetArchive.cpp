@@ -162,22 +162,18 @@ const bool kHasAvx2 = DetectAvx2();
 
 #if defined(__GNUC__) || defined(__clang__)
 #define VN_KEY_VECTORS 1
-// The vector helpers are always inlined, so how a 32-byte vector would be passed never matters.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wpsabi"
 using KeyVector16 = unsigned char __attribute__((vector_size(16)));
 using KeyVector32 = unsigned char __attribute__((vector_size(32)));
 
+// By reference: a 32-byte vector passed or returned by value outside AVX code changes the ABI.
 template <typename V>
-inline __attribute__((always_inline)) V LoadVector(const unsigned char* p)
+inline __attribute__((always_inline)) void LoadVector(V& v, const unsigned char* p)
 {
-    V v;
     std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 template <typename V>
-inline __attribute__((always_inline)) void StoreVector(unsigned char* p, V v)
+inline __attribute__((always_inline)) void StoreVector(unsigned char* p, const V& v)
 {
     std::memcpy(p, &v, sizeof v);
 }
@@ -193,21 +189,23 @@ inline __attribute__((always_inline)) void AdvanceFourPeriods(unsigned char* byt
 {
     for (std::size_t r = 0; r < kPeriod; r += sizeof(V)) {
         unsigned char* at = bytes + r;
-        const V d0 = LoadVector<V>(at);
-        const V d1 = LoadVector<V>(at + kPeriod);
-        const V d2 = LoadVector<V>(at + 2 * kPeriod);
-        const V d3 = LoadVector<V>(at + 3 * kPeriod);
+        V d0, d1, d2, d3, add, k0;
+        LoadVector(d0, at);
+        LoadVector(d1, at + kPeriod);
+        LoadVector(d2, at + 2 * kPeriod);
+        LoadVector(d3, at + 3 * kPeriod);
         // Keeps the compiler from sinking a load behind the stores (as a memory operand of the XOR).
         asm volatile("" ::: "memory");
-        const V add = LoadVector<V>(step + r);
-        const V k0 = LoadVector<V>(previous + r) + add;
+        LoadVector(add, step + r);
+        LoadVector(k0, previous + r);
+        k0 += add;
         const V k1 = k0 + add;
         const V k2 = k1 + add;
         const V k3 = k2 + add;
-        StoreVector(at, d0 ^ k0);
-        StoreVector(at + kPeriod, d1 ^ k1);
-        StoreVector(at + 2 * kPeriod, d2 ^ k2);
-        StoreVector(at + 3 * kPeriod, d3 ^ k3);
+        StoreVector(at, V(d0 ^ k0));
+        StoreVector(at + kPeriod, V(d1 ^ k1));
+        StoreVector(at + 2 * kPeriod, V(d2 ^ k2));
+        StoreVector(at + 3 * kPeriod, V(d3 ^ k3));
         StoreVector(running + r, k3);
     }
 }
@@ -217,8 +215,12 @@ inline __attribute__((always_inline)) void AdvanceOnePeriod(unsigned char* bytes
                                                             const unsigned char* step, unsigned char* running)
 {
     for (std::size_t r = 0; r < kPeriod; r += sizeof(V)) {
-        const V key = LoadVector<V>(previous + r) + LoadVector<V>(step + r);
-        StoreVector(bytes + r, LoadVector<V>(bytes + r) ^ key);
+        V key, add, scrambled;
+        LoadVector(key, previous + r);
+        LoadVector(add, step + r);
+        LoadVector(scrambled, bytes + r);
+        key += add;
+        StoreVector(bytes + r, V(scrambled ^ key));
         StoreVector(running + r, key);
     }
 }
@@ -250,7 +252,6 @@ void AdvancePeriodsBase(unsigned char* bytes, std::size_t periods, const unsigne
 {
     AdvancePeriodsBody<KeyVector16>(bytes, periods, previous, step, running);
 }
-#pragma GCC diagnostic pop
 #endif
 
 // Unscrambles whole periods that follow the one whose keys are in previous; running receives the
