@@ -60,10 +60,10 @@ protected:
         PackageList::SetRegistryHooks(PackageRegistryHooks{});
     }
 
-    void Add(const RecordSpec& spec)
+    void Add(const RecordSpec& shape)
     {
-        PackageList::Records().push_back(MakeRecord(spec));
-        knownSets.insert(spec.set);
+        PackageList::Records().push_back(MakeRecord(shape));
+        knownSets.insert(shape.set);
     }
 
     static std::vector<std::string> Sets(const std::vector<PackageRecord*>& records)

@@ -48,11 +48,11 @@ TEST_F(ListBoxTest, GridIsFittedToTheBoxAndAligned)
         {2, 2, {130, 60}, {240, 150}},
     };
     for (const auto& c : cases) {
-        ListSpec spec;
-        spec.box = SDL_Rect{50, 40, 400, 300};
-        spec.alignX = c.alignX;
-        spec.alignY = c.alignY;
-        auto list = MakeList(sdl.Renderer(), spec);
+        ListSpec shape;
+        shape.box = SDL_Rect{50, 40, 400, 300};
+        shape.alignX = c.alignX;
+        shape.alignY = c.alignY;
+        auto list = MakeList(sdl.Renderer(), shape);
         ASSERT_EQ(list->pages.size(), 1u);
         EXPECT_EQ(At(*list->pages[0][0]).x, c.first.x) << c.alignX;
         EXPECT_EQ(At(*list->pages[0][0]).y, c.first.y) << c.alignY;
@@ -67,11 +67,11 @@ TEST_F(ListBoxTest, PagingCutsAPageIntoScreensOfTheGrid)
 {
     HeadlessSdl sdl(800, 600);
     ASSERT_TRUE(sdl.Ok());
-    ListSpec spec;
-    spec.box = SDL_Rect{50, 40, 400, 300};
-    spec.items = 20;
-    spec.paging = true;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.box = SDL_Rect{50, 40, 400, 300};
+    shape.items = 20;
+    shape.paging = true;
+    auto list = MakeList(sdl.Renderer(), shape);
     // The pager row takes 30 of the 300: still three rows of 90.
     EXPECT_EQ(list->perScreen, 9);
     EXPECT_EQ(list->ScreenCount(), 3);
@@ -101,7 +101,7 @@ TEST_F(ListBoxTest, PagingCutsAPageIntoScreensOfTheGrid)
     EXPECT_EQ(list->rightPager.rect.x, 50 + 400 - 25 - kPagerWidth);
 
     // Nine items fit one screen: no pager, no page text.
-    ListSpec small = spec;
+    ListSpec small = shape;
     small.items = 9;
     auto single = MakeList(sdl.Renderer(), small);
     EXPECT_FALSE(single->rightPager.visible);
@@ -112,10 +112,10 @@ TEST_F(ListBoxTest, ScreensTurnForwardAndBackWithThePagers)
 {
     HeadlessSdl sdl(800, 600);
     ASSERT_TRUE(sdl.Ok());
-    ListSpec spec;
-    spec.items = 20;
-    spec.paging = true;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.items = 20;
+    shape.paging = true;
+    auto list = MakeList(sdl.Renderer(), shape);
 
     const struct {
         bool forward;
@@ -155,10 +155,10 @@ TEST_F(ListBoxTest, PagersWaitUntilTheTutorialIsComplete)
 {
     HeadlessSdl sdl(800, 600);
     ASSERT_TRUE(sdl.Ok());
-    ListSpec spec;
-    spec.items = 20;
-    spec.paging = true;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.items = 20;
+    shape.paging = true;
+    auto list = MakeList(sdl.Renderer(), shape);
     Objectives tutorial;
     tutorial.objectiveCount = 3;
     tutorial.completedCount = 1;
@@ -177,13 +177,13 @@ TEST_F(ListBoxTest, PagerAtTheSideIsCentredAndHasNoPageText)
 {
     HeadlessSdl sdl(800, 600);
     ASSERT_TRUE(sdl.Ok());
-    ListSpec spec;
-    spec.box = SDL_Rect{20, 10, 400, 300};
-    spec.items = 20;
-    spec.paging = true;
-    spec.pagerAtSide = true;
-    spec.pagerOffset = 5;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.box = SDL_Rect{20, 10, 400, 300};
+    shape.items = 20;
+    shape.paging = true;
+    shape.pagerAtSide = true;
+    shape.pagerOffset = 5;
+    auto list = MakeList(sdl.Renderer(), shape);
     EXPECT_EQ(list->pageText, nullptr);
     EXPECT_EQ(list->leftPager.rect.x, 20 + 5);
     EXPECT_EQ(list->rightPager.rect.x, 20 + 400 - kPagerWidth - 5);
@@ -241,12 +241,12 @@ TEST_F(ListBoxTest, ScaleStepsDownByFiveHundredthsAndStopsAtTheFloor)
         {-40, 0.05f}, // a negative height neither loops nor flips the scale
     };
     for (const auto& c : cases) {
-        ListSpec spec;
-        spec.box = SDL_Rect{0, 0, 400, c.height};
-        spec.items = 3;
-        spec.paging = true;
-        spec.pagerAtSide = true;
-        auto list = MakeList(sdl.Renderer(), spec);
+        ListSpec shape;
+        shape.box = SDL_Rect{0, 0, 400, c.height};
+        shape.items = 3;
+        shape.paging = true;
+        shape.pagerAtSide = true;
+        auto list = MakeList(sdl.Renderer(), shape);
         EXPECT_NEAR(list->pages[0][0]->scale, c.scale, 1e-4) << c.height;
     }
 }
@@ -266,13 +266,13 @@ TEST_F(ListBoxTest, DegenerateLayoutValuesStaySafe)
         {100, 80, 10, 0, true},
     };
     for (const auto& c : cases) {
-        ListSpec spec;
-        spec.buttonWidth = c.buttonWidth;
-        spec.buttonHeight = c.buttonHeight;
-        spec.spacing = c.spacing;
-        spec.items = c.items;
-        spec.paging = c.paging;
-        auto list = MakeList(sdl.Renderer(), spec);
+        ListSpec shape;
+        shape.buttonWidth = c.buttonWidth;
+        shape.buttonHeight = c.buttonHeight;
+        shape.spacing = c.spacing;
+        shape.items = c.items;
+        shape.paging = c.paging;
+        auto list = MakeList(sdl.Renderer(), shape);
         for (const GUIButton* button : list->pages[0]) {
             EXPECT_GE(button->scale, 0.05f - 1e-6f);
         }
@@ -302,8 +302,8 @@ TEST_F(ListBoxTest, MissingPagesAndIndicesOutOfRangeTouchNothing)
     EXPECT_FALSE(empty.IsItemActive(0));
     EXPECT_EQ(empty.GetItemButton(0, 0), nullptr);
 
-    ListSpec spec;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    auto list = MakeList(sdl.Renderer(), shape);
     list->AddPage("2 99 x -1 0  1");
     ASSERT_EQ(list->pages.size(), 2u);
     EXPECT_EQ(list->pages[1], (std::vector<GUIButton*>{list->items[2].get(), list->items[0].get(),
@@ -333,10 +333,10 @@ TEST_F(ListBoxTest, PicksReachTheLayerAsListPageAndItem)
         HeadlessSdl sdl(g.windowW, g.windowH, g.designW, g.designH);
         ASSERT_TRUE(sdl.Ok());
         PickLayer layer("Picker");
-        ListSpec spec;
-        spec.items = 6;
-        layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
-        layer.listBoxes.push_back(MakeList(sdl.Renderer(), spec));
+        ListSpec shape;
+        shape.items = 6;
+        layer.listBoxes.push_back(MakeList(sdl.Renderer(), shape));
+        layer.listBoxes.push_back(MakeList(sdl.Renderer(), shape));
         for (std::size_t i = 0; i < layer.listBoxes.size(); ++i) {
             layer.listBoxes[i]->SetOwner(&layer);
             layer.listBoxes[i]->listIndex = static_cast<int>(i);
@@ -368,9 +368,9 @@ TEST_F(ListBoxTest, SelectionActiveAndHighlightFramesAreDrawnOverTheirItems)
 {
     HeadlessSdl sdl(800, 600);
     ASSERT_TRUE(sdl.Ok());
-    ListSpec spec;
-    spec.items = 4;
-    auto list = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.items = 4;
+    auto list = MakeList(sdl.Renderer(), shape);
     list->AddPage("3 2");
     for (Uint8 shade : {11, 22, 33, 44}) {
         list->frameTextures.push_back(MakeSolidTexture(sdl.Renderer(), 4, 4, SDL_Color{shade, 0, 0, 255}));

@@ -113,10 +113,10 @@ TEST_F(ContainerTest, ListBoxesTakeTheWidthAndShareTheHeightLeftOver)
     GUIVerticalContainer container("Menu", SDL_Rect{10, 20, 400, 500}, "", 0, {0, 0, 0}, 30, 12);
     GUIElement* title = AddChild(container, 200, 50);
     title->maxHeight = 50;
-    ListSpec spec;
-    spec.items = 4;
-    auto first = MakeList(sdl.Renderer(), spec);
-    auto second = MakeList(sdl.Renderer(), spec);
+    ListSpec shape;
+    shape.items = 4;
+    auto first = MakeList(sdl.Renderer(), shape);
+    auto second = MakeList(sdl.Renderer(), shape);
     container.children.push_back(first.get());
     container.children.push_back(second.get());
     container.Layout();

@@ -34,25 +34,25 @@ inline void GiveTexture(SDL_Renderer* renderer, GUIButton& button, Uint8 shade)
     button.SetTexture(MakeSolidTexture(renderer, 4, 4, SDL_Color{shade, shade, shade, 255}));
 }
 
-inline std::unique_ptr<GUIListBox> MakeList(SDL_Renderer* renderer, const ListSpec& spec)
+inline std::unique_ptr<GUIListBox> MakeList(SDL_Renderer* renderer, const ListSpec& shape)
 {
     auto list = std::make_unique<GUIListBox>(7);
-    list->buttonWidth = spec.buttonWidth;
-    list->buttonBaseHeight = spec.buttonHeight;
-    list->buttonHeight = spec.buttonHeight;
-    list->rowSpacing = spec.spacing;
-    list->columnSpacing = spec.spacing;
-    list->paging = spec.paging;
-    list->pagerAtSide = spec.pagerAtSide;
-    list->pagerOffset = spec.pagerOffset;
-    list->itemAlignX = spec.alignX;
-    list->itemAlignY = spec.alignY;
+    list->buttonWidth = shape.buttonWidth;
+    list->buttonBaseHeight = shape.buttonHeight;
+    list->buttonHeight = shape.buttonHeight;
+    list->rowSpacing = shape.spacing;
+    list->columnSpacing = shape.spacing;
+    list->paging = shape.paging;
+    list->pagerAtSide = shape.pagerAtSide;
+    list->pagerOffset = shape.pagerOffset;
+    list->itemAlignX = shape.alignX;
+    list->itemAlignY = shape.alignY;
     list->buttonRenderLayer = 2;
     list->leftPager.SetRect(SDL_Rect{0, 0, kPagerWidth, kPagerHeight});
     list->rightPager.SetRect(SDL_Rect{0, 0, kPagerWidth, kPagerHeight});
-    list->SetRect(spec.box);
+    list->SetRect(shape.box);
     list->InitImages();
-    list->SetItems(std::vector<std::string>(static_cast<std::size_t>(spec.items)), true, true, false, true, false,
+    list->SetItems(std::vector<std::string>(static_cast<std::size_t>(shape.items)), true, true, false, true, false,
                    false, "core");
     if (renderer != nullptr) {
         for (std::size_t i = 0; i < list->items.size(); ++i) {
