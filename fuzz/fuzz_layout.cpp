@@ -10,81 +10,33 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
+#include "gui/GuiTestSupport.h"
+#include "support/HeadlessSdl.h"
 #include "LbaWriter.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
-#include <SDL_ttf.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-class FuzzCore : public Core {
-public:
-    void SetRenderer(SDL_Renderer* r) { renderer = r; }
-};
-
-std::string PngBytes(int w, int h, Uint8 shade)
-{
-    std::string bytes;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (surface == nullptr) {
-        return bytes;
-    }
-    SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, shade, shade, shade, 255));
-    std::vector<char> buffer(static_cast<std::size_t>(w) * h * 4 + 4096);
-    SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-    if (out != nullptr && IMG_SavePNG_RW(surface, out, 0) == 0) {
-        bytes.assign(buffer.data(), static_cast<std::size_t>(SDL_RWtell(out)));
-    }
-    if (out != nullptr) {
-        SDL_RWclose(out);
-    }
-    SDL_FreeSurface(surface);
-    return bytes;
-}
-
-// Once per process: a headless renderer, a core with a scaled geometry and a "core" archive with a
-// font and a few pictures the random layouts can name.
-bool SetUpOnce(FuzzCore& core)
+// Once per process: the tests' headless drawing setup with a scaled geometry (640 x 400 showing a
+// 1600 x 1200 design) and a "core" archive with a font and a few pictures the random layouts can name.
+bool SetUpOnce()
 {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0 || TTF_Init() != 0) {
+    // Kept for the whole process (reachable through a static, so the leak checker does not count it).
+    static HeadlessSdl* sdl = new HeadlessSdl(640, 400, 1600, 1200);
+    if (!sdl->Ok()) {
         return false;
     }
-    // Kept for the whole process (static, so the leak checker sees them as reachable).
-    static SDL_Surface* target = SDL_CreateRGBSurfaceWithFormat(0, 640, 400, 32, SDL_PIXELFORMAT_ARGB8888);
-    static SDL_Renderer* renderer = target != nullptr ? SDL_CreateSoftwareRenderer(target) : nullptr;
-    if (renderer == nullptr) {
-        return false;
-    }
-    core.designWidth = 1600;
-    core.designHeight = 1200;
-    core.windowWidth = 640;
-    core.windowHeight = 400;
-    core.layoutWidth = 1920;
-    core.layoutHeight = 1200;
-    core.scaleX = 640.0f / 1920.0f;
-    core.scaleY = 400.0f / 1200.0f;
-    core.commonGuiFolder = "gui/common/";
-    core.localisedGuiFolder = "gui/en/";
-    core.SetRenderer(renderer);
-    SDL_RenderSetScale(renderer, core.scaleX, core.scaleY);
-    gCore = &core;
-    ResourceCache::Init();
-    ResourceCache::SetRenderer(renderer);
 
     static char folder[] = "/tmp/vn_fuzz_layout_XXXXXX";
     if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
@@ -98,35 +50,19 @@ bool SetUpOnce(FuzzCore& core)
         std::error_code ignored;
         std::filesystem::remove_all(folder, ignored);
     });
-    mkdir("dat", 0755);
-    std::ifstream fontFile("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", std::ios::binary);
-    const std::string font((std::istreambuf_iterator<char>(fontFile)), std::istreambuf_iterator<char>());
-    const std::vector<LbaFile> files{{"gui/common/font.ttf", font},
-                                     {"gui/common/a.png", PngBytes(40, 20, 200)},
-                                     {"gui/common/b_0.png", PngBytes(64, 32, 120)},
-                                     {"gui/common/b_1.png", PngBytes(64, 32, 60)},
-                                     {"gui/en/empty_0.png", PngBytes(64, 32, 220)},
-                                     {"gui/en/empty_1.png", PngBytes(64, 32, 180)}};
-    return WriteLbaArchive("core", files, std::string(folder) + "/dat/core.lba");
-}
-
-
-SDL_Event Mouse(Uint32 type, int x, int y)
-{
-    SDL_Event event{};
-    event.type = type;
-    event.button.button = SDL_BUTTON_LEFT;
-    event.button.x = x;
-    event.button.y = y;
-    return event;
+    const auto grey = [](Uint8 shade) { return SDL_Color{shade, shade, shade, 255}; };
+    return WriteCoreArchive(folder, {{"gui/common/a.png", MakePngBytes(40, 20, grey(200))},
+                                     {"gui/common/b_0.png", MakePngBytes(64, 32, grey(120))},
+                                     {"gui/common/b_1.png", MakePngBytes(64, 32, grey(60))},
+                                     {"gui/en/empty_0.png", MakePngBytes(64, 32, grey(220))},
+                                     {"gui/en/empty_1.png", MakePngBytes(64, 32, grey(180))}});
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static FuzzCore core;
-    static const bool ready = SetUpOnce(core);
+    static const bool ready = SetUpOnce();
     if (!ready || size > 64 * 1024) {
         return 0;
     }
@@ -143,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<SDL_Event> events;
     for (int y = 10; y < 400; y += 130) {
         for (int x = 10; x < 640; x += 210) {
-            events.push_back(Mouse(SDL_MOUSEBUTTONDOWN, x, y));
-            events.push_back(Mouse(SDL_MOUSEBUTTONUP, x, y));
+            events.push_back(MouseButton(SDL_MOUSEBUTTONDOWN, x, y));
+            events.push_back(MouseButton(SDL_MOUSEBUTTONUP, x, y));
         }
     }
     SDL_Event typed{};

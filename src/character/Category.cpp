@@ -416,40 +416,15 @@ void Category::SetVisibleChain(bool on)
 void Category::SetVisible(bool on)
 {
     SetVisibleChain(on);
-    if (on) {
-        SetMaskBits(CurrentItem);
-    } else {
-        ClearMaskBits(CurrentItem);
-    }
+    ChangeMaskBits(CurrentItem, on);
     CharacterRegistry::SetFigureDirty(true);
 }
 
-void Category::SetMaskBits(std::int32_t item)
-{
-    Category* carrier = CharacterRegistry::MaskCarrier();
-    if (!carrier) {
-        return;
-    }
-    bool changed = false;
-    for (const AlphaEntry& entry : AlphaEntries) {
-        if (entry.item == item && entry.bit >= 0 && entry.bit < kMaskBits) {
-            const std::uint64_t bit = std::uint64_t{1} << entry.bit;
-            if (!(carrier->ItemMask & bit)) {
-                carrier->ItemMask |= bit;
-                changed = true;
-            }
-        }
-    }
-    if (changed) {
-        for (std::int32_t partner : carrier->CoverPartners) {
-            if (Category* target = Resolve(partner)) {
-                target->MarkForRebuild();
-            }
-        }
-    }
-}
+void Category::SetMaskBits(std::int32_t item) { ChangeMaskBits(item, true); }
 
-void Category::ClearMaskBits(std::int32_t item)
+void Category::ClearMaskBits(std::int32_t item) { ChangeMaskBits(item, false); }
+
+void Category::ChangeMaskBits(std::int32_t item, bool on)
 {
     Category* carrier = CharacterRegistry::MaskCarrier();
     if (!carrier) {
@@ -459,8 +434,8 @@ void Category::ClearMaskBits(std::int32_t item)
     for (const AlphaEntry& entry : AlphaEntries) {
         if (entry.item == item && entry.bit >= 0 && entry.bit < kMaskBits) {
             const std::uint64_t bit = std::uint64_t{1} << entry.bit;
-            if (carrier->ItemMask & bit) {
-                carrier->ItemMask &= ~bit;
+            if (((carrier->ItemMask & bit) != 0) != on) {
+                carrier->ItemMask ^= bit;
                 changed = true;
             }
         }

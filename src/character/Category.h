@@ -144,9 +144,10 @@ public:
 
     // Gives every SDL object back to the cache.
     void ReleaseResources();
-    // The carrier's mask bits that this layer's item controls.
+    // The carrier's mask bits that this layer's item controls (ChangeMaskBits: set when on).
     void SetMaskBits(std::int32_t item);
     void ClearMaskBits(std::int32_t item);
+    void ChangeMaskBits(std::int32_t item, bool on);
     // Visibility over the linked chain, without touching mask bits.
     void SetVisibleChain(bool on);
     // The picture must be built again (its masks or alterers changed).

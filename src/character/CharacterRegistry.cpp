@@ -347,11 +347,7 @@ void CharacterRegistry::SetTokenActive(Category& category, bool on)
     RegistryState& state = State();
     if (Category* cover = CoverLayer()) {
         cover->SetVisibleChain(on);
-        if (on) {
-            cover->SetMaskBits(cover->CurrentItem);
-        } else {
-            cover->ClearMaskBits(cover->CurrentItem);
-        }
+        cover->ChangeMaskBits(cover->CurrentItem, on);
     }
     state.figureDirty = true;
     auto it = std::find(state.tokens.begin(), state.tokens.end(), category.Index);

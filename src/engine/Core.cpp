@@ -335,6 +335,13 @@ bool Core::TestWriteAccess()
     return false;
 }
 
+std::string CurrentGuiFolder(bool localised)
+{
+    if (gCore == nullptr)
+        return std::string();
+    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
+}
+
 bool PrefixUserDataPath(std::string& path)
 {
     if (gCore == nullptr || gCore->userDataFolder.empty())

@@ -96,6 +96,8 @@ void FitWindowToWorkArea(int designWidth, int designHeight, const SDL_Rect& work
 void ComputeLayoutSize(int designWidth, int designHeight, int windowWidth, int windowHeight, int& layoutWidth,
                        int& layoutHeight, float& scaleX, float& scaleY);
 
+// The current core's folder of common or of localised GUI pictures; "" without a core.
+std::string CurrentGuiFolder(bool localised);
 // Inserts the user data folder in front of path; false (unchanged) when the folder is empty.
 bool PrefixUserDataPath(std::string& path);
 std::string GetPlatformName();

@@ -8,6 +8,7 @@
 
 #include <SDL_image.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,11 @@ constexpr Uint32 kAlphaMask = 0xFF000000u;
 // back through this same cache on the same thread. Lock order: this lock before an archive's.
 std::recursive_mutex gLock;
 std::vector<ResourceEntry> gEntries;
+// Entries that ReleaseAll freed while someone still held them. Their holders give the pointers back
+// later (a widget outliving the drawing setup): those calls must only forget them, never free them
+// again nor reach a renderer or font library that has gone. A new resource at one of these addresses
+// takes the address over.
+std::vector<ResourceEntry> gFreedHeld;
 std::string gLastDirectory;
 // The first font file read serves every font opened afterwards (the layouts name one font). The
 // open fonts read from these bytes, so they change only once no font is left.
@@ -76,6 +82,13 @@ bool LoosePath(const std::string& relative, std::string& out)
     return true;
 }
 
+// After TTF_Quit the font library is gone, and every face with it: closing would read freed memory.
+void CloseFont(TTF_Font* font)
+{
+    if (TTF_WasInit() != 0)
+        TTF_CloseFont(font);
+}
+
 void FreeEntry(ResourceEntry& entry)
 {
     if (entry.texture != nullptr)
@@ -83,7 +96,7 @@ void FreeEntry(ResourceEntry& entry)
     if (entry.surface != nullptr)
         SDL_FreeSurface(entry.surface);
     if (entry.font != nullptr)
-        TTF_CloseFont(entry.font);
+        CloseFont(entry.font);
     entry.texture = nullptr;
     entry.surface = nullptr;
     entry.font = nullptr;
@@ -155,6 +168,63 @@ SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& na
     return surface;
 }
 
+// Runs under the cache lock, for every resource the cache hands out.
+void ForgetFreedAddress(const void* resource)
+{
+    if (resource == nullptr || gFreedHeld.empty())
+        return;
+    gFreedHeld.erase(std::remove_if(gFreedHeld.begin(), gFreedHeld.end(),
+                                    [resource](const ResourceEntry& e) {
+                                        return e.texture == resource || e.surface == resource || e.font == resource;
+                                    }),
+                     gFreedHeld.end());
+}
+
+// Runs under the cache lock.
+void AddEntry(const ResourceEntry& entry)
+{
+    ForgetFreedAddress(entry.texture);
+    ForgetFreedAddress(entry.surface);
+    ForgetFreedAddress(entry.font);
+    gEntries.push_back(entry);
+}
+
+// Runs under the cache lock. An entry of the same kind and key is shared (unless bypassLookup);
+// otherwise load(rect) makes the resource and a new entry holds it.
+template <typename T, typename Load>
+T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep, bool bypassLookup,
+              T* ResourceEntry::*field, Load load)
+{
+    gLastDirectory = directory;
+    const std::string key = directory + "/" + name;
+    if (!bypassLookup) {
+        for (ResourceEntry& entry : gEntries) {
+            if (entry.*field != nullptr && entry.name == key) {
+                if (rect != nullptr)
+                    *rect = entry.rect;
+                if (keep)
+                    entry.keep = 1;
+                ++entry.count;
+                return entry.*field;
+            }
+        }
+    }
+    SDL_Rect loaded{0, 0, 0, 0};
+    T* resource = load(loaded);
+    if (resource == nullptr)
+        return nullptr;
+    ResourceEntry entry;
+    entry.*field = resource;
+    entry.rect = loaded;
+    entry.name = key;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    AddEntry(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return resource;
+}
+
 template <typename T>
 ResourceEntry* FindHeld(T* resource, T* ResourceEntry::*field)
 {
@@ -165,6 +235,7 @@ ResourceEntry* FindHeld(T* resource, T* ResourceEntry::*field)
     return nullptr;
 }
 
+
 template <typename T>
 void Release(T** resource, T* ResourceEntry::*field, void (*destroy)(T*))
 {
@@ -173,7 +244,14 @@ void Release(T** resource, T* ResourceEntry::*field, void (*destroy)(T*))
     Guard guard(gLock);
     ResourceEntry* entry = FindHeld(*resource, field);
     if (entry == nullptr) {
-        destroy(*resource);
+        auto freed = std::find_if(gFreedHeld.begin(), gFreedHeld.end(),
+                                  [&](const ResourceEntry& e) { return e.*field == *resource; });
+        if (freed != gFreedHeld.end()) {
+            if (--freed->count <= 0)
+                gFreedHeld.erase(freed);
+        } else {
+            destroy(*resource);
+        }
     } else {
         if (entry->count > 0)
             --entry->count;
@@ -210,34 +288,9 @@ SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std:
     if (directory.empty())
         return LoadTextureByPath(name, rect, keep, bypassLookup, archiveOnly, quiet);
     Guard guard(gLock);
-    gLastDirectory = directory;
-    const std::string key = directory + "/" + name;
-    if (!bypassLookup) {
-        for (ResourceEntry& entry : gEntries) {
-            if (entry.texture != nullptr && entry.name == key) {
-                if (rect != nullptr)
-                    *rect = entry.rect;
-                if (keep)
-                    entry.keep = 1;
-                ++entry.count;
-                return entry.texture;
-            }
-        }
-    }
-    SDL_Rect loaded{0, 0, 0, 0};
-    SDL_Texture* texture = LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
-    if (texture == nullptr)
-        return nullptr;
-    ResourceEntry entry;
-    entry.texture = texture;
-    entry.rect = loaded;
-    entry.name = key;
-    entry.keep = keep ? 1 : 0;
-    entry.count = 1;
-    gEntries.push_back(entry);
-    if (rect != nullptr)
-        *rect = loaded;
-    return texture;
+    return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
+        return LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
+    });
 }
 
 SDL_Texture* ResourceCache::LoadTextureByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
@@ -257,34 +310,8 @@ SDL_Surface* ResourceCache::LoadSurface(const std::string& directory, const std:
     if (directory.empty())
         return LoadSurfaceByPath(name, rect, keep, bypassLookup, archiveOnly);
     Guard guard(gLock);
-    gLastDirectory = directory;
-    const std::string key = directory + "/" + name;
-    if (!bypassLookup) {
-        for (ResourceEntry& entry : gEntries) {
-            if (entry.surface != nullptr && entry.name == key) {
-                if (rect != nullptr)
-                    *rect = entry.rect;
-                if (keep)
-                    entry.keep = 1;
-                ++entry.count;
-                return entry.surface;
-            }
-        }
-    }
-    SDL_Rect loaded{0, 0, 0, 0};
-    SDL_Surface* surface = LoadSurfaceFile(directory, name, loaded, archiveOnly);
-    if (surface == nullptr)
-        return nullptr;
-    ResourceEntry entry;
-    entry.surface = surface;
-    entry.rect = loaded;
-    entry.name = key;
-    entry.keep = keep ? 1 : 0;
-    entry.count = 1;
-    gEntries.push_back(entry);
-    if (rect != nullptr)
-        *rect = loaded;
-    return surface;
+    return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::surface,
+                      [&](SDL_Rect& loaded) { return LoadSurfaceFile(directory, name, loaded, archiveOnly); });
 }
 
 SDL_Surface* ResourceCache::LoadSurfaceByPath(const std::string& path, SDL_Rect* rect, bool keep, bool bypassLookup,
@@ -337,7 +364,7 @@ TTF_Font* ResourceCache::LoadFont(const std::string& directory, const std::strin
     entry.keep = keep ? 1 : 0;
     entry.pointSize = pointSize;
     entry.count = 1;
-    gEntries.push_back(entry);
+    AddEntry(entry);
     return font;
 }
 
@@ -391,7 +418,7 @@ void ResourceCache::ReleaseSurface(SDL_Surface** surface)
     Release<SDL_Surface>(surface, &ResourceEntry::surface, SDL_FreeSurface);
 }
 
-void ResourceCache::ReleaseFont(TTF_Font** font) { Release<TTF_Font>(font, &ResourceEntry::font, TTF_CloseFont); }
+void ResourceCache::ReleaseFont(TTF_Font** font) { Release<TTF_Font>(font, &ResourceEntry::font, CloseFont); }
 
 SDL_Surface* ResourceCache::CopySurface(SDL_Surface* surface)
 {
@@ -401,6 +428,7 @@ SDL_Surface* ResourceCache::CopySurface(SDL_Surface* surface)
     SDL_Surface* copy = SDL_ConvertSurface(surface, surface->format, surface->flags);
     if (copy == nullptr)
         MarkRelayout();
+    ForgetFreedAddress(copy);
     return copy;
 }
 
@@ -413,6 +441,7 @@ SDL_Texture* ResourceCache::CreateTargetTexture(int w, int h)
                                : nullptr;
     if (texture == nullptr)
         MarkRelayout();
+    ForgetFreedAddress(texture);
     return texture;
 }
 
@@ -422,6 +451,7 @@ SDL_Surface* ResourceCache::CreateSurface(int w, int h)
     SDL_Surface* surface = SDL_CreateRGBSurface(0, w, h, 32, kRedMask, kGreenMask, kBlueMask, kAlphaMask);
     if (surface == nullptr)
         MarkRelayout();
+    ForgetFreedAddress(surface);
     return surface;
 }
 
@@ -434,6 +464,7 @@ SDL_Texture* ResourceCache::CreateTextureFromSurface(SDL_Surface* surface)
     SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, surface) : nullptr;
     if (texture == nullptr)
         MarkRelayout();
+    ForgetFreedAddress(texture);
     return texture;
 }
 
@@ -443,7 +474,9 @@ SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font* font, const std::string&
     if (font == nullptr)
         return nullptr;
     Guard guard(gLock);
-    return TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
+    SDL_Surface* surface = TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
+    ForgetFreedAddress(surface);
+    return surface;
 }
 
 void ResourceCache::Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination,
@@ -458,6 +491,7 @@ void ResourceCache::Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Su
             MarkRelayout();
             return; // never draw into the cached image, even when no copy can be made
         }
+        ForgetFreedAddress(copy);
         *destination = copy;
     }
     SDL_UpperBlit(source, sourceRect, *destination, destRect);
@@ -481,8 +515,17 @@ void ResourceCache::Purge()
 void ResourceCache::ReleaseAll()
 {
     Guard guard(gLock);
-    for (ResourceEntry& entry : gEntries)
+    for (ResourceEntry& entry : gEntries) {
+        if (entry.count > 0) {
+            ResourceEntry held;
+            held.texture = entry.texture;
+            held.surface = entry.surface;
+            held.font = entry.font;
+            held.count = entry.count;
+            gFreedHeld.push_back(held);
+        }
         FreeEntry(entry);
+    }
     gEntries.clear();
 }
 

@@ -6,6 +6,7 @@
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "gui/PointerHit.h"
 
 #include <memory>
 #include <utility>
@@ -19,14 +20,6 @@ constexpr std::size_t kImageSuffixLength = 6;
 constexpr int kCaptionPointSize = 36;
 // Opaque: a transparent caption colour would leave the fallback picture blank.
 constexpr SDL_Color kCaptionColour{52, 47, 38, 255};
-
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
 
 std::uint64_t Widen(std::int32_t value)
 {
@@ -86,7 +79,7 @@ void ButtonImageSet::SetPaths(bool localised, bool prefixGuiFolder, bool unique,
                               const std::string& alternateName)
 {
     const std::string& alternate = alternateName.empty() ? normalName : alternateName;
-    const std::string folder = prefixGuiFolder ? GuiFolder(localised) : std::string();
+    const std::string folder = prefixGuiFolder ? CurrentGuiFolder(localised) : std::string();
     normalPath = normalName.empty() ? normalName : folder + normalName;
     alternatePath = alternate.empty() ? alternate : folder + alternate;
     uniqueTexture = unique;
@@ -240,13 +233,7 @@ bool GUIButton::HandleEvent(const SDL_Event* event, bool testOnly)
     if (event == nullptr || (event->type != SDL_MOUSEBUTTONDOWN && event->type != SDL_MOUSEBUTTONUP)) {
         return false;
     }
-    const float sx = gCore != nullptr && gCore->ScaleX() > 0.0f ? gCore->ScaleX() : 1.0f;
-    const float sy = gCore != nullptr && gCore->ScaleY() > 0.0f ? gCore->ScaleY() : 1.0f;
-    const long long x = static_cast<long long>(static_cast<float>(event->button.x) / sx);
-    const long long y = static_cast<long long>(static_cast<float>(event->button.y) / sy);
-    const long long x0 = static_cast<long long>(activeRect.x) + rect.x;
-    const long long y0 = static_cast<long long>(activeRect.y) + rect.y;
-    const bool inside = x >= x0 && x <= x0 + activeRect.w && y >= y0 && y <= y0 + activeRect.h;
+    const bool inside = MouseOnBox(event->button, activeRect, rect);
     const std::uint64_t maskBefore = stateMask;
 
     if (inside && (stateMask & kStateOn) != 0 && !pressed && noTurnOff) {

@@ -259,25 +259,21 @@ void GUIColorPicker::SetColor(SDL_Color c)
 
 void GUIColorPicker::DragTo(int x, int y)
 {
-    if (draggingSquare) {
-        const SDL_Rect p = PickerRect();
-        const int cx = std::clamp(x, p.x, p.x + std::max(p.w, 0));
-        const int cy = std::clamp(y, p.y, p.y + std::max(p.h, 0));
-        squareMarkerRect.x = cx - squareMarkerRect.w / 2;
-        squareMarkerRect.y = cy - squareMarkerRect.h / 2;
+    // The marker's centre follows the pointer but stays on its area.
+    const auto moveMarker = [this, x, y](SDL_Rect& marker, const SDL_Rect& area) {
+        const int cx = std::clamp(x, area.x, area.x + std::max(area.w, 0));
+        const int cy = std::clamp(y, area.y, area.y + std::max(area.h, 0));
+        marker.x = cx - marker.w / 2;
+        marker.y = cy - marker.h / 2;
         ColorFromMarkers();
         WriteInputFields();
         ReportColor(color);
+    };
+    if (draggingSquare) {
+        moveMarker(squareMarkerRect, PickerRect());
     }
     if (draggingSlider) {
-        const SDL_Rect sr = SliderRect();
-        const int cx = std::clamp(x, sr.x, sr.x + std::max(sr.w, 0));
-        const int cy = std::clamp(y, sr.y, sr.y + std::max(sr.h, 0));
-        sliderMarkerRect.x = cx - sliderMarkerRect.w / 2;
-        sliderMarkerRect.y = cy - sliderMarkerRect.h / 2;
-        ColorFromMarkers();
-        WriteInputFields();
-        ReportColor(color);
+        moveMarker(sliderMarkerRect, SliderRect());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "gui/GUIInputField.h"
 
-#include "engine/Core.h"
+#include "gui/PointerHit.h"
+#include "gui/Utf8Text.h"
 
 #include <SDL.h>
 
@@ -26,65 +27,9 @@ std::string ReadSystemClipboard()
     return text;
 }
 
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-std::size_t CountCharacters(const std::string& text)
-{
-    std::size_t count = 0;
-    for (char c : text) {
-        if (!IsContinuationByte(c)) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-// The byte length of the first count characters.
-std::size_t PrefixBytes(const std::string& text, std::size_t count)
-{
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (!IsContinuationByte(text[i])) {
-            if (seen == count) {
-                return i;
-            }
-            ++seen;
-        }
-    }
-    return text.size();
-}
-
-// At most limit bytes, never splitting a character.
-std::string CutToBytes(const std::string& text, std::size_t limit)
-{
-    if (text.size() <= limit) {
-        return text;
-    }
-    std::size_t end = limit;
-    while (end > 0 && IsContinuationByte(text[end])) {
-        --end;
-    }
-    return text.substr(0, end);
-}
-
-void RemoveLastCharacter(std::string& text)
-{
-    if (text.empty()) {
-        return;
-    }
-    std::size_t start = text.size() - 1;
-    while (start > 0 && IsContinuationByte(text[start])) {
-        --start;
-    }
-    text.erase(start);
 }
 
 // Typed and pasted text is untrusted: control characters (line breaks, tabs, escapes) never enter a
@@ -195,14 +140,7 @@ bool GUIInputField::HandleEvent(const SDL_Event* event, bool)
     case SDL_TEXTINPUT:
         return focused && HandleTextInput(event->text.text);
     case SDL_MOUSEBUTTONUP: {
-        const float sx = gCore != nullptr && gCore->ScaleX() > 0.0f ? gCore->ScaleX() : 1.0f;
-        const float sy = gCore != nullptr && gCore->ScaleY() > 0.0f ? gCore->ScaleY() : 1.0f;
-        const long long x = static_cast<long long>(static_cast<float>(event->button.x) / sx);
-        const long long y = static_cast<long long>(static_cast<float>(event->button.y) / sy);
-        const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
-        const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
-        const bool inside = x >= x0 && x <= x0 + scaledTextBox.w && y >= y0 && y <= y0 + scaledTextBox.h;
-        if (inside) {
+        if (MouseOnBox(event->button, scaledTextBox, rect)) {
             SetFocus(!focused);
             return true;
         }

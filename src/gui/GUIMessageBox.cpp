@@ -263,6 +263,19 @@ CachedSurface BoxSurface(const MessageBoxSet& set)
     return box;
 }
 
+// Shows the box on the UI thread; false when it did not open. centre: the layout's middle column,
+// buttonY: the top of the button row.
+bool OpenCentred(int dialogId, int setIndex, const std::string& text, int& centre, int& buttonY)
+{
+    int windowW = 0;
+    GUIMessageBox::Show(dialogId, setIndex, text, windowW, buttonY);
+    if (!GUIMessageBox::IsModal()) {
+        return false;
+    }
+    centre = windowW / 2;
+    return true;
+}
+
 } // namespace
 
 void GUIMessageBox::Init()
@@ -386,13 +399,11 @@ void GUIMessageBox::ShowOneButton(int dialogId, int setIndex, const std::string&
         Defer([dialogId, setIndex, text] { GUIMessageBox::ShowOneButton(dialogId, setIndex, text); });
         return;
     }
-    int windowW = 0;
+    int centre = 0;
     int buttonY = 0;
-    Show(dialogId, setIndex, text, windowW, buttonY);
-    if (!IsModal()) {
+    if (!OpenCentred(dialogId, setIndex, text, centre, buttonY)) {
         return;
     }
-    const int centre = windowW / 2;
     Place(0, centre - static_cast<int>(S().buttonWidth / 2), buttonY);
 }
 
@@ -402,13 +413,11 @@ void GUIMessageBox::ShowTwoButtons(int dialogId, int setIndex, const std::string
         Defer([=] { GUIMessageBox::ShowTwoButtons(dialogId, setIndex, text, left, right); });
         return;
     }
-    int windowW = 0;
+    int centre = 0;
     int buttonY = 0;
-    Show(dialogId, setIndex, text, windowW, buttonY);
-    if (!IsModal()) {
+    if (!OpenCentred(dialogId, setIndex, text, centre, buttonY)) {
         return;
     }
-    const int centre = windowW / 2;
     const int bw = static_cast<int>(S().buttonWidth);
     Place(left, centre - S().spaceBetween2Button - bw, buttonY);
     Place(right, centre + S().spaceBetween2Button, buttonY);
@@ -421,13 +430,11 @@ void GUIMessageBox::ShowThreeButtons(int dialogId, int setIndex, const std::stri
         Defer([=] { GUIMessageBox::ShowThreeButtons(dialogId, setIndex, text, left, middle, right); });
         return;
     }
-    int windowW = 0;
+    int centre = 0;
     int buttonY = 0;
-    Show(dialogId, setIndex, text, windowW, buttonY);
-    if (!IsModal()) {
+    if (!OpenCentred(dialogId, setIndex, text, centre, buttonY)) {
         return;
     }
-    const int centre = windowW / 2;
     const float bw = static_cast<float>(S().buttonWidth);
     Place(left, centre - static_cast<int>(bw * 1.5f) - S().spaceBetween3Button, buttonY);
     Place(middle, centre - static_cast<int>(S().buttonWidth / 2), buttonY);

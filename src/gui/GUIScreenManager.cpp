@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <map>
 
@@ -50,6 +51,93 @@ SDL_Renderer* DrawingRenderer()
         return gCore->Renderer();
     }
     return ResourceCache::Renderer();
+}
+
+// Where one axis of a clipped item lies: whole source pixels and the float span they cover.
+struct AxisSpan {
+    int source = 0;
+    int sourceLength = 0;
+    float start = 0.0f;
+    float length = 0.0f;
+};
+
+// The part of [at, at + length) inside [low, high), widened to whole source pixels so the picture
+// keeps its proportions. When one source pixel is stretched past margin, widening would stay huge:
+// each visible source pixel then gets a span of its own, cut at the visible edge (there are at most
+// a few, and cutting a single stretched pixel changes nothing of what is seen).
+std::vector<AxisSpan> ClipAxis(int at, int length, int textureLength, int low, int high, double margin)
+{
+    const double perPixel = static_cast<double>(length) / textureLength;
+    const double from = std::max<double>(at, low);
+    const double to = std::min<double>(static_cast<double>(at) + length, high);
+    int first = static_cast<int>(std::floor((from - at) / perPixel));
+    int last = static_cast<int>(std::ceil((to - at) / perPixel));
+    first = std::clamp(first, 0, textureLength - 1);
+    last = std::clamp(last, first + 1, textureLength);
+    std::vector<AxisSpan> spans;
+    if (perPixel <= margin) {
+        const double start = at + first * perPixel;
+        const double end = at + last * perPixel;
+        spans.push_back(AxisSpan{first, last - first, static_cast<float>(start), static_cast<float>(end - start)});
+        return spans;
+    }
+    for (int pixel = first; pixel < last; ++pixel) {
+        const double start = std::max(at + pixel * perPixel, from);
+        const double end = std::min(at + (pixel + 1) * perPixel, to);
+        if (end > start) {
+            spans.push_back(AxisSpan{pixel, 1, static_cast<float>(start), static_cast<float>(end - start)});
+        }
+    }
+    return spans;
+}
+
+// The software renderer scales an item that crosses the target's edge through a scratch surface of
+// the item's whole size: an unchecked layout size of 99999 would ask for gigabytes. Items well
+// outside the visible area are skipped; items reaching far past it are cut to it.
+void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
+{
+    if (!item.useDestination) {
+        SDL_RenderCopy(renderer, item.texture, nullptr, nullptr);
+        return;
+    }
+    const SDL_Rect& d = item.destination;
+    if (d.w <= 0 || d.h <= 0) {
+        return;
+    }
+    SDL_Rect view{0, 0, 0, 0};
+    SDL_RenderGetViewport(renderer, &view);
+    if (view.w <= 0 || view.h <= 0) {
+        SDL_RenderCopy(renderer, item.texture, nullptr, &d);
+        return;
+    }
+    const long long marginX = view.w;
+    const long long marginY = view.h;
+    const long long left = d.x;
+    const long long top = d.y;
+    const long long right = left + d.w;
+    const long long bottom = top + d.h;
+    if (right <= 0 || bottom <= 0 || left >= view.w || top >= view.h) {
+        return;
+    }
+    if (left >= -marginX && top >= -marginY && right <= view.w + marginX && bottom <= view.h + marginY) {
+        SDL_RenderCopy(renderer, item.texture, nullptr, &d);
+        return;
+    }
+    int textureW = 0;
+    int textureH = 0;
+    if (SDL_QueryTexture(item.texture, nullptr, nullptr, &textureW, &textureH) != 0 || textureW <= 0 ||
+        textureH <= 0) {
+        return;
+    }
+    const std::vector<AxisSpan> columns = ClipAxis(d.x, d.w, textureW, 0, view.w, static_cast<double>(marginX));
+    const std::vector<AxisSpan> rows = ClipAxis(d.y, d.h, textureH, 0, view.h, static_cast<double>(marginY));
+    for (const AxisSpan& y : rows) {
+        for (const AxisSpan& x : columns) {
+            const SDL_Rect source{x.source, y.source, x.sourceLength, y.sourceLength};
+            const SDL_FRect destination{x.start, y.start, x.length, y.length};
+            SDL_RenderCopyF(renderer, item.texture, &source, &destination);
+        }
+    }
 }
 
 } // namespace
@@ -222,8 +310,7 @@ void GUIScreenManager::DrawQueues()
         const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
         if (renderer != nullptr) {
             for (std::uint32_t i = 0; i < count; ++i) {
-                const RenderItem& item = s.queues[q][i];
-                SDL_RenderCopy(renderer, item.texture, nullptr, item.useDestination ? &item.destination : nullptr);
+                DrawItem(renderer, s.queues[q][i]);
             }
         }
         s.drawnCounts[q] = count;

@@ -5,6 +5,7 @@
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/Utf8Text.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,55 +13,9 @@
 
 namespace {
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
 bool SurfaceSizeOk(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= kMaxSurfaceSide && h <= kMaxSurfaceSide;
-}
-
-// UTF-8: a character is its lead byte and the continuation bytes after it.
-bool IsContinuationByte(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-void RemoveFirstCharacter(std::string& text)
-{
-    std::size_t end = 1;
-    while (end < text.size() && IsContinuationByte(text[end])) {
-        ++end;
-    }
-    text.erase(0, end);
-}
-
-void RemoveLastCharacter(std::string& text)
-{
-    if (text.empty()) {
-        return;
-    }
-    std::size_t start = text.size() - 1;
-    while (start > 0 && IsContinuationByte(text[start])) {
-        --start;
-    }
-    text.erase(start);
-}
-
-std::size_t CountCharacters(const std::string& text)
-{
-    std::size_t count = 0;
-    for (char c : text) {
-        if (!IsContinuationByte(c)) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 void MeasureText(TTF_Font* font, const std::string& text, int& w, int& h)
@@ -70,6 +25,22 @@ void MeasureText(TTF_Font* font, const std::string& text, int& w, int& h)
     if (font != nullptr && TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0) {
         w = 0;
         h = 0;
+    }
+}
+
+// Where text of length size starts in a box of boxSize from origin: align 0 at the start, 1 centred,
+// 2 at the end; any other value keeps current.
+int AlignedStart(int current, int align, long long origin, int boxSize, int size)
+{
+    switch (align) {
+    case 0:
+        return SaturateToInt(origin);
+    case 1:
+        return SaturateToInt(origin + boxSize / 2 - size / 2);
+    case 2:
+        return SaturateToInt(origin + boxSize - size);
+    default:
+        return current;
     }
 }
 
@@ -153,7 +124,7 @@ void GUIText::LoadTexture(bool isLocalised)
     if (useLines && !imageName.empty()) {
         ResourceCache::ReleaseSurface(&backgroundSurface);
         backgroundSurface =
-            ResourceCache::LoadSurface("core", GuiFolder(localised) + imageName, nullptr, true, false, true);
+            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
     }
 }
 
@@ -245,7 +216,7 @@ void GUIText::RebuildBackgroundSurface()
         return;
     }
     SDL_Surface* image =
-        ResourceCache::LoadSurface("core", GuiFolder(localised) + imageName, nullptr, true, false, true);
+        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
     if (image != nullptr) {
         // The image is a shared cache surface: its blend mode is put back for its other users.
         SDL_BlendMode previous = SDL_BLENDMODE_BLEND;
@@ -269,7 +240,7 @@ std::string GUIText::GetText() const { return text; }
 void GUIText::SetFont(int size, SDL_Color newColour, const std::string& fileName)
 {
     ResourceCache::ReleaseFont(&font);
-    font = ResourceCache::LoadFont("core", GuiFolder(false) + fileName, size);
+    font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + fileName, size);
     colour = newColour;
 }
 
@@ -362,20 +333,8 @@ void GUIText::FitText()
     textRect.h = h;
     const long long x0 = static_cast<long long>(scaledTextBox.x) + rect.x;
     const long long y0 = static_cast<long long>(scaledTextBox.y) + rect.y;
-    if (textAlignX == 0) {
-        textRect.x = SaturateToInt(x0);
-    } else if (textAlignX == 1) {
-        textRect.x = SaturateToInt(x0 + boxW / 2 - w / 2);
-    } else if (textAlignX == 2) {
-        textRect.x = SaturateToInt(x0 + boxW - w);
-    }
-    if (textAlignY == 0) {
-        textRect.y = SaturateToInt(y0);
-    } else if (textAlignY == 1) {
-        textRect.y = SaturateToInt(y0 + boxH / 2 - h / 2);
-    } else if (textAlignY == 2) {
-        textRect.y = SaturateToInt(y0 + boxH - h);
-    }
+    textRect.x = AlignedStart(textRect.x, textAlignX, x0, boxW, w);
+    textRect.y = AlignedStart(textRect.y, textAlignY, y0, boxH, h);
 }
 
 SDL_Surface* GUIText::RenderLines()

@@ -1,7 +1,7 @@
 // The bundled demo packages read by the product's own package list and character registry, as the
 // edit screen and the tutorial use them. Runs against the build's dat/ when the content was built.
 
-#include "character/FigureFixture.h"
+#include "character/DemoFixture.h"
 #include "character/PackageList.h"
 #include "character/PackageTestSupport.h"
 #include "engine/AssetArchive.h"
@@ -16,9 +16,6 @@
 
 namespace {
 
-const char* const kDemoList = "char_vexa_prev;char_vuro_prev;char_vimo_prev;vexa_forest_prev 12;vexa_castle_prev 12;"
-                              "vexa_city_prev 14;season_logo_prev";
-
 struct Listing {
     int page = -1;
     int group = -1;
@@ -26,31 +23,8 @@ struct Listing {
     int entries = 0; // grid entries beyond entry 0
 };
 
-class DemoContent : public FigureFixture {
+class DemoContent : public DemoFixture {
 protected:
-    void SetUp() override
-    {
-        FigureFixture::SetUp();
-        if (!FileExists(std::string(VN_RUN_DIR) + "/dat/char_vexa_prev.lba"))
-            GTEST_SKIP() << "content not built";
-        cwd.reset();
-        cwd = std::make_unique<ScopedWorkingDir>(VN_RUN_DIR);
-        profile.list = kDemoList;
-        PackageList::Destroy();
-        PackageList::SetProfile(&profile);
-        PackageList::UseCharacterRegistry();
-        PackageList::SetReloadPending(true);
-        std::vector<PackageRecord*> visible;
-        PackageList::CollectVisible(visible); // loads the list and the sets
-    }
-    void TearDown() override
-    {
-        PackageList::Destroy();
-        PackageList::SetProfile(nullptr);
-        PackageList::SetRegistryHooks(PackageRegistryHooks{});
-        FigureFixture::TearDown();
-    }
-
     // The edit screen's lists: one page per listed category, groups from every list but the last.
     static std::map<std::string, Listing> EditScreenPages()
     {
@@ -69,8 +43,6 @@ protected:
         }
         return out;
     }
-
-    FakePackageProfile profile;
 };
 
 } // namespace

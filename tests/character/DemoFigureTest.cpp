@@ -2,7 +2,7 @@
 // each figure written to the artifacts folder as figure-<set>-<step>.png. Runs against the build's
 // dat/ when the content was built.
 
-#include "character/FigureFixture.h"
+#include "character/DemoFixture.h"
 #include "character/PackageList.h"
 #include "character/PackageTestSupport.h"
 #include "engine/Utilities.h"
@@ -16,9 +16,6 @@
 
 namespace {
 
-const char* const kDemoList = "char_vexa_prev;char_vuro_prev;char_vimo_prev;vexa_forest_prev 12;vexa_castle_prev 12;"
-                              "vexa_city_prev 14;season_logo_prev";
-
 struct Step {
     const char* name;
     // The categories the step needs; a set without them skips the step.
@@ -26,33 +23,8 @@ struct Step {
     std::function<void()> pick;
 };
 
-class DemoFigure : public FigureFixture {
+class DemoFigure : public DemoFixture {
 protected:
-    void SetUp() override
-    {
-        FigureFixture::SetUp();
-        if (!FileExists(std::string(VN_RUN_DIR) + "/dat/char_vexa_prev.lba")) {
-            GTEST_SKIP() << "content not built";
-        }
-        cwd.reset();
-        cwd = std::make_unique<ScopedWorkingDir>(VN_RUN_DIR);
-        profile.list = kDemoList;
-        PackageList::Destroy();
-        PackageList::SetProfile(&profile);
-        PackageList::UseCharacterRegistry();
-        PackageList::SetReloadPending(true);
-        std::vector<PackageRecord*> visible;
-        PackageList::CollectVisible(visible);
-    }
-
-    void TearDown() override
-    {
-        PackageList::Destroy();
-        PackageList::SetProfile(nullptr);
-        PackageList::SetRegistryHooks(PackageRegistryHooks{});
-        FigureFixture::TearDown();
-    }
-
     bool Has(const char* name)
     {
         for (auto& category : CharacterRegistry::Categories()) {
@@ -94,8 +66,6 @@ protected:
             EXPECT_TRUE(SavePng(std::string(VN_ARTIFACTS_DIR) + file));
         }
     }
-
-    FakePackageProfile profile;
 };
 
 } // namespace

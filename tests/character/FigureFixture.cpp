@@ -3,14 +3,14 @@
 #include "engine/AssetArchive.h"
 #include "engine/ConfigFile.h"
 #include "engine/ResourceCache.h"
+#include "support/ArchiveBuilder.h"
+#include "support/PngPicture.h"
 #include "LbaWriter.h"
 
 #include <SDL_image.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 
 std::ostream& operator<<(std::ostream& out, const Rgba& c)
@@ -20,32 +20,10 @@ std::ostream& operator<<(std::ostream& out, const Rgba& c)
 
 std::string MakePng(int w, int h, const std::function<Rgba(int x, int y)>& pixel)
 {
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGBA32);
-    if (!surface) {
-        return std::string();
-    }
-    for (int y = 0; y < h; ++y) {
-        auto* row = static_cast<std::uint8_t*>(surface->pixels) + y * surface->pitch;
-        for (int x = 0; x < w; ++x) {
-            const Rgba c = pixel(x, y);
-            row[x * 4 + 0] = c.r;
-            row[x * 4 + 1] = c.g;
-            row[x * 4 + 2] = c.b;
-            row[x * 4 + 3] = c.a;
-        }
-    }
-    const std::string path = (std::filesystem::temp_directory_path() /
-                              ("vn_png_" + std::to_string(reinterpret_cast<std::uintptr_t>(surface)) + ".png"))
-                                 .string();
-    std::string bytes;
-    if (IMG_SavePNG(surface, path.c_str()) == 0) {
-        std::ifstream in(path, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    std::error_code ec;
-    std::filesystem::remove(path, ec);
-    SDL_FreeSurface(surface);
-    return bytes;
+    return PngFromPixels(w, h, [&pixel](int x, int y) {
+        const Rgba c = pixel(x, y);
+        return SDL_Color{c.r, c.g, c.b, c.a};
+    });
 }
 
 std::string SolidPng(int w, int h, Rgba colour)
@@ -128,8 +106,7 @@ void FigureFixture::WritePackage(const std::string& package,
     for (const auto& file : files) {
         entries.push_back(LbaFile{file.first, file.second});
     }
-    std::string error;
-    ASSERT_TRUE(WriteLbaArchive(package, entries, temp->File("dat/" + package + ".lba"), &error)) << error;
+    BuildDatArchive(temp->Path(), package, entries);
 }
 
 bool FigureFixture::LoadSet(const std::string& set, const std::vector<std::string>& packages)

@@ -15,15 +15,6 @@
 
 namespace {
 
-void SetFileTime(const std::string& path, std::uint64_t seconds)
-{
-    timespec times[2];
-    times[0].tv_sec = static_cast<time_t>(seconds);
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
-}
-
 std::uint32_t FileCrc(const std::string& path)
 {
     std::uint32_t crc = 0;
@@ -188,7 +179,7 @@ TEST_F(ArchiveRegistryTest, RememberedRecordOpensItsPathOrFallsBackToDat)
 TEST_F(ArchiveRegistryTest, RefreshRehashesOnlyNewerFilesOrDisagreeingLinkCache)
 {
     std::uint64_t probe = 0;
-    SetFileTime("dat/pkg.lba", 1000);
+    ASSERT_TRUE(SetFileTime("dat/pkg.lba", 1000));
     if (!platform::FileModifiedTime("dat/pkg.lba", probe) || probe != 1000)
         GTEST_SKIP() << "platform file times not available";
 
@@ -217,7 +208,7 @@ TEST_F(ArchiveRegistryTest, RefreshRehashesOnlyNewerFilesOrDisagreeingLinkCache)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
-        SetFileTime("dat/pkg.lba", c.fileTime);
+        ASSERT_TRUE(SetFileTime("dat/pkg.lba", c.fileTime));
         profile.linkCacheTime = c.linkCacheTime;
         profile.archiveRegistry = "pkg;dat/pkg.lba;" + std::to_string(c.recordCrc) + ";" +
                                   std::to_string(c.recordTime) + ";" + (c.recordValid ? "1" : "0") + ";";

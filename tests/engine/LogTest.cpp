@@ -19,15 +19,6 @@ namespace {
 
 constexpr std::uint64_t kDay = 86400;
 
-void SetFileTime(const std::string& path, std::uint64_t seconds)
-{
-    timespec times[2];
-    times[0].tv_sec = static_cast<time_t>(seconds);
-    times[0].tv_nsec = 0;
-    times[1] = times[0];
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
 bool Exists(const std::string& path)
 {
     struct stat info {};
@@ -138,10 +129,10 @@ TEST_F(LogTest, PurgeRemovesOnlyOwnOldFiles)
     };
     for (const Case& c : cases) {
         dir.Write("logs/" + c.name, "x");
-        SetFileTime(dir.File("logs/" + c.name), c.time);
+        ASSERT_TRUE(SetFileTime(dir.File("logs/" + c.name), c.time)) << c.name;
     }
     dir.Write("logs/oldfolder.log/inside", "x");
-    SetFileTime(dir.File("logs/oldfolder.log"), now - 40 * kDay);
+    ASSERT_TRUE(SetFileTime(dir.File("logs/oldfolder.log"), now - 40 * kDay));
 
     ASSERT_TRUE(OpenSessionLog());
     for (const Case& c : cases)

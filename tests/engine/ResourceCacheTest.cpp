@@ -2,6 +2,7 @@
 
 #include "engine/AssetArchive.h"
 #include "support/ArchiveBuilder.h"
+#include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,6 @@
 #include <iterator>
 
 namespace {
-
-const char* const kFontPath = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 // A w x h BMP, every pixel the given RGBA colour.
 std::string BmpBytes(int w, int h, Uint32 rgba)
@@ -281,9 +280,10 @@ TEST_F(ResourceCacheTest, PurgeSparesHeldAndKeptSurfaces)
 
 TEST_F(ResourceCacheTest, FontsPerSizeAndTheFirstFontsBytesServeEveryName)
 {
-    if (!std::filesystem::exists(kFontPath))
+    const std::string font = ReadTestFontBytes();
+    if (font.empty())
         GTEST_SKIP() << "no test font installed";
-    ASSERT_TRUE(BuildDatArchive(dir.Path(), "fonts", {{"font.ttf", ReadFile(kFontPath)}}));
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "fonts", {{"font.ttf", font}}));
     ASSERT_EQ(TTF_Init(), 0);
     TTF_Font* small = ResourceCache::LoadFont("fonts", "font.ttf", 12);
     TTF_Font* large = ResourceCache::LoadFont("fonts", "font.ttf", 24);

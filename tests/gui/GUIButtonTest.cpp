@@ -23,17 +23,7 @@ GUIButton MakeHitButton(int x, int y)
     return button;
 }
 
-class ButtonTest : public ::testing::TestWithParam<Geometry> {
-protected:
-    void SetUp() override { GUIScreenManager::Reset(); }
-    void TearDown() override
-    {
-        GUIScreenManager::Reset();
-        CloseAllArchives();
-    }
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
-};
+class ButtonTest : public GuiFolderTest<::testing::TestWithParam<Geometry>> {};
 
 } // namespace
 

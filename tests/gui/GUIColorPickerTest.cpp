@@ -9,6 +9,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "LbaWriter.h"
@@ -23,8 +24,9 @@
 namespace {
 
 // Records what the picker reports instead of recolouring a figure.
-class PickCore : public HeadlessCore {
+class PickCore : public StandInCore {
 public:
+    using StandInCore::StandInCore;
     void OnColorPicked(SDL_Color colour) override { picked.push_back(colour); }
     std::vector<SDL_Color> picked;
 };
@@ -89,23 +91,12 @@ protected:
     {
         ASSERT_TRUE(sdl.Ok());
         GUIScreenManager::Reset();
-        HeadlessCore& base = sdl.GetCore();
-        core.layoutWidth = base.layoutWidth;
-        core.layoutHeight = base.layoutHeight;
-        core.scaleX = base.scaleX;
-        core.scaleY = base.scaleY;
-        core.commonGuiFolder = base.commonGuiFolder;
-        core.localisedGuiFolder = base.localisedGuiFolder;
-        core.SetRenderer(sdl.Renderer());
-        gCore = &core;
     }
     void TearDown() override
     {
         picker.reset();
         GUIScreenManager::Reset();
         CloseAllArchives();
-        core.SetRenderer(nullptr);
-        gCore = &sdl.GetCore();
     }
 
     // The panel at (100, 100): the square is (120, 120, 240, 100), the strip (120, 225, 240, 20).
@@ -152,7 +143,7 @@ protected:
     }
 
     HeadlessSdl sdl;
-    PickCore core;
+    PickCore core{sdl.GetCore()};
     TempDir dir;
     ScopedWorkingDir cwd{dir.Path()};
     std::unique_ptr<GUIColorPicker> picker;

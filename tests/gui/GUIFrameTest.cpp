@@ -4,6 +4,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "LbaWriter.h"
@@ -48,11 +49,11 @@ void DeclareFrame(const std::string& name, bool withEdges = true)
 
 bool SameColour(SDL_Color a, SDL_Color b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public GuiFolderTest<::testing::Test> {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
+        GuiFolderTest::SetUp();
         GUIFrameRegistry::DestroyAll();
         ASSERT_TRUE(sdl.Ok());
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), FrameSlices()));
@@ -60,12 +61,9 @@ protected:
     void TearDown() override
     {
         GUIFrameRegistry::DestroyAll();
-        GUIScreenManager::Reset();
-        CloseAllArchives();
+        GuiFolderTest::TearDown();
     }
 
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
     HeadlessSdl sdl{800, 600};
 };
 

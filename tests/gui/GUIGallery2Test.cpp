@@ -11,6 +11,7 @@
 #include "gui/ListBoxTestSupport.h"
 #include "gui/ListLayoutSupport.h"
 #include "gui/WidgetTestSupport.h"
+#include "support/PngPicture.h"
 #include "LbaWriter.h"
 
 #include <SDL_image.h>
@@ -29,39 +30,10 @@ constexpr int kItemCount = 30;
 constexpr SDL_Color kGold{201, 168, 106, 255};
 constexpr SDL_Color kDark{47, 42, 36, 255};
 
-// Pictures drawn pixel by pixel in memory, then stored as PNG bytes.
-std::string Picture(int w, int h, const std::function<SDL_Color(int, int)>& shade)
-{
-    std::string bytes;
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (surface == nullptr) {
-        return bytes;
-    }
-    SDL_LockSurface(surface);
-    for (int y = 0; y < h; ++y) {
-        auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(surface->pixels) + y * surface->pitch);
-        for (int x = 0; x < w; ++x) {
-            const SDL_Color c = shade(x, y);
-            row[x] = SDL_MapRGBA(surface->format, c.r, c.g, c.b, c.a);
-        }
-    }
-    SDL_UnlockSurface(surface);
-    std::vector<char> buffer(static_cast<std::size_t>(w) * h * 4 + 4096);
-    SDL_RWops* out = SDL_RWFromMem(buffer.data(), static_cast<int>(buffer.size()));
-    if (out != nullptr && IMG_SavePNG_RW(surface, out, 0) == 0) {
-        bytes.assign(buffer.data(), static_cast<std::size_t>(SDL_RWtell(out)));
-    }
-    if (out != nullptr) {
-        SDL_RWclose(out);
-    }
-    SDL_FreeSurface(surface);
-    return bytes;
-}
-
 // A frame slice: dark, with a gold rim along the sides named (t, b, l, r) and a thin inner line.
 std::string Slice(int w, int h, const std::string& rims)
 {
-    return Picture(w, h, [=](int x, int y) {
+    return PngFromPixels(w, h, [=](int x, int y) {
         const bool rim = (rims.find('t') != std::string::npos && y < 4) ||
                          (rims.find('b') != std::string::npos && y >= h - 4) ||
                          (rims.find('l') != std::string::npos && x < 4) ||
@@ -76,7 +48,7 @@ std::string ItemPicture(int index)
     const double hue = index * 0.61;
     const SDL_Color back{static_cast<Uint8>(110 + 90 * std::sin(hue)), static_cast<Uint8>(110 + 90 * std::sin(hue + 2.1)),
                          static_cast<Uint8>(110 + 90 * std::sin(hue + 4.2)), 255};
-    return Picture(120, 96, [=](int x, int y) {
+    return PngFromPixels(120, 96, [=](int x, int y) {
         const int dx = x - 60;
         const int headY = y - 36;
         if (dx * dx + headY * headY < 16 * 16) {
@@ -97,7 +69,7 @@ std::string ItemPicture(int index)
 // An outline over an item: transparent inside a border of the given width and inset.
 std::string ItemFrame(SDL_Color colour, int width, int inset)
 {
-    return Picture(120, 96, [=](int x, int y) {
+    return PngFromPixels(120, 96, [=](int x, int y) {
         const int edge = std::min(std::min(x, 119 - x), std::min(y, 95 - y));
         return edge >= inset && edge < inset + width ? colour : SDL_Color{0, 0, 0, 0};
     });
@@ -105,7 +77,7 @@ std::string ItemFrame(SDL_Color colour, int width, int inset)
 
 std::string Arrow(bool right)
 {
-    return Picture(40, 40, [=](int x, int y) {
+    return PngFromPixels(40, 40, [=](int x, int y) {
         const int along = right ? x - 12 : 27 - x;
         const int across = std::abs(y - 20);
         if (along >= 0 && along < 16 && across <= 15 - along) {
@@ -159,7 +131,7 @@ TEST(GUIGallery2, FramedContainerWithAPagedListOfPictures)
     ASSERT_TRUE(sdl.Ok());
 
     std::vector<LbaFile> files{
-        {"gui/common/g2_bg.png", Picture(8, 64, [](int, int y) {
+        {"gui/common/g2_bg.png", PngFromPixels(8, 64, [](int, int y) {
              return SDL_Color{24, static_cast<Uint8>(28 + y / 2), static_cast<Uint8>(44 + y), 255};
          })},
         {"gui/common/g2_panel.png", MakePngBytes(8, 8, {62, 55, 46, 255})},

@@ -36,7 +36,7 @@ InputFields
     Font="font.ttf" FontSize="20" FontColor="20 20 20 255" AlignmentX="Left" MaxChars="24" ]
   [ Index="11" Width="300" Height="40" Img="field.png" ActiveRectX="8" ActiveRectY="4" ActiveRectW="284" ActiveRectH="32"
     Font="font.ttf" FontSize="20" FontColor="20 20 20 255" AlignmentX="Left" ProtectedInput="1" ]
-  [ Index="12" Width="80" Height="40" Img="field.png" ActiveRectX="8" ActiveRectY="4" ActiveRectW="64" ActiveRectH="32"
+  [ Index="12" Width="80" Height="40" Img="field_short.png" ActiveRectX="8" ActiveRectY="4" ActiveRectW="64" ActiveRectH="32"
     Font="font.ttf" FontSize="20" FontColor="20 20 20 255" NumericalOnly="1" MaxChars="3" ]
 }
 TextFields
@@ -94,6 +94,8 @@ TEST(GUIGallery, EveryWidgetInOneFrame)
                      {"gui/en/yes_1.png", MakePngBytes(120, 40, {30, 90, 30, 255})},
                      {"gui/en/no_0.png", MakePngBytes(120, 40, {170, 60, 60, 255})},
                      {"gui/common/field.png", MakePngBytes(300, 40, {235, 235, 225, 255})},
+                     // A field's picture gives it its size: the short field has a short picture.
+                     {"gui/common/field_short.png", MakePngBytes(80, 40, {235, 235, 225, 255})},
                      {"gui/common/panel.png", MakePngBytes(300, 120, {70, 60, 90, 255})},
                      {"gui/common/star.png", MakePngBytes(40, 40, {250, 220, 0, 255})},
                      {"gui/common/box.png", MakePngBytes(420, 200, {50, 44, 36, 255})}}));

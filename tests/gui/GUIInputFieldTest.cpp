@@ -56,17 +56,7 @@ public:
     ~ClipboardScope() { GUIInputField::SetClipboardSource(nullptr); }
 };
 
-class InputFieldTest : public ::testing::TestWithParam<Geometry> {
-protected:
-    void SetUp() override { GUIScreenManager::Reset(); }
-    void TearDown() override
-    {
-        GUIScreenManager::Reset();
-        CloseAllArchives();
-    }
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
-};
+class InputFieldTest : public GuiFolderTest<::testing::TestWithParam<Geometry>> {};
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "LbaWriter.h"
@@ -57,11 +58,11 @@ const char* const kOverCfg = R"(Buttons
 }
 )";
 
-class LayoutFileTest : public ::testing::TestWithParam<std::pair<int, int>> {
+class LayoutFileTest : public GuiFolderTest<::testing::TestWithParam<std::pair<int, int>>> {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
+        GuiFolderTest::SetUp();
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"config/gui.cfg", kGuiCfg},
                                                   {"config/menu.cfg", kMenuCfg},
                                                   {"config/other.cfg", "RootInfo\n{\n  [ TextureName=\"\" ]\n}\n"},
@@ -70,14 +71,6 @@ protected:
                                                   {"gui/common/big.png", MakePngBytes(120, 60, {200, 0, 0, 255})},
                                                   {"gui/common/small.png", MakePngBytes(40, 20, {0, 200, 0, 255})}}));
     }
-    void TearDown() override
-    {
-        GUIScreenManager::Reset();
-        CloseAllArchives();
-    }
-
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
 };
 
 } // namespace

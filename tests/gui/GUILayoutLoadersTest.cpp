@@ -16,14 +16,14 @@
 
 namespace {
 
-class LoaderTest : public ::testing::TestWithParam<Geometry> {
+class LoaderTest : public GeometryTest {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
-        const Geometry g = GetParam();
-        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
-        ASSERT_TRUE(sdl->Ok());
+        GeometryTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/go_0.png", MakePngBytes(120, 50, {200, 0, 0, 255})},
                                                   {"gui/common/go_1.png", MakePngBytes(120, 50, {0, 200, 0, 255})},
                                                   {"gui/en/loc_0.png", MakePngBytes(60, 30, {0, 0, 200, 255})},
@@ -31,14 +31,6 @@ protected:
                                                   {"gui/common/pro.png", MakePngBytes(16, 16, {9, 9, 9, 255})},
                                                   {"gui/common/plain.png", MakePngBytes(8, 8, {1, 1, 1, 255})}}));
     }
-    // The layers hold fonts and pictures of the cache: they go before the drawing setup does.
-    void TearDown() override
-    {
-        GUIScreenManager::Reset();
-        sdl.reset();
-        CloseAllArchives();
-    }
-
     // Loads layout text into a fresh layer that the manager owns.
     ProbeLayer* LoadLayer(const std::string& layoutText)
     {
@@ -56,10 +48,6 @@ protected:
         }
         return layer;
     }
-
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
-    std::unique_ptr<HeadlessSdl> sdl;
 };
 
 } // namespace
@@ -166,6 +154,7 @@ TEST_P(LoaderTest, TextAndInputFieldKeys)
   [ Index="4" Width="150" Height="30" ActiveRectX="5" ActiveRectY="5" ActiveRectW="100" ActiveRectH="-2"
     Font="font.ttf" FontSize="18" TextWrap="true" AlignmentX="left" ]
   [ Index="5" Font="font.ttf" FontSize="90000" ]
+  [ Index="8" Width="80" Height="20" Img="box.png" Font="font.ttf" FontSize="18" ]
 }
 InputFields
 {
@@ -175,7 +164,7 @@ InputFields
   [ Index="7" Width="200" Height="40" Font="font.ttf" FontSize="18" ProtectedInput="true" ]
 }
 )");
-    ASSERT_EQ(layer->texts.size(), 3u);
+    ASSERT_EQ(layer->texts.size(), 4u);
     ASSERT_EQ(layer->inputFields.size(), 2u);
     GUIText& first = *layer->texts[0];
     EXPECT_EQ(first.id, 3);
@@ -199,6 +188,12 @@ InputFields
     GUIText& third = *layer->texts[2];
     EXPECT_EQ(third.font, nullptr);
     EXPECT_EQ(third.rect.w, 0);
+
+    // The box picture gives the element its size; the text box keeps the layout's.
+    GUIText& pictured = *layer->texts[3];
+    EXPECT_EQ(pictured.rect.w, 200);
+    EXPECT_EQ(pictured.rect.h, 40);
+    EXPECT_TRUE(SameRect(pictured.textBox, SDL_Rect{0, 0, 80, 20}));
 
     GUIInputField& secret = *layer->inputFields[0];
     EXPECT_TRUE(secret.protectedInput);

@@ -15,11 +15,11 @@
 
 namespace {
 
-class ListLoaderTest : public ::testing::TestWithParam<Geometry> {
+class ListLoaderTest : public GuiFolderTest<::testing::TestWithParam<Geometry>> {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
+        GuiFolderTest::SetUp();
         GUIFrameRegistry::DestroyAll();
         ASSERT_TRUE(sdl.Ok());
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/en/a.png", MakePngBytes(30, 20, {200, 0, 0, 255})},
@@ -35,8 +35,7 @@ protected:
     {
         layer.Unload();
         GUIFrameRegistry::DestroyAll();
-        GUIScreenManager::Reset();
-        CloseAllArchives();
+        GuiFolderTest::TearDown();
     }
 
     void Load(const std::string& text)
@@ -47,8 +46,6 @@ protected:
         LoadVerticalContainers(layer, file);
     }
 
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
     HeadlessSdl sdl{GetParam().windowW, GetParam().windowH, GetParam().designW, GetParam().designH};
     GUIScreenLayer layer{"Lists"};
 };

@@ -47,14 +47,14 @@ std::vector<LbaFile> MessageBoxFiles(const std::string& cfg)
     return files;
 }
 
-class MessageBoxTest : public ::testing::TestWithParam<Geometry> {
+class MessageBoxTest : public GeometryTest {
 protected:
     void SetUp() override
     {
-        GUIScreenManager::Reset();
-        const Geometry g = GetParam();
-        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
-        ASSERT_TRUE(sdl->Ok());
+        GeometryTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         core = std::make_unique<AnswerCore>(sdl->GetCore());
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), MessageBoxFiles(kMessageBoxCfg)));
         GUIMessageBox::Init();
@@ -66,8 +66,7 @@ protected:
         GUIMessageBox::Release();
         GUIScreenManager::Reset();
         core.reset();
-        sdl.reset();
-        CloseAllArchives();
+        GeometryTest::TearDown();
     }
 
     // Visible buttons as (code, x) in code order.
@@ -97,9 +96,6 @@ protected:
         }
     }
 
-    TempDir dir;
-    ScopedWorkingDir cwd{dir.Path()};
-    std::unique_ptr<HeadlessSdl> sdl;
     std::unique_ptr<AnswerCore> core;
     int layoutW = 0;
     int layoutH = 0;

@@ -1,5 +1,6 @@
 #include "gui/GUIScreenLayer.h"
 
+#include "engine/AssetArchive.h"
 #include "engine/ConfigFile.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIInputField.h"
@@ -9,6 +10,8 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
+#include "support/TempDir.h"
+#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -224,6 +227,17 @@ TEST(GUIScreenLayerLayout, TheLayerFillsTheLayoutSizeAndFitsASingleContainer)
         layer.containers.push_back(std::make_unique<GUIVerticalContainer>("B", SDL_Rect{0, 0, 9000, 9000}, ""));
         layer.Layout();
         EXPECT_EQ(layer.containers[1]->rect.w, 9000);
+
+        // Widgets outside every container are the screens' to place: the base layer moves none.
+        GUIElement loose(1);
+        loose.alignX = 1;
+        loose.offsetX = 40;
+        loose.SetRect(SDL_Rect{7, 9, 20, 10});
+        layer.elements.push_back(&loose);
+        layer.containers.pop_back();
+        layer.Layout();
+        EXPECT_TRUE(loose.rect.x == 7 && loose.rect.y == 9);
+        layer.elements.clear();
     }
 }
 
@@ -272,5 +286,52 @@ TEST(GUIScreenLayerRender, BackgroundThenVisibleElementsIntoTheirQueues)
         EXPECT_EQ(queue3[0].destination.x, 20);
         GUIScreenManager::DrawQueues();
         layer.Unload();
+    }
+}
+
+// A layer owned by a test, declared before the drawing setup, is destroyed after it: the cache has
+// freed its fonts and pictures by then, and giving them back must neither free them twice nor
+// reach a font library that has shut down. ASan builds catch either.
+TEST(GUIScreenLayerLifetime, ALayerThatOutlivesTheDrawingSetupUnloadsSafely)
+{
+    for (const bool unloadFirst : {true, false}) {
+        GUIScreenManager::Reset();
+        TempDir dir;
+        ScopedWorkingDir cwd(dir.Path());
+        auto layer = std::make_unique<ProbeLayer>("Outliving");
+        {
+            HeadlessSdl sdl(320, 200);
+            ASSERT_TRUE(sdl.Ok());
+            ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/bg.png", MakePngBytes(8, 8, {9, 9, 9, 255})},
+                                                      {"gui/common/box.png", MakePngBytes(40, 20, {1, 2, 3, 255})},
+                                                      {"gui/common/go_0.png", MakePngBytes(20, 10, {4, 5, 6, 255})}}));
+            ConfigFile file;
+            file.Parse(R"(RootInfo
+{
+  [ TextureName="bg.png" ]
+}
+Buttons
+{
+  [ Index="1" Img_0="go_0.png" OffsetX="0" OffsetY="0" ]
+}
+TextFields
+{
+  [ Index="2" Width="40" Height="20" Img="box.png" Font="font.ttf" FontSize="12" FontColor="1 1 1 255" ]
+}
+InputFields
+{
+  [ Index="3" Width="40" Height="20" Img="box.png" Font="font.ttf" FontSize="14" FontColor="1 1 1 255" ]
+}
+)");
+            layer->LoadFromConfig(file);
+            ASSERT_EQ(layer->texts.size(), 1u);
+            ASSERT_NE(layer->texts[0]->font, nullptr);
+            layer->texts[0]->SetText("held");
+        }
+        if (unloadFirst) {
+            layer->Unload();
+        }
+        layer.reset();
+        CloseAllArchives();
     }
 }

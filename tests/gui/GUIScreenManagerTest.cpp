@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <memory>
 
 namespace {
@@ -19,6 +21,38 @@ class ManagerTest : public ::testing::Test {
 protected:
     void SetUp() override { GUIScreenManager::Reset(); }
     void TearDown() override { GUIScreenManager::Reset(); }
+};
+
+// Records the largest block SDL asks for and refuses anything past a quarter gigabyte, so a test of
+// oversized drawing neither needs nor takes that memory.
+struct SdlAllocations {
+    static inline SDL_malloc_func plainMalloc = nullptr;
+    static inline SDL_calloc_func plainCalloc = nullptr;
+    static inline SDL_realloc_func plainRealloc = nullptr;
+    static inline SDL_free_func plainFree = nullptr;
+    static inline std::size_t largest = 0;
+    static constexpr std::size_t kRefused = 256u << 20;
+
+    static bool Allowed(std::size_t size)
+    {
+        largest = std::max(largest, size);
+        return size <= kRefused;
+    }
+    static void* Malloc(std::size_t size) { return Allowed(size) ? plainMalloc(size) : nullptr; }
+    static void* Calloc(std::size_t count, std::size_t size)
+    {
+        return count != 0 && Allowed(count * size) ? plainCalloc(count, size) : nullptr;
+    }
+    static void* Realloc(void* block, std::size_t size) { return Allowed(size) ? plainRealloc(block, size) : nullptr; }
+    static void Free(void* block) { plainFree(block); }
+
+    SdlAllocations()
+    {
+        SDL_GetMemoryFunctions(&plainMalloc, &plainCalloc, &plainRealloc, &plainFree);
+        largest = 0;
+        SDL_SetMemoryFunctions(Malloc, Calloc, Realloc, Free);
+    }
+    ~SdlAllocations() { SDL_SetMemoryFunctions(plainMalloc, plainCalloc, plainRealloc, plainFree); }
 };
 
 ProbeLayer* AddProbeLayer(const std::string& name)
@@ -216,6 +250,56 @@ TEST(ManagerDrawing, QueuesAreDrawnInOrderInDesignPixelsAtEveryScale)
         EXPECT_EQ(at(140, 140).b, 0) << "scale " << scale;
         SDL_DestroyTexture(red);
         SDL_DestroyTexture(blue);
+    }
+}
+
+TEST(ManagerDrawing, HugeItemsAreCutToTheScreenKeepingTheirProportions)
+{
+    const struct {
+        int windowW, windowH, designW, designH;
+    } setups[] = {{320, 200, 320, 200}, {640, 400, 1280, 800}};
+    for (const auto& setup : setups) {
+        GUIScreenManager::Reset();
+        HeadlessSdl sdl(setup.windowW, setup.windowH, setup.designW, setup.designH);
+        ASSERT_TRUE(sdl.Ok());
+        const float scale = sdl.GetCore().scaleX;
+        // Two columns: red left, blue right.
+        SDL_Surface* halves = SDL_CreateRGBSurfaceWithFormat(0, 2, 2, 32, SDL_PIXELFORMAT_ARGB8888);
+        ASSERT_NE(halves, nullptr);
+        SDL_Rect leftColumn{0, 0, 1, 2};
+        SDL_Rect rightColumn{1, 0, 1, 2};
+        SDL_FillRect(halves, &leftColumn, SDL_MapRGBA(halves->format, 255, 0, 0, 255));
+        SDL_FillRect(halves, &rightColumn, SDL_MapRGBA(halves->format, 0, 0, 255, 255));
+        SDL_Texture* texture = SDL_CreateTextureFromSurface(sdl.Renderer(), halves);
+        SDL_FreeSurface(halves);
+        ASSERT_NE(texture, nullptr);
+        SDL_Texture* green = MakeSolidTexture(sdl.Renderer(), 300, 40, SDL_Color{0, 255, 0, 255});
+        sdl.Clear();
+        {
+            SdlAllocations watch;
+            // The colour boundary lands at design x 100, far from both ends of the item.
+            GUIScreenManager::QueueRender(texture, SDL_Rect{100 - 50000, -40, 100000, 99999}, 0);
+            // A missing layout size at the origin, and items wholly off the screen.
+            GUIScreenManager::QueueRender(green, SDL_Rect{200, 150, 99999, 99999}, 1);
+            GUIScreenManager::QueueRender(green, SDL_Rect{-99999, 0, 99000, 99999}, 1);
+            GUIScreenManager::QueueRender(green, SDL_Rect{0, 99000, 300, 40}, 1);
+            GUIScreenManager::DrawQueues();
+            SDL_RenderFlush(sdl.Renderer());
+            EXPECT_LT(SdlAllocations::largest, std::size_t{64} << 20) << "scale " << scale;
+        }
+        auto at = [&](int designX, int designY) {
+            return sdl.PixelAt(static_cast<int>(designX * scale), static_cast<int>(designY * scale));
+        };
+        EXPECT_EQ(at(96, 50).r, 255) << "scale " << scale;
+        EXPECT_EQ(at(96, 50).b, 0) << "scale " << scale;
+        EXPECT_EQ(at(104, 50).b, 255) << "scale " << scale;
+        EXPECT_EQ(at(104, 50).r, 0) << "scale " << scale;
+        EXPECT_EQ(at(10, 190).r, 255) << "scale " << scale;
+        EXPECT_EQ(at(210, 160).g, 255) << "scale " << scale;
+        EXPECT_EQ(at(190, 160).g, 0) << "scale " << scale;
+        EXPECT_EQ(GUIScreenManager::DrawnItems(1).size(), 3u);
+        SDL_DestroyTexture(texture);
+        SDL_DestroyTexture(green);
     }
 }
 

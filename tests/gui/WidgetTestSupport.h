@@ -10,8 +10,10 @@
 #include "LbaWriter.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -26,10 +28,49 @@ struct Geometry {
 };
 inline const Geometry kGeometries[] = {{1600, 1200, 1600, 1200}, {1280, 800, 1600, 1200}};
 
-// A core that records dialog answers; it takes over the fixture core's geometry and folders.
-class AnswerCore : public HeadlessCore {
+// A GUI test in a fresh working folder (the archives go in its "dat/"); no layer and no open archive
+// outlives it. TestBase: ::testing::Test or a ::testing::TestWithParam.
+template <typename TestBase>
+class GuiFolderTest : public TestBase {
+protected:
+    void SetUp() override { GUIScreenManager::Reset(); }
+    void TearDown() override
+    {
+        GUIScreenManager::Reset();
+        CloseAllArchives();
+    }
+
+    TempDir dir;
+    ScopedWorkingDir cwd{dir.Path()};
+};
+
+// A GuiFolderTest drawing headless at the parameter's geometry. Derived set-ups return when
+// HasFatalFailure() after calling this one.
+class GeometryTest : public GuiFolderTest<::testing::TestWithParam<Geometry>> {
+protected:
+    void SetUp() override
+    {
+        GuiFolderTest::SetUp();
+        const Geometry g = GetParam();
+        sdl = std::make_unique<HeadlessSdl>(g.windowW, g.windowH, g.designW, g.designH);
+        ASSERT_TRUE(sdl->Ok());
+    }
+    // The layers hold fonts and pictures of the cache: they go before the drawing setup does.
+    void TearDown() override
+    {
+        GUIScreenManager::Reset();
+        sdl.reset();
+        CloseAllArchives();
+    }
+
+    std::unique_ptr<HeadlessSdl> sdl;
+};
+
+// A core standing in for the fixture's: it takes over its geometry, folders and renderer, and is
+// gCore for its lifetime. Tests derive from it to record what the program tells the core.
+class StandInCore : public HeadlessCore {
 public:
-    explicit AnswerCore(HeadlessCore& from)
+    explicit StandInCore(HeadlessCore& from)
     {
         designWidth = from.designWidth;
         designHeight = from.designHeight;
@@ -41,12 +82,20 @@ public:
         scaleY = from.scaleY;
         commonGuiFolder = from.commonGuiFolder;
         localisedGuiFolder = from.localisedGuiFolder;
-        UseMessageBox = 1;
         SetRenderer(from.Renderer());
         previous = gCore;
         gCore = this;
     }
-    ~AnswerCore() override { gCore = previous; }
+    ~StandInCore() override { gCore = previous; }
+
+private:
+    Core* previous = nullptr;
+};
+
+// A core that records dialog answers.
+class AnswerCore : public StandInCore {
+public:
+    explicit AnswerCore(HeadlessCore& from) : StandInCore(from) { UseMessageBox = 1; }
     void OnDialogAnswer(int dialogId, int button) override
     {
         answers.emplace_back(dialogId, button);
@@ -57,9 +106,6 @@ public:
 
     std::vector<std::pair<int, int>> answers;
     std::function<void(int, int)> onAnswer;
-
-private:
-    Core* previous = nullptr;
 };
 
 // Design pixels to window pixels for mouse events (the core divides by its scale again).

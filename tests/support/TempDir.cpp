@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,4 +52,13 @@ ScopedWorkingDir::~ScopedWorkingDir()
 {
     std::error_code ec;
     fs::current_path(previous, ec);
+}
+
+bool SetFileTime(const std::string& path, std::uint64_t seconds)
+{
+    timespec times[2];
+    times[0].tv_sec = static_cast<time_t>(seconds);
+    times[0].tv_nsec = 0;
+    times[1] = times[0];
+    return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder under the system temp folder, removed with everything in it at scope end.
 
+#include <cstdint>
 #include <string>
 
 class TempDir {
@@ -20,6 +21,9 @@ public:
 private:
     std::string path;
 };
+
+// Sets a file's access and modification times to seconds since the epoch; false when it cannot.
+bool SetFileTime(const std::string& path, std::uint64_t seconds);
 
 // Changes the working folder for a scope (the program reads "dat/" and writes "logs/" relative to it).
 class ScopedWorkingDir {
