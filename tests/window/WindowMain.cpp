@@ -1,0 +1,19 @@
+#include "platform/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    // These tests open real windows on the X server in DISPLAY (Xvfb under ./test); each test skips
+    // itself when there is none. Only the video driver differs from the headless suite: a software
+    // renderer keeps the run free of GL drivers, and there is still no sound device.
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    // A system box would wait for a click that never comes.
+    platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
