@@ -20,10 +20,14 @@
 
 namespace {
 
+// Null (and the layer's one log line) when the layout has fewer widgets than a screen expects.
 template <typename T>
-T* CheckedAt(std::vector<std::unique_ptr<T>>& widgets, std::size_t index)
+T* CheckedAt(GUIScreenLayer& layer, std::vector<std::unique_ptr<T>>& widgets, std::size_t index, const char* kind)
 {
-    return index < widgets.size() ? widgets[index].get() : nullptr;
+    if (index < widgets.size())
+        return widgets[index].get();
+    layer.ReportMissingWidget(kind, index);
+    return nullptr;
 }
 
 } // namespace
@@ -265,47 +269,12 @@ void GUIScreenLayer::ReportMissingWidget(const char* kind, std::size_t index)
     LogText(kLogFile, "Layer " + name + ": no " + kind + " " + std::to_string(index) + " in its layout");
 }
 
-GUIButton* GUIScreenLayer::GetButton(std::size_t index)
-{
-    GUIButton* widget = CheckedAt(buttons, index);
-    if (widget == nullptr) {
-        ReportMissingWidget("button", index);
-    }
-    return widget;
-}
+GUIButton* GUIScreenLayer::GetButton(std::size_t index) { return CheckedAt(*this, buttons, index, "button"); }
 
-GUIInputField* GUIScreenLayer::GetInputField(std::size_t index)
-{
-    GUIInputField* widget = CheckedAt(inputFields, index);
-    if (widget == nullptr) {
-        ReportMissingWidget("input field", index);
-    }
-    return widget;
-}
+GUIInputField* GUIScreenLayer::GetInputField(std::size_t index) { return CheckedAt(*this, inputFields, index, "input field"); }
 
-GUIText* GUIScreenLayer::GetText(std::size_t index)
-{
-    GUIText* widget = CheckedAt(texts, index);
-    if (widget == nullptr) {
-        ReportMissingWidget("text", index);
-    }
-    return widget;
-}
+GUIText* GUIScreenLayer::GetText(std::size_t index) { return CheckedAt(*this, texts, index, "text"); }
 
-GUIListBox* GUIScreenLayer::GetListBox(std::size_t index)
-{
-    GUIListBox* widget = CheckedAt(listBoxes, index);
-    if (widget == nullptr) {
-        ReportMissingWidget("list box", index);
-    }
-    return widget;
-}
+GUIListBox* GUIScreenLayer::GetListBox(std::size_t index) { return CheckedAt(*this, listBoxes, index, "list box"); }
 
-GUIVerticalContainer* GUIScreenLayer::GetContainer(std::size_t index)
-{
-    GUIVerticalContainer* widget = CheckedAt(containers, index);
-    if (widget == nullptr) {
-        ReportMissingWidget("container", index);
-    }
-    return widget;
-}
+GUIVerticalContainer* GUIScreenLayer::GetContainer(std::size_t index) { return CheckedAt(*this, containers, index, "container"); }

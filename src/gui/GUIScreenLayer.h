@@ -77,7 +77,9 @@ public:
     // Every element in drawing order (ascending render layer); not owning.
     std::vector<GUIElement*> elements;
 
-private:
+    // One log line per layer however often its accessors miss.
     void ReportMissingWidget(const char* kind, std::size_t index);
+
+private:
     bool reportedMissingWidget = false;
 };
