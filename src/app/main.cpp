@@ -1,6 +1,6 @@
+#include "app/ApplicationSetup.h"
 #include "engine/Core.h"
 #include "engine/PlayerProfile.h"
-#include "engine/Services.h"
 #include "engine/Utilities.h"
 #include "platform/Platform.h"
 
@@ -14,23 +14,6 @@ const char* const kVersionText = "33";
 std::string CrashDumpPath(const std::string& userDataFolder, const std::string& stamp)
 {
     return userDataFolder + "logs/crash_" + stamp + "_v" + kVersionText + ".dmp";
-}
-
-// What the application object will do before the engine starts: name the per-user folder,
-// find where files may be written, and give the profile its file, header, key and version.
-// It lives here until the application object exists.
-std::unique_ptr<PlayerProfile> PrepareApplication(Core& core)
-{
-    core.applicationFolderName = "Varnoth";
-    core.InitUserDataPath();
-    auto profile = std::make_unique<PlayerProfile>();
-    profile->path = "profile.lbd";
-    PrefixUserDataPath(profile->path);
-    profile->header = "secret";
-    if (gServices != nullptr)
-        profile->key = gServices->GetUserId();
-    profile->formatVersion = 13;
-    return profile;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include "window/XProperty.h"
 #include <X11/keysym.h>
 #include <signal.h>
 #include <spawn.h>
@@ -79,27 +80,6 @@ Window FindMappedWindow(Display* display, pid_t pid)
     if (children != nullptr)
         XFree(children);
     return found;
-}
-
-std::string WindowTitle(Display* display, Window window)
-{
-    const Atom property = XInternAtom(display, "_NET_WM_NAME", True);
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", True);
-    std::string title;
-    if (property == None || utf8 == None)
-        return title;
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, utf8, &type, &format, &count, &remaining,
-                           &data) == Success &&
-        data != nullptr && format == 8)
-        title.assign(reinterpret_cast<const char*>(data), count);
-    if (data != nullptr)
-        XFree(data);
-    return title;
 }
 
 void SendClose(Display* display, Window window)
@@ -196,7 +176,7 @@ TEST(ProgramRun, ClosingTheWindowAndAnsweringReturnEndsWithZero)
     std::string title;
     for (int waited = 0; waited < kPatienceMs && status < 0; waited += kPollMs) {
         const Window window = FindMappedWindow(display, pid);
-        const std::string current = window != 0 ? WindowTitle(display, window) : std::string();
+        const std::string current = window != 0 ? ReadUtf8Property(display, window, "_NET_WM_NAME") : std::string();
         if (!current.empty() && waited % (kPollMs * 20) == 0) {
             title = current;
             // The close request asks the exit question; a Return after it answers yes. The user

@@ -4,6 +4,7 @@
 // request through the X server, SDL events pushed for keys and clicks) and frames run on a test
 // clock, so nothing waits for time to pass.
 
+#include "app/ApplicationSetup.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
@@ -24,6 +25,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include "window/XProperty.h"
 
 #include <climits>
 #include <cstdint>
@@ -82,27 +84,6 @@ std::vector<long> CardinalProperty(const XWindow& x, const char* name, Atom type
     if (data != nullptr)
         XFree(data);
     return values;
-}
-
-std::string Utf8Property(const XWindow& x, const char* name)
-{
-    std::string text;
-    const Atom property = XInternAtom(x.display, name, True);
-    const Atom utf8 = XInternAtom(x.display, "UTF8_STRING", True);
-    if (property == None || utf8 == None)
-        return text;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(x.display, x.window, property, 0, 1024, False, utf8, &actualType, &format, &count,
-                           &remaining, &data) == Success &&
-        data != nullptr && format == 8)
-        text.assign(reinterpret_cast<const char*>(data), count);
-    if (data != nullptr)
-        XFree(data);
-    return text;
 }
 
 // The window's size as the X server has it.
@@ -217,20 +198,13 @@ protected:
             XCloseDisplay(watcher);
     }
 
-    // What main() does before Run: the user data folder and the profile's file, header and key.
+    // What main() does before Run.
     void Prepare()
     {
         core = std::make_unique<WindowCore>();
         gCore = core.get();
-        core->applicationFolderName = "Varnoth";
-        core->InitUserDataPath();
+        profile = PrepareApplication(*core);
         ASSERT_EQ(core->userDataFolder, "") << "the temp folder is writable, so user data stays in it";
-        profile = std::make_unique<PlayerProfile>();
-        profile->path = "profile.lbd";
-        PrefixUserDataPath(profile->path);
-        profile->header = "secret";
-        profile->key = gServices != nullptr ? gServices->GetUserId() : std::string();
-        profile->formatVersion = 13;
         gProfile = profile.get();
     }
 
@@ -324,7 +298,7 @@ TEST_F(WindowRun, StartsTitledWithIconAndEndsWithZeroWhenTheCloseIsConfirmed)
         const XWindow x = XWindowOf(c.Window());
         ASSERT_NE(x.display, nullptr) << "an X11 window";
         sdlTitle = SDL_GetWindowTitle(c.Window());
-        serverTitle = Utf8Property(x, "_NET_WM_NAME");
+        serverTitle = ReadUtf8Property(x.display, x.window, "_NET_WM_NAME");
         icon = CardinalProperty(x, "_NET_WM_ICON", XA_CARDINAL);
         sessionLog = SessionLogPath();
         logWritten = !sessionLog.empty() && FileExists(sessionLog);

@@ -1,0 +1,11 @@
+#pragma once
+// What the application object will do before the engine starts, until that object exists:
+// name the per-user folder, find where files may be written, and give the profile its file,
+// header, key and version.
+
+#include <memory>
+
+class Core;
+class PlayerProfile;
+
+std::unique_ptr<PlayerProfile> PrepareApplication(Core& core);
