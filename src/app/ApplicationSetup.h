@@ -8,4 +8,6 @@
 class Core;
 class PlayerProfile;
 
+// The overlays, the per-frame web pump and the web worker's stop at shutdown.
+void InstallApplicationHooks(Core& core);
 std::unique_ptr<PlayerProfile> PrepareApplication(Core& core);

@@ -10,10 +10,7 @@
 #include "engine/Utilities.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIMessageBox.h"
-#include "gui/GUIColorPicker.h"
 #include "gui/GUIPopup.h"
-#include "gui/GUISettings.h"
-#include "online/WebClient.h"
 #include "platform/Platform.h"
 
 #include <SDL_ttf.h>
@@ -189,10 +186,8 @@ bool Core::Init()
 void Core::AddOverlays()
 {
     // After the application's screens, so the overlays see events first.
-    if (UseColorPicker)
-        GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>());
-    if (UseSettings)
-        GUIScreenManager::AddLayer(std::make_unique<GUISettings>());
+    if (overlayInstaller)
+        overlayInstaller(*this);
 }
 
 int Core::Run()
@@ -239,7 +234,8 @@ void Core::Update(float seconds)
     if (gServices != nullptr)
         gServices->Update(seconds);
     GUIScreenManager::Update(seconds);
-    WebClient::Pump(seconds);
+    if (framePump)
+        framePump(seconds);
     FlushScreenLog();
     if (gProfile != nullptr) {
         gProfile->playTimeAccumulator += seconds;
@@ -272,7 +268,8 @@ void Core::Shutdown()
     ResourceCache::Shutdown();
     TextTable::Clear();
     CloseAllArchives();
-    WebClient::Stop();
+    if (shutdownHook)
+        shutdownHook();
     if (!keepSessionLog)
         DeleteSessionLog();
     if (renderer != nullptr) {

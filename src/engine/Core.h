@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class Core {
@@ -33,6 +34,17 @@ public:
     bool ShowCriticalError(const std::string& text);
     void InitUserDataPath();
     bool TestWriteAccess();
+
+    // What the application plugs into the frame, so the engine does not link the subsystems above
+    // it: the per-frame pump (the web client's), run by Update after the screens; the shutdown step
+    // run after the archives closed (the web worker's stop); and the overlays added after the
+    // application's screens by Init. Each may be empty.
+    using FramePump = std::function<void(float seconds)>;
+    using ShutdownHook = std::function<void()>;
+    using OverlayInstaller = std::function<void(Core& core)>;
+    void SetFramePump(FramePump pump) { framePump = std::move(pump); }
+    void SetShutdownHook(ShutdownHook hook) { shutdownHook = std::move(hook); }
+    void SetOverlayInstaller(OverlayInstaller installer) { overlayInstaller = std::move(installer); }
 
     // One main-loop pass at time `now` (ms); Run calls it. Tests drive it with their own clock.
     void Step(std::uint32_t now);
@@ -79,6 +91,9 @@ protected:
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::uint32_t lastStep = 0;
+    FramePump framePump;
+    ShutdownHook shutdownHook;
+    OverlayInstaller overlayInstaller;
 };
 
 extern Core* gCore;

@@ -1,6 +1,6 @@
 #include "gui/GUIListBox.h"
 
-#include "app/Objectives.h"
+#include "gui/TutorialHooks.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
@@ -532,8 +532,8 @@ bool GUIListBox::HandleEvent(const SDL_Event* event, bool testOnly)
         if (!button->visible || !button->HandleEvent(event, true)) {
             continue;
         }
-        const bool allowed = gObjectives == nullptr ||
-                             gObjectives->AllowsListBoxAction(listIndex, currentPage, static_cast<int>(i), screen);
+        const bool allowed = gTutorialHooks == nullptr ||
+                             gTutorialHooks->AllowsListBoxAction(listIndex, currentPage, static_cast<int>(i), screen);
         if (allowed) {
             if (!testOnly) {
                 button->HandleEvent(event, false);
@@ -542,7 +542,7 @@ bool GUIListBox::HandleEvent(const SDL_Event* event, bool testOnly)
         }
     }
     if (paging) {
-        const bool tutorialDone = gObjectives == nullptr || gObjectives->IsComplete();
+        const bool tutorialDone = gTutorialHooks == nullptr || !gTutorialHooks->IsRunning();
         if (leftPager.visible && leftPager.HandleEvent(event, true) && tutorialDone) {
             if (!testOnly) {
                 leftPager.HandleEvent(event, false);

@@ -4,6 +4,7 @@
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -57,6 +58,17 @@ bool MakeFolder(const std::string& path);
 // Plain files directly in folder, by name only, sorted.
 std::vector<std::string> ListFolderFiles(const std::string& folder);
 bool RemoveFile(const std::string& path);
+// A regular file exists at path.
+bool FileExists(const std::string& path);
+// Writes the bytes to path + ".tmp" in the same folder, syncs, closes and renames it over path, so
+// that a failure at any point leaves the old file as it was and no temporary file behind. error (when
+// given) says which step failed and why.
+bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error = nullptr);
+// Syncs `from` to disk and renames it over `to` (same file system); the last step of a file written
+// piece by piece (downloads).
+bool ReplaceFile(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Milliseconds of a clock that never jumps (not the wall clock): for time limits and stall checks.
+std::uint64_t MonotonicMilliseconds();
 // When the working folder has no "dat/" but the executable's folder has, change to the latter.
 void EnterProgramFolder();
 

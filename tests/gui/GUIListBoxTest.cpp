@@ -1,6 +1,6 @@
 #include "gui/GUIListBox.h"
 
-#include "app/Objectives.h"
+#include "gui/TutorialHooks.h"
 
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
@@ -159,18 +159,27 @@ TEST_F(ListBoxTest, PagersWaitUntilTheTutorialIsComplete)
     shape.items = 20;
     shape.paging = true;
     auto list = MakeList(sdl.Renderer(), shape);
-    Objectives tutorial;
-    tutorial.objectiveCount = 3;
-    tutorial.completedCount = 1;
-    gObjectives = &tutorial;
+    struct Running : TutorialHooks {
+        bool running = true;
+        bool IsRunning() const override { return running; }
+        bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
+        void OnScreenShown(const std::string&, const std::string&) override {}
+        void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
+        void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
+        void OnColorChange(const std::string&, const std::string&) override {}
+        void OnToggle(const std::string&, bool, const std::string&) override {}
+        void OnMove(const std::string&) override {}
+        bool StartByName(const std::string&, const std::string&) override { return false; }
+    } tutorial;
+    gTutorialHooks = &tutorial;
     Click(*list, list->rightPager);
     list->PollClick();
     EXPECT_EQ(list->pageText->text, "1 / 3");
-    tutorial.completedCount = 3;
+    tutorial.running = false;
     Click(*list, list->rightPager);
     list->PollClick();
     EXPECT_EQ(list->pageText->text, "2 / 3");
-    gObjectives = nullptr;
+    gTutorialHooks = nullptr;
 }
 
 TEST_F(ListBoxTest, PagerAtTheSideIsCentredAndHasNoPageText)
