@@ -6,6 +6,7 @@ packages=(
   libsdl2-dev libsdl2-image-dev libsdl2-ttf-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   librsvg2-bin fonts-dejavu-core imagemagick xvfb xauth
+  libcpp-httplib-dev
 )
 missing=()
 for p in "${packages[@]}"; do
