@@ -111,26 +111,6 @@ std::vector<std::pair<std::string, std::string>> SplitBody(const std::string& bo
 
 } // namespace
 
-std::string UnescapeScenarioText(const std::string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char next = text[++i];
-        switch (next) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case '0': out += '\0'; break;
-        default: out += next; break;
-        }
-    }
-    return out;
-}
-
 struct ServiceStandIn::State {
     ServiceOptions options;
     httplib::Server server;
@@ -213,7 +193,13 @@ bool ServiceStandIn::State::LoadScenario()
             visit();
         }
     };
-    auto has = [&config](const std::string& key) { return config.GetInt(key) != -1; };
+    auto has = [&config](const std::string& key) {
+        const ConfigSection* section = config.CurrentSection();
+        if (section == nullptr || config.currentEntry >= section->entries.size())
+            return false;
+        const auto& keys = section->entries[config.currentEntry].keys;
+        return std::find(keys.begin(), keys.end(), key) != keys.end();
+    };
     each("Service", [&] {
         if (has("LatestVersion"))
             latestVersion = config.GetString("LatestVersion");
@@ -268,8 +254,8 @@ bool ServiceStandIn::State::LoadScenario()
     });
     each("Answers", [&] {
         AnswerOverride o;
-        o.hasRaw = has("Raw");
-        o.raw = UnescapeScenarioText(config.GetString("Raw"));
+        // Raw bytes come from a file: the scenario grammar cannot hold "=", braces or brackets.
+        o.hasRaw = has("RawFile") && ReadWholeFile(base + "/" + config.GetString("RawFile"), o.raw);
         o.stall = config.GetString("Stall");
         o.status = config.GetString("Status");
         o.times = has("Times") ? config.GetInt("Times") : -1;
@@ -352,7 +338,7 @@ std::string ServiceStandIn::State::BuildAnswer(const std::string& name, std::map
         std::string text = statusOr("Ok");
         for (const NewsEntry& n : news) {
             std::string link = n.link;
-            const std::size_t at = link.find("{host}");
+            const std::size_t at = link.find("@host@");
             if (at != std::string::npos)
                 link.replace(at, 6, "http://" + options.host + ":" + std::to_string(port));
             text += ";" + n.message + ";" + link + ";" + n.id;
@@ -515,6 +501,15 @@ bool ServiceStandIn::Start(const ServiceOptions& options)
         r.status = 405;
     });
     s.server.Get("/tavisk/index.php", [&s](const httplib::Request& q, httplib::Response& r) { s.HandlePage(q, r); });
+    s.server.Get(R"(/tavisk/news/(\d+)\.html)", [&s](const httplib::Request& q, httplib::Response& r) {
+        std::string message = "No such notice.";
+        for (const NewsEntry& n : s.news) {
+            if (n.id == std::string(q.matches[1]))
+                message = n.message;
+        }
+        r.set_content("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Varnoth news</title></head><body><h1>"
+                      "Varnoth news</h1><p>" + message + "</p></body></html>\n", "text/html");
+    });
     s.port = options.port == 0 ? s.server.bind_to_any_port(options.host) : options.port;
     if (options.port != 0 && !s.server.bind_to_port(options.host, options.port))
         s.port = -1;

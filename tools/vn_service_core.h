@@ -3,7 +3,9 @@
 // pages, all taken from a scenario folder. Used by the vn-service tool, the tests and the bench.
 //
 // Scenario folder: "scenario.cfg" (sections Service, Accounts, Packages, News, Archives, Answers,
-// Pages) and the files it names, relative to the folder. Archives of the extra folders given in
+// Pages) and the files it names, relative to the folder. Values cannot hold "=", braces or
+// brackets: raw answers come from files ("RawFile"), and "@host@" in a news link becomes the
+// service's own address. Archives of the extra folders given in
 // ServiceOptions are served and listed too (the bundled "dat/" of a build, for instance).
 
 #include <cstdint>
@@ -63,5 +65,3 @@ private:
     std::unique_ptr<State> state;
 };
 
-// Reads "\n", "\r", "\t", "\0" and "\\" escapes of a scenario value (raw answers need them).
-std::string UnescapeScenarioText(const std::string& text);

@@ -1,10 +1,139 @@
 #pragma once
-// Requests and downloads to the web service, run on the "RequestProcess" worker.
+// The one client of the web service: a queue of named POST requests and a queue of archive
+// downloads, transferred one at a time by the "RequestProcess" worker thread.
+//
+// Threads: the worker only transfers (and checks what it downloaded). Everything that follows from
+// an answer (the token aside) happens on the main thread inside Pump, in arrival order: profile
+// fields, the link cache, the news queue, archives renamed into "dat/", and the events handed to
+// the event hook, one per frame, with no lock held.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct WebRequest {
+    WebRequest() = default;
+    explicit WebRequest(std::string requestName) : name(std::move(requestName)) {}
+
+    void AddParam(const std::string& key, const std::string& value);
+    // "name=1", then "&token=" + base64(token) unless the name is "auth", then "&key=" + base64(value)
+    // for each parameter with a value, in order. Nothing is URL-escaped: the service reads it so.
+    std::string BuildPostBody(const std::string& token) const;
+
+    std::uint8_t done = 0;
+    std::vector<std::pair<std::string, std::string>> parameters;
+    std::string name;
+};
+
+struct DownloadJob {
+    std::string name;
+    std::string localPath;  // as queued, e.g. "dat/<name>.lba"
+    std::string targetPath; // localPath under the user data folder when one is in use
+    std::string tempPath;   // targetPath with its last character 't'
+    std::string url;
+    std::int64_t received = 0;
+    std::int64_t expected = 0;
+    std::uint32_t crc = 0; // listed CRC-32
+};
+
+struct WebEvent {
+    std::string name;
+    std::string payload;
+};
+
+struct NewsItem {
+    std::int32_t id = 0; // -1: an achievement notice
+    std::string message;
+    std::string link;
+};
+
+// Time limits of the client; tests shorten them instead of waiting.
+struct WebTimeLimits {
+    // No byte while a transfer runs for this long: the connection counts as lost.
+    std::uint32_t stallMilliseconds = 15000;
+    long requestTimeoutSeconds = 30;
+    long downloadTimeoutSeconds = 300;
+    std::uint32_t retryDelayMilliseconds = 500;
+    int downloadRetries = 7;
+};
 
 class WebClient {
 public:
-    // Main thread, once per frame: starts the worker when needed, hands one event to the core.
+    using EventHook = std::function<void(const std::string& name, const std::string& payload)>;
+    using Clock = std::function<std::uint64_t()>;
+    using OnlineTest = std::function<bool()>;
+
+    // The service endpoint is stored; "auth" is queued with the service account, the language and
+    // the platform, and on a first run (no profile could be read) the device and the resolution.
+    static void SendAuth(const std::string& serviceUrl, const std::string& user, const std::string& password,
+                         bool firstRun = false);
+    // Queues a complete request; clears the halted and stop flags.
+    static void EnqueueRequest(const WebRequest& request);
+    // Queues an archive download when the link cache lists the name with an http(s) URL, the name
+    // is a plain file name and it was not tried twice in this run already. A name already queued
+    // is not queued again (true).
+    static bool EnqueueDownload(const std::string& name, const std::string& localPath);
+    static void RemoveDownloads(const std::string& name);
+    static void ClearDownloads();
+    static void PushEvent(const std::string& name, const std::string& payload);
+
+    // Main thread, once per frame.
     static void Pump(float seconds);
-    // Shutdown: sets the stop and halted flags; cleans libcurl up when no download is queued.
+    // Shutdown: stops a running transfer, joins the worker (a transfer in progress ends within about
+    // a second) and drops what is queued.
     static void Stop();
+    // Back to the state of a fresh start (tests): stops, then empties queues, flags and the token.
+    static void Reset();
+
+    static bool IsHalted();
+    static void SetHalted(bool on);
+    static bool IsStopped();
+    // Clears the halted and stop flags (entering the main menu).
+    static void ClearFlags();
+    static bool IsUpdateAvailable();
+    static void SetUpdateAvailable(bool on);
+    static bool IsDyncfgChanged();
+    static void SetDyncfgChanged(bool on);
+    static void SetClientVersion(int version);
+    static int ClientVersion();
+    static bool HasWork();
+    // Nothing queued, nothing running, nothing waiting for the main thread (events aside).
+    static bool IsIdle();
+    static std::size_t PendingRequests();
+    static std::size_t PendingDownloads();
+    static std::string SessionToken();
+    static const std::string& ServiceUrl();
+
+    // Seams: where events go (default: the core's web-event hook), the online test (default: the
+    // platform services), the clock of the stall limit (default: the monotonic clock), and the
+    // time limits.
+    static void SetEventHook(EventHook hook);
+    static void SetOnlineTest(OnlineTest test);
+    static void SetClock(Clock clock);
+    static void SetTimeLimits(const WebTimeLimits& limits);
+
+    // Notices (news from the service, achievement notices), under the web lock.
+    static void AddNews(std::int32_t id, const std::string& message, const std::string& link);
+    // Removes the first notice, opens its link when asked (http and https only) and records it as
+    // seen; false when none was queued.
+    static bool PopNews(bool openLink, bool clearTags);
+    static bool PeekNews(NewsItem& out);
+    static std::size_t NewsCount();
+    static void ClearNews();
 };
+
+// One notice per achievement tag stored in the profile.
+void QueueAchievements();
+
+// The service's address: "ServiceHost" of "globals.cfg", overridden by the environment variable
+// VARNOTH_SERVICE_HOST; "http://" is assumed when no scheme is given. "" when none is set or it is
+// not an http(s) address.
+std::string ServiceHost();
+// ServiceHost() + "/tavisk/client2.php", or "".
+std::string ServiceEndpoint();
+// A page of the service: ServiceHost() + "/tavisk/index.php?" + query, or "".
+std::string ServicePage(const std::string& query);
+// Tests: replaces what globals.cfg and the environment say ("" restores them).
+void SetServiceHostOverride(const std::string& host);

@@ -1,0 +1,140 @@
+#include "online/AnswerParser.h"
+
+#include "engine/Utilities.h"
+
+namespace {
+
+// A length prefix longer than this cannot be within the answer limit.
+constexpr std::size_t kMaxPrefixDigits = 8;
+// How much of a page without a usable prefix is still read looking for the line break that
+// makes it a proxy page.
+constexpr std::size_t kMaxJunkScan = 64 * 1024;
+
+int Base64Value(unsigned char c)
+{
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A';
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 26;
+    if (c >= '0' && c <= '9')
+        return c - '0' + 52;
+    if (c == '+')
+        return 62;
+    if (c == '/')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+bool DecodeStrictBase64(const std::string& encoded, std::string& out)
+{
+    out.clear();
+    std::size_t length = encoded.size();
+    std::size_t padding = 0;
+    while (length > 0 && encoded[length - 1] == '=' && padding < 2) {
+        --length;
+        ++padding;
+    }
+    if (padding > 0 && (encoded.size() % 4) != 0)
+        return false;
+    if (length % 4 == 1)
+        return false;
+    out.reserve(length / 4 * 3 + 2);
+    std::uint32_t accumulator = 0;
+    int bits = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const int value = Base64Value(static_cast<unsigned char>(encoded[i]));
+        if (value < 0)
+            return false;
+        accumulator = (accumulator << 6) | static_cast<std::uint32_t>(value);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out += static_cast<char>((accumulator >> bits) & 0xFF);
+        }
+    }
+    return true;
+}
+
+void AnswerParser::Reset()
+{
+    *this = AnswerParser();
+}
+
+AnswerParser::State AnswerParser::Fail(const char* why)
+{
+    problem = why;
+    state = State::kMalformed;
+    return state;
+}
+
+AnswerParser::State AnswerParser::Feed(const char* data, std::size_t size)
+{
+    std::size_t i = 0;
+    while (state == State::kNeedMore && inPrefix && i < size) {
+        const char c = data[i++];
+        if (c == '\n' || c == '\r') {
+            state = State::kProxy;
+            return state;
+        }
+        if (badPrefix) {
+            if (++badBytes > kMaxJunkScan)
+                return Fail("no length prefix");
+            continue;
+        }
+        if (c >= '0' && c <= '9') {
+            if (++prefixDigits > kMaxPrefixDigits)
+                return Fail("length prefix too long");
+            announced = announced * 10 + static_cast<std::size_t>(c - '0');
+            if (announced > kMaxAnswerLength)
+                return Fail("announced length over the limit");
+        } else if (c == ';' && prefixDigits > 0) {
+            inPrefix = false;
+            body.reserve(announced);
+            if (announced == 0)
+                return Decode();
+        } else {
+            badPrefix = true; // keep reading: a line break further on makes it a proxy page
+        }
+    }
+    if (state != State::kNeedMore || inPrefix)
+        return state;
+    const std::size_t wanted = announced - body.size();
+    const std::size_t take = size - i < wanted ? size - i : wanted;
+    for (std::size_t k = 0; k < take; ++k) {
+        const char c = data[i + k];
+        if (c == '\n' || c == '\r') {
+            state = State::kProxy;
+            return state;
+        }
+        if (c == '\0')
+            return Fail("NUL byte in the answer");
+    }
+    body.append(data + i, take);
+    if (body.size() == announced)
+        return Decode();
+    return state;
+}
+
+AnswerParser::State AnswerParser::Decode()
+{
+    if (!DecodeStrictBase64(body, text))
+        return Fail("invalid base64");
+    if (text.find('\0') != std::string::npos)
+        return Fail("NUL byte in the decoded answer");
+    body.clear();
+    state = State::kComplete;
+    return state;
+}
+
+AnswerParser::State AnswerParser::Finish()
+{
+    if (state != State::kNeedMore)
+        return state;
+    if (badPrefix)
+        return Fail("no length prefix");
+    if (inPrefix)
+        return Fail(prefixDigits == 0 ? "empty answer" : "answer ended in its length prefix");
+    return Fail("answer shorter than announced");
+}

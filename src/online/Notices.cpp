@@ -1,0 +1,37 @@
+#include "engine/PlayerProfile.h"
+#include "engine/TextTable.h"
+#include "engine/Utilities.h"
+#include "online/WebClient.h"
+
+#include <string>
+
+void QueueAchievements()
+{
+    if (gProfile == nullptr)
+        return;
+    std::string tags;
+    gProfile->Inspect([&tags](const PlayerProfile& p) { tags = p.achievementTags; });
+    const std::string link = ServicePage("myvorn=1");
+    std::size_t start = 0;
+    while (start <= tags.size()) {
+        std::size_t end = tags.find(':', start);
+        if (end == std::string::npos)
+            end = tags.size();
+        const std::string tag = tags.substr(start, end - start);
+        start = end + 1;
+        if (tag.empty())
+            continue;
+        std::string text;
+        if (tag == "made_with_us")
+            text = Localize("ACH_MADE_WITH_US");
+        else if (tag == "dev_program")
+            text = Localize("ACH_DEV_PROGRAM");
+        else if (tag == "season_1")
+            text = Localize("ACH_SEASON_1");
+        else if (tag == "season_2")
+            text = Localize("ACH_SEASON_2");
+        else
+            text = FillPlaceholders(Localize("ACH_REFERRAL"), tag);
+        WebClient::AddNews(-1, text, link);
+    }
+}

@@ -1,0 +1,66 @@
+#include "engine/ConfigFile.h"
+#include "engine/Log.h"
+#include "online/WebClient.h"
+#include "platform/Platform.h"
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+std::mutex gHostLock;
+std::string gOverride;
+bool gHasOverride = false;
+
+std::string ConfiguredHost()
+{
+    const char* fromEnvironment = std::getenv("VARNOTH_SERVICE_HOST");
+    if (fromEnvironment != nullptr && fromEnvironment[0] != '\0')
+        return fromEnvironment;
+    ConfigFile globals;
+    if (!globals.Load("globals.cfg") || globals.SelectSection("Globals") == nullptr)
+        return std::string();
+    return globals.GetString("ServiceHost");
+}
+
+std::string Normalise(std::string host)
+{
+    if (host.empty())
+        return host;
+    if (host.find("://") == std::string::npos)
+        host = "http://" + host;
+    while (!host.empty() && host.back() == '/')
+        host.pop_back();
+    if (!platform::IsWebAddress(host)) {
+        LogText(kLogFile, "ServiceHost is not an http(s) address: no web service");
+        return std::string();
+    }
+    return host;
+}
+
+} // namespace
+
+std::string ServiceHost()
+{
+    std::lock_guard<std::mutex> guard(gHostLock);
+    return Normalise(gHasOverride ? gOverride : ConfiguredHost());
+}
+
+std::string ServiceEndpoint()
+{
+    const std::string host = ServiceHost();
+    return host.empty() ? host : host + "/tavisk/client2.php";
+}
+
+std::string ServicePage(const std::string& query)
+{
+    const std::string host = ServiceHost();
+    return host.empty() ? host : host + "/tavisk/index.php?" + query;
+}
+
+void SetServiceHostOverride(const std::string& host)
+{
+    std::lock_guard<std::mutex> guard(gHostLock);
+    gOverride = host;
+    gHasOverride = !host.empty();
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The web client's shared state, between the main-thread side (WebClient.cpp) and the worker
+// (WebWorker.cpp). Not for other subsystems.
+
+#include "online/WebClient.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct SDL_Thread;
+
+enum class DownloadOutcome {
+    kVerified,   // size and CRC as listed: ready to install
+    kIncomplete, // the connection failed before the end; the temp file stays for a resume
+    kEnded,      // the transfer ended normally (whether the file is whole is checked after)
+    kStopped,    // stopped by the client; the temp file stays for a resume
+    kBadStatus,  // not 200 (206 on a resume)
+    kWrongSize,
+    kWrongCrc,
+    kOversize,   // more bytes than listed
+    kTempFailed, // the temp file could not be created or written
+};
+
+enum class ResultKind { kAnswer, kProxy, kOffline, kDownloadStarted, kDownloadProgress, kDownloaded, kDownloadsFinished };
+
+// What the worker hands to the main thread, in order.
+struct WorkerResult {
+    ResultKind kind = ResultKind::kAnswer;
+    std::string name;
+    std::string text;
+    DownloadJob job;
+    DownloadOutcome outcome = DownloadOutcome::kVerified;
+    int percent = 0;
+};
+
+struct QueuedRequest {
+    std::uint64_t id = 0;
+    WebRequest request;
+};
+
+struct WebState {
+    std::mutex lock; // guards every container and string below; never held during a transfer
+    std::vector<QueuedRequest> requests;
+    std::vector<DownloadJob> downloads;
+    std::vector<WebEvent> events;
+    std::vector<WorkerResult> results;
+    std::vector<NewsItem> news;
+    std::map<std::string, int> attempts;
+    std::string token;
+    std::string serviceUrl;
+    std::uint64_t nextRequestId = 1;
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> halted{false};
+    std::atomic<bool> updateAvailable{false};
+    std::atomic<bool> dyncfgChanged{false};
+    std::atomic<int> clientVersion{0};
+    std::atomic<bool> transferRunning{false};
+    std::atomic<std::uint64_t> lastActivity{0};
+    std::atomic<bool> workerFinished{false};
+
+    // Main thread only.
+    SDL_Thread* worker = nullptr;
+    bool curlReady = false;
+    bool offlineReported = false;
+
+    // Set on the main thread while no worker runs; read by the worker.
+    WebClient::EventHook eventHook;
+    WebClient::Clock clock;
+    WebClient::OnlineTest onlineTest;
+    WebTimeLimits limits;
+};
+
+WebState& GetWebState();
+std::uint64_t WebNow();
+// The worker thread's function.
+int RequestProcess(void* unused);

@@ -1,0 +1,390 @@
+// The "RequestProcess" worker: requests first, then downloads, one transfer at a time. It owns
+// its curl handle. It touches no profile, archive or screen: what it learns goes to the main
+// thread as WorkerResults.
+#include "engine/AssetArchive.h"
+#include "engine/Log.h"
+#include "engine/Utilities.h"
+#include "online/AnswerParser.h"
+#include "online/WebClientState.h"
+#include "platform/Platform.h"
+
+#include <SDL.h>
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct CurlCleanup {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+using CurlPtr = std::unique_ptr<CURL, CurlCleanup>;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Steps of the retry pause, so that a stop is noticed at once.
+constexpr std::uint32_t kPauseStep = 10;
+
+WebState& S()
+{
+    return GetWebState();
+}
+
+bool ShouldLeave()
+{
+    return S().stop || S().halted;
+}
+
+void Touch()
+{
+    S().lastActivity = WebNow();
+}
+
+void Post(WorkerResult result)
+{
+    std::lock_guard<std::mutex> guard(S().lock);
+    S().results.push_back(std::move(result));
+}
+
+void PostSimple(ResultKind kind, const std::string& name, int percent = 0)
+{
+    WorkerResult r;
+    r.kind = kind;
+    r.name = name;
+    r.percent = percent;
+    Post(std::move(r));
+}
+
+// libcurl calls this often, also while no byte arrives: a stop ends the transfer there.
+int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return ShouldLeave() ? 1 : 0;
+}
+
+void ConfigureTransfer(CURL* handle, const std::string& url, long timeoutSeconds)
+{
+    // Every transfer starts from a clean handle: nothing of a request (its body, its HTTP version)
+    // may carry over into a download.
+    curl_easy_reset(handle);
+    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+}
+
+std::size_t OnResponseData(char* data, std::size_t size, std::size_t count, void* user)
+{
+    Touch();
+    static_cast<AnswerParser*>(user)->Feed(data, size * count);
+    return size * count;
+}
+
+struct PendingRequest {
+    std::uint64_t id = 0;
+    std::string name;
+    std::string body;
+};
+
+bool TakeRequest(PendingRequest& out)
+{
+    std::lock_guard<std::mutex> guard(S().lock);
+    if (S().requests.empty())
+        return false;
+    const QueuedRequest& q = S().requests.front();
+    out.id = q.id;
+    out.name = q.request.name;
+    out.body = q.request.BuildPostBody(S().token);
+    return true;
+}
+
+// One POST; false when the worker should end (no answer, a proxy page, a stop).
+bool RunRequest(CURL* handle, const PendingRequest& request)
+{
+    std::string url;
+    {
+        std::lock_guard<std::mutex> guard(S().lock);
+        url = S().serviceUrl;
+    }
+    AnswerParser parser;
+    ConfigureTransfer(handle, url, S().limits.requestTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_POST, 1L);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnResponseData);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &parser);
+    Touch();
+    S().transferRunning = true;
+    const CURLcode code = curl_easy_perform(handle);
+    S().transferRunning = false;
+    const AnswerParser::State state = parser.Finish();
+
+    if (state == AnswerParser::State::kComplete) {
+        std::lock_guard<std::mutex> guard(S().lock);
+        if (request.name == "auth" && parser.Text().compare(0, 3, "Ok;") == 0) {
+            const std::size_t end = parser.Text().find(';', 3);
+            S().token = parser.Text().substr(3, end == std::string::npos ? std::string::npos : end - 3);
+        }
+        auto& q = S().requests;
+        q.erase(std::remove_if(q.begin(), q.end(), [&request](const QueuedRequest& r) { return r.id == request.id; }),
+                q.end());
+        WorkerResult r;
+        r.kind = ResultKind::kAnswer;
+        r.name = request.name;
+        r.text = parser.Text();
+        S().results.push_back(std::move(r));
+        return true;
+    }
+    if (state == AnswerParser::State::kProxy) {
+        LogText(kLogFile, "Web request " + request.name + ": the answer is a page from a proxy");
+        S().halted = true;
+        PostSimple(ResultKind::kProxy, request.name);
+        return false;
+    }
+    if (code == CURLE_ABORTED_BY_CALLBACK && ShouldLeave())
+        return false;
+    LogText(kLogFile, "Web request " + request.name + " got no answer: " +
+                          (code != CURLE_OK ? std::string(curl_easy_strerror(code)) : parser.Problem()));
+    S().stop = true;
+    PostSimple(ResultKind::kOffline, request.name);
+    return false;
+}
+
+std::int64_t TempFileSize(const std::string& path)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+        return 0;
+    const long size = std::ftell(file.get());
+    return size > 0 ? static_cast<std::int64_t>(size) : 0;
+}
+
+struct DownloadContext {
+    DownloadJob* job = nullptr;
+    FilePtr file;
+    bool resumed = false;
+    bool statusChecked = false;
+    DownloadOutcome failure = DownloadOutcome::kIncomplete;
+    bool failed = false;
+    int lastPercent = -1;
+    CURL* handle = nullptr;
+};
+
+std::size_t Refuse(DownloadContext& c, DownloadOutcome why)
+{
+    c.failure = why;
+    c.failed = true;
+    return 0; // libcurl aborts the transfer
+}
+
+std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void* user)
+{
+    auto& c = *static_cast<DownloadContext*>(user);
+    const std::size_t bytes = size * count;
+    Touch();
+    if (!c.statusChecked) {
+        c.statusChecked = true;
+        long status = 0;
+        curl_easy_getinfo(c.handle, CURLINFO_RESPONSE_CODE, &status);
+        if (status == 200 && c.resumed) {
+            // The server sends the whole file where a part was asked for: start again.
+            c.file.reset(std::fopen(c.job->tempPath.c_str(), "wb"));
+            if (!c.file)
+                return Refuse(c, DownloadOutcome::kTempFailed);
+            c.job->received = 0;
+            c.resumed = false;
+        } else if (!(status == 200 || (status == 206 && c.resumed))) {
+            LogText(kLogFile, c.job->name + " download refused with HTTP status " + IntToString(static_cast<int>(status)));
+            return Refuse(c, DownloadOutcome::kBadStatus);
+        }
+    }
+    if (static_cast<std::uint64_t>(bytes) > static_cast<std::uint64_t>(c.job->expected - c.job->received))
+        return Refuse(c, DownloadOutcome::kOversize);
+    if (std::fwrite(data, 1, bytes, c.file.get()) != bytes)
+        return Refuse(c, DownloadOutcome::kTempFailed);
+    c.job->received += static_cast<std::int64_t>(bytes);
+    if (c.job->expected > c.job->received) {
+        const int percent = static_cast<int>(c.job->received * 100 / c.job->expected);
+        if (percent != c.lastPercent) {
+            c.lastPercent = percent;
+            PostSimple(ResultKind::kDownloadProgress, c.job->name, percent);
+        }
+    }
+    if (ShouldLeave())
+        return Refuse(c, DownloadOutcome::kStopped);
+    return bytes;
+}
+
+// One GET of the job's URL into its temp file, resuming from what the file holds. kIncomplete:
+// the connection failed (worth another try); kEnded: the server finished sending.
+DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent)
+{
+    DownloadContext c;
+    c.job = &job;
+    c.handle = handle;
+    c.lastPercent = lastPercent;
+    c.resumed = job.received > 0;
+    c.file.reset(std::fopen(job.tempPath.c_str(), c.resumed ? "ab" : "wb"));
+    if (!c.file) {
+        LogText(kLogFile, job.name + " couldn't create temp file: " + job.tempPath + " (" + ErrnoMessage(errno) + ")");
+        return DownloadOutcome::kTempFailed;
+    }
+    ConfigureTransfer(handle, job.url, S().limits.downloadTimeoutSeconds);
+    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadData);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &c);
+    if (c.resumed)
+        curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(job.received));
+    Touch();
+    S().transferRunning = true;
+    const CURLcode code = curl_easy_perform(handle);
+    S().transferRunning = false;
+    lastPercent = c.lastPercent;
+    const bool flushed = c.file && std::fflush(c.file.get()) == 0;
+    c.file.reset();
+    if (c.failed)
+        return c.failure;
+    if (!flushed)
+        return DownloadOutcome::kTempFailed;
+    if (code == CURLE_RANGE_ERROR && c.resumed) {
+        // The server ignores ranges and would send the whole file: take it whole, from the start.
+        LogText(kLogFile, job.name + " server cannot resume: downloading from the start");
+        job.received = 0;
+        platform::RemoveFile(job.tempPath);
+        return TransferOnce(handle, job, lastPercent);
+    }
+    if (!c.statusChecked) { // no body at all: the status alone tells
+        long status = 0;
+        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+        if (code == CURLE_OK && status != 200 && status != 206) {
+            LogText(kLogFile, job.name + " download refused with HTTP status " + IntToString(static_cast<int>(status)));
+            return DownloadOutcome::kBadStatus;
+        }
+    }
+    if (code != CURLE_OK) {
+        LogText(kLogFile, job.name + " transfer ended early: " + std::string(curl_easy_strerror(code)));
+        return DownloadOutcome::kIncomplete;
+    }
+    return DownloadOutcome::kEnded;
+}
+
+void Pause(std::uint32_t milliseconds)
+{
+    for (std::uint32_t waited = 0; waited < milliseconds && !ShouldLeave(); waited += kPauseStep)
+        SDL_Delay(std::min(kPauseStep, milliseconds - waited));
+}
+
+DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
+{
+    job.received = TempFileSize(job.tempPath);
+    if (job.received > 0 && job.received >= job.expected) {
+        // Left by an earlier run: it cannot be a beginning of the listed file.
+        LogText(kLogFile, job.name + " discarding stale temp file: " + job.tempPath);
+        platform::RemoveFile(job.tempPath);
+        job.received = 0;
+    }
+    PostSimple(ResultKind::kDownloadStarted, job.name);
+    int lastPercent = -1;
+    DownloadOutcome outcome = DownloadOutcome::kIncomplete;
+    const int retries = std::max(0, S().limits.downloadRetries);
+    for (int attempt = 0; attempt <= retries; ++attempt) {
+        if (attempt > 0)
+            Pause(S().limits.retryDelayMilliseconds);
+        if (ShouldLeave())
+            return DownloadOutcome::kStopped;
+        outcome = TransferOnce(handle, job, lastPercent);
+        if (outcome != DownloadOutcome::kIncomplete || job.received == job.expected)
+            break;
+    }
+    if (outcome != DownloadOutcome::kIncomplete && outcome != DownloadOutcome::kEnded)
+        return outcome;
+    if (job.received != job.expected) {
+        LogText(kLogFile, job.name + " incorrect size: " + Int64ToString(job.expected) + " != " +
+                              Int64ToString(job.received));
+        // A server that ended its answer short will not do better on a resume.
+        return outcome == DownloadOutcome::kEnded ? DownloadOutcome::kWrongSize : DownloadOutcome::kIncomplete;
+    }
+    std::uint32_t crc = 0;
+    Crc32File(job.tempPath, crc);
+    if (crc != job.crc) {
+        LogText(kLogFile, job.name + " crc mismatch: " + UIntToString(job.crc) + " != " + UIntToString(crc));
+        return DownloadOutcome::kWrongCrc;
+    }
+    return DownloadOutcome::kVerified;
+}
+
+bool TakeDownload(DownloadJob& out)
+{
+    std::lock_guard<std::mutex> guard(S().lock);
+    if (S().downloads.empty())
+        return false;
+    out = S().downloads.front();
+    return true;
+}
+
+void FinishDownload(const DownloadJob& job, DownloadOutcome outcome)
+{
+    std::lock_guard<std::mutex> guard(S().lock);
+    auto& d = S().downloads;
+    d.erase(std::remove_if(d.begin(), d.end(), [&job](const DownloadJob& j) { return j.name == job.name; }), d.end());
+    WorkerResult r;
+    r.kind = ResultKind::kDownloaded;
+    r.job = job;
+    r.outcome = outcome;
+    S().results.push_back(std::move(r));
+    if (S().stop)
+        d.clear(); // what is left is queued again by the next synchronisation
+    if (d.empty() && outcome != DownloadOutcome::kStopped) {
+        WorkerResult finished;
+        finished.kind = ResultKind::kDownloadsFinished;
+        S().results.push_back(std::move(finished));
+    }
+}
+
+void Work()
+{
+    CurlPtr handle(curl_easy_init());
+    if (!handle) {
+        LogText(kLogFile, "Failed to create a curl handle");
+        S().stop = true;
+        PostSimple(ResultKind::kOffline, "");
+        return;
+    }
+    while (!ShouldLeave()) {
+        PendingRequest request;
+        if (TakeRequest(request)) {
+            if (!RunRequest(handle.get(), request))
+                return;
+            continue;
+        }
+        DownloadJob job;
+        if (!TakeDownload(job))
+            return;
+        const DownloadOutcome outcome = RunDownload(handle.get(), job);
+        FinishDownload(job, outcome);
+    }
+}
+
+} // namespace
+
+int RequestProcess(void*)
+{
+    try {
+        Work();
+    } catch (...) {
+        LogText(kLogFile, "Web worker failed unexpectedly");
+    }
+    S().transferRunning = false;
+    S().workerFinished = true;
+    return 0;
+}

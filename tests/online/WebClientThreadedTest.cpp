@@ -1,0 +1,294 @@
+#include "engine/Utilities.h"
+#include "online/OnlineTestSupport.h"
+#include "platform/Platform.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kServiceUser = "tolmix2HD";
+const char* const kServicePassword = "47q!w83";
+
+int CountEvents(const OnlineHarness& h, const std::string& name)
+{
+    int count = 0;
+    for (const WebEvent& e : h.events)
+        count += e.name == name ? 1 : 0;
+    return count;
+}
+
+TEST(WebClientThreaded, SessionOpensWithTokenLinkCacheAndNews)
+{
+    LogCapture capture;
+    OnlineHarness h;
+    h.WriteArchive("pkg", 5000);
+    h.WriteScenario("News {\n [ Id=\"2\" Message=\"First\" Link=\"@host@/a\" ]\n [ Id=\"3\" Message=\"Second\" Link=\"x\" ]\n}\n"
+                    "Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" ]\n}\n");
+    ASSERT_TRUE(h.StartService());
+    WebClient::SendAuth(h.Endpoint(), kServiceUser, kServicePassword);
+    ASSERT_TRUE(h.PumpUntil([&] { return h.SawEvent("auth") && WebClient::IsIdle(); }));
+
+    EXPECT_EQ(h.events.front().payload.substr(0, 3), "Ok;");
+    const std::string token = WebClient::SessionToken();
+    EXPECT_FALSE(token.empty());
+    EXPECT_EQ(h.profile.linkCacheText, h.service.LinkCacheText());
+    EXPECT_EQ(LinkCache::Size(), 1u);
+    EXPECT_EQ(WebClient::NewsCount(), 2u);
+    EXPECT_FALSE(WebClient::IsUpdateAvailable());
+
+    const std::vector<ServiceHit> hits = h.service.Hits();
+    ASSERT_EQ(hits.size(), 3u);
+    EXPECT_EQ(hits[0].body.find("token="), std::string::npos);
+    EXPECT_EQ(hits[0].params.at("pass"), kServicePassword);
+    EXPECT_EQ(hits[0].params.at("platform"), "pc");
+    for (std::size_t i = 1; i < hits.size(); ++i)
+        EXPECT_EQ(hits[i].params.at("token"), token);
+
+    // The same link-cache CRC and a seen news id ask for nothing more.
+    h.profile.lastNewsId = 3;
+    h.events.clear();
+    WebClient::SendAuth(h.Endpoint(), kServiceUser, kServicePassword);
+    ASSERT_TRUE(h.PumpUntilEvent("auth"));
+    EXPECT_EQ(h.service.RequestCount("linkcache"), 1);
+    EXPECT_EQ(h.service.RequestCount("news"), 1);
+}
+
+struct MalformedCase {
+    const char* label;
+    std::string raw; // the whole body the service sends
+    const char* event;
+};
+
+TEST(WebClientThreaded, AnswersThatAreNoAnswerKeepTheRequestQueued)
+{
+    const std::vector<MalformedCase> cases = {
+        {"letters for a length", "abc;T2s=", "Offline"},
+        {"length over the cap", "99999999;T2s=", "Offline"},
+        {"body ends early", "20;T2s=", "Offline"},
+        {"invalid base64", "4;@@@@", "Offline"},
+        {"NUL byte", std::string("4;T2\0=", 6), "Offline"},
+        {"empty body", "", "Offline"},
+        {"proxy page", "<html>\n<body>sign in</body>", "proxy"},
+        {"carriage return in the answer", "4;T2\rs=", "proxy"},
+        {"bytes after the answer", "4;T2s=trailing", "auth"},
+    };
+    for (const MalformedCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        LogCapture capture(LogCapture::kRecordOnly);
+        OnlineHarness h;
+        h.dir.Write("scenario/auth.raw", c.raw);
+        h.WriteScenario("Answers {\n [ Request=\"auth\" RawFile=\"auth.raw\" ]\n}\n");
+        ASSERT_TRUE(h.StartService());
+        WebClient::SendAuth(h.Endpoint(), kServiceUser, kServicePassword);
+        ASSERT_TRUE(h.PumpUntilEvent(c.event));
+        for (int i = 0; i < 30; ++i)
+            WebClient::Pump(0.016f);
+        const bool answered = std::string(c.event) == "auth";
+        EXPECT_EQ(WebClient::PendingRequests(), answered ? 0u : 1u);
+        EXPECT_EQ(CountEvents(h, c.event), 1); // raised once, not every frame
+        EXPECT_EQ(WebClient::IsHalted(), std::string(c.event) == "proxy");
+        EXPECT_TRUE(WebClient::SessionToken().empty());
+        for (const CapturedLine& line : capture.Lines())
+            EXPECT_EQ(line.text.find(kServicePassword), std::string::npos) << line.text;
+    }
+}
+
+TEST(WebClientThreaded, StallIsAnOutageOnlyWhileATransferRunsAndStopEndsIt)
+{
+    for (const char* where : {"before", "after"}) {
+        SCOPED_TRACE(where);
+        LogCapture capture(LogCapture::kRecordOnly);
+        OnlineHarness h;
+        h.WriteScenario(std::string("Answers {\n [ Request=\"auth\" Stall=\"") + where + "\" ]\n}\n");
+        ASSERT_TRUE(h.StartService());
+        WebClient::SendAuth(h.Endpoint(), kServiceUser, kServicePassword);
+        ASSERT_TRUE(h.PumpUntil([&] { return h.service.RequestCount("auth") == 1; }));
+        h.Advance(14999);
+        for (int i = 0; i < 20; ++i)
+            WebClient::Pump(5.0f); // long frames alone are no outage
+        EXPECT_FALSE(h.SawEvent("Offline"));
+        h.Advance(2);
+        ASSERT_TRUE(h.PumpUntilEvent("Offline"));
+        const std::uint64_t start = platform::MonotonicMilliseconds();
+        WebClient::Stop();
+        EXPECT_LT(platform::MonotonicMilliseconds() - start, 2000u);
+        EXPECT_EQ(WebClient::PendingRequests(), 1u);
+        h.service.ReleaseStalls();
+    }
+}
+
+TEST(WebClientThreaded, ServiceDownAtStartGoesOfflineOnceAndAnswersLater)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    ASSERT_TRUE(h.StartService());
+    const int port = h.service.Port();
+    const std::string endpoint = h.Endpoint();
+    h.service.Stop();
+    WebClient::SendAuth(endpoint, kServiceUser, kServicePassword);
+    ASSERT_TRUE(h.PumpUntilEvent("Offline"));
+    for (int i = 0; i < 30; ++i)
+        WebClient::Pump(0.016f);
+    EXPECT_EQ(CountEvents(h, "Offline"), 1);
+    EXPECT_EQ(WebClient::PendingRequests(), 1u);
+
+    // The service returns; the flow clears the flags (entering the main menu) and the queued "auth"
+    // is answered after all.
+    ASSERT_TRUE(h.StartService(port));
+    WebClient::ClearFlags();
+    ASSERT_TRUE(h.PumpUntilEvent("auth"));
+    EXPECT_FALSE(WebClient::SessionToken().empty());
+}
+
+struct DownloadCase {
+    const char* label;
+    std::string knobs;
+    std::function<void(OnlineHarness&, const std::string& bytes)> prepare;
+    bool installed;
+    std::string logged;
+    std::string range; // the Range header of the last GET ("" when not checked)
+};
+
+TEST(WebClientThreaded, DownloadsInstallOnlyWhatMatchesTheList)
+{
+    const std::size_t size = 300000;
+    auto leftover = [](OnlineHarness& h, const std::string& bytes) { h.dir.Write("dat/pkg.lbt", bytes.substr(0, 1000)); };
+    auto stale = [](OnlineHarness& h, const std::string& bytes) { h.dir.Write("dat/pkg.lbt", bytes + "12345"); };
+    auto blockTarget = [](OnlineHarness& h, const std::string&) { h.dir.Write("dat/pkg.lba/inside", "x"); };
+    const std::vector<DownloadCase> cases = {
+        {"whole", "", nullptr, true, "pkg installed", ""},
+        {"cut, then resumed", "CutAfter=\"1000\" CutTimes=\"1\"", nullptr, true, "transfer ended early", "bytes=1000-"},
+        {"range ignored", "CutAfter=\"1000\" CutTimes=\"1\" IgnoreRange=\"1\"", nullptr, true, "server cannot resume", ""},
+        {"leftover temp file", "", leftover, true, "pkg installed", "bytes=1000-"},
+        {"stale temp file", "", stale, true, "discarding stale temp file", ""},
+        {"listed larger", "ListedSize=\"300010\"", nullptr, false, "pkg incorrect size: 300010 != 300000", ""},
+        {"listed smaller", "ListedSize=\"299990\"", nullptr, false, "longer than listed", ""},
+        {"wrong crc", "ListedCrc=\"12345\"", nullptr, false, "pkg crc mismatch: 12345", ""},
+        {"not found", "Status=\"404\"", nullptr, false, "HTTP status 404", ""},
+        {"html page with 200", "Html=\"1\"", nullptr, false, "pkg not installed", ""},
+        {"longer body", "Extra=\"100\"", nullptr, false, "longer than listed", ""},
+        {"rename fails", "", blockTarget, false, "pkg downloaded as patch file", ""},
+    };
+    for (const DownloadCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        LogCapture capture(LogCapture::kRecordOnly);
+        OnlineHarness h;
+        const std::string bytes = h.WriteArchive("pkg", size);
+        h.WriteScenario("Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" " + c.knobs + " ]\n}\n");
+        ASSERT_TRUE(h.StartService());
+        h.UseServiceLinkCache();
+        if (c.prepare)
+            c.prepare(h, bytes);
+        else
+            h.dir.Write("dat/pkg.lba", "OLD");
+        ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
+        ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+        EXPECT_TRUE(h.SawEvent("download", "started;pkg"));
+        EXPECT_TRUE(h.SawEvent("download", "ok;pkg;100"));
+        EXPECT_TRUE(capture.Contains(c.logged)) << c.logged;
+        if (c.installed) {
+            EXPECT_TRUE(h.Read("dat/pkg.lba") == bytes);
+        } else if (!c.prepare) {
+            EXPECT_EQ(h.Read("dat/pkg.lba"), "OLD"); // a failed download never replaces what works
+        }
+        if (std::string(c.label) == "rename fails") {
+            EXPECT_TRUE(h.Read("dat/pkg.lbp") == bytes);
+        }
+        EXPECT_FALSE(h.Exists("dat/pkg.lbt")) << "temp file left behind";
+        const std::vector<ServiceHit> hits = h.service.Hits();
+        ASSERT_FALSE(hits.empty());
+        for (const ServiceHit& hit : hits) {
+            EXPECT_EQ(hit.method, "GET");
+            EXPECT_TRUE(hit.body.empty());
+            EXPECT_FALSE(hit.hasToken);
+        }
+        if (!c.range.empty()) {
+            EXPECT_EQ(hits.back().range, c.range);
+        }
+    }
+}
+
+TEST(WebClientThreaded, NamesThatCannotBeFetchedSafelyAreNeverQueued)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    LinkCache::RebuildFrom("http://127.0.0.1:9/files/;ok 10 5;other 10 6");
+    EXPECT_FALSE(WebClient::EnqueueDownload("unlisted", "dat/unlisted.lba"));
+    EXPECT_FALSE(WebClient::EnqueueDownload("../x", "dat/../x.lba"));
+    EXPECT_FALSE(WebClient::EnqueueDownload(".ok", "dat/.ok.lba"));
+    EXPECT_TRUE(WebClient::EnqueueDownload("ok", "dat/ok.lba"));
+    EXPECT_TRUE(WebClient::EnqueueDownload("ok", "dat/ok.lba")); // already queued: once
+    EXPECT_EQ(WebClient::PendingDownloads(), 1u);
+    WebClient::ClearDownloads();
+    EXPECT_TRUE(WebClient::EnqueueDownload("ok", "dat/ok.lba"));
+    WebClient::ClearDownloads();
+    EXPECT_FALSE(WebClient::EnqueueDownload("ok", "dat/ok.lba")); // a third attempt in one run
+    LinkCache::RebuildFrom("file:///etc/;other 10 6");
+    EXPECT_FALSE(WebClient::EnqueueDownload("other", "dat/other.lba"));
+    EXPECT_EQ(WebClient::PendingDownloads(), 0u);
+    EXPECT_TRUE(capture.Contains("unlisted is not listed in the crc cache"));
+}
+
+TEST(WebClientThreaded, TempFileThatCannotBeCreatedFailsTheJob)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    h.WriteArchive("pkg", 2000);
+    h.WriteScenario("Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" ]\n}\n");
+    ASSERT_TRUE(h.StartService());
+    h.UseServiceLinkCache();
+    ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "missing_folder/pkg.lba"));
+    ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_TRUE(capture.Contains("pkg couldn't create temp file"));
+    EXPECT_FALSE(h.Exists("missing_folder/pkg.lba"));
+}
+
+TEST(WebClientThreaded, DownloadCutByAnOutageResumesInALaterPass)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    const std::string bytes = h.WriteArchive("pkg", 200000);
+    h.WriteScenario("Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" CutAfter=\"5000\" ]\n}\n");
+    ASSERT_TRUE(h.StartService());
+    const int port = h.service.Port();
+    h.UseServiceLinkCache();
+    ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
+    ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_FALSE(h.Exists("dat/pkg.lba"));
+    const std::string kept = h.Read("dat/pkg.lbt"); // kept for the resume: each retry added a piece
+    EXPECT_EQ(kept.size(), 15000u);
+    EXPECT_TRUE(kept == bytes.substr(0, kept.size()));
+
+    h.service.Stop();
+    h.WriteScenario("Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" ]\n}\n");
+    ASSERT_TRUE(h.StartService(port));
+    h.events.clear();
+    ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
+    ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_TRUE(h.Read("dat/pkg.lba") == bytes);
+    EXPECT_EQ(h.service.Hits().back().range, "bytes=15000-");
+}
+
+TEST(WebClientThreaded, ExitWhileATransferRunsEndsWithinTwoSeconds)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    h.WriteArchive("pkg", 100000);
+    h.WriteScenario("Archives {\n [ Name=\"pkg\" File=\"archives/pkg.lba\" Stall=\"1\" ]\n}\n");
+    ASSERT_TRUE(h.StartService());
+    h.UseServiceLinkCache();
+    ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
+    ASSERT_TRUE(h.PumpUntil([&] { return h.service.DownloadCount("pkg") == 1; }));
+    const std::uint64_t start = platform::MonotonicMilliseconds();
+    WebClient::Stop();
+    EXPECT_LT(platform::MonotonicMilliseconds() - start, 2000u);
+    EXPECT_FALSE(h.Exists("dat/pkg.lba"));
+    h.service.ReleaseStalls();
+}
+
+} // namespace
