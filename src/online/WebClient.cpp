@@ -197,9 +197,19 @@ void HandleResult(const WorkerResult& r)
     case ResultKind::kDownloadStarted:
         WebClient::PushEvent("download", "started;" + r.name);
         break;
-    case ResultKind::kDownloadProgress:
-        WebClient::PushEvent("download", "ok;" + r.name + ";" + IntToString(r.percent));
+    case ResultKind::kDownloadProgress: {
+        // Events are handed over one per frame: a progress line not shown yet is replaced, not
+        // queued behind, so the end of a download is never reported seconds late.
+        const std::string payload = "ok;" + r.name + ";" + IntToString(r.percent);
+        std::lock_guard<std::mutex> guard(gState.lock);
+        if (!gState.events.empty() && gState.events.back().name == "download" &&
+            gState.events.back().payload.compare(0, r.name.size() + 4, "ok;" + r.name + ";") == 0) {
+            gState.events.back().payload = payload;
+        } else {
+            gState.events.push_back(WebEvent{"download", payload});
+        }
         break;
+    }
     case ResultKind::kDownloaded:
         if (r.outcome == DownloadOutcome::kVerified)
             gState.offlineReported = false;

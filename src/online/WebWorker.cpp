@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -29,6 +30,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Steps of the retry pause, so that a stop is noticed at once.
 constexpr std::uint32_t kPauseStep = 10;
+// Fewer, larger writes: archives are megabytes.
+constexpr std::size_t kFileBuffer = 1024 * 1024;
+constexpr long kReceiveBuffer = 256 * 1024;
 
 WebState& S()
 {
@@ -169,6 +173,7 @@ std::int64_t TempFileSize(const std::string& path)
 
 struct DownloadContext {
     DownloadJob* job = nullptr;
+    std::uint32_t* crc = nullptr; // running CRC-32 register of the temp file's bytes
     FilePtr file;
     bool resumed = false;
     bool statusChecked = false;
@@ -200,6 +205,7 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
             if (!c.file)
                 return Refuse(c, DownloadOutcome::kTempFailed);
             c.job->received = 0;
+            *c.crc = 0xFFFFFFFFu;
             c.resumed = false;
         } else if (!(status == 200 || (status == 206 && c.resumed))) {
             LogText(kLogFile, c.job->name + " download refused with HTTP status " + IntToString(static_cast<int>(status)));
@@ -210,6 +216,7 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
         return Refuse(c, DownloadOutcome::kOversize);
     if (std::fwrite(data, 1, bytes, c.file.get()) != bytes)
         return Refuse(c, DownloadOutcome::kTempFailed);
+    *c.crc = Crc32Update(*c.crc, reinterpret_cast<const unsigned char*>(data), bytes);
     c.job->received += static_cast<std::int64_t>(bytes);
     if (c.job->expected > c.job->received) {
         const int percent = static_cast<int>(c.job->received * 100 / c.job->expected);
@@ -225,14 +232,17 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
 
 // One GET of the job's URL into its temp file, resuming from what the file holds. kIncomplete:
 // the connection failed (worth another try); kEnded: the server finished sending.
-DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent)
+DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, std::uint32_t& crc)
 {
     DownloadContext c;
     c.job = &job;
+    c.crc = &crc;
     c.handle = handle;
     c.lastPercent = lastPercent;
     c.resumed = job.received > 0;
     c.file.reset(std::fopen(job.tempPath.c_str(), c.resumed ? "ab" : "wb"));
+    if (c.file)
+        std::setvbuf(c.file.get(), nullptr, _IOFBF, kFileBuffer);
     if (!c.file) {
         LogText(kLogFile, job.name + " couldn't create temp file: " + job.tempPath + " (" + ErrnoMessage(errno) + ")");
         return DownloadOutcome::kTempFailed;
@@ -243,6 +253,7 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent)
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadData);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &c);
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (c.resumed)
         curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(job.received));
     Touch();
@@ -260,8 +271,9 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent)
         // The server ignores ranges and would send the whole file: take it whole, from the start.
         LogText(kLogFile, job.name + " server cannot resume: downloading from the start");
         job.received = 0;
+        crc = 0xFFFFFFFFu;
         platform::RemoveFile(job.tempPath);
-        return TransferOnce(handle, job, lastPercent);
+        return TransferOnce(handle, job, lastPercent, crc);
     }
     if (!c.statusChecked) { // no body at all: the status alone tells
         long status = 0;
@@ -276,6 +288,24 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent)
         return DownloadOutcome::kIncomplete;
     }
     return DownloadOutcome::kEnded;
+}
+
+// CRC register over the first `size` bytes of the file; false when they cannot all be read.
+bool CrcOfPrefix(const std::string& path, std::int64_t size, std::uint32_t& crc)
+{
+    FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return false;
+    std::vector<unsigned char> buffer(kFileBuffer);
+    std::int64_t left = size;
+    while (left > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(buffer.size())));
+        if (std::fread(buffer.data(), 1, want, file.get()) != want)
+            return false;
+        crc = Crc32Update(crc, buffer.data(), want);
+        left -= static_cast<std::int64_t>(want);
+    }
+    return true;
 }
 
 void Pause(std::uint32_t milliseconds)
@@ -293,6 +323,13 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
         platform::RemoveFile(job.tempPath);
         job.received = 0;
     }
+    // The CRC runs along with the transfer; a resumed file's first part is read once for it.
+    std::uint32_t crc = 0xFFFFFFFFu;
+    if (job.received > 0 && !CrcOfPrefix(job.tempPath, job.received, crc)) {
+        platform::RemoveFile(job.tempPath);
+        job.received = 0;
+        crc = 0xFFFFFFFFu;
+    }
     PostSimple(ResultKind::kDownloadStarted, job.name);
     int lastPercent = -1;
     DownloadOutcome outcome = DownloadOutcome::kIncomplete;
@@ -302,7 +339,7 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
             Pause(S().limits.retryDelayMilliseconds);
         if (ShouldLeave())
             return DownloadOutcome::kStopped;
-        outcome = TransferOnce(handle, job, lastPercent);
+        outcome = TransferOnce(handle, job, lastPercent, crc);
         if (outcome != DownloadOutcome::kIncomplete || job.received == job.expected)
             break;
     }
@@ -314,8 +351,7 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
         // A server that ended its answer short will not do better on a resume.
         return outcome == DownloadOutcome::kEnded ? DownloadOutcome::kWrongSize : DownloadOutcome::kIncomplete;
     }
-    std::uint32_t crc = 0;
-    Crc32File(job.tempPath, crc);
+    crc ^= 0xFFFFFFFFu;
     if (crc != job.crc) {
         LogText(kLogFile, job.name + " crc mismatch: " + UIntToString(job.crc) + " != " + UIntToString(crc));
         return DownloadOutcome::kWrongCrc;
