@@ -11,7 +11,7 @@ void QueueAchievements()
         return;
     std::string tags;
     gProfile->Inspect([&tags](const PlayerProfile& p) { tags = p.achievementTags; });
-    const std::string link = ServicePage("myvorn=1");
+    const std::string link = WebServicePage("myvorn=1");
     std::size_t start = 0;
     while (start <= tags.size()) {
         std::size_t end = tags.find(':', start);

@@ -40,25 +40,25 @@ std::string Normalise(std::string host)
 
 } // namespace
 
-std::string ServiceHost()
+std::string WebServiceHost()
 {
     std::lock_guard<std::mutex> guard(gHostLock);
     return Normalise(gHasOverride ? gOverride : ConfiguredHost());
 }
 
-std::string ServiceEndpoint()
+std::string WebServiceEndpoint()
 {
-    const std::string host = ServiceHost();
+    const std::string host = WebServiceHost();
     return host.empty() ? host : host + "/tavisk/client2.php";
 }
 
-std::string ServicePage(const std::string& query)
+std::string WebServicePage(const std::string& query)
 {
-    const std::string host = ServiceHost();
+    const std::string host = WebServiceHost();
     return host.empty() ? host : host + "/tavisk/index.php?" + query;
 }
 
-void SetServiceHostOverride(const std::string& host)
+void SetWebServiceHostOverride(const std::string& host)
 {
     std::lock_guard<std::mutex> guard(gHostLock);
     gOverride = host;

@@ -31,7 +31,7 @@ protected:
         gProfile = &profile;
         previousServices = gServices;
         gServices = &services;
-        SetServiceHostOverride("http://127.0.0.1:9");
+        SetWebServiceHostOverride("http://127.0.0.1:9");
         TextTable::Clear();
         TextTable::Parse("[ACH_SEASON_1]{Season one}[ACH_REFERRAL]{You brought %n along}");
     }
@@ -40,7 +40,7 @@ protected:
         WebClient::Reset();
         gProfile = nullptr;
         gServices = previousServices;
-        SetServiceHostOverride("");
+        SetWebServiceHostOverride("");
         TextTable::Clear();
     }
     std::vector<NewsItem> Queue()
