@@ -3,5 +3,6 @@ list(APPEND VN_TEST_SOURCES
   online/LinkCacheTest.cpp
   online/NoticesTest.cpp
   online/OnlineTestSupport.cpp
+  online/PackageSyncTest.cpp
   online/WebClientThreadedTest.cpp
 )

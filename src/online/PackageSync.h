@@ -1,0 +1,20 @@
+#pragma once
+// Which installed archives the synchronisation must fetch again: missing, or listed by the link
+// cache with another CRC. Main thread only.
+
+#include <string>
+#include <vector>
+
+class PackageSync {
+public:
+    // Rebuilds the package list and the archive records, then checks every package's description
+    // archive and set archive. list: names to download, without duplicates.
+    static void VerifyArchives(std::vector<std::string>& list);
+    static void VerifyArchive(std::vector<std::string>& list, const std::string& name);
+    // Closes and deletes the archive's files (its patch twin too) and lists it; nothing when listed.
+    static void AddArchiveFiles(std::vector<std::string>& list, const std::string& name);
+};
+
+// Archives wait to be moved into place by the patcher: a patch file (".lbp") in "dat/", or, with a
+// user data folder in use, an archive or patch file in its "dat/".
+bool HasFilesToMove();
