@@ -503,6 +503,16 @@ std::size_t WebClient::PendingRequests()
     return gState.requests.size();
 }
 
+bool WebClient::HasPendingRequest(const std::string& name)
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    for (const QueuedRequest& q : gState.requests) {
+        if (q.request.name == name)
+            return true;
+    }
+    return false;
+}
+
 std::size_t WebClient::PendingDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);

@@ -102,6 +102,7 @@ public:
     // Nothing queued, nothing running, nothing waiting for the main thread (events aside).
     static bool IsIdle();
     static std::size_t PendingRequests();
+    static bool HasPendingRequest(const std::string& name);
     static std::size_t PendingDownloads();
     static std::string SessionToken();
     static const std::string& ServiceUrl();
