@@ -7,6 +7,7 @@ list(APPEND VN_TEST_SOURCES
   character/CharacterRegistryTest.cpp
   character/FigureCompositingTest.cpp
   character/DemoFigureTest.cpp
+  character/TwoFramesStyleScreenTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
