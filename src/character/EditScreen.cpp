@@ -56,11 +56,10 @@ Category* EditScreen::ListedCategory(std::int32_t k) const
     if (k < 0 || static_cast<std::size_t>(k) >= categories.size()) {
         return nullptr;
     }
-    Category* category = CharacterRegistry::CategoryAt(categories[static_cast<std::size_t>(k)]);
-    if (category == nullptr || category->Name != categoryNames[static_cast<std::size_t>(k)]) {
+    if (CharacterRegistry::Generation() != listsGeneration) {
         return nullptr;
     }
-    return category;
+    return CharacterRegistry::CategoryAt(categories[static_cast<std::size_t>(k)]);
 }
 
 Category* EditScreen::CurrentCategory() const { return ListedCategory(currentEntry); }
@@ -90,8 +89,8 @@ void EditScreen::BuildLists()
         }
     }
     categories.clear();
-    categoryNames.clear();
     categoryStarts.assign(1, 0);
+    listsGeneration = CharacterRegistry::Generation();
     currentEntry = -1;
     currentCategory = -1;
 
@@ -115,7 +114,6 @@ void EditScreen::BuildLists()
             subItems.push_back("subcat/" + category->Name + "_i.png subcat/" + category->Name + "_a.png");
             AddGridPage(*category, std::max(n + 1, 0));
             categories.push_back(member);
-            categoryNames.push_back(category->Name);
         }
         if (subItems.empty()) {
             continue;
@@ -438,7 +436,6 @@ void EditScreen::ClearSession()
         }
     }
     categories.clear();
-    categoryNames.clear();
     categoryStarts.clear();
     currentEntry = -1;
     currentCategory = -1;

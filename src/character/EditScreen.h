@@ -51,9 +51,9 @@ public:
     // Per listed group, the position in `categories` of its first category, then the total.
     std::vector<std::int32_t> categoryStarts;
     // The listed categories as indices into the registry's current categories, in list order;
-    // position k is grid page k. Names are kept to notice a set reloaded under the lists.
+    // position k is grid page k. They hold only for the registry generation they were built in.
     std::vector<std::int32_t> categories;
-    std::vector<std::string> categoryNames;
+    std::uint32_t listsGeneration = 0;
     // Index into the registry's current categories of the category the grid shows; -1 for none.
     std::int32_t currentCategory = -1;
     bool refreshAfterRandom = false;
