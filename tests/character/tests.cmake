@@ -9,6 +9,7 @@ list(APPEND VN_TEST_SOURCES
   character/DemoFigureTest.cpp
   character/TwoFramesStyleScreenTest.cpp
   character/EditScreenJourneyTest.cpp
+  character/EditScreenTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
