@@ -323,6 +323,9 @@ Items {
     screen->OnListBox(3, 0, 3);
     EXPECT_TRUE(undo.visible);
     EXPECT_EQ(a.SelectedListIndex(), 3);
+    // A relayout (the window resized) keeps the history reachable.
+    screen->Layout();
+    EXPECT_TRUE(undo.visible);
 
     SDL_Event back{};
     back.type = SDL_KEYUP;
