@@ -396,6 +396,26 @@ SDL_Texture* Category::EnsureTexture()
     return Texture;
 }
 
+bool Category::CropToInk(SDL_Rect& source, SDL_Rect& dest) const
+{
+    // The ink bounds belong to the surface the texture was made from; a layer with its own
+    // rectangles blits 1:1, and fully clear pixels blend to nothing.
+    if (!SurfaceBuilt || textureVersion != surfaceVersion || &Root() != this || source.w != dest.w ||
+        source.h != dest.h) {
+        return true;
+    }
+    SDL_Rect inked{0, 0, 0, 0};
+    if (!SDL_IntersectRect(&source, &inkRect, &inked)) {
+        return false;
+    }
+    dest.x += inked.x - source.x;
+    dest.y += inked.y - source.y;
+    dest.w = inked.w;
+    dest.h = inked.h;
+    source = inked;
+    return true;
+}
+
 Category* Category::DrawPlace(bool& force)
 {
     Category* place = this;
@@ -468,7 +488,9 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
     }
     SDL_Rect source = place->RootSourceRect();
     if (!transparentBackground) {
-        SDL_UpperBlit(surface, &source, target, &dest);
+        if (place->CropToInk(source, dest)) {
+            SDL_UpperBlit(surface, &source, target, &dest);
+        }
         return;
     }
     if (offset.x != 0 || offset.y != 0 || isFrame) {
@@ -484,7 +506,9 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
         source = SDL_Rect{0, 0, origin.w, origin.h};
     }
     if (!place->Colorable) {
-        SDL_UpperBlit(surface, &source, target, &dest);
+        if (place->CropToInk(source, dest)) {
+            SDL_UpperBlit(surface, &source, target, &dest);
+        }
         return;
     }
     SDL_Surface* copy = nullptr;
