@@ -135,11 +135,13 @@ protected:
         });
         WritePackage("figp", {{"figp.txt", zoom + R"(Rects { [ Rect="" ] [ Rect="" ] [ Rect="" ] [ Rect="1 0 6 6" ] }
             Items { [ Name="Back" Subcategory="Main" ItemCount="2" ] [ Name="Cover" Subcategory="Main" ItemCount="1" ]
-                    [ Name="Body" Subcategory="Main" ItemCount="1" ] [ Name="Frame" Subcategory="Main" ItemCount="1" ] })"},
+                    [ Name="Body" Subcategory="Main" ItemCount="3" ] [ Name="Frame" Subcategory="Main" ItemCount="1" ] })"},
                               {"pictures/Back/1.jpg", SolidPng(8, 6, kBlue)},
                               {"pictures/Back/2.jpg", SolidPng(12, 9, kBlue)},
                               {"pictures/Cover/1.png", SolidPng(8, 6, kGreen)},
                               {"pictures/Body/1.png", body},
+                              {"pictures/Body/2.png", RectPng(8, 6, SDL_Rect{6, 4, 2, 2}, kGreen)},
+                              {"pictures/Body/3.png", SolidPng(3, 2, kRed)},
                               {"pictures/Frame/1.png", frame}});
         ASSERT_TRUE(LoadSet("fig", {"figp"}));
         EditorTestScope::AddPackages({"fig", "figp"});
@@ -314,4 +316,42 @@ TEST_F(PngExportTest, FailedExportsLeaveNoFileAndSaySo)
     // The dialog's cancel exports nothing.
     PngExport::Run();
     EXPECT_EQ(scope->dialogs, std::vector<std::string>{"save png"});
+}
+
+TEST_F(PngExportTest, EachPickShowsItsOwnPictureInTheFigureAndTheExport)
+{
+    BuildFigure();
+    struct Step {
+        int background;
+        int item;
+        std::vector<std::pair<SDL_Point, Rgba>> pixels;
+    };
+    // Pictures of the same size refill the layer's picture and texture; another size replaces them.
+    // Both ways of blitting are crossed: over the opaque background and, recoloured, over none.
+    const std::vector<Step> steps = {
+        {1, 1, {{{2, 1}, kRed}, {{6, 4}, kBlue}}},
+        {1, 2, {{{2, 1}, kBlue}, {{6, 4}, kGreen}, {{7, 5}, kGreen}}},
+        {1, 1, {{{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 4}, kBlue}}},
+        {1, 3, {{{0, 0}, kRed}, {{2, 1}, kRed}, {{3, 2}, kBlue}}},
+        {0, 2, {{{0, 0}, kClear}, {{6, 4}, kGreen}}},
+        {0, 1, {{{2, 1}, kRed}, {{6, 4}, kClear}}},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE("item " + std::to_string(step.item));
+        Layer("Back").SelectItem(step.background);
+        Layer("Body").SelectItem(step.item);
+        for (int round = 0; round < 2; ++round) {
+            // Before the first composition the export has no ink bounds yet; after it, it has.
+            SDL_Surface* image = PngExport::BuildSurface();
+            ASSERT_NE(image, nullptr);
+            for (const auto& [point, colour] : step.pixels) {
+                EXPECT_EQ(At(image, point.x, point.y), colour) << "export at " << point.x << "," << point.y;
+            }
+            ResourceCache::ReleaseSurface(&image);
+            ASSERT_TRUE(Compose());
+            for (const auto& [point, colour] : step.pixels) {
+                EXPECT_EQ(Pixel(point.x, point.y), colour) << "figure at " << point.x << "," << point.y;
+            }
+        }
+    }
 }
