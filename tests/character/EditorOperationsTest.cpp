@@ -344,3 +344,35 @@ TEST_F(EditorOperationsTest, UndoToggleAndColourActOnTheCurrentLayer)
     Editor::SetCurrentCategoryIndex(99);
     EXPECT_EQ(Editor::CurrentCategoryIndex(), -1);
 }
+
+TEST_F(EditorOperationsTest, AlterersChangeOnlyTheLayersTheyAreMadeFor)
+{
+    ASSERT_TRUE(LoadModelSet(R"(
+        [ Name="Top" Subcategory="Main" ItemCount="0" ] [ Name="Body" Subcategory="Main" ItemCount="0" ]
+        [ Name="Cut" Subcategory="Links" ItemCount="0" AvailableTo="Top" AlterType="Alpha" ])",
+                             R"(
+        [ Name="Top" Subcategory="Main" ItemCount="2" ] [ Name="Body" Subcategory="Main" ItemCount="2" ]
+        [ Name="Cut" Subcategory="Links" ItemCount="2" ])"));
+    Category& cut = Layer("Cut");
+    const std::vector<std::pair<std::int32_t, std::int32_t>> none{{Layer("Top").Index, 0}};
+    ASSERT_EQ(cut.AlterChoices, none);
+    struct Case {
+        const char* current;
+        int pick;
+        std::vector<std::pair<std::int32_t, std::int32_t>> choices;
+    };
+    const std::vector<Case> cases = {
+        {"Body", 2, none},
+        {"Top", 2, {{Layer("Top").Index, 2}}},
+        {"Body", 1, {{Layer("Top").Index, 2}}},
+        {"Top", 0, none},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.current) + " " + std::to_string(c.pick));
+        Current(c.current);
+        cut.Visible = 1;
+        cut.SelectItem(c.pick);
+        EXPECT_EQ(cut.AlterChoices, c.choices);
+        EXPECT_FALSE(cut.Visible) << "an alterer is never drawn as a layer of its own";
+    }
+}
