@@ -121,7 +121,7 @@ void EditScreen::BuildLists()
         categoryStarts.push_back(static_cast<std::int32_t>(categories.size()));
         mainItems.push_back("main_cat/" + group.Name + "_i.png main_cat/" + group.Name + "_a.png");
         if (subList != nullptr) {
-            subList->SetItems(std::move(subItems), true, true, false, true, true, true, "core");
+            subList->SetItems(std::move(subItems), true, true, true, true, true, true, "core");
         }
     }
     if (mainList != nullptr) {
