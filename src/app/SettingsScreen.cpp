@@ -174,7 +174,11 @@ void SettingsScreen::BuildLists()
     }
     if (collected.empty()) {
         auto holder = std::make_unique<GUIElement>(0);
-        holder->texture = ResourceCache::LoadTextureByPath(CharacterRegistry::CurrentSetName() + "_prev/prev.jpg");
+        const std::string setName = CharacterRegistry::CurrentSetName();
+        // Without a set there is no picture to look for.
+        if (!setName.empty()) {
+            holder->texture = ResourceCache::LoadTextureByPath(setName + "_prev/prev.jpg");
+        }
         previews.push_back(std::move(holder));
     }
 

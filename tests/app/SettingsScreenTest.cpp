@@ -106,22 +106,28 @@ TEST_F(SettingsScreenTest, FilterListFollowsTheThemesOfTheListedPackages)
     }
 }
 
-TEST_F(SettingsScreenTest, SwitchesKeepTheLastPackageAndOnlyChangeTheLookDuringTheTutorial)
+TEST_F(SettingsScreenTest, SwitchesAndFiltersChangeTheChoiceButTheTutorialOnlyTheLook)
 {
     struct Case {
         const char* name;
         std::vector<std::string> before;
         bool tutorial;
-        int pick;
+        int list; // 2 switches, 0 filters ("loadall", "loadfantasy"; with the tutorial also "loadmodern")
+        int item;
         std::vector<std::string> after;
         const char* looks;
         bool changed;
     };
     const Case cases[] = {
-        {"the only selected stays on", {"vexa_forest"}, false, 0, {"vexa_forest"}, "100", false},
-        {"one of two goes off", {"vexa_forest", "vexa_castle"}, false, 0, {"vexa_castle"}, "010", true},
-        {"an unselected one comes on", {"vexa_forest"}, false, 2, {"vexa_forest", "vexa_city"}, "101", true},
-        {"tutorial: look only", {"vexa_forest"}, true, 1, {"vexa_forest"}, "110", false},
+        {"the only selected stays on", {"vexa_forest"}, false, 2, 0, {"vexa_forest"}, "100", false},
+        {"one of two goes off", {"vexa_forest", "vexa_castle"}, false, 2, 0, {"vexa_castle"}, "010", true},
+        {"an unselected one comes on", {"vexa_forest"}, false, 2, 2, {"vexa_forest", "vexa_city"}, "101", true},
+        {"tutorial: switch look only", {"vexa_forest"}, true, 2, 1, {"vexa_forest"}, "110", false},
+        {"fantasy filter", {"vexa_city"}, false, 0, 1, {"vexa_forest", "vexa_castle"}, "110", true},
+        {"all filter", {"vexa_city"}, false, 0, 0, {"vexa_forest", "vexa_castle", "vexa_city"}, "111", true},
+        {"past the filters", {"vexa_city"}, false, 0, 2, {"vexa_city"}, "001", false},
+        {"tutorial: modern filter look only", {"vexa_city"}, true, 0, 2, {"vexa_city"}, "001", true},
+        {"tutorial: all filter look only", {"vexa_city"}, true, 0, 0, {"vexa_city"}, "111", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -129,41 +135,16 @@ TEST_F(SettingsScreenTest, SwitchesKeepTheLastPackageAndOnlyChangeTheLookDuringT
         ShowWith(c.before);
         ASSERT_EQ(screen->listedPackages.size(), 3u);
         tutorial.picks.clear();
-        screen->OnListBox(2, 0, c.pick);
+        screen->OnListBox(c.list, 0, c.item);
         EXPECT_EQ(Selected(), c.after);
         EXPECT_EQ(Looks(), c.looks);
         EXPECT_EQ(screen->packagesChanged, c.changed);
-        EXPECT_EQ(screen->GetListBox(2)->selectedItem, c.pick);
-        EXPECT_EQ(screen->GetContainer(0)->contentElement, screen->previews[static_cast<std::size_t>(c.pick)].get());
         ASSERT_FALSE(tutorial.picks.empty());
-        EXPECT_EQ(tutorial.picks[0], (std::vector<int>{2, 0, c.pick}));
-    }
-}
-
-TEST_F(SettingsScreenTest, FiltersSelectByThemeExceptDuringTheTutorial)
-{
-    struct Case {
-        const char* name;
-        bool tutorial;
-        int filter;
-        std::vector<std::string> after;
-        const char* looks;
-    };
-    // Filters present without the tutorial: "loadall", "loadfantasy"; with it all three.
-    const Case cases[] = {
-        {"fantasy", false, 1, {"vexa_forest", "vexa_castle"}, "110"},
-        {"all", false, 0, {"vexa_forest", "vexa_castle", "vexa_city"}, "111"},
-        {"past the filters", false, 2, {"vexa_city"}, "001"},
-        {"tutorial: modern shows only", true, 2, {"vexa_city"}, "001"},
-        {"tutorial: all shows only", true, 0, {"vexa_city"}, "111"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        tutorial.running = c.tutorial;
-        ShowWith({"vexa_city"});
-        screen->OnListBox(0, 0, c.filter);
-        EXPECT_EQ(Selected(), c.after);
-        EXPECT_EQ(Looks(), c.looks);
+        EXPECT_EQ(tutorial.picks[0], (std::vector<int>{c.list, 0, c.item}));
+        if (c.list == 2) {
+            EXPECT_EQ(screen->GetListBox(2)->selectedItem, c.item);
+            EXPECT_EQ(screen->GetContainer(0)->contentElement, screen->previews[static_cast<std::size_t>(c.item)].get());
+        }
     }
 }
 
