@@ -55,9 +55,19 @@ std::string FilterItem(const std::string& name) { return "subcat/" + name + "_i.
 
 } // namespace
 
-bool TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
+bool ScreenSupport::TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
 
-bool ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
+bool ScreenSupport::SwitchToScreen(const std::string& name)
+{
+    if (GUIScreenManager::FindLayer(name) == nullptr) {
+        LogText(kLogFile, "No screen \"" + name + "\" to switch to");
+        return false;
+    }
+    GUIScreenManager::ShowScreen(name);
+    return true;
+}
+
+bool ScreenSupport::ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
 {
     if (frame == nullptr) {
         return false;
@@ -75,7 +85,7 @@ bool ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
     return hasPicture;
 }
 
-void QueuePicture(GUIElement& holder, const std::string& path)
+void ScreenSupport::QueuePicture(GUIElement& holder, const std::string& path)
 {
     ResourceCache::ReleaseTexture(&holder.texture);
     SDL_Texture* handedOut = AsyncImageLoader::Enqueue(&holder, path);
@@ -168,7 +178,7 @@ void SettingsScreen::BuildLists()
         if (i == 0) {
             holder->texture = ResourceCache::LoadTextureByPath(path);
         } else {
-            QueuePicture(*holder, path);
+            ScreenSupport::QueuePicture(*holder, path);
         }
         previews.push_back(std::move(holder));
     }
@@ -193,7 +203,7 @@ void SettingsScreen::BuildLists()
         fantasy += record->theme == "Fantasy" ? 1 : 0;
         modern += record->theme == "Modern" ? 1 : 0;
     }
-    const bool tutorial = TutorialRuns();
+    const bool tutorial = ScreenSupport::TutorialRuns();
     const int counts[] = {static_cast<int>(collected.size()), fantasy, modern};
     std::vector<std::string> filterItems;
     for (std::size_t f = 0; f < std::size(kFilters); ++f) {
@@ -219,7 +229,8 @@ void SettingsScreen::ShowPreview(int index)
         return;
     }
     shownPreview = index;
-    previewSized = ShowHolderInFrame(GetContainer(kLeftFrame), previews[static_cast<std::size_t>(index)].get());
+    GUIElement* holder = previews[static_cast<std::size_t>(index)].get();
+    previewSized = ScreenSupport::ShowHolderInFrame(GetContainer(kLeftFrame), holder);
 }
 
 void SettingsScreen::ShowSwitch(int position, bool on)
@@ -284,7 +295,7 @@ void SettingsScreen::OnListBox(int list, int page, int item)
         if (record == nullptr || packages == nullptr) {
             return;
         }
-        if (TutorialRuns()) {
+        if (ScreenSupport::TutorialRuns()) {
             packages->ToggleItemState(0, item, kSwitchedOff);
         } else if (!(record->selected && PackageList::SelectedCount() <= 1)) {
             // Copies: MarkSeen lets the main menu rebuild its lists, which may reload the records.
@@ -308,7 +319,7 @@ void SettingsScreen::OnListBox(int list, int page, int item)
         case kMenuLoad:
             if (CharacterFile::Load(true, std::string()) && CharacterFile::Apply()) {
                 CharacterRegistry::SetFigureDirty(true);
-                GUIScreenManager::ShowScreen("EditScreen");
+                ScreenSupport::SwitchToScreen("EditScreen");
             }
             return;
         case kMenuExport:
@@ -347,7 +358,7 @@ void SettingsScreen::ApplyFilter(std::uint64_t filter)
             theme = f.theme;
         }
     }
-    const bool tutorial = TutorialRuns();
+    const bool tutorial = ScreenSupport::TutorialRuns();
     for (std::size_t i = 0; i < listedPackages.size(); ++i) {
         const PackageRecord* record = ListedPackage(static_cast<int>(i));
         if (record == nullptr) {
@@ -383,7 +394,7 @@ void SettingsScreen::BackToEditor()
         packagesChanged = false;
     }
     CharacterRegistry::SetFigureDirty(true);
-    GUIScreenManager::ShowScreen("EditScreen");
+    ScreenSupport::SwitchToScreen("EditScreen");
 }
 
 void SettingsScreen::Hide()

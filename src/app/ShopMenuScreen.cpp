@@ -101,7 +101,7 @@ void ShopMenuScreen::ReleasePreviews()
 
 void ShopMenuScreen::ReturnToMenu()
 {
-    GUIScreenManager::ShowScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
+    ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
 }
 
 bool ShopMenuScreen::BuildPage()
@@ -146,12 +146,12 @@ bool ShopMenuScreen::BuildPage()
     }
     std::size_t next = 1;
     if (!record->bundle) {
-        QueuePicture(*previews[next++], ownFolder + "/info.jpg");
+        ScreenSupport::QueuePicture(*previews[next++], ownFolder + "/info.jpg");
         items.push_back(ownFolder + "/info.jpg");
     }
     for (int k = 0; k < imageCount; ++k) {
         const std::string path = folder + "/" + IntToString(k) + ".jpg";
-        QueuePicture(*previews[next++], path);
+        ScreenSupport::QueuePicture(*previews[next++], path);
         items.push_back(path);
     }
     if (pictures != nullptr) {
@@ -208,7 +208,8 @@ void ShopMenuScreen::ShowPreview()
         return;
     }
     shownPreview = index;
-    previewSized = ShowHolderInFrame(GetContainer(kLeftFrame), previews[static_cast<std::size_t>(index)].get());
+    GUIElement* holder = previews[static_cast<std::size_t>(index)].get();
+    previewSized = ScreenSupport::ShowHolderInFrame(GetContainer(kLeftFrame), holder);
 }
 
 void ShopMenuScreen::OnShow()

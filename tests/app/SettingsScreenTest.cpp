@@ -143,7 +143,8 @@ TEST_F(SettingsScreenTest, SwitchesAndFiltersChangeTheChoiceButTheTutorialOnlyTh
         EXPECT_EQ(tutorial.picks[0], (std::vector<int>{c.list, 0, c.item}));
         if (c.list == 2) {
             EXPECT_EQ(screen->GetListBox(2)->selectedItem, c.item);
-            EXPECT_EQ(screen->GetContainer(0)->contentElement, screen->previews[static_cast<std::size_t>(c.item)].get());
+            const GUIElement* shown = screen->previews[static_cast<std::size_t>(c.item)].get();
+            EXPECT_EQ(screen->GetContainer(0)->contentElement, shown);
         }
     }
 }
