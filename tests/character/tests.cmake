@@ -8,6 +8,9 @@ list(APPEND VN_TEST_SOURCES
   character/FigureCompositingTest.cpp
   character/DemoFigureTest.cpp
   character/TwoFramesStyleScreenTest.cpp
+  character/EditorOperationsTest.cpp
+  character/CharacterFileTest.cpp
+  character/PngExportTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
