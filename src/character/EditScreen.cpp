@@ -56,11 +56,10 @@ Category* EditScreen::ListedCategory(std::int32_t k) const
     if (k < 0 || static_cast<std::size_t>(k) >= categories.size()) {
         return nullptr;
     }
-    Category* category = CharacterRegistry::CategoryAt(categories[static_cast<std::size_t>(k)]);
-    if (category == nullptr || category->Name != categoryNames[static_cast<std::size_t>(k)]) {
+    if (CharacterRegistry::Generation() != listsGeneration) {
         return nullptr;
     }
-    return category;
+    return CharacterRegistry::CategoryAt(categories[static_cast<std::size_t>(k)]);
 }
 
 Category* EditScreen::CurrentCategory() const { return ListedCategory(currentEntry); }
@@ -90,8 +89,8 @@ void EditScreen::BuildLists()
         }
     }
     categories.clear();
-    categoryNames.clear();
     categoryStarts.assign(1, 0);
+    listsGeneration = CharacterRegistry::Generation();
     currentEntry = -1;
     currentCategory = -1;
 
@@ -115,7 +114,6 @@ void EditScreen::BuildLists()
             subItems.push_back("subcat/" + category->Name + "_i.png subcat/" + category->Name + "_a.png");
             AddGridPage(*category, std::max(n + 1, 0));
             categories.push_back(member);
-            categoryNames.push_back(category->Name);
         }
         if (subItems.empty()) {
             continue;
@@ -317,7 +315,9 @@ void EditScreen::SyncCategoryButtons()
     SetShown(GetButton(kColourButton), category->Colorable != 0);
     SetShown(GetButton(kHideButton), category->IsToggleTarget != 0);
     SetShown(GetButton(kMoveHint), category->Movable != 0 || category->MoveAll != 0);
-    SetShown(GetButton(kUndoButton), false);
+    // After a change of category or a reset the history is empty and undo hides; a relayout
+    // (window resized) must not hide it while there is still something to undo.
+    SetShown(GetButton(kUndoButton), UndoStack::CanUndo());
     if (category->Colorable != 0 && gColorPicker != nullptr) {
         gColorPicker->SetColor(SDL_Color{category->Color.r, category->Color.g, category->Color.b, 255});
     }
@@ -333,6 +333,8 @@ void EditScreen::PlacePicker()
         return;
     }
     const SDL_Rect& area = right->hasFrame ? right->contentRect : right->drawRect;
+    // The panel's height comes from its picture, known only after its own reset.
+    gColorPicker->ResetRect();
     gColorPicker->rect.x = area.x + 25;
     gColorPicker->rect.y = area.y + area.h - gColorPicker->rect.h - 25;
     gColorPicker->ResetRect();
@@ -438,7 +440,6 @@ void EditScreen::ClearSession()
         }
     }
     categories.clear();
-    categoryNames.clear();
     categoryStarts.clear();
     currentEntry = -1;
     currentCategory = -1;

@@ -38,8 +38,8 @@ public:
 
     // Selects the current item's entry in the grid; hides undo when there is nothing to undo.
     void SyncItemSelection();
-    // Shows the colour, hide and move-hint buttons the current category allows, hides undo and
-    // gives a colourable category's colour to the picker.
+    // Shows the colour, hide and move-hint buttons the current category allows, shows undo only
+    // while there is something to undo, and gives a colourable category's colour to the picker.
     void SyncCategoryButtons();
 
     // The category whose items the grid shows, or null (hidden screen, empty set, or the set was
@@ -51,9 +51,9 @@ public:
     // Per listed group, the position in `categories` of its first category, then the total.
     std::vector<std::int32_t> categoryStarts;
     // The listed categories as indices into the registry's current categories, in list order;
-    // position k is grid page k. Names are kept to notice a set reloaded under the lists.
+    // position k is grid page k. They hold only for the registry generation they were built in.
     std::vector<std::int32_t> categories;
-    std::vector<std::string> categoryNames;
+    std::uint32_t listsGeneration = 0;
     // Index into the registry's current categories of the category the grid shows; -1 for none.
     std::int32_t currentCategory = -1;
     bool refreshAfterRandom = false;

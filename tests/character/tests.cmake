@@ -11,6 +11,8 @@ list(APPEND VN_TEST_SOURCES
   character/EditorOperationsTest.cpp
   character/CharacterFileTest.cpp
   character/PngExportTest.cpp
+  character/EditScreenJourneyTest.cpp
+  character/EditScreenTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
