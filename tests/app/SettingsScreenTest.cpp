@@ -243,6 +243,13 @@ TEST_F(SettingsScreenTest, Journey)
     ClickItem(*screen, 2, 1); // castle on
     EXPECT_EQ(Selected(), (std::vector<std::string>{"vexa_forest", "vexa_castle"}));
     DeliverPictures();
+    // The castle's preview came in the background: shown at its own size, not stretched.
+    int w = 0;
+    int h = 0;
+    ASSERT_NE(screen->previews[1]->texture, nullptr);
+    SDL_QueryTexture(screen->previews[1]->texture, nullptr, nullptr, &w, &h);
+    EXPECT_EQ(screen->GetContainer(0)->contentElementRect.w, w);
+    EXPECT_EQ(screen->GetContainer(0)->contentElementRect.h, h);
     WriteArtifact("settings-02.png");
     ClickItem(*screen, 2, 0); // forest off
     EXPECT_EQ(Selected(), std::vector<std::string>{"vexa_castle"});

@@ -5,6 +5,7 @@
 #include "app/ShopMenuScreen.h"
 #include "app/SettingsScreenTestFixture.h"
 #include "engine/Core.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIVerticalContainer.h"
 
 #include <algorithm>
@@ -289,10 +290,14 @@ TEST_F(ShopMenuScreenTest, Journey)
     EXPECT_TRUE(StandIn("MainScreen")->active);
     EXPECT_FALSE(screen->active);
 
-    // An add-on's page, its description in the package's own colour.
+    // An add-on's page, its description in the package's own colour; each visit holds the page's
+    // font once.
     Open("vexa_castle_prev");
     DeliverPictures();
     EXPECT_EQ(screen->GetListBox(0)->items.size(), 4u);
+    const int fontHolds = ResourceCache::ReferenceCount(screen->pageFont);
+    Open("vexa_castle_prev");
+    EXPECT_EQ(ResourceCache::ReferenceCount(screen->pageFont), fontHolds);
     WriteArtifact("shop-04.png");
     ClickItem(*screen, 0, 3);
     WriteArtifact("shop-05.png");
