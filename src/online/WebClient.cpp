@@ -22,6 +22,11 @@ constexpr std::size_t kMaxNews = 64;
 
 WebState gState;
 
+// At exit a worker still running is stopped and joined before the state it uses goes away.
+struct Teardown {
+    ~Teardown() { WebClient::Stop(); }
+} gTeardown;
+
 // The "number" fields of answers: decimal digits; only the low 32 bits are compared.
 std::uint32_t LowNumber(const std::string& text)
 {
