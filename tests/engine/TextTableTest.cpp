@@ -49,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"KeyIsCaseSensitive", "[A]{x}", "a", kMarker},
         LookupCase{"UnknownKey", "[A]{x}", "B", kMarker},
         LookupCase{"TextBeforeFirstKeyIgnored", "{stray}[A]{x}", "A", "x"},
-        LookupCase{"KeyWithoutTextIsEmpty", "[A]", "A", ""}),
+        LookupCase{"KeyWithoutTextIsEmpty", "[A]", "A", ""},
+        LookupCase{"LaterBraceReplacesEntryText", "[A]{x} remark {y}", "A", "y"}),
     [](const ::testing::TestParamInfo<LookupCase>& info) { return std::string(info.param.name); });
 
 TEST_F(TextTableTest, OpenBraceBeforeFirstKeyDoesNotCrashOrAddEntries)
