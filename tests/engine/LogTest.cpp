@@ -55,6 +55,7 @@ class LogThreadedTest : public LogTest {};
 
 TEST_F(LogTest, FirstLineIsStartedThenLinesInOrder)
 {
+    TextTable::Parse("[LOG_STARTED]{Started.}");
     ASSERT_TRUE(OpenSessionLog());
     LogText(kLogFile, "second");
     Log(kLogFileAndScreen, "A", "B");
@@ -72,8 +73,9 @@ TEST_F(LogTest, FirstLineIsStartedThenLinesInOrder)
         texts.push_back(match[1]);
         start = end + 1;
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{Localize("LOG_STARTED"), "second", "AB"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"Started.", "second", "AB"}));
     EXPECT_EQ(SessionLogPath().rfind("logs/session_", 0), 0u) << SessionLogPath();
+    TextTable::Clear();
 }
 
 TEST_F(LogTest, LinesBeforeOpeningAreKept)
