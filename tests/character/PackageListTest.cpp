@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,19 +87,41 @@ TEST_F(PackageListTest, EntryWordsMakeDevelopmentPackagesOrAreIgnored)
     EXPECT_EQ(PackageList::Records()[2].setName, "ab") << "a name shorter than the suffix stays whole";
 }
 
-TEST_F(PackageListTest, PacksFileAddsOnlyNamesNotAlreadyInTheList)
+struct PacksCase {
+    const char* name;
+    const char* profileList;
+    const char* packs;
+    std::vector<std::string> entries;
+};
+
+class PacksFileTest : public PackageListTest, public ::testing::WithParamInterface<PacksCase> {};
+
+TEST_P(PacksFileTest, AddsOnlyLinesNotAlreadyInTheText)
 {
+    const PacksCase& c = GetParam();
     log.Allow("Failed to open");
     log.Allow("missing or damaged");
-    profile.list = "char_vexa_prev;x_prev";
-    dir.Write("package_generator/packs.txt", "vexa\r\nnewone\r\nx_prev\nlast");
+    profile.list = c.profileList;
+    dir.Write("package_generator/packs.txt", c.packs);
     PackageList::Load();
     std::vector<std::string> names;
     for (const PackageRecord& r : PackageList::Records())
         names.push_back(r.entryName + (r.devPackage ? " d" : ""));
-    EXPECT_EQ(names, (std::vector<std::string>{"char_vexa_prev", "x_prev", "newone_prev d", "last_prev d"}));
-    EXPECT_EQ(profile.list, "char_vexa_prev;x_prev") << "the profile itself is not changed";
+    EXPECT_EQ(names, c.entries);
+    EXPECT_EQ(profile.list, c.profileList) << "the profile itself is not changed";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, PacksFileTest,
+    ::testing::Values(
+        PacksCase{"InsideProfileNames", "char_vexa_prev;x_prev", "vexa\r\nnewone\r\nx_prev\nlast",
+                  {"char_vexa_prev", "x_prev", "newone_prev d", "last_prev d"}},
+        PacksCase{"InsideAnEarlierLinesEntry", "", "vexa_castle\nvexa\nprev", {"vexa_castle_prev d"}},
+        PacksCase{"AcrossTwoAddedEntries", "", "a\nb\nd;b\nd;c", {"a_prev d", "b_prev d", "d", "c_prev d"}},
+        PacksCase{"WordOfAnAddedEntry", "", "d\nd_prev d", {"d_prev d"}},
+        PacksCase{"EmptyAndRepeatedLines", "", "\nq\n\nq\r\nq", {"q_prev d"}},
+        PacksCase{"NoProfileNoLines", "", "", {}}),
+    [](const ::testing::TestParamInfo<PacksCase>& info) { return std::string(info.param.name); });
 
 TEST_F(PackageListTest, FlagsAreSetOnlyByExactlyOne)
 {
