@@ -341,6 +341,9 @@ void GUIListBox::LayoutPage()
                 button->activeRectBase.w = std::min(button->activeRectBase.w, button->rect.w);
             }
         } else if (cellW > 0 && cellH > 0 && buttonWidth > 0 && buttonHeight > 0) {
+            // k cells hold k buttons and k - 1 gaps, and roomW already counts one gap more than the
+            // box has: so each button gets its share less one spacing. Taking a spacing off per column
+            // (or row) instead would shrink a full grid to a fraction and leave the box mostly empty.
             long long fittedW = buttonWidth;
             long long fittedH = buttonHeight;
             // More columns than items cannot help, so neither loop runs past the item count.
