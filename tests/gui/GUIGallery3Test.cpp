@@ -13,6 +13,7 @@
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
+#include "gui/GuiLogWatch.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
@@ -83,6 +84,8 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     TextTable::Clear();
     TextTable::Parse(texts);
 
+    // The backdrop is not in gui.cfg, so the manager asks for a layout without a name.
+    GuiLog().Allow("config/ from the package core");
     auto* backdrop = static_cast<ProbeLayer*>(GUIScreenManager::AddLayer(std::make_unique<ProbeLayer>("Gallery")));
     auto* picker = static_cast<GUIColorPicker*>(GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>()));
     auto* overlay = static_cast<GUISettings*>(GUIScreenManager::AddLayer(std::make_unique<GUISettings>()));
