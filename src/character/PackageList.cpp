@@ -4,10 +4,12 @@
 #include "engine/AssetArchive.h"
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
+#include "engine/Utilities.h"
+#include "gui/GUIText.h"
 
+#include <climits>
 #include <cstdio>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -174,19 +176,6 @@ void AppendPacksLines(const std::vector<std::string>& lines, std::string& workin
     }
 }
 
-bool ParseColorText(const std::string& text, std::uint8_t out[4])
-{
-    std::istringstream in(text);
-    int c[4];
-    for (int& v : c) {
-        if (!(in >> v))
-            return false;
-    }
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<std::uint8_t>(c[i] < 0 ? 0 : (c[i] > 255 ? 255 : c[i]));
-    return true;
-}
-
 bool HasSet(const std::string& name)
 {
     return gHooks.setExists && gHooks.setExists(name);
@@ -221,18 +210,17 @@ PackageRecord::PackageRecord(const std::string& name) : entryName(name) {}
 
 std::vector<std::string> PackageList::SplitNames(const std::string& text, char delimiter)
 {
-    // Empty pieces between delimiters are kept; a delimiter at the very end adds nothing.
     std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t at = text.find(delimiter, start);
-        if (at == std::string::npos) {
-            out.push_back(text.substr(start));
-            break;
-        }
-        out.push_back(text.substr(start, at - start));
-        start = at + 1;
+    // The shared tokenizer counts in int: a longer text (never a real list) is refused whole.
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        LogText(kLogFile, "Ignoring a package list of " + std::to_string(text.size()) + " bytes: too long");
+        return out;
     }
+    const int end = static_cast<int>(text.size());
+    int next = 0;
+    std::string token;
+    for (int start = 0; NextToken(text, start, end, delimiter, next, token); start = next)
+        out.push_back(token);
     return out;
 }
 
@@ -259,11 +247,7 @@ bool PackageList::Load()
     for (const std::string& entry : PackageList::SplitNames(working, ';')) {
         if (entry.empty())
             continue;
-        std::vector<std::string> words;
-        for (const std::string& w : PackageList::SplitNames(entry, ' ')) {
-            if (!w.empty())
-                words.push_back(w);
-        }
+        const std::vector<std::string> words = SplitBlanks(entry);
         if (words.empty())
             continue;
         if (!IsPlainArchiveName(words[0])) {
@@ -325,9 +309,13 @@ void PackageList::ReadPreview(PackageRecord& record)
     record.logoSeason = file.GetInt("LogoSeason");
     record.bundle = flag("Bundle");
     record.disableMixing = flag("DisableMixing");
-    const std::string colour = file.GetString("FontColor");
-    if (!colour.empty() && !ParseColorText(colour, record.fontColor))
-        LogText(kLogFile, "Package " + record.entryName + ": unreadable FontColor \"" + colour + "\"");
+    SDL_Color font{record.fontColor[0], record.fontColor[1], record.fontColor[2], record.fontColor[3]};
+    // The same reading as a layout's colours: an empty or missing key keeps the default.
+    ParseColor(file.GetString("FontColor"), font);
+    record.fontColor[0] = font.r;
+    record.fontColor[1] = font.g;
+    record.fontColor[2] = font.b;
+    record.fontColor[3] = font.a;
     record.font = file.GetString("Font");
     record.fontSize = file.GetInt("FontSize");
     record.imageCount = file.GetInt("ImageCount");

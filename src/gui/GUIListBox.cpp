@@ -43,22 +43,6 @@ bool Drawable(const SDL_Rect& r) { return r.w <= kMaxLayoutWidth && r.h <= kMaxL
 
 bool InRange(long long index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
 
-// Splits at single or repeated blanks; empty tokens are dropped.
-std::vector<std::string> SplitBlanks(const std::string& text)
-{
-    std::vector<std::string> tokens;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t blank = text.find(' ', at);
-        const std::size_t end = blank == std::string::npos ? text.size() : blank;
-        if (end > at) {
-            tokens.push_back(text.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-    return tokens;
-}
-
 bool ParseIndex(const std::string& token, long long& value)
 {
     const char* first = token.data();

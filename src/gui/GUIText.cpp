@@ -369,6 +369,22 @@ void ParseColor(const std::string& text, SDL_Color& colour)
     colour.a = ParseColorPart(rest);
 }
 
+std::vector<std::string> SplitBlanks(const std::string& text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    std::vector<std::string> words;
+    auto at = text.begin();
+    while (at != text.end()) {
+        at = std::find_if_not(at, text.end(), isBlank);
+        const auto end = std::find_if(at, text.end(), isBlank);
+        if (end != at) {
+            words.emplace_back(at, end);
+        }
+        at = end;
+    }
+    return words;
+}
+
 void SplitTextLines(const std::string& text, TTF_Font* font, const SDL_Rect& box, int margin,
                     std::vector<std::string>& lines, int& lineHeight)
 {

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
 #include <vector>
@@ -191,6 +192,34 @@ TEST_F(PackageListTest, TextKeysPackagesWebLinkAndColour)
     EXPECT_EQ(plain->packages, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(plain->fontColor[0], 255);
     EXPECT_EQ(plain->fontColor[3], 255);
+}
+
+// "FontColor" reads as a layout colour does: each value keeps its low byte, a word that is no
+// number reads 0, and a missing key keeps opaque white.
+TEST_F(PackageListTest, FontColorReadsLikeALayoutColour)
+{
+    const struct {
+        const char* keys;
+        std::array<int, 4> colour;
+    } cases[] = {
+        {"FontColor=\"10 20 30 40\"", {10, 20, 30, 40}},
+        {"FontColor=\"300 20 30 40\"", {44, 20, 30, 40}},
+        {"FontColor=\"x 2 3 4\"", {0, 2, 3, 4}},
+        {"FontColor=\"\"", {255, 255, 255, 255}},
+        {"Font=\"f.ttf\"", {255, 255, 255, 255}},
+    };
+    for (const auto& c : cases) {
+        PackageList::Destroy();
+        CloseAllArchives();
+        AddPackage("colour_prev", c.keys);
+        profile.list = "colour_prev";
+        PackageList::Load();
+        const PackageRecord* record = Find("colour_prev");
+        ASSERT_NE(record, nullptr);
+        const std::array<int, 4> got{record->fontColor[0], record->fontColor[1], record->fontColor[2],
+                                     record->fontColor[3]};
+        EXPECT_EQ(got, c.colour) << c.keys;
+    }
 }
 
 TEST_F(PackageListTest, UnusableNamesAreRefused)
