@@ -7,6 +7,7 @@
 #include <SDL_ttf.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct ResourceEntry {
@@ -70,4 +71,15 @@ public:
     // The renderer textures are made for (the core's, unless a test sets its own).
     static void SetRenderer(SDL_Renderer* renderer);
     static SDL_Renderer* Renderer();
+
+    struct SurfaceReleaser {
+        void operator()(SDL_Surface* surface) const { ReleaseSurface(&surface); }
+    };
+    struct FontReleaser {
+        void operator()(TTF_Font* font) const { ReleaseFont(&font); }
+    };
 };
+
+// A cache surface or font held for one scope: given back on every way out.
+using CachedSurfacePtr = std::unique_ptr<SDL_Surface, ResourceCache::SurfaceReleaser>;
+using CachedFontPtr = std::unique_ptr<TTF_Font, ResourceCache::FontReleaser>;

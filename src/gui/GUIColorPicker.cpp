@@ -92,7 +92,7 @@ void GUIColorPicker::Load()
     ConfigFile config;
     config.Load("colorpicker.cfg");
     const bool hasRoot = config.SelectSection("RootInfo") != nullptr;
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/");
+    const std::string folder = CurrentGuiFolder(false);
     pickerElement = std::make_unique<GUIElement>(0, hasRoot ? config.GetString("Picker") : std::string());
     sliderElement = std::make_unique<GUIElement>(0, hasRoot ? config.GetString("Slider") : std::string());
     for (GUIElement* e : {pickerElement.get(), sliderElement.get()}) {

@@ -24,14 +24,6 @@ constexpr float kMinScale = 0.05f;
 constexpr int kPagerFontSize = 20;
 constexpr int kFrameBits = 64;
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
 int ClampToInt(long long value)
 {
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
@@ -126,7 +118,7 @@ void GUIListBox::InitImages()
     if (pagerAtSide) {
         return;
     }
-    TTF_Font* font = ResourceCache::LoadFont("core", GuiFolder(false) + "font.ttf", kPagerFontSize);
+    TTF_Font* font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + "font.ttf", kPagerFontSize);
     // Opaque white: a text colour of alpha 0 would render the page numbers invisible.
     pageText = std::make_unique<GUIText>(0, font, SDL_Color{255, 255, 255, 255}, std::string());
     const SDL_Rect box{0, 0, pagerOffset, rightPager.rect.h};
@@ -165,7 +157,7 @@ void GUIListBox::SetFrameImages(const std::vector<std::string>& texts)
         }
         SDL_Texture* frame = nullptr;
         if (!image.empty()) {
-            frame = ResourceCache::LoadTexture("core", GuiFolder(folderNumber != 0) + image, nullptr, false, false,
+            frame = ResourceCache::LoadTexture("core", CurrentGuiFolder(folderNumber != 0) + image, nullptr, false, false,
                                                true, false);
         }
         // Kept even when missing, so that frame n stays frameTextures[n].

@@ -27,11 +27,6 @@ constexpr int kMaxSets = 64;
 constexpr int kMinFontSize = 1;
 constexpr int kMaxFontSize = 512;
 
-struct SurfaceReleaser {
-    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
-};
-using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
-
 struct State {
     std::array<std::unique_ptr<GUIButton>, GUIMessageBox::kButtonCount> buttons;
     std::int32_t spaceBetween2Button = 0;
@@ -151,7 +146,7 @@ void LoadSets(ConfigFile& file)
     if (!file.HasSection("Sets") || file.SelectSection("Sets") == nullptr) {
         return;
     }
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::string folder = CurrentGuiFolder(false);
     const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
     for (std::size_t i = 0; i < count; ++i) {
         file.currentEntry = static_cast<std::uint32_t>(i);
@@ -228,13 +223,13 @@ void LoadText(ConfigFile& file)
         LogText(kLogFile, "messagebox.cfg: no usable font, messages show without text");
         return;
     }
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::string folder = CurrentGuiFolder(false);
     s.font = ResourceCache::LoadFont("core", folder + fontName, size);
 }
 
 void BuildOverlay()
 {
-    CachedSurface pixel(ResourceCache::CreateSurface(1, 1));
+    CachedSurfacePtr pixel(ResourceCache::CreateSurface(1, 1));
     if (!pixel) {
         return;
     }
@@ -248,15 +243,15 @@ void BuildOverlay()
 }
 
 // The set's picture, or a transparent box of the set's size when it has none; null for an empty set.
-CachedSurface BoxSurface(const MessageBoxSet& set)
+CachedSurfacePtr BoxSurface(const MessageBoxSet& set)
 {
     if (set.surface != nullptr) {
-        return CachedSurface(ResourceCache::CopySurface(set.surface));
+        return CachedSurfacePtr(ResourceCache::CopySurface(set.surface));
     }
     if (set.width <= 0 || set.height <= 0) {
-        return CachedSurface();
+        return CachedSurfacePtr();
     }
-    CachedSurface box(ResourceCache::CreateSurface(set.width, set.height));
+    CachedSurfacePtr box(ResourceCache::CreateSurface(set.width, set.height));
     if (box) {
         SDL_FillRect(box.get(), nullptr, SDL_MapRGBA(box->format, 0, 0, 0, 0));
     }
@@ -369,14 +364,14 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
 
     ResourceCache::ReleaseTexture(&s.boxTexture);
     const int margin = s.spaceUnderButtons;
-    CachedSurface rendered;
+    CachedSurfacePtr rendered;
     if (s.font != nullptr && !text.empty()) {
         const int wrap = w - 3 * margin;
         // Localised texts are UTF-8.
         rendered.reset(
             TTF_RenderUTF8_Blended_Wrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
     }
-    CachedSurface box = BoxSurface(chosen);
+    CachedSurfacePtr box = BoxSurface(chosen);
     if (box) {
         if (rendered) {
             const int above = h - s.buttonHeight - margin;

@@ -43,8 +43,6 @@ PopupState& State()
     return *state;
 }
 
-std::string CommonFolder() { return gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/"); }
-
 int LayoutWidth() { return gCore != nullptr ? gCore->LayoutWidth() : 0; }
 int LayoutHeight() { return gCore != nullptr ? gCore->LayoutHeight() : 0; }
 
@@ -88,7 +86,7 @@ void GUIPopup::Init()
     ReleasePieces(s);
     ConfigFile config;
     config.Load("popup.cfg");
-    const std::string folder = CommonFolder();
+    const std::string folder = CurrentGuiFolder(false);
     if (config.SelectSection("Popup") != nullptr) {
         SDL_Surface** targets[] = {&s.image, &s.frame, &s.arrowUp, &s.arrowDown};
         const char* keys[] = {"Image", "Frame", "ArrowUp", "ArrowDown"};
