@@ -77,6 +77,9 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     // A borderless window: the overlay lights that button.
     PlayerProfile profile;
     profile.windowMode = 1;
+    // Opening archives and switching modes save the profile; not into the build's run folder.
+    TempDir profileDir;
+    profile.path = profileDir.File("profile.lbd");
     PlayerProfile* previousProfile = gProfile;
     gProfile = &profile;
     std::string texts;
