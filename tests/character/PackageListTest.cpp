@@ -102,6 +102,7 @@ TEST_P(PacksFileTest, AddsOnlyLinesNotAlreadyInTheText)
     const PacksCase& c = GetParam();
     log.Allow("Failed to open");
     log.Allow("missing or damaged");
+    log.Allow("Deleted the archive files");
     profile.list = c.profileList;
     dir.Write("package_generator/packs.txt", c.packs);
     PackageList::Load();
