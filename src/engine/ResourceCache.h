@@ -21,6 +21,13 @@ struct ResourceEntry {
     std::int32_t count = 0;
 };
 
+// Names for the flags of the Load calls, so that a call reads without the declaration at hand.
+// Each line gives the true and the false value of one parameter.
+constexpr bool kCacheKeep = true, kCacheMayPurge = false;             // keep
+constexpr bool kCacheUniqueCopy = true, kCacheShared = false;         // bypassLookup
+constexpr bool kCacheArchiveOnly = true, kCacheArchiveOrLoose = false; // archiveOnly
+constexpr bool kCacheQuiet = true, kCacheReportMissing = false;       // quiet
+
 class ResourceCache {
 public:
     // Creates the lock and resets the table; sets archives-only.

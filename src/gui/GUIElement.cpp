@@ -55,7 +55,8 @@ void GUIElement::LoadTexture(bool localised)
 {
     if (!imageName.empty()) {
         ResourceCache::ReleaseTexture(&texture);
-        texture = ResourceCache::LoadTexture("core", CurrentGuiFolder(localised) + imageName, &rect, true, false, true, false);
+        texture = ResourceCache::LoadTexture("core", CurrentGuiFolder(localised) + imageName, &rect, kCacheKeep,
+                                             kCacheShared, kCacheArchiveOnly, kCacheReportMissing);
     }
     UpdateDrawRect();
 }
@@ -140,7 +141,8 @@ void GUIElement::BuildTiledTexture()
         LogText(kLogFile, "Tiled image " + imageName + ": box size out of range, nothing drawn");
         return;
     }
-    CachedSurfacePtr tile(ResourceCache::LoadSurface("core", CurrentGuiFolder(false) + imageName, nullptr, true, false, true));
+    CachedSurfacePtr tile(ResourceCache::LoadSurface("core", CurrentGuiFolder(false) + imageName, nullptr, kCacheKeep,
+                                                     kCacheShared, kCacheArchiveOnly));
     if (!tile || tile->w <= 0 || tile->h <= 0) {
         return;
     }

@@ -161,7 +161,7 @@ void LoadSets(ConfigFile& file)
     }
     for (MessageBoxSet& set : S().sets) {
         if (!set.imagePath.empty()) {
-            set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, true);
+            set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, kCacheKeep);
         }
     }
 }

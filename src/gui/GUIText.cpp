@@ -124,7 +124,8 @@ void GUIText::LoadTexture(bool isLocalised)
     if (useLines && !imageName.empty()) {
         ResourceCache::ReleaseSurface(&backgroundSurface);
         backgroundSurface =
-            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
+            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, kCacheKeep,
+                                   kCacheShared, kCacheArchiveOnly);
     }
 }
 
@@ -216,7 +217,8 @@ void GUIText::RebuildBackgroundSurface()
         return;
     }
     SDL_Surface* image =
-        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
+        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, kCacheKeep,
+                                   kCacheShared, kCacheArchiveOnly);
     if (image != nullptr) {
         // The image is a shared cache surface: its blend mode is put back for its other users.
         SDL_BlendMode previous = SDL_BLENDMODE_BLEND;
