@@ -20,7 +20,8 @@
 
 namespace {
 
-constexpr std::uint8_t kOverlayAlpha = 185;
+// Black at alpha 185 over the whole window behind the box.
+constexpr SDL_Color kDimColour{0, 0, 0, 185};
 // A text longer than this (in bytes) picks the large set when the caller lets the box choose.
 constexpr std::size_t kLongTextBytes = 140;
 constexpr int kMaxSets = 64;
@@ -38,7 +39,8 @@ struct State {
     SDL_Rect boxRect{0, 0, 0, 0};
     SDL_Color textColor{255, 255, 255, 255};
     TTF_Font* font = nullptr;
-    SDL_Texture* overlayTexture = nullptr;
+    // Set by Init, cleared by Release: the box shows nothing before it has its configuration.
+    bool isInitialised = false;
     std::int32_t currentSet = 0;
     std::vector<MessageBoxSet> sets;
     std::atomic<bool> modal{false};
@@ -227,21 +229,6 @@ void LoadText(ConfigFile& file)
     s.font = ResourceCache::LoadFont("core", folder + fontName, size);
 }
 
-void BuildOverlay()
-{
-    CachedSurfacePtr pixel(ResourceCache::CreateSurface(1, 1));
-    if (!pixel) {
-        return;
-    }
-    SDL_FillRect(pixel.get(), nullptr, SDL_MapRGB(pixel->format, 0, 0, 0));
-    SDL_SetSurfaceAlphaMod(pixel.get(), kOverlayAlpha);
-    S().overlayTexture = ResourceCache::CreateTextureFromSurface(pixel.get());
-    if (S().overlayTexture != nullptr) {
-        SDL_SetTextureBlendMode(S().overlayTexture, SDL_BLENDMODE_BLEND);
-        SDL_SetTextureAlphaMod(S().overlayTexture, kOverlayAlpha);
-    }
-}
-
 // The set's picture, or a transparent box of the set's size when it has none; null for an empty set.
 CachedSurfacePtr BoxSurface(const MessageBoxSet& set)
 {
@@ -276,12 +263,12 @@ bool OpenCentred(int dialogId, int setIndex, const std::string& text, int& centr
 void GUIMessageBox::Init()
 {
     State& s = S();
-    if (s.overlayTexture != nullptr) {
+    if (s.isInitialised) {
         Release();
     }
     s.mainThread = SDL_ThreadID();
     s.currentSet = 0;
-    BuildOverlay();
+    s.isInitialised = true;
     ConfigFile file;
     file.Load("messagebox.cfg");
     LoadSets(file);
@@ -305,7 +292,7 @@ void GUIMessageBox::Release()
     }
     s.modal = false;
     ResourceCache::ReleaseTexture(&s.boxTexture);
-    ResourceCache::ReleaseTexture(&s.overlayTexture);
+    s.isInitialised = false;
     ResourceCache::ReleaseFont(&s.font);
     for (MessageBoxSet& set : s.sets) {
         ResourceCache::ReleaseSurface(&set.surface);
@@ -338,7 +325,7 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
         return;
     }
     State& s = S();
-    if (s.overlayTexture == nullptr) {
+    if (!s.isInitialised) {
         return;
     }
     if (s.modal) {
@@ -504,7 +491,7 @@ void GUIMessageBox::Render()
     if (!s.modal) {
         return;
     }
-    GUIScreenManager::QueueRender(s.overlayTexture, SDL_Rect{0, 0, LayoutWidth(), LayoutHeight()}, kRenderQueue);
+    GUIScreenManager::QueueFill(SDL_Rect{0, 0, LayoutWidth(), LayoutHeight()}, kDimColour, kRenderQueue);
     GUIScreenManager::QueueRender(s.boxTexture, s.boxRect, kRenderQueue);
     for (auto& button : s.buttons) {
         if (button) {
@@ -530,8 +517,6 @@ int GUIMessageBox::CurrentSet() { return S().currentSet; }
 SDL_Rect GUIMessageBox::BoxRect() { return S().boxRect; }
 
 SDL_Texture* GUIMessageBox::BoxTexture() { return S().boxTexture; }
-
-SDL_Texture* GUIMessageBox::OverlayTexture() { return S().overlayTexture; }
 
 int GUIMessageBox::ButtonWidth() { return static_cast<int>(S().buttonWidth); }
 

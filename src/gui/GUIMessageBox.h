@@ -55,7 +55,6 @@ public:
     static int CurrentSet();
     static SDL_Rect BoxRect();
     static SDL_Texture* BoxTexture();
-    static SDL_Texture* OverlayTexture();
     static int ButtonWidth();
     static int ButtonHeight();
 };

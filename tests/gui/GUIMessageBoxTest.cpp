@@ -166,7 +166,8 @@ TEST_P(MessageBoxTest, ButtonRowsAndTheQueue)
     GUIScreenManager::QueueFrame();
     const auto queue = GUIScreenManager::QueuedItems(7);
     ASSERT_EQ(queue.size(), 5u); // overlay, box, three buttons
-    EXPECT_EQ(queue[0].texture, GUIMessageBox::OverlayTexture());
+    EXPECT_TRUE(queue[0].isFill);
+    EXPECT_EQ(queue[0].fill.a, 185);
     EXPECT_TRUE(SameRect(queue[0].destination, SDL_Rect{0, 0, layoutW, layoutH}));
     EXPECT_EQ(queue[1].texture, GUIMessageBox::BoxTexture());
     EXPECT_TRUE(SameRect(queue[1].destination, GUIMessageBox::BoxRect()));
