@@ -36,6 +36,9 @@ std::string gLastDirectory;
 std::string gFontData;
 bool gArchivesOnly = false;
 SDL_Renderer* gRenderer = nullptr;
+std::size_t gRetainBudget = ResourceCache::kDefaultRetainBudget;
+std::size_t gRetainedBytes = 0;
+std::uint64_t gUseTick = 0;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -189,6 +192,52 @@ void AddEntry(const ResourceEntry& entry)
     gEntries.push_back(entry);
 }
 
+std::size_t SurfaceBytes(const SDL_Surface* surface)
+{
+    return surface != nullptr ? static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h) : 0;
+}
+
+// Runs under the cache lock: the entry is held again.
+void Reclaim(ResourceEntry& entry)
+{
+    if (!entry.isRetained)
+        return;
+    entry.isRetained = false;
+    gRetainedBytes -= std::min(gRetainedBytes, SurfaceBytes(entry.surface));
+}
+
+// Runs under the cache lock: frees the least recently used retained pictures until they fit.
+void TrimRetained()
+{
+    while (gRetainedBytes > gRetainBudget) {
+        auto oldest = gEntries.end();
+        for (auto it = gEntries.begin(); it != gEntries.end(); ++it) {
+            if (it->isRetained && (oldest == gEntries.end() || it->lastUse < oldest->lastUse))
+                oldest = it;
+        }
+        if (oldest == gEntries.end()) {
+            gRetainedBytes = 0;
+            return;
+        }
+        gRetainedBytes -= std::min(gRetainedBytes, SurfaceBytes(oldest->surface));
+        FreeEntry(*oldest);
+        gEntries.erase(oldest);
+    }
+}
+
+// Runs under the cache lock, when the last holder gave entry back: true when it stays retained.
+bool Retain(ResourceEntry& entry)
+{
+    const std::size_t bytes = SurfaceBytes(entry.surface);
+    if (!entry.isShareable || entry.surface == nullptr || entry.texture != nullptr || entry.font != nullptr ||
+        bytes == 0 || bytes > gRetainBudget)
+        return false;
+    entry.isRetained = true;
+    entry.lastUse = ++gUseTick;
+    gRetainedBytes += bytes;
+    return true;
+}
+
 // Runs under the cache lock. An entry of the same kind and key is shared (unless bypassLookup);
 // otherwise load(rect) makes the resource and a new entry holds it.
 template <typename T, typename Load>
@@ -204,6 +253,7 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
                     *rect = entry.rect;
                 if (keep)
                     entry.keep = 1;
+                Reclaim(entry);
                 ++entry.count;
                 return entry.*field;
             }
@@ -219,6 +269,7 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
     entry.name = key;
     entry.keep = keep ? 1 : 0;
     entry.count = 1;
+    entry.isShareable = !bypassLookup;
     AddEntry(entry);
     if (rect != nullptr)
         *rect = loaded;
@@ -252,12 +303,16 @@ void Release(T** resource, T* ResourceEntry::*field, void (*destroy)(T*))
         } else {
             destroy(*resource);
         }
-    } else {
+    } else if (!entry->isRetained) {
         if (entry->count > 0)
             --entry->count;
         if (entry->count == 0 && entry->keep == 0) {
-            FreeEntry(*entry);
-            gEntries.erase(gEntries.begin() + (entry - gEntries.data()));
+            if (Retain(*entry)) {
+                TrimRetained();
+            } else {
+                FreeEntry(*entry);
+                gEntries.erase(gEntries.begin() + (entry - gEntries.data()));
+            }
         }
     }
     *resource = nullptr;
@@ -270,6 +325,7 @@ void ResourceCache::Init()
     Guard guard(gLock);
     // Whatever an earlier run left belonged to a renderer that may be gone: forget, don't free.
     gEntries.clear();
+    gRetainedBytes = 0;
     gLastDirectory.clear();
     gArchivesOnly = true;
 }
@@ -504,12 +560,26 @@ void ResourceCache::Purge()
     for (auto it = gEntries.begin(); it != gEntries.end();) {
         if (it->surface != nullptr && it->keep == 0 && it->count <= 0 && it->texture == nullptr &&
             it->font == nullptr) {
+            Reclaim(*it);
             FreeEntry(*it);
             it = gEntries.erase(it);
         } else {
             ++it;
         }
     }
+}
+
+void ResourceCache::SetRetainBudget(std::size_t bytes)
+{
+    Guard guard(gLock);
+    gRetainBudget = bytes;
+    TrimRetained();
+}
+
+std::size_t ResourceCache::RetainedBytes()
+{
+    Guard guard(gLock);
+    return gRetainedBytes;
 }
 
 void ResourceCache::ReleaseAll()
@@ -527,6 +597,7 @@ void ResourceCache::ReleaseAll()
         FreeEntry(entry);
     }
     gEntries.clear();
+    gRetainedBytes = 0;
 }
 
 void ResourceCache::SetArchivesOnly(bool on)

@@ -19,6 +19,12 @@ struct ResourceEntry {
     std::uint8_t keep = 0;
     std::int32_t pointSize = 0;
     std::int32_t count = 0;
+    // Loaded through the lookup, so any later load may share it (a bypass-lookup copy may be drawn
+    // into by its holder and is never handed to anyone else).
+    bool isShareable = false;
+    // A decoded picture nobody holds, kept within the retention budget for the next load.
+    bool isRetained = false;
+    std::uint64_t lastUse = 0;
 };
 
 // Names for the flags of the Load calls, so that a call reads without the declaration at hand.
@@ -66,8 +72,15 @@ public:
     // Never draws into a cached surface: *destination is swapped for a private copy first.
     static void Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination, SDL_Rect* destRect);
 
-    // Frees surfaces nobody holds (count 0, no keep mark); textures and fonts stay.
+    // Frees surfaces nobody holds (count 0, no keep mark, retained ones too); textures and fonts stay.
     static void Purge();
+    // A decoded picture given back by its last holder stays, read-only, for the next load of the
+    // same name (a pick back to an earlier item is then a copy, not a decode), as long as all
+    // such pictures together fit this many bytes; the least recently used go first.
+    // About two dozen full-size layer pictures of a figure: the items a user flips between.
+    static constexpr std::size_t kDefaultRetainBudget = std::size_t{128} << 20;
+    static void SetRetainBudget(std::size_t bytes);
+    static std::size_t RetainedBytes();
     static void ReleaseAll();
 
     static void SetArchivesOnly(bool on);
