@@ -39,6 +39,7 @@ SDL_Renderer* gRenderer = nullptr;
 std::size_t gRetainBudget = ResourceCache::kDefaultRetainBudget;
 std::size_t gRetainedBytes = 0;
 std::uint64_t gUseTick = 0;
+std::uint64_t gDecodeCount = 0;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -120,6 +121,7 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
             FromMemory fromMemory, FromFile fromFile)
 {
     T* resource = nullptr;
+    ++gDecodeCount;
     if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory)) {
         if (archive->Read(name)) {
             SDL_RWops* stream = SDL_RWFromConstMem(archive->Data(), static_cast<int>(archive->DataSize()));
@@ -159,10 +161,11 @@ SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& na
     return texture;
 }
 
-SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly)
+SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
+                             bool quiet = false)
 {
     SDL_Surface* surface = LoadFile<SDL_Surface>(
-        directory, name, rect, archiveOnly, false, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+        directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
         [](const std::string& path) { return IMG_Load(path.c_str()); });
     if (surface != nullptr) {
         rect.w = surface->w;
@@ -238,7 +241,7 @@ bool Retain(ResourceEntry& entry)
     return true;
 }
 
-// Runs under the cache lock. An entry of the same kind and key is shared (unless bypassLookup);
+// Runs under the cache lock. A shareable entry of the same kind and key is shared (unless bypassLookup);
 // otherwise load(rect) makes the resource and a new entry holds it.
 template <typename T, typename Load>
 T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep, bool bypassLookup,
@@ -248,7 +251,8 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
     const std::string key = directory + "/" + name;
     if (!bypassLookup) {
         for (ResourceEntry& entry : gEntries) {
-            if (entry.*field != nullptr && entry.name == key) {
+            // A private copy may have been drawn into or recoloured: it is never handed to another.
+            if (entry.*field != nullptr && entry.isShareable && entry.name == key) {
                 if (rect != nullptr)
                     *rect = entry.rect;
                 if (keep)
@@ -274,6 +278,35 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
     if (rect != nullptr)
         *rect = loaded;
     return resource;
+}
+
+// Runs under the cache lock. Each private texture of a picture (recoloured swatches, say) is made
+// from the one shared decoded surface, so that n copies cost one decode and n uploads.
+SDL_Texture* LoadUniqueTexture(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep,
+                               bool archiveOnly, bool quiet)
+{
+    SDL_Rect loaded{0, 0, 0, 0};
+    SDL_Surface* source = FindOrLoad(directory, name, &loaded, false, false, &ResourceEntry::surface,
+                                     [&](SDL_Rect& r) { return LoadSurfaceFile(directory, name, r, archiveOnly, quiet); });
+    if (source == nullptr)
+        return nullptr;
+    SDL_Renderer* renderer = ResourceCache::Renderer();
+    SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, source) : nullptr;
+    ResourceCache::ReleaseSurface(&source);
+    if (texture == nullptr) {
+        MarkRelayout();
+        return nullptr;
+    }
+    ResourceEntry entry;
+    entry.texture = texture;
+    entry.rect = loaded;
+    entry.name = directory + "/" + name;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    AddEntry(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return texture;
 }
 
 template <typename T>
@@ -344,6 +377,8 @@ SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std:
     if (directory.empty())
         return LoadTextureByPath(name, rect, keep, bypassLookup, archiveOnly, quiet);
     Guard guard(gLock);
+    if (bypassLookup)
+        return LoadUniqueTexture(directory, name, rect, keep, archiveOnly, quiet);
     return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
         return LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
     });
@@ -574,6 +609,12 @@ void ResourceCache::SetRetainBudget(std::size_t bytes)
     Guard guard(gLock);
     gRetainBudget = bytes;
     TrimRetained();
+}
+
+std::uint64_t ResourceCache::DecodeCount()
+{
+    Guard guard(gLock);
+    return gDecodeCount;
 }
 
 std::size_t ResourceCache::RetainedBytes()

@@ -88,6 +88,8 @@ public:
     // Test hooks: the reference count of a held pointer (-1 when not in the table) and the size.
     static int ReferenceCount(const void* resource);
     static std::size_t EntryCount();
+    // Picture decodes tried (archive or loose file) since the process started.
+    static std::uint64_t DecodeCount();
     // The renderer textures are made for (the core's, unless a test sets its own).
     static void SetRenderer(SDL_Renderer* renderer);
     static SDL_Renderer* Renderer();

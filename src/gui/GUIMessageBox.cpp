@@ -30,6 +30,8 @@ constexpr int kMaxFontSize = 512;
 
 struct State {
     std::array<std::unique_ptr<GUIButton>, GUIMessageBox::kButtonCount> buttons;
+    // Pictures are decoded when a box first needs them, not at start-up, when none is shown.
+    std::array<bool, GUIMessageBox::kButtonCount> buttonPicturesPending{};
     std::int32_t spaceBetween2Button = 0;
     std::int32_t spaceBetween3Button = 0;
     std::int32_t spaceUnderButtons = 0;
@@ -113,6 +115,38 @@ GUIButton* ButtonAt(int code)
     return S().buttons[static_cast<std::size_t>(code)].get();
 }
 
+// Sizes come from the configuration, never from the pictures, so loading them late moves nothing.
+void LoadButtonPictures(int code)
+{
+    State& s = S();
+    bool& pending = s.buttonPicturesPending[static_cast<std::size_t>(code)];
+    GUIButton* button = s.buttons[static_cast<std::size_t>(code)].get();
+    if (!pending || button == nullptr) {
+        return;
+    }
+    pending = false;
+    button->LoadImages(false, "core");
+    button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
+    // The whole button is clickable, whatever size its picture has.
+    button->activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
+    button->SetPosition(0, 0);
+    button->SetScale(1.0f);
+}
+
+void LoadSetPicture(MessageBoxSet& set)
+{
+    if (!set.isPicturePending) {
+        return;
+    }
+    set.isPicturePending = false;
+    // A missing picture is a content fault for the log, not a box of its own over this one.
+    if (!ResourceCache::Exists("core", set.imagePath, true)) {
+        LogText(kLogFile, "messagebox.cfg: no picture " + set.imagePath + ", the box is drawn without it");
+        return;
+    }
+    set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, kCacheKeep);
+}
+
 void Place(int code, int x, int y)
 {
     GUIButton* button = ButtonAt(code);
@@ -120,6 +154,7 @@ void Place(int code, int x, int y)
         LogText(kLogFile, "Message box: no button " + std::to_string(code));
         return;
     }
+    LoadButtonPictures(code);
     button->SetPosition(x, y);
     button->visible = true;
 }
@@ -159,12 +194,8 @@ void LoadSets(ConfigFile& file)
         if (!image.empty()) {
             set.imagePath = folder + image;
         }
+        set.isPicturePending = !set.imagePath.empty();
         S().sets.push_back(set);
-    }
-    for (MessageBoxSet& set : S().sets) {
-        if (!set.imagePath.empty()) {
-            set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, kCacheKeep);
-        }
     }
 }
 
@@ -197,9 +228,8 @@ void LoadButtons(ConfigFile& file)
         ButtonImageSet set;
         set.SetPaths(true, true, false, normalName, alternateName);
         button->SetImageSet(set);
-        if (!normalName.empty()) {
-            button->LoadImages(false, "core");
-        } else {
+        s.buttonPicturesPending[static_cast<std::size_t>(n)] = !normalName.empty();
+        if (normalName.empty()) {
             LogText(kLogFile, "messagebox.cfg: no picture for button " + std::to_string(n));
         }
         button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
@@ -328,17 +358,20 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
     if (!s.isInitialised) {
         return;
     }
-    if (s.modal) {
-        Hide();
-    }
-    s.modal = true;
-    s.dialogId = dialogId;
-
     int set = setIndex >= 0 ? setIndex : (text.size() > kLongTextBytes ? 1 : 0);
     if (set >= static_cast<int>(s.sets.size())) {
         LogText(kLogFile, "Message box: no set " + std::to_string(set) + ", set 0 used");
         set = 0;
     }
+    // Before this box counts as shown: a picture that fails to decode reports through a box too.
+    if (!s.sets.empty()) {
+        LoadSetPicture(s.sets[static_cast<std::size_t>(set)]);
+    }
+    if (s.modal) {
+        Hide();
+    }
+    s.modal = true;
+    s.dialogId = dialogId;
     s.currentSet = set;
     const MessageBoxSet empty;
     const MessageBoxSet& chosen = s.sets.empty() ? empty : s.sets[static_cast<std::size_t>(set)];

@@ -18,7 +18,9 @@ struct MessageBoxSet {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::string imagePath;
+    // Loaded when a box of this set is first shown.
     SDL_Surface* surface = nullptr;
+    bool isPicturePending = false;
 };
 
 class GUIMessageBox {

@@ -186,6 +186,15 @@ TEST_F(ResourceCacheTest, KeepMarksAndBypassLookup)
     ResourceCache::ReleaseTexture(&separate);
     ResourceCache::ReleaseTexture(&found);
     EXPECT_EQ(ResourceCache::EntryCount(), 1u);
+
+    // A private copy (recoloured, say) is never what a shared load finds.
+    SDL_Texture* own = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", nullptr, kCacheMayPurge, kCacheUniqueCopy);
+    SDL_Texture* shared = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp");
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(shared, own);
+    EXPECT_EQ(ResourceCache::ReferenceCount(own), 1);
+    ResourceCache::ReleaseTexture(&own);
+    ResourceCache::ReleaseTexture(&shared);
 }
 
 TEST_F(ResourceCacheTest, PathsSplitAtTheFirstSlashAndTheFirstBlank)

@@ -1,6 +1,7 @@
 #include "gui/GUIMessageBox.h"
 
 #include "engine/Log.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/WidgetTestSupport.h"
@@ -145,6 +146,27 @@ TEST_P(MessageBoxTest, SetsAreChosenByIndexOrLength)
     EXPECT_FALSE(GUIMessageBox::IsModal());
     EXPECT_EQ(GUIMessageBox::BoxTexture(), nullptr);
     GUIMessageBox::Hide(); // closing twice is harmless
+}
+
+// Start-up shows no box, so it decodes no box picture: a set's picture and a button's pictures are
+// decoded when a box first needs them, and once.
+TEST_P(MessageBoxTest, PicturesAreDecodedWhenABoxFirstNeedsThem)
+{
+    GUIMessageBox::Release();
+    const std::uint64_t beforeInit = ResourceCache::DecodeCount();
+    GUIMessageBox::Init();
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit);
+    EXPECT_EQ(GUIMessageBox::Button(2)->images.normalTexture, nullptr);
+
+    GUIMessageBox::ShowTwoButtons(0, 0, "Two", 2, 3);
+    // The set's box, buttons 2 (two pictures) and 3 (one, used for both states).
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit + 4);
+    EXPECT_NE(GUIMessageBox::Button(2)->images.normalTexture, nullptr);
+    EXPECT_EQ(GUIMessageBox::Button(0)->images.normalTexture, nullptr) << "not shown, not decoded";
+    EXPECT_EQ(GUIMessageBox::Button(2)->rect.w, 101);
+
+    GUIMessageBox::ShowTwoButtons(0, 0, "Again", 2, 3);
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit + 4);
 }
 
 TEST_P(MessageBoxTest, ButtonRowsAndTheQueue)
