@@ -86,6 +86,32 @@ void GUIColorPicker::Load()
     // The element list still points at the square and the strip until the base has let go of them.
     GUIScreenLayer::Unload();
     ReleaseOwnImages();
+    renderLayer = kPanelLayer;
+    isLoadPending = true;
+}
+
+void GUIColorPicker::Show()
+{
+    EnsureLoaded();
+    GUIScreenLayer::Show();
+}
+
+void GUIColorPicker::EnsureLoaded()
+{
+    if (!isLoadPending) {
+        return;
+    }
+    isLoadPending = false;
+    const SDL_Color wanted = color;
+    LoadNow();
+    if (hasPendingColor) {
+        hasPendingColor = false;
+        SetColor(wanted);
+    }
+}
+
+void GUIColorPicker::LoadNow()
+{
     GUIScreenLayer::Load();
     renderLayer = kPanelLayer;
 
@@ -134,6 +160,10 @@ SDL_Rect GUIColorPicker::SliderRect() const
 
 void GUIColorPicker::ResetRect()
 {
+    // Loading places everything from the rectangle's position as it then stands.
+    if (isLoadPending) {
+        return;
+    }
     int w = 0;
     int h = 0;
     if (background != nullptr) {
@@ -243,6 +273,11 @@ void GUIColorPicker::ReportColor(SDL_Color c)
 
 void GUIColorPicker::SetColor(SDL_Color c)
 {
+    if (isLoadPending) {
+        color = c;
+        hasPendingColor = true;
+        return;
+    }
     if (SameColor(c, color)) {
         return;
     }
@@ -409,6 +444,7 @@ void GUIColorPicker::OnInputDone() { AddRecentColor(); }
 
 void GUIColorPicker::AddRecentColor()
 {
+    EnsureLoaded();
     if (color.r == 255 && color.g == 255 && color.b == 255) {
         return;
     }

@@ -3,6 +3,7 @@
 #include "gui/GUIColorPicker.h"
 
 #include "engine/AssetArchive.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIInputField.h"
@@ -102,6 +103,13 @@ protected:
     // The panel at (100, 100): the square is (120, 120, 240, 100), the strip (120, 225, 240, 20).
     void LoadPicker(const std::string& layout, const std::string& pickerCfg = kPickerCfg)
     {
+        LoadPickerHidden(layout, pickerCfg);
+        picker->Show();
+    }
+
+    // Loaded and placed at (100, 100), not yet shown.
+    void LoadPickerHidden(const std::string& layout, const std::string& pickerCfg = kPickerCfg)
+    {
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"config/picker.cfg", layout},
                                                   {"config/colorpicker.cfg", pickerCfg},
                                                   {"gui/common/panel.png", MakePngBytes(480, 300, {40, 40, 40, 255})},
@@ -115,7 +123,6 @@ protected:
         picker->rect.x = 100;
         picker->rect.y = 100;
         picker->ResetRect();
-        picker->Show();
     }
 
     // Design pixels to an event in window pixels.
@@ -148,6 +155,31 @@ protected:
     ScopedWorkingDir cwd{dir.Path()};
     std::unique_ptr<GUIColorPicker> picker;
 };
+
+// Most runs never open the picker: nothing of it is read before it is shown, and a colour set
+// meanwhile is what it shows then.
+TEST_P(GUIColorPickerTest, LayoutAndPicturesAreReadWhenFirstShown)
+{
+    const std::uint64_t before = ResourceCache::DecodeCount();
+    LoadPickerHidden(Layout(4, 3, 4));
+    picker->SetColor({30, 60, 90, 255});
+    picker->Layout();
+    EXPECT_EQ(ResourceCache::DecodeCount(), before);
+    EXPECT_EQ(picker->pickerElement, nullptr);
+
+    picker->Show();
+    EXPECT_GT(ResourceCache::DecodeCount(), before);
+    ASSERT_NE(picker->pickerElement, nullptr);
+    EXPECT_EQ(picker->pickerElement->rect.x, 120) << "placed from the position set before";
+    const std::string red = picker->inputFields[0]->GetText();
+    const std::string blue = picker->inputFields[2]->GetText();
+    EXPECT_NE(red, "255");
+    // As close as the markers allow, exactly as when the colour is set on the shown picker.
+    picker->SetColor({255, 255, 255, 255});
+    picker->SetColor({30, 60, 90, 255});
+    EXPECT_EQ(picker->inputFields[0]->GetText(), red);
+    EXPECT_EQ(picker->inputFields[2]->GetText(), blue);
+}
 
 TEST_P(GUIColorPickerTest, LoadLaysThePanelOut)
 {
