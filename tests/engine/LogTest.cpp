@@ -33,9 +33,12 @@ protected:
         savedCore = gCore;
         gCore = nullptr;
         CloseSessionLog();
+        // The start line's text; without it the log also names the missing key.
+        TextTable::Parse("[LOG_STARTED]{Started.}");
     }
     void TearDown() override
     {
+        TextTable::Clear();
         CloseSessionLog();
         SetLogScreenHandler(nullptr);
         gCore = savedCore;
@@ -55,7 +58,6 @@ class LogThreadedTest : public LogTest {};
 
 TEST_F(LogTest, FirstLineIsStartedThenLinesInOrder)
 {
-    TextTable::Parse("[LOG_STARTED]{Started.}");
     ASSERT_TRUE(OpenSessionLog());
     LogText(kLogFile, "second");
     Log(kLogFileAndScreen, "A", "B");
@@ -75,7 +77,6 @@ TEST_F(LogTest, FirstLineIsStartedThenLinesInOrder)
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"Started.", "second", "AB"}));
     EXPECT_EQ(SessionLogPath().rfind("logs/session_", 0), 0u) << SessionLogPath();
-    TextTable::Clear();
 }
 
 TEST_F(LogTest, LinesBeforeOpeningAreKept)
