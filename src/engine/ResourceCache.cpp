@@ -286,8 +286,9 @@ SDL_Texture* LoadUniqueTexture(const std::string& directory, const std::string& 
                                bool archiveOnly, bool quiet)
 {
     SDL_Rect loaded{0, 0, 0, 0};
-    SDL_Surface* source = FindOrLoad(directory, name, &loaded, false, false, &ResourceEntry::surface,
-                                     [&](SDL_Rect& r) { return LoadSurfaceFile(directory, name, r, archiveOnly, quiet); });
+    SDL_Surface* source =
+        FindOrLoad(directory, name, &loaded, false, false, &ResourceEntry::surface,
+                   [&](SDL_Rect& r) { return LoadSurfaceFile(directory, name, r, archiveOnly, quiet); });
     if (source == nullptr)
         return nullptr;
     SDL_Renderer* renderer = ResourceCache::Renderer();

@@ -82,19 +82,22 @@ void ButtonImageSet::Load(SDL_Rect* rectOut, bool async, GUIStreamableObject* re
         const std::string path = package.empty() ? normalPath : package + "/" + normalPath;
         normalTexture = AsyncImageLoader::IsInitialised()
                             ? AsyncImageLoader::Request(requester, path, rectOut)
-                            : ResourceCache::LoadTextureByPath(path, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose, kCacheQuiet);
+                            : ResourceCache::LoadTextureByPath(path, rectOut, kCacheKeep, uniqueTexture,
+                                                               kCacheArchiveOrLoose, kCacheQuiet);
         return;
     }
     if (normalPath.empty()) {
         return;
     }
-    normalTexture = ResourceCache::LoadTexture(package, normalPath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose, kCacheQuiet);
+    normalTexture = ResourceCache::LoadTexture(package, normalPath, rectOut, kCacheKeep, uniqueTexture,
+                                               kCacheArchiveOrLoose, kCacheQuiet);
     if (normalTexture == nullptr) {
         LoadFallback(rectOut, package);
         return;
     }
     if (!alternatePath.empty()) {
-        alternateTexture = ResourceCache::LoadTexture(package, alternatePath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose, kCacheQuiet);
+        alternateTexture = ResourceCache::LoadTexture(package, alternatePath, rectOut, kCacheKeep, uniqueTexture,
+                                                      kCacheArchiveOrLoose, kCacheQuiet);
     }
 }
 
@@ -112,11 +115,13 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
     normalPath = ReplaceInFileName(normalPath, word);
     alternatePath = ReplaceInFileName(alternatePath, word);
 
-    CachedSurfacePtr normalSource(ResourceCache::LoadSurface(package, normalPath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose));
+    CachedSurfacePtr normalSource(
+        ResourceCache::LoadSurface(package, normalPath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose));
     CachedSurfacePtr alternateSource(
         alternatePath.empty()
             ? nullptr
-            : ResourceCache::LoadSurface(package, alternatePath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose));
+            : ResourceCache::LoadSurface(package, alternatePath, rectOut, kCacheKeep, uniqueTexture,
+                                         kCacheArchiveOrLoose));
     CachedSurfacePtr normalCopy(ResourceCache::CopySurface(normalSource.get()));
     CachedSurfacePtr alternateCopy(ResourceCache::CopySurface(alternateSource.get()));
     if (!normalCopy) {

@@ -37,7 +37,8 @@ CachedSurfacePtr LoadSlice(const std::string& image, SDL_Rect* size)
     }
     const std::string folder = CurrentGuiFolder(false);
     SDL_Rect loaded{0, 0, 0, 0};
-    CachedSurfacePtr slice(ResourceCache::LoadSurface("core", folder + image, &loaded, kCacheKeep, kCacheShared, kCacheArchiveOnly));
+    CachedSurfacePtr slice(
+        ResourceCache::LoadSurface("core", folder + image, &loaded, kCacheKeep, kCacheShared, kCacheArchiveOnly));
     if (slice && size != nullptr) {
         // The surface itself is the truth; a cache that fills no rectangle must not leave a zero size.
         *size = SDL_Rect{0, 0, slice->w, slice->h};

@@ -384,7 +384,8 @@ void GUIListBox::PlaceButtons(const std::vector<GUIButton*>& page, const Grid& g
     const long long scaledW = static_cast<long long>(static_cast<float>(buttonWidth) * s);
     const long long scaledH = static_cast<long long>(static_cast<float>(buttonHeight) * s);
     const long long pageRows = (n + cols - 1) / cols;
-    const long long freeW = columnSpacing + static_cast<long long>(rect.w) - (scaledW + columnSpacing) * std::min(cols, n);
+    const long long freeW =
+        columnSpacing + static_cast<long long>(rect.w) - (scaledW + columnSpacing) * std::min(cols, n);
     const long long shownRows = std::min(rows, pageRows);
     const long long freeH = rowSpacing + usableH - (scaledH + rowSpacing) * shownRows;
     const long long perGrid = rows * cols;

@@ -373,7 +373,9 @@ void ParseColor(const std::string& text, SDL_Color& colour)
 
 std::vector<std::string> SplitBlanks(const std::string& text)
 {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
     std::vector<std::string> words;
     auto at = text.begin();
     while (at != text.end()) {

@@ -117,6 +117,7 @@ TEST_F(ResourceCacheTest, ReleasedPicturesStayForTheNextLoadWithinTheBudget)
 {
     constexpr Uint32 kGreen = 0x00FF00FFu; // img/a.bmp as the fixture packs it
     constexpr Uint32 kRed = 0xFF0000FFu;   // img/a.bmp packed anew after the release
+    const std::string blue = BmpBytes(5, 4, 0x0000FFFFu);
     const std::size_t aBytes = 3 * 4 * 2;
     const std::size_t bBytes = 5 * 4 * 4;
     const struct {
@@ -140,8 +141,8 @@ TEST_F(ResourceCacheTest, ReleasedPicturesStayForTheNextLoadWithinTheBudget)
         SCOPED_TRACE(c.name);
         ResourceCache::ReleaseAll();
         CloseAllArchives();
-        ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg",
-                                    {{"img/a.bmp", BmpBytes(3, 2, kGreen)}, {"img/sub/b.bmp", BmpBytes(5, 4, 0x0000FFFFu)}}));
+        ASSERT_TRUE(
+            BuildDatArchive(dir.Path(), "pkg", {{"img/a.bmp", BmpBytes(3, 2, kGreen)}, {"img/sub/b.bmp", blue}}));
         ResourceCache::SetRetainBudget(c.budget);
         SDL_Surface* a = ResourceCache::LoadSurface("pkg", "img/a.bmp", nullptr, kCacheMayPurge,
                                                     c.bypassLookup ? kCacheUniqueCopy : kCacheShared);
@@ -156,8 +157,7 @@ TEST_F(ResourceCacheTest, ReleasedPicturesStayForTheNextLoadWithinTheBudget)
             ResourceCache::Purge();
 
         CloseAllArchives();
-        ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg",
-                                    {{"img/a.bmp", BmpBytes(3, 2, kRed)}, {"img/sub/b.bmp", BmpBytes(5, 4, 0x0000FFFFu)}}));
+        ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg", {{"img/a.bmp", BmpBytes(3, 2, kRed)}, {"img/sub/b.bmp", blue}}));
         a = ResourceCache::LoadSurface("pkg", "img/a.bmp");
         ASSERT_NE(a, nullptr);
         EXPECT_EQ(PixelAt(a, 0, 0), c.reloaded);

@@ -489,8 +489,9 @@ TEST_F(ListBoxTest, ClearedItemsNeverReceiveALatePicture)
     list.buttonWidth = 50;
     list.buttonHeight = 50;
     list.SetRect(SDL_Rect{0, 0, 200, 200});
-    list.SetItems({"a.png", "b.png"}, GUIListBox::kSwitchStateOnClick, GUIListBox::kRebuildPages, GUIListBox::kPushItems,
-                  GUIListBox::kBackgroundTextures, GUIListBox::kCommonFolder, GUIListBox::kPrefixGuiFolder, "core");
+    list.SetItems({"a.png", "b.png"}, GUIListBox::kSwitchStateOnClick, GUIListBox::kRebuildPages,
+                  GUIListBox::kPushItems, GUIListBox::kBackgroundTextures, GUIListBox::kCommonFolder,
+                  GUIListBox::kPrefixGuiFolder, "core");
     ASSERT_EQ(list.items.size(), 2u);
     EXPECT_FALSE(list.items[0]->ownsTextures);
     EXPECT_EQ(list.PendingPictureCount(), 2u);

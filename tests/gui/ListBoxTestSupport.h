@@ -53,8 +53,8 @@ inline std::unique_ptr<GUIListBox> MakeList(SDL_Renderer* renderer, const ListSp
     list->SetRect(shape.box);
     list->InitImages();
     list->SetItems(std::vector<std::string>(static_cast<std::size_t>(shape.items)), GUIListBox::kSwitchStateOnClick,
-                   GUIListBox::kRebuildPages, GUIListBox::kPushItems, GUIListBox::kOwnTextures, GUIListBox::kCommonFolder,
-                   GUIListBox::kWholePaths, "core");
+                   GUIListBox::kRebuildPages, GUIListBox::kPushItems, GUIListBox::kOwnTextures,
+                   GUIListBox::kCommonFolder, GUIListBox::kWholePaths, "core");
     if (renderer != nullptr) {
         for (std::size_t i = 0; i < list->items.size(); ++i) {
             GiveTexture(renderer, *list->items[i], static_cast<Uint8>(40 + i));
