@@ -20,4 +20,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUISettingsTest.cpp
   gui/GUIGallery3Test.cpp
   gui/GuiLogWatch.cpp
+  gui/TipListTest.cpp
 )
