@@ -160,8 +160,9 @@ SDL_Rect GUIColorPicker::SliderRect() const
 
 void GUIColorPicker::ResetRect()
 {
-    // Loading places everything from the rectangle's position as it then stands.
+    // Owners place the panel by its size, which only its picture knows; loading ends in a reset.
     if (isLoadPending) {
+        EnsureLoaded();
         return;
     }
     int w = 0;
@@ -397,7 +398,14 @@ bool GUIColorPicker::HandleEvent(const SDL_Event* event)
     }
 }
 
-void GUIColorPicker::Layout() { GUIScreenLayer::Layout(); }
+void GUIColorPicker::Layout()
+{
+    // Relayouts reach every layer; a picker not read yet is laid out when it is.
+    if (isLoadPending) {
+        return;
+    }
+    GUIScreenLayer::Layout();
+}
 
 void GUIColorPicker::Render()
 {

@@ -21,7 +21,7 @@ public:
     // The panel: its size from the background, its x and y as the owner placed them.
     void ResetRect() override;
     // Lets go of any earlier widgets; the layout and its pictures are read when the picker is first
-    // shown or given a recent colour, since most runs reach no screen that opens it.
+    // placed (ResetRect), shown or given a recent colour, since most runs reach no screen that opens it.
     void Load() override;
     void Show() override;
     bool HandleEvent(const SDL_Event* event) override;
