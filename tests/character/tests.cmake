@@ -10,6 +10,7 @@ list(APPEND VN_TEST_SOURCES
   character/EditorOperationsTest.cpp
   character/CharacterFileTest.cpp
   character/PngExportTest.cpp
+  character/EditorDemoTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
