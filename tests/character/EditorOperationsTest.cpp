@@ -32,7 +32,6 @@ protected:
     {
         GUIMessageBox::Release();
         GUIScreenManager::Reset();
-        gCore = nullptr;
         scope.reset();
         FigureFixture::TearDown();
     }
@@ -108,7 +107,10 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         {"layer that cannot move", "Back", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
     };
     Core core;
-    gCore = &core;
+    struct CoreScope {
+        explicit CoreScope(Core* core) { gCore = core; }
+        ~CoreScope() { gCore = nullptr; }
+    } coreScope(&core);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(LoadModelSet(kLayers, kItems));
