@@ -1,3 +1,5 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
+  app/SettingsScreenTest.cpp
+  app/ShopMenuScreenTest.cpp
 )
