@@ -6,9 +6,6 @@
 #include "platform/Platform.h"
 
 #include <charconv>
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -41,8 +38,7 @@ std::uint64_t Now()
     }
     if (clock)
         return clock();
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+    return platform::UnixTime();
 }
 
 std::shared_ptr<AssetArchive> OpenArchiveFile(const std::string& name, const std::string& path)
@@ -204,15 +200,15 @@ void DeleteArchiveFiles(const std::string& name)
     const std::string path = DatPath(name);
     std::string twin = path;
     twin.back() = 'p';
-    std::remove(path.c_str());
-    std::remove(twin.c_str());
+    platform::RemoveFile(path);
+    platform::RemoveFile(twin);
     if (gCore != nullptr && !gCore->userDataFolder.empty()) {
         std::string userTwin = twin;
         std::string userPath = path;
         if (PrefixUserDataPath(userTwin))
-            std::remove(userTwin.c_str());
+            platform::RemoveFile(userTwin);
         if (PrefixUserDataPath(userPath))
-            std::remove(userPath.c_str());
+            platform::RemoveFile(userPath);
     }
 }
 
@@ -323,8 +319,7 @@ void LoadArchiveRegistry()
         record.crc = ParseNumber(crc, kUnreadableCrc);
         record.time = ParseNumber(time, 0);
         record.valid = ParseNumber(valid, 0) == 1;
-        std::error_code ec;
-        if (!IsPlainArchiveName(name) || path.empty() || !std::filesystem::is_regular_file(path, ec))
+        if (!IsPlainArchiveName(name) || path.empty() || !platform::FileExists(path))
             continue;
         loaded.push_back(std::move(record));
     }

@@ -5,6 +5,8 @@
 // Lock order: the resource cache's lock before an archive's lock, never the reverse; the
 // registry's own lock is never held while an archive is read.
 
+#include "engine/Keystream.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 constexpr std::uint32_t kArchiveHeaderSize = 24;
@@ -25,10 +28,6 @@ struct ArchiveEntry {
     std::uint32_t offset = 0;
 };
 
-// Sum of (signed char) c[i] * i, wrapping: the keystream seed of a name.
-std::uint32_t ComputeNameSeed(const std::string& text);
-// state = state * 1103515245 + 12345; byte ^= (state >> 16) & 0x7FFF (low 8 bits). In place.
-void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& state);
 
 struct DataBufferFree {
     void operator()(unsigned char* bytes) const;
@@ -44,6 +43,8 @@ public:
 
     bool Open(const std::string& path);
     bool Find(const std::string& name) const;
+    // The first entry of that name; null when none. Valid while the archive stays open.
+    const ArchiveEntry* FindEntry(const std::string& name) const;
     // Returns with the archive locked whatever the result; TakeData or ReleaseData unlocks.
     bool Read(const std::string& name);
     // Hands the bytes of the last Read to the caller and unlocks; returns the size.
@@ -73,6 +74,7 @@ private:
     void Unlock();
 
     std::vector<ArchiveEntry> index;
+    std::unordered_map<std::string, std::size_t> byName; // entry name -> position in index
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;

@@ -9,15 +9,10 @@
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/GUIScreenManager.h"
-#include "gui/GUIMessageBox.h"
-#include "gui/GUIPopup.h"
 #include "platform/Platform.h"
 
 #include <SDL_ttf.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <ctime>
 
@@ -219,9 +214,7 @@ void Core::Step(std::uint32_t now)
         return;
     if (relayout) {
         relayout = 0;
-        GUIScreenManager::LayoutLayers();
-        if (UseMessageBox)
-            GUIPopup::Rebuild();
+        GUIScreenManager::Relayout();
     }
     Update(elapsed / 1000.0f);
     Clear();
@@ -316,16 +309,15 @@ void Core::InitUserDataPath()
 bool Core::TestWriteAccess()
 {
     // A name of our own, created exclusively: a user's file of any name is never touched.
-    const std::string base = ".varnoth_write_test_" + IntToString(static_cast<int>(getpid()));
+    const std::string base = ".varnoth_write_test_" + IntToString(platform::ProcessId());
     for (int attempt = 0; attempt < kWriteTestAttempts; ++attempt) {
         const std::string name = attempt == 0 ? base : base + "_" + IntToString(attempt);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            close(fd);
-            unlink(name.c_str());
+        const platform::CreateResult result = platform::CreateFileExclusively(name);
+        if (result == platform::CreateResult::kCreated) {
+            platform::RemoveFile(name);
             return true;
         }
-        if (errno != EEXIST)
+        if (result == platform::CreateResult::kFailed)
             return false;
     }
     return false;
