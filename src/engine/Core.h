@@ -87,6 +87,8 @@ protected:
     int CurrentWindowMode() const;
     // The colour-picker and display-mode overlays, when the globals ask for them.
     void AddOverlays();
+    // Gives the window, the renderer's scale and the layers the geometry just computed.
+    void ApplyWindowGeometry();
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
