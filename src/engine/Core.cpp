@@ -87,6 +87,14 @@ bool Core::Init()
     ResourceCache::Init();
     TextTable::Load();
     OpenSessionLog();
+    if (!OpenArchive("core")) {
+        // The texts live in that archive, so this one cannot be localised.
+        const std::string text = "The program's data file \"dat/core.lba\" is missing or damaged, so the "
+                                 "program cannot start. Please install it again.";
+        Log(kLogFileAndScreen, text);
+        platform::ShowCriticalBox("Critical error", text);
+        return false;
+    }
 
     commonGuiFolder = "gui/common/";
     localisedGuiFolder = gServices != nullptr ? "gui/" + gServices->languageCode + "/" : commonGuiFolder;

@@ -452,6 +452,7 @@ public:
 TEST(CoreRun, HeadlessRunEndsOnQuitAndLeavesNoLog)
 {
     TempDir temp;
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
     ScopedWorkingDir workDir(temp.Path());
     RunningCore core;
     gCore = &core;
@@ -512,9 +513,39 @@ TEST(CoreRun, StartUpAppliesTheGlobalsAndTheStoredWindowMode)
     }
 }
 
+TEST(CoreRun, WithoutTheCoreArchiveTheStartEndsInACriticalBox)
+{
+    struct Case {
+        const char* what;
+        const char* bytes; // null: no file at all
+    } cases[] = {{"missing", nullptr}, {"damaged", "not an archive at all, just text"}};
+    for (const Case& c : cases) {
+        TempDir temp;
+        if (c.bytes != nullptr)
+            temp.Write("dat/core.lba", c.bytes);
+        ScopedWorkingDir workDir(temp.Path());
+        std::vector<std::string> boxes;
+        platform::SetCriticalBoxFunction(
+            [&boxes](const std::string& title, const std::string& text) { boxes.push_back(title + "|" + text); });
+        RunningCore core;
+        gCore = &core;
+        LogCapture capture(LogCapture::kRecordOnly);
+        const int result = core.Run();
+        platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
+        gCore = nullptr;
+        EXPECT_EQ(result, -1) << c.what;
+        EXPECT_FALSE(core.initResult) << c.what;
+        ASSERT_EQ(boxes.size(), 1u) << c.what;
+        EXPECT_NE(boxes[0].find("dat/core.lba"), std::string::npos) << boxes[0];
+        EXPECT_EQ(boxes[0].find("NOT_LOCALIZED"), std::string::npos) << boxes[0];
+        EXPECT_EQ(core.Window(), nullptr) << "no black window first";
+    }
+}
+
 TEST(CoreRun, FailedStartKeepsTheLog)
 {
     TempDir temp;
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
     ScopedWorkingDir workDir(temp.Path());
     const char* previous = std::getenv("SDL_VIDEODRIVER");
     const std::string saved = previous != nullptr ? previous : "";
