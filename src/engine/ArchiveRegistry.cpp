@@ -342,25 +342,36 @@ void ReloadArchive(const std::string& name)
     DyncfgFileMap::Fill(entries, crc);
 }
 
-bool ArchiveIsBroken(const std::string& name)
+namespace {
+
+// Why the package's archive is broken; "" when it is not.
+std::string BrokenReason(const std::string& name)
 {
     if (!IsPlainArchiveName(name))
-        return false;
+        return std::string();
     if (!OpenArchive(name))
-        return true;
+        return "it cannot be opened (missing, unreadable, wrong key or damaged index)";
     ArchiveRecord record;
     std::uint32_t expected = 0;
-    if (!GetArchiveRecord(name, record) || !LookupLinkCacheCrc(name, expected))
-        return false;
-    return record.crc != expected;
+    if (!GetArchiveRecord(name, record) || !LookupLinkCacheCrc(name, expected) || record.crc == expected)
+        return std::string();
+    return "its CRC-32 " + std::to_string(record.crc) + " differs from the expected " + std::to_string(expected);
 }
+
+} // namespace
+
+bool ArchiveIsBroken(const std::string& name) { return !BrokenReason(name).empty(); }
 
 bool DeleteBrokenArchive(const std::string& name)
 {
-    if (name == "core" || !ArchiveIsBroken(name))
+    if (name == "core")
+        return false;
+    const std::string reason = BrokenReason(name);
+    if (reason.empty())
         return false;
     CloseArchive(name);
     DeleteArchiveFiles(name);
+    LogText(kLogFile, "Deleted the archive files of package \"" + name + "\" (" + DatPath(name) + "): " + reason);
     return true;
 }
 
