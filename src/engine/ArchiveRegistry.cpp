@@ -191,25 +191,26 @@ void CloseArchive(const std::string& name)
     }
 }
 
-void DeleteArchiveFiles(const std::string& name)
+bool DeleteArchiveFiles(const std::string& name)
 {
     if (!IsPlainArchiveName(name)) {
         LogText(kLogFile, "Refused to delete archive files of \"" + name + "\"");
-        return;
+        return false;
     }
     const std::string path = DatPath(name);
     std::string twin = path;
     twin.back() = 'p';
-    platform::RemoveFile(path);
-    platform::RemoveFile(twin);
+    bool removed = platform::RemoveFile(path);
+    removed = platform::RemoveFile(twin) || removed;
     if (gCore != nullptr && !gCore->userDataFolder.empty()) {
         std::string userTwin = twin;
         std::string userPath = path;
         if (PrefixUserDataPath(userTwin))
-            platform::RemoveFile(userTwin);
+            removed = platform::RemoveFile(userTwin) || removed;
         if (PrefixUserDataPath(userPath))
-            platform::RemoveFile(userPath);
+            removed = platform::RemoveFile(userPath) || removed;
     }
+    return removed;
 }
 
 void CloseAllArchives()
@@ -370,8 +371,8 @@ bool DeleteBrokenArchive(const std::string& name)
     if (reason.empty())
         return false;
     CloseArchive(name);
-    DeleteArchiveFiles(name);
-    LogText(kLogFile, "Deleted the archive files of package \"" + name + "\" (" + DatPath(name) + "): " + reason);
+    if (DeleteArchiveFiles(name))
+        LogText(kLogFile, "Deleted the archive files of package \"" + name + "\" (" + DatPath(name) + "): " + reason);
     return true;
 }
 

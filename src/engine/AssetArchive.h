@@ -108,7 +108,8 @@ bool IsPlainArchiveName(const std::string& name);
 // The shared pointer keeps the archive alive while the caller reads, even if it is closed meanwhile.
 std::shared_ptr<AssetArchive> OpenArchive(const std::string& name);
 void CloseArchive(const std::string& name);
-void DeleteArchiveFiles(const std::string& name);
+// True when it removed at least one file.
+bool DeleteArchiveFiles(const std::string& name);
 void CloseAllArchives();
 // A copy of the first record of that name; false when none.
 bool GetArchiveRecord(const std::string& name, ArchiveRecord& out);

@@ -1,5 +1,6 @@
 #include "engine/PlayerProfile.h"
 
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -170,6 +171,55 @@ TEST(PlayerProfileLoad, MissingFileKeepsDefaults)
     EXPECT_FALSE(profile.Load());
     EXPECT_EQ(profile.buffer.status, SaveBuffer::kNotFound);
     EXPECT_EQ(Fields(profile), Fields(TestProfile()));
+}
+
+TEST(PlayerProfileSave, AnUnreadableFileIsKeptAsideBeforeTheFirstSaveOverIt)
+{
+    struct Case {
+        const char* what;
+        int version;         // of a well-made file; 0: bytes written as they are
+        const char* key;     // the key the file was written with
+        std::size_t size;    // of a raw file (sparse) when no version is given
+        const char* logged;  // the reason in the log
+    } cases[] = {
+        {"newer format", 14, "user", 0, "format 14, this one reads up to 13"},
+        {"another user's key", 13, "someone else", 0, "another user's key"},
+        {"damaged", 0, "user", 100, "damaged"},
+        {"oversized", 0, "user", (64u << 20) + 1, "too large"},
+        {"truncated", -13, "user", 0, "stopped reading at"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        TestProfile profile;
+        SetUpProfile(profile, dir);
+        if (c.version == 0) {
+            dir.Write("profile.lbd", std::string(100, '\x55'));
+            std::filesystem::resize_file(profile.path, c.size);
+        } else {
+            profile.key = c.key;
+            WriteProfileFile(profile, c.version < 0 ? -c.version : c.version, c.version < 0 ? 4 : 0);
+            profile.key = "user";
+        }
+        const std::string original = dir.Read("profile.lbd");
+        LogCapture capture(LogCapture::kRecordOnly);
+        EXPECT_FALSE(profile.Load());
+        EXPECT_TRUE(capture.Contains(c.logged));
+
+        ASSERT_TRUE(profile.Save(true));
+        EXPECT_TRUE(dir.Read("profile.lbd.unreadable") == original) << "the unread file is kept whole";
+        EXPECT_TRUE(profile.Load()) << "the new file is the program's own";
+        profile.sfxVolume = 7;
+        ASSERT_TRUE(profile.Save(true));
+        EXPECT_TRUE(dir.Read("profile.lbd.unreadable") == original) << "a readable file is never set aside";
+    }
+    // A first start has nothing to keep.
+    TempDir dir;
+    TestProfile profile;
+    SetUpProfile(profile, dir);
+    EXPECT_FALSE(profile.Load());
+    ASSERT_TRUE(profile.Save(true));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("profile.lbd.unreadable")));
 }
 
 TEST(PlayerProfileSave, RoundTrip)
