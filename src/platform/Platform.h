@@ -24,6 +24,9 @@ void Report(int target, const std::string& text);
 
 // The effective user's login name (getpwuid_r), else $USER, else "".
 std::string RawUserName();
+// Replaces the login-name lookup (tests name the user); null restores the real one.
+using UserNameFunction = std::function<std::string()>;
+void SetUserNameFunction(UserNameFunction function);
 // $XDG_DATA_HOME/<app>/ or $HOME/.local/share/<app>/, created with its parents; "" when impossible.
 std::string PerUserDataFolder(const std::string& applicationFolderName);
 // The usable bounds of display 0, else its bounds; false when SDL knows no display.

@@ -249,6 +249,8 @@ TEST(CoreGeometry, LayoutSizeAndScale)
         {1024, 768, 1024, 768, 1024, 768, 1.0f, 1.0f},
         {1024, 768, 512, 768, 1024, 1536, 0.5f, 0.5f},
         {1600, 1200, 1280, 1200, 1600, 1500, 0.8f, 0.8f},
+        // 307 x (768 / 307) comes out as 767.99...: the layout must still be the design's 768.
+        {1024, 768, 600, 307, 1500, 768, 0.4f, 307.0f / 768.0f},
     };
     for (const Case& c : cases) {
         int layoutW = 0;
