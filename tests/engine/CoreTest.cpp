@@ -363,6 +363,21 @@ TEST_F(CoreTest, FramesAreStepsOfTheWholeElapsedTime)
     EXPECT_FLOAT_EQ(core->updates[0], 0.032f);
 }
 
+TEST_F(CoreTest, TheFirstFrameAfterStartUpIsDrawnAtOnce)
+{
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
+    LogCapture start(LogCapture::kRecordOnly);
+    ASSERT_TRUE(core->Init());
+    core->lastStep = 5000;
+    core->Step(5001);
+    EXPECT_EQ(core->updates.size(), 1u) << "no whole step of waiting before the first frame";
+    core->Step(5010);
+    EXPECT_EQ(core->updates.size(), 1u) << "later frames keep the fixed step";
+    core->Step(5018);
+    EXPECT_EQ(core->updates.size(), 2u);
+    core->Shutdown();
+}
+
 TEST_F(CoreTest, RelayoutWaitsForTheNextStep)
 {
     core->lastStep = 0;
