@@ -20,6 +20,10 @@ constexpr std::size_t kKeptBufferLimit = 16u << 20;
 // generator's block). Measured best of 2 to 64 periods.
 constexpr std::uint32_t kReadPiece = 8 * kKeyPeriod;
 
+std::uint64_t HashName(const std::string& name) { return std::hash<std::string>()(name); }
+
+constexpr std::uint64_t kSlotPositionMask = 0xFFFFFFFFu;
+
 std::uint32_t ReadU32(const unsigned char* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -41,7 +45,7 @@ bool AssetArchive::Open(const std::string& filePath)
     path = filePath;
     lastError.clear();
     index.clear();
-    byName.clear();
+    nameSlots.clear();
     currentEntry = nullptr;
     std::uint32_t state = seed;
 
@@ -98,21 +102,51 @@ bool AssetArchive::Open(const std::string& filePath)
                           static_cast<const unsigned char*>(nameEnd) - record);
         entries.push_back(std::move(entry));
     }
-    // Built once here so that every lookup is a hash probe; a repeated name keeps its first entry,
-    // as a scan in file order would find.
-    std::unordered_map<std::string, std::size_t> positions;
-    positions.reserve(entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        positions.emplace(entries[i].name, i);
     index = std::move(entries);
-    byName = std::move(positions);
+    BuildNameSlots();
     return true;
+}
+
+void AssetArchive::BuildNameSlots()
+{
+    // Built once at open so that every lookup is a probe or two instead of a scan. A repeated name
+    // keeps its first entry, as a scan in file order would find. count fits: it is below the file
+    // size over the record size, and entries are 32-bit offsets.
+    std::size_t size = 16;
+    while (size < 2 * index.size())
+        size *= 2;
+    nameSlots.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        const std::uint64_t hash = HashName(index[i].name);
+        const std::uint64_t tag = hash & ~kSlotPositionMask;
+        std::size_t slot = static_cast<std::size_t>(hash) & mask;
+        bool repeated = false;
+        while (nameSlots[slot] != 0 && !repeated) {
+            repeated = (nameSlots[slot] & ~kSlotPositionMask) == tag &&
+                       index[(nameSlots[slot] & kSlotPositionMask) - 1].name == index[i].name;
+            slot = (slot + 1) & mask;
+        }
+        if (!repeated)
+            nameSlots[slot] = tag | static_cast<std::uint64_t>(i + 1);
+    }
 }
 
 const ArchiveEntry* AssetArchive::FindEntry(const std::string& name) const
 {
-    const auto it = byName.find(name);
-    return it == byName.end() ? nullptr : &index[it->second];
+    if (nameSlots.empty())
+        return nullptr;
+    const std::size_t mask = nameSlots.size() - 1;
+    const std::uint64_t hash = HashName(name);
+    const std::uint64_t tag = hash & ~kSlotPositionMask;
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask; nameSlots[slot] != 0; slot = (slot + 1) & mask) {
+        if ((nameSlots[slot] & ~kSlotPositionMask) != tag)
+            continue;
+        const ArchiveEntry& entry = index[(nameSlots[slot] & kSlotPositionMask) - 1];
+        if (entry.name == name)
+            return &entry;
+    }
+    return nullptr;
 }
 
 bool AssetArchive::Find(const std::string& name) const { return FindEntry(name) != nullptr; }

@@ -14,7 +14,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 constexpr std::uint32_t kArchiveHeaderSize = 24;
@@ -67,6 +66,7 @@ public:
 
 private:
     void Acquire();
+    void BuildNameSlots();
     bool ReadEntryAt(const ArchiveEntry& entry);
     bool ReserveData(std::uint32_t size);
     const unsigned char* PeriodTables();
@@ -74,7 +74,10 @@ private:
     void Unlock();
 
     std::vector<ArchiveEntry> index;
-    std::unordered_map<std::string, std::size_t> byName; // entry name -> position in index
+    // Open addressing over index: per used slot the name's hash in the high 32 bits and its
+    // position + 1 in the low ones, 0 when free; a power of two at least twice the entry count, so
+    // probes stay short and rarely touch a name that does not match.
+    std::vector<std::uint64_t> nameSlots;
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;

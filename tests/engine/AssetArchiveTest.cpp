@@ -209,6 +209,35 @@ TEST(AssetArchive, RoundTripThroughWriterAndReader)
     }
 }
 
+TEST(AssetArchive, ARepeatedNameReadsItsFirstEntry)
+{
+    // Other packers may write a name twice; the lookup must answer as a scan in file order would.
+    TempDir dir;
+    const std::size_t data = kArchiveHeaderSize + 3 * kArchiveRecordSize;
+    std::string bytes = RawArchive("dup", 3,
+                                   {{"same", 1, static_cast<std::uint32_t>(data)},
+                                    {"other", 1, static_cast<std::uint32_t>(data + 1)},
+                                    {"same", 1, static_cast<std::uint32_t>(data + 2)}},
+                                   3);
+    std::uint32_t state = ComputeNameSeed("dup");
+    for (std::size_t i = 0; i < 3; ++i) {
+        unsigned char value = static_cast<unsigned char>('1' + i);
+        state = ComputeNameSeed("dup");
+        ApplyKeystream(&value, 1, state);
+        bytes[data + i] = static_cast<char>(value);
+    }
+    dir.Write("dup.lba", bytes);
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "dup", dir.File("dup.lba")));
+    std::string out;
+    ASSERT_TRUE(archive.ReadEntry("same", out));
+    EXPECT_EQ(out, "1");
+    ASSERT_TRUE(archive.ReadEntry("other", out));
+    EXPECT_EQ(out, "2");
+    EXPECT_FALSE(archive.Find("sam"));
+    EXPECT_FALSE(archive.Find("same "));
+}
+
 // Long entries take another unscrambling path (derived period by period); its joins are where a
 // fault would show: around one 64 KiB keystream period and around the read pieces of four.
 TEST(AssetArchive, LongEntriesReadBackAcrossKeystreamPeriods)
