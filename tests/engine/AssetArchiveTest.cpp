@@ -384,6 +384,36 @@ TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
     EXPECT_EQ(ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}), ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}));
 }
 
+TEST(LbaWriter, StreamedEntriesGiveTheSameBytesAndAReadFailureLeavesNothing)
+{
+    TempDir dir;
+    // One entry spans several pieces of the streamed writer.
+    const std::vector<LbaFile> files = {{"big", RandomBytes((1u << 20) * 3 + 5, 3)}, {"small", "x"}, {"none", ""}};
+    std::vector<LbaSource> sources;
+    for (const LbaFile& file : files)
+        sources.push_back({file.name, file.bytes.size()});
+    std::size_t asked = 0;
+    const LbaPieceReader fromMemory = [&](std::size_t index, std::uint64_t offset, char* out, std::size_t count,
+                                          std::string&) {
+        ++asked;
+        std::memcpy(out, files[index].bytes.data() + offset, count);
+        return true;
+    };
+    ASSERT_TRUE(WriteLbaArchiveStreamed("p", sources, fromMemory, dir.File("p.lba")));
+    EXPECT_GT(asked, 3u) << "the big entry came in pieces";
+    EXPECT_TRUE(dir.Read("p.lba") == ArchiveBytes("p", files));
+
+    const LbaPieceReader failing = [](std::size_t index, std::uint64_t, char*, std::size_t, std::string& error) {
+        error = "cannot read entry " + std::to_string(index);
+        return false;
+    };
+    std::string error;
+    EXPECT_FALSE(WriteLbaArchiveStreamed("q", sources, failing, dir.File("q.lba"), &error));
+    EXPECT_EQ(error, "cannot read entry 0");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("q.lba")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("q.lba.tmp")));
+}
+
 TEST(VnLbaTool, PacksListsAndExtractsButRefusesEscapingNames)
 {
     const std::string tool = std::string(VN_RUN_DIR) + "/../tools/vn-lba";
