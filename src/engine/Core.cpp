@@ -14,7 +14,6 @@
 #include <SDL_ttf.h>
 
 #include <cstdlib>
-#include <ctime>
 
 Core* gCore = nullptr;
 
@@ -95,7 +94,7 @@ bool Core::Init()
 void Core::LoadStartState()
 {
     SetLogMainThread();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    std::srand(static_cast<unsigned>(platform::UnixTime()));
     runStamp = FormatTimestamp(false);
     BuildCrc32Table();
     if (gServices != nullptr)
