@@ -439,6 +439,24 @@ TEST_F(CoreTest, WriteTestFailsInAReadOnlyFolder)
     EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
 }
 
+TEST_F(CoreTest, AnUnwritableWorkingFolderSendsUserDataToThePerUserFolder)
+{
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("XDG_DATA_HOME", temp.File("xdg").c_str(), 1);
+    // Only the working folder refuses writes, as an installation folder under /usr would.
+    platform::SetWriteFailureFunction([](const std::string& path) { return path.front() != '/'; });
+    core->applicationFolderName = "Varnoth";
+    core->InitUserDataPath();
+    platform::SetWriteFailureFunction(nullptr);
+    if (previous != nullptr)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(core->userDataFolder, temp.File("xdg") + "/Varnoth/");
+    EXPECT_TRUE(std::filesystem::is_directory(temp.File("xdg/Varnoth")));
+}
+
 TEST_F(CoreTest, UserDataPrefix)
 {
     std::string path = "profile.lbd";
