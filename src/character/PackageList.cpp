@@ -6,8 +6,8 @@
 #include "engine/Log.h"
 #include "engine/Utilities.h"
 #include "gui/GUIText.h"
-
 #include "platform/Platform.h"
+
 #include <climits>
 #include <cstdio>
 #include <memory>

@@ -5,8 +5,8 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
-
 #include "platform/Platform.h"
+
 #include <SDL_image.h>
 
 #include <algorithm>
