@@ -12,6 +12,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -23,10 +24,7 @@ struct CurlCleanup {
 };
 using CurlPtr = std::unique_ptr<CURL, CurlCleanup>;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using platform::FilePtr;
 
 // Steps of the retry pause, so that a stop is noticed at once.
 constexpr std::uint32_t kPauseStep = 10;
@@ -164,11 +162,10 @@ bool RunRequest(CURL* handle, const PendingRequest& request)
 
 std::int64_t TempFileSize(const std::string& path)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
+    std::uint64_t size = 0;
+    if (!platform::FileSize(path, size) || size > static_cast<std::uint64_t>(INT64_MAX))
         return 0;
-    const long size = std::ftell(file.get());
-    return size > 0 ? static_cast<std::int64_t>(size) : 0;
+    return static_cast<std::int64_t>(size);
 }
 
 struct DownloadContext {
@@ -201,7 +198,7 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
         curl_easy_getinfo(c.handle, CURLINFO_RESPONSE_CODE, &status);
         if (status == 200 && c.resumed) {
             // The server sends the whole file where a part was asked for: start again.
-            c.file.reset(std::fopen(c.job->tempPath.c_str(), "wb"));
+            c.file = platform::OpenFile(c.job->tempPath, "wb");
             if (!c.file)
                 return Refuse(c, DownloadOutcome::kTempFailed);
             c.job->received = 0;
@@ -240,7 +237,7 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
     c.handle = handle;
     c.lastPercent = lastPercent;
     c.resumed = job.received > 0;
-    c.file.reset(std::fopen(job.tempPath.c_str(), c.resumed ? "ab" : "wb"));
+    c.file = platform::OpenFile(job.tempPath, c.resumed ? "ab" : "wb");
     if (c.file)
         std::setvbuf(c.file.get(), nullptr, _IOFBF, kFileBuffer);
     if (!c.file) {
@@ -293,7 +290,7 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
 // CRC register over the first `size` bytes of the file; false when they cannot all be read.
 bool CrcOfPrefix(const std::string& path, std::int64_t size, std::uint32_t& crc)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    FilePtr file = platform::OpenFile(path, "rb");
     if (!file)
         return false;
     std::vector<unsigned char> buffer(kFileBuffer);
