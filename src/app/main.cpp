@@ -1,42 +1,20 @@
-#include "app/ApplicationSetup.h"
+#include "app/MyCore.h"
 #include "engine/Core.h"
-#include "engine/PlayerProfile.h"
-#include "engine/Utilities.h"
+#include "engine/Log.h"
 #include "platform/Platform.h"
 
 #include <memory>
-#include <string>
-
-namespace {
-
-const char* const kVersionText = "33";
-
-std::string CrashDumpPath(const std::string& userDataFolder, const std::string& stamp)
-{
-    return userDataFolder + "logs/crash_" + stamp + "_v" + kVersionText + ".dmp";
-}
-
-} // namespace
 
 int main(int, char**)
 {
-    const std::string stamp = FormatTimestamp(false);
-    platform::InstallCrashHandler(CrashDumpPath(std::string(), stamp));
+    // First thing: the report's name carries this start-up's stamp; the application object sets
+    // the version text and the log folder follows the user data folder once it is known.
+    InstallCrashReport();
     platform::EnterProgramFolder();
 
-    auto core = std::make_unique<Core>();
+    auto core = std::make_unique<MyCore>();
     gCore = core.get();
-
-    std::unique_ptr<PlayerProfile> profile = PrepareApplication(*core);
-    gProfile = profile.get();
-    // Crash reports belong beside the logs, which move with the user data folder.
-    if (!core->userDataFolder.empty())
-        platform::InstallCrashHandler(CrashDumpPath(core->userDataFolder, stamp));
-
     const int result = core->Run();
-
-    gProfile = nullptr;
-    profile.reset();
     gCore = nullptr;
     core.reset();
     return result;
