@@ -311,9 +311,9 @@ void MainMenuScreen::ShowInFrame(GUIElement* picture)
         w = kPreviewWidth;
         h = kPreviewHeight;
     }
-    // Fitted into the frame with its proportions kept: a preview is never stretched.
+    // Fitted to the frame with its proportions kept: a preview is never distorted.
     const SDL_Rect area = frame->contentRect;
-    if (area.w > 0 && area.h > 0 && (w > area.w || h > area.h)) {
+    if (area.w > 0 && area.h > 0) {
         const double fit = std::min(static_cast<double>(area.w) / w, static_cast<double>(area.h) / h);
         w = std::max(1, static_cast<int>(w * fit));
         h = std::max(1, static_cast<int>(h * fit));

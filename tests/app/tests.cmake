@@ -1,3 +1,7 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
 )
+list(APPEND VN_TEST_SOURCES
+  app/AppFixture.cpp
+  app/JourneyTest.cpp
+)
