@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -239,4 +241,50 @@ TEST(GamePlayerProfile, SurvivesAFileRoundTripThroughTheBase)
     EXPECT_EQ(b.newPackages, ";vexa_city_prev");
     EXPECT_EQ(b.packageList, kDefaultPackageList);
     EXPECT_EQ(b.tutorialState, 2u);
+}
+
+// The image loader's thread saves the profile while the main thread signs in and receives lists:
+// every setter must change its field under the lock the save holds (ThreadSanitizer reports a
+// setter that does not), and the file always holds whole values.
+TEST(GamePlayerProfileThreaded, SettersRunWhileAnotherThreadSaves)
+{
+    TempDir dir;
+    FakeServices alice("Alice");
+    ScopedServices scope(&alice);
+    GamePlayerProfile profile;
+    profile.path = dir.File("profile.lbd");
+    profile.header = "secret";
+    profile.key = "Alice";
+    profile.formatVersion = 13;
+
+    std::atomic<bool> done{false};
+    std::thread saver([&] {
+        while (!done.load())
+            profile.Save(true);
+    });
+    for (int i = 0; i < 200; ++i) {
+        const std::string n = std::to_string(i);
+        profile.SetUser("user" + n);
+        profile.SetPassword("pw" + n);
+        profile.SetPackageList("char_vexa_prev;list" + n);
+        profile.SetAccountPackages("char_vexa_prev;account" + n);
+        profile.SetEnabledPackages(";new" + n);
+        profile.DiffPackageLists("char_vexa_prev;more" + n);
+    }
+    done = true;
+    saver.join();
+    ASSERT_TRUE(profile.Save(true));
+
+    GamePlayerProfile back;
+    back.path = profile.path;
+    back.header = "secret";
+    back.key = "Alice";
+    back.formatVersion = 13;
+    ASSERT_TRUE(back.Load());
+    EXPECT_EQ(back.User(), "user199");
+    EXPECT_EQ(back.Password(), "pw199");
+    EXPECT_EQ(back.packageList, "char_vexa_prev;list199");
+    EXPECT_EQ(back.accountPackages, "char_vexa_prev;account199");
+    EXPECT_EQ(back.newPackages, ";new199;more199");
+    PackageList::SetReloadPending(false);
 }

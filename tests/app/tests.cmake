@@ -4,4 +4,5 @@ list(APPEND VN_TEST_SOURCES
 list(APPEND VN_TEST_SOURCES
   app/AppFixture.cpp
   app/JourneyTest.cpp
+  app/ShellTest.cpp
 )

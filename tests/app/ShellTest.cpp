@@ -1,0 +1,237 @@
+// The application's answers to its dialogs and the menus' rules, on the real application object.
+
+#include "app/AppFixture.h"
+#include "app/MainMenuScreen.h"
+#include "app/SubMenuScreen.h"
+#include "character/CharacterRegistry.h"
+#include "character/PackageList.h"
+#include "engine/TextTable.h"
+#include "engine/Utilities.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenManager.h"
+#include "support/LogCapture.h"
+
+#include <functional>
+
+namespace {
+
+class Shell : public AppFixture {
+protected:
+    // Started, the warning accepted and the offline notice closed: the main menu is in front.
+    void StartAtMainMenu()
+    {
+        Start();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_EQ(Dialog(), kDialogWarning);
+        core->OnDialogAnswer(kDialogWarning, 0);
+        ASSERT_EQ(Dialog(), 1);
+        core->OnDialogAnswer(1, 0);
+        ASSERT_EQ(Screen(), "MainScreen");
+    }
+
+    void ShowSubMenu(const std::string& collection)
+    {
+        SubMenu()->collection = collection;
+        GUIScreenManager::ShowScreen("MainSubScreen");
+        ASSERT_EQ(Screen(), "MainSubScreen");
+    }
+
+    static MainMenuScreen* MainMenu() { return dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen")); }
+    static SubMenuScreen* SubMenu() { return dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen")); }
+    static int MenuPage(MainMenuScreen* screen) { return screen->GetListBox(MainMenuScreen::kMenuList)->currentPage; }
+    static PackageRecord* Record(const std::string& entry)
+    {
+        for (PackageRecord& r : PackageList::Records()) {
+            if (r.entryName == entry)
+                return &r;
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(Shell, DialogAnswers)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(core->profile.warningAccepted, 1) << "dialog 34 marks the warning accepted";
+    EXPECT_EQ(core->profile.dirty, 0) << "and saves it";
+
+    struct Case {
+        const char* what;
+        int dialog;
+        int button;
+        std::function<void()> check;
+    };
+    const std::uint64_t threshold = core->profile.reviewThreshold;
+    const Case cases[] = {
+        {"exit declined", kDialogExit, 3, [&] { EXPECT_EQ(core->running, 1); }},
+        {"review later", kDialogReview, 4,
+         [&] { EXPECT_EQ(core->profile.reviewThreshold, threshold + kReviewPostponeMinutes); }},
+        {"review later again", kDialogReview, 4,
+         [&] { EXPECT_EQ(core->profile.reviewThreshold, threshold + 2 * kReviewPostponeMinutes); }},
+        {"review never", kDialogReview, 3, [&] { EXPECT_EQ(core->profile.reviewThreshold, 0u); }},
+        {"review yes without a service host", kDialogReview, 2, [&] {
+             EXPECT_EQ(core->profile.reviewThreshold, 0u);
+             EXPECT_TRUE(opened.empty()) << "no host, no page";
+         }},
+        {"tutorial offer without a tutorial", kDialogTutorialOffer, 0, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"home declined", kDialogHome, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"home from the main menu's way", kDialogHome, 2, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"reset declined", kDialogReset, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"exit confirmed", kDialogExit, 2, [&] { EXPECT_EQ(core->running, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        GUIMessageBox::ShowOneButton(c.dialog, 0, "question");
+        core->OnDialogAnswer(c.dialog, c.button);
+        EXPECT_FALSE(BoxOpen()) << "every answer closes the box";
+        c.check();
+        EXPECT_EQ(core->profile.dirty, 0) << "profile changes are saved";
+    }
+}
+
+TEST(ServicePage, AddressesOnTheServiceHost)
+{
+    struct Case {
+        std::string host, page, address;
+    };
+    const Case cases[] = {
+        {"", "client.php?myvorn=1", ""},
+        {"https://service.example", "client.php?myvorn=1", "https://service.example/tavisk/client.php?myvorn=1"},
+        {"https://service.example/", "index.php?review=1", "https://service.example/tavisk/index.php?review=1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ServicePage(c.host, c.page), c.address) << c.host;
+}
+
+TEST_F(Shell, MenuPages)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    MainMenuScreen* menu = MainMenu();
+    struct MainCase {
+        bool signedIn;
+        std::uint64_t tutorial;
+        int page;
+    };
+    for (const MainCase& c : {MainCase{false, 0, 0}, MainCase{true, 0, 0}, MainCase{false, 2, 0}, MainCase{true, 2, 2}}) {
+        SCOPED_TRACE(testing::Message() << "signed in " << c.signedIn << ", tutorial " << c.tutorial);
+        core->onlineSession.signedIn = c.signedIn;
+        core->profile.tutorialState = c.tutorial;
+        menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+        EXPECT_EQ(MenuPage(menu), c.page);
+    }
+    core->onlineSession.signedIn = false;
+
+    ShowSubMenu("char_vexa_prev");
+    ASSERT_FALSE(HasFatalFailure());
+    SubMenuScreen* sub = SubMenu();
+    struct SubCase {
+        std::uint64_t tutorial;
+        int item;
+        int page;
+    };
+    for (const SubCase& c : {SubCase{0, 0, 0}, SubCase{0, 2, 1}, SubCase{2, 2, 0}, SubCase{2, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "tutorial " << c.tutorial << ", item " << c.item);
+        core->profile.tutorialState = c.tutorial;
+        sub->OnListBox(MainMenuScreen::kPackageList, 0, c.item);
+        EXPECT_EQ(sub->SelectedIndex(), c.item);
+        EXPECT_EQ(MenuPage(sub), c.page);
+    }
+    // Page 1's first button opens the package information, never the editor.
+    core->profile.tutorialState = 0;
+    sub->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    sub->OnListBox(MainMenuScreen::kMenuList, 1, 0);
+    EXPECT_NE(Screen(), "EditScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
+}
+
+TEST_F(Shell, QuickLoadButtonsFollowTheThemes)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        const char* forest;
+        const char* castle;
+        const char* city;
+        std::uint8_t flags;
+        std::size_t buttons;
+    };
+    const Case cases[] = {
+        {"Fantasy", "Fantasy", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadFantasy, 2},
+        {"Fantasy", "Modern", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadModern, 2},
+        {"Fantasy", "Modern", "Other", SubMenuScreen::kLoadAll, 1},
+        {"Modern", "Modern", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadModern, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.forest << " " << c.castle << " " << c.city);
+        Record("vexa_forest_prev")->theme = c.forest;
+        Record("vexa_castle_prev")->theme = c.castle;
+        Record("vexa_city_prev")->theme = c.city;
+        ShowSubMenu("char_vexa_prev");
+        EXPECT_EQ(SubMenu()->quickLoadFlags, c.flags);
+        EXPECT_EQ(SubMenu()->GetListBox(MainMenuScreen::kQuickLoadList)->items.size(), c.buttons);
+    }
+}
+
+TEST_F(Shell, PlayStaysWhenTheSetCannotBeOpened)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    MainMenuScreen* menu = MainMenu();
+    LogCapture log(LogCapture::kRecordOnly);
+    // char_vuro's package names a set whose definition is nowhere.
+    Record("char_vuro_prev")->setName = "char_missing";
+    menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    EXPECT_EQ(CharacterRegistry::CategoryCount(), 0);
+    EXPECT_TRUE(log.Contains(FillPlaceholders(Localize("ERR_FAILED_OPEN"), "char_missing.txt", "char_missing")));
+    FlushScreenLog();
+    EXPECT_EQ(Dialog(), 1) << "the failure is shown";
+}
+
+TEST_F(Shell, SubMenuKeepsNamesAcrossAPackageListReload)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    ShowSubMenu("char_vexa_prev");
+    ASSERT_FALSE(HasFatalFailure());
+    SubMenuScreen* sub = SubMenu();
+    sub->OnListBox(MainMenuScreen::kPackageList, 0, 2);
+    // Every record is rebuilt: a kept pointer would now point at freed memory.
+    PackageList::Load();
+    ASSERT_NE(sub->SelectedPackage(), nullptr);
+    EXPECT_EQ(sub->SelectedPackage()->entryName, "vexa_city_prev");
+
+    // An empty list: Play does nothing.
+    sub->GetListBox(MainMenuScreen::kPackageList)->Clear();
+    sub->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainSubScreen");
+}
+
+TEST_F(Shell, ReviewQuestionOnlyOnTheFirstShowAfterTheEditor)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        std::uint8_t firstShow;
+        std::uint64_t minutes;
+        std::uint64_t threshold;
+        bool asked;
+    };
+    const Case cases[] = {{1, 120, 120, true}, {0, 120, 120, false}, {1, 119, 120, false}, {1, 500, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.firstShow) << " " << c.minutes << " " << c.threshold);
+        GUIMessageBox::Hide();
+        core->profile.minutesPlayed = c.minutes;
+        core->profile.reviewThreshold = c.threshold;
+        SubMenu()->firstShow = c.firstShow;
+        ShowSubMenu("char_vexa_prev");
+        EXPECT_EQ(Dialog() == kDialogReview, c.asked);
+        EXPECT_EQ(SubMenu()->firstShow, 0);
+    }
+}
+
+} // namespace
