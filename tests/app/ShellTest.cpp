@@ -235,3 +235,65 @@ TEST_F(Shell, ReviewQuestionOnlyOnTheFirstShowAfterTheEditor)
 }
 
 } // namespace
+
+namespace {
+
+// A screen that gives up while it is being shown and sends the user elsewhere.
+class Redirecting : public GUIScreenLayer {
+public:
+    Redirecting(const std::string& layerName, std::string to) : GUIScreenLayer(layerName), target(std::move(to)) {}
+    void OnShow() override
+    {
+        ++shows;
+        if (!target.empty())
+            GUIScreenManager::ShowScreen(target);
+        finished = true;
+    }
+    std::string target;
+    int shows = 0;
+    bool finished = false;
+};
+
+TEST(ScreenSwitch, ASwitchFromInsideAShowWaitsForItsEnd)
+{
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> screens; // name, where its show sends the user
+        std::string shown;
+    };
+    const Case cases[] = {
+        {{{"Shop", "Menu"}, {"Menu", ""}}, "Menu"},
+        {{{"Shop", "Sub"}, {"Sub", "Menu"}, {"Menu", ""}}, "Menu"},
+        {{{"Shop", "Missing"}, {"Menu", ""}}, ""},
+        {{{"Ping", "Pong"}, {"Pong", "Ping"}}, ""}, // gives up instead of hanging
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.screens.front().second);
+        GUIScreenManager::Reset();
+        std::vector<Redirecting*> layers;
+        for (const auto& [name, target] : c.screens)
+            layers.push_back(static_cast<Redirecting*>(
+                GUIScreenManager::AddLayer(std::make_unique<Redirecting>(name, target))));
+        GUIScreenManager::ShowScreen(layers.front()->name);
+        const GUIScreenLayer* current = GUIScreenManager::CurrentLayer();
+        int activeCount = 0;
+        for (const Redirecting* layer : layers) {
+            EXPECT_TRUE(layer->shows == 0 || layer->finished) << layer->name << " finished its show";
+            activeCount += layer->active ? 1 : 0;
+        }
+        if (!c.shown.empty()) {
+            ASSERT_NE(current, nullptr);
+            EXPECT_EQ(current->name, c.shown);
+            EXPECT_TRUE(current->active);
+            EXPECT_EQ(activeCount, 1);
+        } else {
+            EXPECT_LE(activeCount, 1);
+        }
+        int shows = 0;
+        for (const Redirecting* layer : layers)
+            shows += layer->shows;
+        EXPECT_LE(shows, 8) << "screens sending the user round in circles are stopped";
+    }
+    GUIScreenManager::Reset();
+}
+
+} // namespace
