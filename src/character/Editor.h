@@ -53,6 +53,7 @@ public:
     // injects one).
     using Clock = std::function<std::uint32_t()>;
     static void SetClock(Clock clock);
+    static std::uint32_t Now();
 
     // Every SDL event, after the screen manager saw it: drags the current layer and runs the Ctrl
     // hotkeys (s save, l load, e export, a all packages, u undo, r reset).

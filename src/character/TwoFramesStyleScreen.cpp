@@ -30,8 +30,9 @@ void TwoFramesStyleScreen::Layout()
     left->Layout();
 
     right->SetPosition(leftWidth + 10, 0);
-    // The right frame's natural size may reach past the window; it is laid out in what is left.
-    SDL_Rect box = right->rect;
+    // The box is the layout's size for the frame (its picture may be smaller); it may reach past
+    // the window, and the frame is laid out in what is left.
+    SDL_Rect box = right->layoutRect;
     box.w = std::max(0, std::min(box.w, w - box.x));
     box.h = std::max(0, std::min(box.h, h - box.y));
     right->SetRect(box);

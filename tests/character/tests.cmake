@@ -8,6 +8,7 @@ list(APPEND VN_TEST_SOURCES
   character/FigureCompositingTest.cpp
   character/DemoFigureTest.cpp
   character/TwoFramesStyleScreenTest.cpp
+  character/EditScreenJourneyTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
