@@ -3,6 +3,7 @@
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/CharacterRegistry.h"
+#include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "engine/Log.h"
@@ -12,6 +13,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
+#include "gui/TipList.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 
@@ -38,9 +40,10 @@ MyCore* MyCore::Current() { return dynamic_cast<MyCore*>(gCore); }
 
 void MyCore::RegisterScreens()
 {
-    // "LoginScreen" comes with the online flow; "EditScreen", "SettingScreen" and "ShopMenuScreen"
-    // with their own screens. Their places in this order are kept free for them.
+    // "LoginScreen" comes with the online flow, "SettingScreen" and "ShopMenuScreen" with their own
+    // screens; their places in this order are kept free for them.
     GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
     GUIScreenManager::AddLayer(std::make_unique<SubMenuScreen>());
 }
 
@@ -81,6 +84,7 @@ bool MyCore::Init()
     InstallHooks();
     if (!Core::Init())
         return false;
+    TipList::Build();
     // Downloads land in "dat" of the user data folder; an existing folder is no error.
     std::string dat = "dat";
     PrefixUserDataPath(dat);
@@ -165,6 +169,10 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
             CharacterRegistry::ApplyDefaults(true);
             UndoStack::Clear();
             CharacterRegistry::SetFigureDirty(true);
+            if (auto* edit = dynamic_cast<EditScreen*>(GUIScreenManager::GetActiveLayer())) {
+                edit->SyncItemSelection();
+                edit->SyncCategoryButtons();
+            }
         }
         break;
     case kDialogWarning:

@@ -5,7 +5,9 @@
 #include "app/AppFixture.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
+#include "character/Category.h"
 #include "character/CharacterRegistry.h"
+#include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "engine/Utilities.h"
@@ -63,6 +65,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     ClickItem("MainScreen", MainMenuScreen::kPackageList, 0);
     ClickItem("MainScreen", MainMenuScreen::kMenuList, 0);
     EXPECT_EQ(Screen(), "MainSubScreen");
+    EXPECT_TRUE(Editor::CameFromSubMenu());
     SubMenuScreen* sub = SubMenu();
     ASSERT_NE(sub, nullptr);
     const std::vector<std::string> addOns{"vexa_forest_prev", "vexa_castle_prev", "vexa_city_prev"};
@@ -86,7 +89,74 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     Frame(3);
     Shot("sub-menu-credits");
 
+    // Quick load: the collection's set with every add-on, in the editor.
+    ClickItem("MainSubScreen", MainMenuScreen::kQuickLoadList, 0);
+    ASSERT_EQ(Screen(), "EditScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "char_vexa");
+    EXPECT_EQ(PackageList::SelectedCount(), 3) << "all three add-ons";
+    EXPECT_TRUE(Editor::CameFromSubMenu());
+    EXPECT_EQ(sub->firstShow, 1);
+    auto* edit = dynamic_cast<EditScreen*>(GUIScreenManager::FindLayer("EditScreen"));
+    ASSERT_NE(edit, nullptr);
+    Frame(3);
+    Shot("editor-all-add-ons");
+
+    // A pick in the grid, a random figure undone in one step, and a tip.
+    ASSERT_NE(edit->CurrentCategory(), nullptr);
+    Category* picked = edit->CurrentCategory();
+    const int before = picked->SelectedListIndex();
+    ClickItem("EditScreen", 3, before == 1 ? 0 : 1);
+    EXPECT_NE(picked->SelectedListIndex(), before);
+    EXPECT_EQ(UndoStack::Size(), 1u);
+    std::vector<std::int32_t> beforeRandom;
+    for (auto& category : CharacterRegistry::Categories())
+        beforeRandom.push_back(category->SelectedListIndex());
+    ClickItem("EditScreen", 4, 1);
+    for (int i = 0; i < 200 && Editor::RandomCursor() >= 0; ++i)
+        Frame();
+    EXPECT_TRUE(Editor::RandomDone());
+    Frame(2);
+    Shot("editor-random");
+    ASSERT_NE(edit->GetButton(4), nullptr);
+    Click(*edit->GetButton(4));
+    std::vector<std::int32_t> afterUndo;
+    for (auto& category : CharacterRegistry::Categories())
+        afterUndo.push_back(category->SelectedListIndex());
+    EXPECT_EQ(afterUndo, beforeRandom) << "the random figure is undone in one step";
+    ClickItem("EditScreen", 4, 0);
+    EXPECT_EQ(Dialog(), 1) << "a tip";
+    Frame(2);
+    Shot("editor-tip");
+    Answer(kButtonOk);
+
+    // Home: the question, then back to the sub-menu the editor was entered from.
+    ClickItem("EditScreen", 4, 3);
+    EXPECT_EQ(Dialog(), kDialogHome);
+    Shot("editor-home-question");
+    Answer(2);
+    EXPECT_EQ(Screen(), "MainSubScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "") << "the sub-menu resets the current set";
+    EXPECT_EQ(PackageList::SelectedCount(), 0);
+    EXPECT_EQ(sub->SelectedIndex(), 0);
+    Frame(2);
+    Shot("sub-menu-again");
+
     ClickItem("MainSubScreen", MainMenuScreen::kMenuList, 3);
+    EXPECT_EQ(Screen(), "MainScreen");
+    EXPECT_FALSE(Editor::CameFromSubMenu());
+    Frame(2);
+
+    // A playable package goes straight to the editor, and home returns to the main menu.
+    ClickItem("MainScreen", MainMenuScreen::kPackageList, 1);
+    ClickItem("MainScreen", MainMenuScreen::kMenuList, 0);
+    ASSERT_EQ(Screen(), "EditScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "char_vuro");
+    EXPECT_GT(CharacterRegistry::CategoryCount(), 0);
+    EXPECT_FALSE(Editor::CameFromSubMenu());
+    Frame(3);
+    Shot("editor-vuro");
+    ClickItem("EditScreen", 4, 3);
+    Answer(2);
     EXPECT_EQ(Screen(), "MainScreen");
     Frame(2);
 
