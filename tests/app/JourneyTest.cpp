@@ -168,3 +168,30 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Journey, SecondRunWithTheFirstRunsProfile)
+{
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    Answer(kButtonOk);
+    Answer(kButtonOk);
+    ASSERT_EQ(Screen(), "MainScreen");
+    ClickItem("MainScreen", MainMenuScreen::kPackageList, 2);
+    Stop();
+
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(Dialog(), 1) << "no warning: only the offline notice";
+    EXPECT_EQ(Screen(), "MainScreen");
+    Answer(kButtonOk);
+    EXPECT_EQ(MainMenu()->SelectedIndex(), 0) << "each show starts at the first package";
+    EXPECT_EQ(core->profile.lastNewsId, 1u);
+    EXPECT_EQ(core->profile.warningAccepted, 1);
+    Frame(2);
+    shots = 19; // after the first run's pictures
+    Shot("second-run");
+}
+
+} // namespace
