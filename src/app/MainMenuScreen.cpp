@@ -65,9 +65,8 @@ void MainMenuScreen::Load()
                     page[i]->toggle = true;
             }
         }
-        SDL_Rect size{0, 0, 0, 0};
-        credits.SetTexture(ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + "credits.png", &size));
-        credits.rect = size;
+        // The credits picture is large and rarely looked at: it is decoded when first shown.
+        creditsWanted = true;
     }
     if (menu != nullptr)
         menu->ResetItemStates();
@@ -336,6 +335,11 @@ void MainMenuScreen::ShowPreview()
 
 void MainMenuScreen::ShowCredits()
 {
+    if (creditsWanted && credits.texture == nullptr) {
+        SDL_Rect size{0, 0, 0, 0};
+        credits.SetTexture(ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + "credits.png", &size));
+        credits.rect = size;
+    }
     ShowInFrame(&credits);
     if (credits.texture == nullptr) {
         if (GUIVerticalContainer* frame = GetContainer(kPreviewFrame))

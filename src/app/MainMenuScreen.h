@@ -94,6 +94,8 @@ protected:
     std::vector<std::string> listedPackages;
     std::vector<std::unique_ptr<PackagePictures>> pictures;
     Picture credits;
+    // Only the sub-menu shows credits.
+    bool creditsWanted = false;
     GUIElement* shownPicture = nullptr;
 };
 
