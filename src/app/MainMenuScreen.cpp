@@ -357,6 +357,14 @@ void MainMenuScreen::OpenPackageInfo(int index)
     SwitchTo("ShopMenuScreen");
 }
 
+void MainMenuScreen::Layout()
+{
+    TwoFramesStyleScreen::Layout();
+    // A picture put into the frame before its first layout was centred in a frame of no size.
+    if (shownPicture != nullptr)
+        ShowInFrame(shownPicture);
+}
+
 void MainMenuScreen::Hide()
 {
     AsyncImageLoader::Stop();

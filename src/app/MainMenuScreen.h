@@ -37,6 +37,8 @@ public:
 
     void Load() override;
     void OnShow() override;
+    // The frames as every two-frame screen lays them out; then the preview is fitted anew.
+    void Layout() override;
     void Hide() override;
     void Unload() override;
     void OnListBox(int list, int page, int item) override;

@@ -7,7 +7,9 @@
 #include "character/PackageList.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIListBox.h"
+#include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "support/LogCapture.h"
@@ -294,6 +296,47 @@ TEST(ScreenSwitch, ASwitchFromInsideAShowWaitsForItsEnd)
         EXPECT_LE(shows, 8) << "screens sending the user round in circles are stopped";
     }
     GUIScreenManager::Reset();
+}
+
+} // namespace
+
+namespace {
+
+class ShellLayout : public AppFixture {};
+
+// The preview keeps its proportions and fills the frame's width or height, at any window shape.
+TEST_F(ShellLayout, PreviewFitsTheFrameAfterARelayout)
+{
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    core->OnDialogAnswer(kDialogWarning, 0);
+    core->OnDialogAnswer(1, 0);
+    auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen"));
+    ASSERT_NE(menu, nullptr);
+    for (int i = 0; i < 500 && AsyncImageLoader::PendingCount() + AsyncImageLoader::FinishedCount() > 0; ++i)
+        Frame();
+    struct Case {
+        int w, h;
+    };
+    for (const Case& c : {Case{1600, 1200}, Case{2560, 1000}, Case{1200, 1600}}) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
+        core->layoutWidth = c.w;
+        core->layoutHeight = c.h;
+        core->relayout = 1;
+        Frame(2);
+        const GUIVerticalContainer* frame = menu->GetContainer(0);
+        ASSERT_NE(frame, nullptr);
+        ASSERT_EQ(frame->contentElement, menu->ShownPicture());
+        int tw = 0;
+        int th = 0;
+        ASSERT_EQ(SDL_QueryTexture(menu->ShownPicture()->texture, nullptr, nullptr, &tw, &th), 0);
+        const SDL_Rect& area = frame->contentRect;
+        const SDL_Rect& shown = frame->contentElementRect;
+        EXPECT_TRUE(shown.w == area.w || shown.h == area.h) << "fills the width or the height";
+        EXPECT_LE(shown.w, area.w);
+        EXPECT_LE(shown.h, area.h);
+        EXPECT_NEAR(static_cast<double>(shown.w) / shown.h, static_cast<double>(tw) / th, 0.01) << "not distorted";
+    }
 }
 
 } // namespace
