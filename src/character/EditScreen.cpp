@@ -121,7 +121,7 @@ void EditScreen::BuildLists()
         categoryStarts.push_back(static_cast<std::int32_t>(categories.size()));
         mainItems.push_back("main_cat/" + group.Name + "_i.png main_cat/" + group.Name + "_a.png");
         if (subList != nullptr) {
-            subList->SetItems(std::move(subItems), true, true, false, true, true, true, "core");
+            subList->SetItems(std::move(subItems), true, true, true, true, true, true, "core");
         }
     }
     if (mainList != nullptr) {
@@ -315,7 +315,9 @@ void EditScreen::SyncCategoryButtons()
     SetShown(GetButton(kColourButton), category->Colorable != 0);
     SetShown(GetButton(kHideButton), category->IsToggleTarget != 0);
     SetShown(GetButton(kMoveHint), category->Movable != 0 || category->MoveAll != 0);
-    SetShown(GetButton(kUndoButton), false);
+    // After a change of category or a reset the history is empty and undo hides; a relayout
+    // (window resized) must not hide it while there is still something to undo.
+    SetShown(GetButton(kUndoButton), UndoStack::CanUndo());
     if (category->Colorable != 0 && gColorPicker != nullptr) {
         gColorPicker->SetColor(SDL_Color{category->Color.r, category->Color.g, category->Color.b, 255});
     }
@@ -331,6 +333,8 @@ void EditScreen::PlacePicker()
         return;
     }
     const SDL_Rect& area = right->hasFrame ? right->contentRect : right->drawRect;
+    // The panel's height comes from its picture, known only after its own reset.
+    gColorPicker->ResetRect();
     gColorPicker->rect.x = area.x + 25;
     gColorPicker->rect.y = area.y + area.h - gColorPicker->rect.h - 25;
     gColorPicker->ResetRect();

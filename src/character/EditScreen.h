@@ -38,8 +38,8 @@ public:
 
     // Selects the current item's entry in the grid; hides undo when there is nothing to undo.
     void SyncItemSelection();
-    // Shows the colour, hide and move-hint buttons the current category allows, hides undo and
-    // gives a colourable category's colour to the picker.
+    // Shows the colour, hide and move-hint buttons the current category allows, shows undo only
+    // while there is something to undo, and gives a colourable category's colour to the picker.
     void SyncCategoryButtons();
 
     // The category whose items the grid shows, or null (hidden screen, empty set, or the set was

@@ -2,6 +2,7 @@
 
 #include "character/PngExport.h"
 
+#include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
@@ -12,6 +13,7 @@
 
 #include <SDL_image.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -39,6 +41,40 @@ void CopyPixels(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface* ta
     SDL_Rect at{0, 0, 0, 0};
     SDL_UpperBlit(source, sourceRect, target, &at);
     SDL_SetSurfaceBlendMode(source, mode);
+}
+
+// The canvas (layer format) into the image (R, G, B, A bytes, possibly the same pixels): one
+// byte swap per pixel.
+void ToImageOrder(SDL_Surface* canvas, const SDL_Rect& area, SDL_Surface* image)
+{
+    const bool swap = canvas->format->format == SDL_PIXELFORMAT_RGBA8888 &&
+                      image->format->format == SDL_PIXELFORMAT_ABGR8888;
+    if (!swap) {
+        SDL_ConvertPixels(area.w, area.h, canvas->format->format,
+                          static_cast<const Uint8*>(canvas->pixels) + static_cast<std::ptrdiff_t>(area.y) * canvas->pitch +
+                              area.x * 4,
+                          canvas->pitch, image->format->format, image->pixels, image->pitch);
+        return;
+    }
+    for (int y = 0; y < area.h; ++y) {
+        const auto* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(canvas->pixels) +
+                                                           static_cast<std::ptrdiff_t>(area.y + y) * canvas->pitch) +
+                           area.x;
+        auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(image->pixels) +
+                                             static_cast<std::ptrdiff_t>(y) * image->pitch);
+        for (int x = 0; x < area.w; ++x) {
+            to[x] = SDL_Swap32(from[x]);
+        }
+    }
+}
+
+// An opaque (JPEG) background drawn at the origin by its own blit gives exactly the copy the
+// canvas would start from: the copy is left out.
+bool DrawnAsItsOwnCopy(const Category& background)
+{
+    return background.TransparentItem >= 0 && background.Visible && !background.Toggled &&
+           background.ToggleTarget < 0 && background.DestRect.x == 0 && background.DestRect.y == 0 &&
+           background.SourceRect.x == 0 && background.SourceRect.y == 0;
 }
 
 // An SDL stream that appends to a growing byte buffer: the PNG is encoded in memory and written
@@ -177,12 +213,23 @@ SDL_Surface* PngExport::BuildSurface()
         return nullptr;
     }
     const bool transparentBackground = background->CurrentItem == background->TransparentItem;
-    SDL_Surface* canvas = ResourceCache::CreateSurface(size.w, size.h);
+    SDL_Surface* image = ResourceCache::CreateSurface(size.w, size.h);
+    if (!image) {
+        return nullptr;
+    }
+    // The layers are blended in their own pixel format, through a view of the image's pixels (SDL
+    // blends same-format surfaces several times faster), and turned into the image's byte order
+    // in place at the end.
+    SDL_Surface* canvas =
+        SDL_CreateRGBSurfaceWithFormatFrom(image->pixels, image->w, image->h, 32, image->pitch, kLayerPixelFormat);
     if (!canvas) {
+        LogText(kLogFile, std::string("Export canvas: ") + SDL_GetError());
+        ResourceCache::ReleaseSurface(&image);
         return nullptr;
     }
     if (!transparentBackground) {
-        if (SDL_Surface* picture = background->GetSurface()) {
+        SDL_Surface* picture = background->GetSurface();
+        if (picture && !DrawnAsItsOwnCopy(*background)) {
             CopyPixels(picture, nullptr, canvas);
         }
     }
@@ -192,22 +239,24 @@ SDL_Surface* PngExport::BuildSurface()
         }
         category->BlitTo(canvas, SDL_Point{0, 0}, nullptr, transparentBackground, false);
     }
+    SDL_Rect area{0, 0, canvas->w, canvas->h};
     Category* token = CharacterRegistry::FirstActiveToken();
     if (!token) {
-        return canvas;
+        ToImageOrder(canvas, area, image);
+        SDL_FreeSurface(canvas);
+        return image;
     }
     const SDL_Rect frame = token->RootDestRect();
-    const SDL_Rect whole{0, 0, canvas->w, canvas->h};
-    SDL_Rect crop{0, 0, 0, 0};
     SDL_Surface* framed = nullptr;
-    if (SDL_IntersectRect(&frame, &whole, &crop)) {
-        framed = ResourceCache::CreateSurface(crop.w, crop.h);
+    if (SDL_IntersectRect(&frame, &area, &area)) {
+        framed = ResourceCache::CreateSurface(area.w, area.h);
     }
     if (framed) {
-        CopyPixels(canvas, &crop, framed);
+        ToImageOrder(canvas, area, framed);
         CleanFringe(framed);
     }
-    ResourceCache::ReleaseSurface(&canvas);
+    SDL_FreeSurface(canvas);
+    ResourceCache::ReleaseSurface(&image);
     return framed;
 }
 

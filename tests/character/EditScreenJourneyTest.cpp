@@ -410,4 +410,22 @@ TEST_F(EditScreenJourney, BuildSaveExportAndLoadAFigure)
     EXPECT_EQ(Layer("items").SelectedListIndex(), savedItem);
     EXPECT_EQ(screen->CurrentCategory()->Name, "body");
     Snapshot("12-loaded");
+
+    // A tip from the menu, acknowledged; then home asks first, and "No" stays in the editor.
+    TipList::SetRandomSource([] { return 9; });
+    Click(ListItem(4, 0, 0));
+    ASSERT_TRUE(GUIMessageBox::IsModal());
+    EXPECT_EQ(GUIMessageBox::DialogId(), 1);
+    Snapshot("13-tip");
+    Click(Centre(GUIMessageBox::Button(0)->drawRect));
+    EXPECT_FALSE(GUIMessageBox::IsModal());
+    Click(ListItem(4, 0, 3));
+    ASSERT_TRUE(GUIMessageBox::IsModal());
+    EXPECT_EQ(GUIMessageBox::DialogId(), 14);
+    Snapshot("14-home-question");
+    Click(Centre(GUIMessageBox::Button(3)->drawRect));
+    EXPECT_FALSE(GUIMessageBox::IsModal());
+    EXPECT_EQ(core.answers.back(), (std::pair<int, int>{14, 3}));
+    EXPECT_TRUE(screen->active);
+    TipList::SetRandomSource({});
 }

@@ -9,6 +9,10 @@ list(APPEND VN_TEST_SOURCES
   character/DemoFigureTest.cpp
   character/TwoFramesStyleScreenTest.cpp
   character/EditScreenJourneyTest.cpp
+  character/EditScreenTest.cpp
+  character/EditorOperationsTest.cpp
+  character/CharacterFileTest.cpp
+  character/PngExportTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).
