@@ -102,6 +102,45 @@ void AppFixture::Click(const GUIButton& button)
     Frame();
 }
 
+void AppFixture::Drag(SDL_Point from, SDL_Point to, int steps)
+{
+    const auto window = [this](SDL_Point p) {
+        return SDL_Point{static_cast<int>(p.x * core->ScaleX()), static_cast<int>(p.y * core->ScaleY())};
+    };
+    SDL_Event down{};
+    down.type = SDL_MOUSEBUTTONDOWN;
+    down.button.windowID = SDL_GetWindowID(core->Window());
+    down.button.button = SDL_BUTTON_LEFT;
+    down.button.state = SDL_PRESSED;
+    down.button.x = window(from).x;
+    down.button.y = window(from).y;
+    SDL_PushEvent(&down);
+    Frame();
+    SDL_Point at = window(from);
+    for (int i = 1; i <= steps; ++i) {
+        const SDL_Point next =
+            window(SDL_Point{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        SDL_Event motion{};
+        motion.type = SDL_MOUSEMOTION;
+        motion.motion.windowID = down.button.windowID;
+        motion.motion.state = SDL_BUTTON_LMASK;
+        motion.motion.x = next.x;
+        motion.motion.y = next.y;
+        motion.motion.xrel = next.x - at.x;
+        motion.motion.yrel = next.y - at.y;
+        SDL_PushEvent(&motion);
+        Frame();
+        at = next;
+    }
+    SDL_Event up = down;
+    up.type = SDL_MOUSEBUTTONUP;
+    up.button.state = SDL_RELEASED;
+    up.button.x = at.x;
+    up.button.y = at.y;
+    SDL_PushEvent(&up);
+    Frame();
+}
+
 void AppFixture::ClickItem(const std::string& screen, int list, int item)
 {
     GUIScreenLayer* layer = GUIScreenManager::FindLayer(screen);

@@ -28,6 +28,8 @@ protected:
     void Stop();
     void Frame(int count = 1);
     void Click(const GUIButton& button);
+    // A press at from, motion to to in steps, a release: in layout pixels.
+    void Drag(SDL_Point from, SDL_Point to, int steps);
     // Clicks item `item` of the current page of list `list` on the active screen.
     void ClickItem(const std::string& screen, int list, int item);
     // Clicks the message box's button with this code.

@@ -11,10 +11,12 @@
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "engine/Utilities.h"
+#include "gui/GUIColorPicker.h"
 #include "gui/GUIListBox.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -22,11 +24,27 @@ constexpr int kButtonOk = 0;
 
 class Journey : public AppFixture {};
 
+// Grid position of a category of the edit screen by name; -1 when it is not listed.
+int Entry(const EditScreen& edit, const std::string& name)
+{
+    for (std::size_t k = 0; k < edit.categories.size(); ++k) {
+        const Category* category = CharacterRegistry::CategoryAt(edit.categories[k]);
+        if (category != nullptr && category->Name == name)
+            return static_cast<int>(k);
+    }
+    return -1;
+}
+
 SubMenuScreen* SubMenu() { return dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen")); }
 MainMenuScreen* MainMenu() { return dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen")); }
 
 TEST_F(Journey, FirstStartToTheMenusAndBack)
 {
+    // Pictures of an earlier, longer journey would be mistaken for this one's.
+    for (const std::string& name : platform::ListFolderFiles(VN_ARTIFACTS_DIR)) {
+        if (name.rfind("journey-", 0) == 0)
+            platform::RemoveFile(std::string(VN_ARTIFACTS_DIR) + "/" + name);
+    }
     Start();
     ASSERT_FALSE(HasFatalFailure());
 
@@ -108,6 +126,44 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     ClickItem("EditScreen", 3, before == 1 ? 0 : 1);
     EXPECT_NE(picked->SelectedListIndex(), before);
     EXPECT_EQ(UndoStack::Size(), 1u);
+
+    // The forest top recoloured with the picker.
+    const int top = Entry(*edit, "top");
+    ASSERT_GE(top, 0);
+    ClickItem("EditScreen", 0, 1);
+    ClickItem("EditScreen", 1, top - edit->categoryStarts[1]);
+    ASSERT_EQ(edit->CurrentCategory()->Name, "top");
+    ClickItem("EditScreen", 3, 3);
+    const SDL_Color colourBefore = edit->CurrentCategory()->Color;
+    ASSERT_NE(edit->GetButton(0), nullptr);
+    Click(*edit->GetButton(0));
+    ASSERT_NE(gColorPicker, nullptr);
+    ASSERT_TRUE(gColorPicker->active);
+    const SDL_Rect square = gColorPicker->pickerElement->rect;
+    Drag(SDL_Point{square.x + square.w / 5, square.y + square.h / 2},
+         SDL_Point{square.x + square.w / 3, square.y + square.h / 5}, 4);
+    const SDL_Color after = CharacterRegistry::FindCategory("top")->Color;
+    EXPECT_FALSE(after.r == colourBefore.r && after.g == colourBefore.g && after.b == colourBefore.b);
+    Frame(2);
+    Shot("editor-colour");
+    Click(*edit->GetButton(0));
+    EXPECT_FALSE(gColorPicker->active);
+
+    // A held item dragged across the figure.
+    const int items = Entry(*edit, "items");
+    ASSERT_GE(items, 0);
+    ClickItem("EditScreen", 0, 4);
+    ClickItem("EditScreen", 1, items - edit->categoryStarts[4]);
+    ASSERT_EQ(edit->CurrentCategory()->Name, "items");
+    ClickItem("EditScreen", 3, 2);
+    const float offsetX = edit->CurrentCategory()->OffsetX;
+    const SDL_Rect drawn = Editor::DrawRect();
+    Drag(SDL_Point{drawn.x + drawn.w / 2, drawn.y + drawn.h / 2},
+         SDL_Point{drawn.x + drawn.w / 2 - 90, drawn.y + drawn.h / 2 + 30}, 6);
+    EXPECT_LT(CharacterRegistry::FindCategory("items")->OffsetX, offsetX);
+    Frame(2);
+    Shot("editor-drag");
+
     std::vector<std::int32_t> beforeRandom;
     for (auto& category : CharacterRegistry::Categories())
         beforeRandom.push_back(category->SelectedListIndex());
