@@ -156,6 +156,10 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
     GUIMessageBox::Hide();
     if (dialogId == kDialogExit && button == 2)
         running = 0;
+    // The exit question takes the place of the box on screen; declined before any screen was
+    // reached (the first-run warning), the start-up flow asks again instead of leaving a blank window.
+    if (dialogId == kDialogExit && button != 2 && GUIScreenManager::CurrentLayer() == nullptr)
+        onlineSession.Start(nullptr);
     switch (dialogId) {
     case kDialogHome:
         if (button == 2)

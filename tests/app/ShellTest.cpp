@@ -93,6 +93,18 @@ TEST_F(Shell, DialogAnswers)
     }
 }
 
+TEST_F(Shell, ExitDeclinedDuringTheWarningShowsTheWarningAgain)
+{
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(Dialog(), kDialogWarning);
+    core->ConfirmExit();
+    ASSERT_EQ(Dialog(), kDialogExit) << "the exit question replaces the warning";
+    core->OnDialogAnswer(kDialogExit, 3);
+    EXPECT_EQ(Dialog(), kDialogWarning) << "not a blank window";
+    EXPECT_EQ(core->running, 1);
+}
+
 TEST(ServicePage, AddressesOnTheServiceHost)
 {
     struct Case {
