@@ -1,5 +1,7 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
+  app/SettingsScreenTest.cpp
+  app/ShopMenuScreenTest.cpp
 )
 list(APPEND VN_TEST_SOURCES
   app/AppFixture.cpp
