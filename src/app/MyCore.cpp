@@ -1,6 +1,8 @@
 #include "app/MyCore.h"
 
 #include "app/MainMenuScreen.h"
+#include "app/SettingsScreen.h"
+#include "app/ShopMenuScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/EditScreen.h"
@@ -40,11 +42,12 @@ MyCore* MyCore::Current() { return dynamic_cast<MyCore*>(gCore); }
 
 void MyCore::RegisterScreens()
 {
-    // "LoginScreen" comes with the online flow, "SettingScreen" and "ShopMenuScreen" with their own
-    // screens; their places in this order are kept free for them.
+    // "LoginScreen" comes with the online flow; its place at the front is kept free for it.
     GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
     GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<SettingsScreen>());
     GUIScreenManager::AddLayer(std::make_unique<SubMenuScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<ShopMenuScreen>());
 }
 
 void MyCore::PrepareProfile()
@@ -132,7 +135,14 @@ void MyCore::OnDisplayChanged()
     CharacterRegistry::SetFigureDirty(true);
 }
 
-bool MyCore::OpenPackageInfo(const std::string&) { return false; }
+bool MyCore::OpenPackageInfo(const std::string& entryName)
+{
+    auto* page = dynamic_cast<ShopMenuScreen*>(GUIScreenManager::FindLayer("ShopMenuScreen"));
+    if (page == nullptr)
+        return false;
+    page->SetPackage(entryName);
+    return true;
+}
 
 void MyCore::AnswerReview(int button)
 {

@@ -38,6 +38,7 @@ void AppFixture::SetUp()
             opened.push_back(argv[1]);
         return true;
     });
+    platform::SetFileDialogFunction([this](bool, bool, const std::string&) { return fileDialogAnswer; });
     GUIScreenManager::Reset();
 }
 
@@ -46,6 +47,7 @@ void AppFixture::TearDown()
     if (core)
         Stop();
     platform::SetSpawnFunction(nullptr);
+    platform::SetFileDialogFunction(nullptr);
     platform::SetCriticalBoxFunction(nullptr);
     cwd.reset();
 }

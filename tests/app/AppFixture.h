@@ -47,5 +47,7 @@ protected:
     std::uint32_t now = 0;
     int shots = 0;
     std::vector<std::string> opened;
+    // What the save, load and export dialogs answer ("" = cancelled).
+    std::string fileDialogAnswer;
     bool skipped = false;
 };

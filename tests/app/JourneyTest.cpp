@@ -4,6 +4,8 @@
 
 #include "app/AppFixture.h"
 #include "app/MainMenuScreen.h"
+#include "app/SettingsScreen.h"
+#include "app/ShopMenuScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
@@ -107,6 +109,21 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     Frame(3);
     Shot("sub-menu-credits");
 
+    // Before the tutorial is done, a package other than the first offers its information page.
+    ClickItem("MainSubScreen", MainMenuScreen::kMenuList, 2); // credits off
+    ClickItem("MainSubScreen", MainMenuScreen::kPackageList, 1);
+    EXPECT_EQ(sub->GetListBox(MainMenuScreen::kMenuList)->currentPage, MainMenuScreen::kInfoPage);
+    ClickItem("MainSubScreen", MainMenuScreen::kMenuList, 0);
+    ASSERT_EQ(Screen(), "ShopMenuScreen");
+    auto* page = dynamic_cast<ShopMenuScreen*>(GUIScreenManager::FindLayer("ShopMenuScreen"));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->PackageName(), "vexa_castle_prev");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "") << "information, not the editor";
+    Frame(3);
+    Shot("package-page");
+    ClickItem("ShopMenuScreen", 1, 3);
+    ASSERT_EQ(Screen(), "MainSubScreen") << "back where the user came from";
+
     // Quick load: the collection's set with every add-on, in the editor.
     ClickItem("MainSubScreen", MainMenuScreen::kQuickLoadList, 0);
     ASSERT_EQ(Screen(), "EditScreen");
@@ -185,6 +202,49 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     Shot("editor-tip");
     Answer(kButtonOk);
 
+    // The settings screen: an add-on off and on again, a theme filter, save, export, load, back.
+    ClickItem("EditScreen", 4, 2);
+    ASSERT_EQ(Screen(), "SettingScreen");
+    auto* settings = dynamic_cast<SettingsScreen*>(GUIScreenManager::FindLayer("SettingScreen"));
+    ASSERT_NE(settings, nullptr);
+    ASSERT_EQ(settings->listedPackages.size(), 3u);
+    Frame(3);
+    Shot("settings");
+    ClickItem("SettingScreen", 2, 2);
+    EXPECT_EQ(PackageList::SelectedCount(), 2) << "the city add-on off";
+    ClickItem("SettingScreen", 2, 2);
+    EXPECT_EQ(PackageList::SelectedCount(), 3) << "and on again";
+    ClickItem("SettingScreen", 0, 1);
+    EXPECT_EQ(PackageList::SelectedCount(), 2) << "the Fantasy filter keeps forest and castle";
+    Frame(3);
+    Shot("settings-fantasy");
+    ClickItem("SettingScreen", 0, 0);
+    EXPECT_EQ(PackageList::SelectedCount(), 3) << "all again";
+
+    const SDL_Color savedTop = CharacterRegistry::FindCategory("top")->Color;
+    fileDialogAnswer = temp.File("vexa.lbd");
+    ClickItem("SettingScreen", 3, 0);
+    EXPECT_TRUE(FileExists(temp.File("vexa.lbd"))) << "saved";
+    fileDialogAnswer = temp.File("vexa.png");
+    ClickItem("SettingScreen", 3, 2);
+    ASSERT_TRUE(FileExists(temp.File("vexa.png"))) << "exported";
+    EXPECT_EQ(temp.Read("vexa.png").substr(1, 3), "PNG");
+    EXPECT_FALSE(BoxOpen()) << "no error box";
+
+    // Loading the saved figure brings its colour back, whatever changed since.
+    CharacterRegistry::FindCategory("top")->Color = SDL_Color{1, 2, 3, 255};
+    fileDialogAnswer = temp.File("vexa.lbd");
+    ClickItem("SettingScreen", 3, 1);
+    ASSERT_EQ(Screen(), "EditScreen");
+    const SDL_Color loadedTop = CharacterRegistry::FindCategory("top")->Color;
+    EXPECT_TRUE(loadedTop.r == savedTop.r && loadedTop.g == savedTop.g && loadedTop.b == savedTop.b);
+    ClickItem("EditScreen", 4, 2);
+    ASSERT_EQ(Screen(), "SettingScreen");
+    ClickItem("SettingScreen", 3, 3);
+    EXPECT_EQ(Screen(), "EditScreen") << "Back";
+    Frame(3);
+    Shot("editor-after-settings");
+
     // Home: the question, then back to the sub-menu the editor was entered from.
     ClickItem("EditScreen", 4, 3);
     EXPECT_EQ(Dialog(), kDialogHome);
@@ -246,7 +306,7 @@ TEST_F(Journey, SecondRunWithTheFirstRunsProfile)
     EXPECT_EQ(core->profile.lastNewsId, 1u);
     EXPECT_EQ(core->profile.warningAccepted, 1);
     Frame(2);
-    shots = 19; // after the first run's pictures
+    shots = 29; // after the first run's pictures
     Shot("second-run");
 }
 

@@ -157,7 +157,7 @@ TEST_F(Shell, MenuPages)
     core->profile.tutorialState = 0;
     sub->OnListBox(MainMenuScreen::kPackageList, 0, 1);
     sub->OnListBox(MainMenuScreen::kMenuList, 1, 0);
-    EXPECT_NE(Screen(), "EditScreen");
+    EXPECT_EQ(Screen(), "ShopMenuScreen");
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
 }
 
