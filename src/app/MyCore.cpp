@@ -27,6 +27,36 @@ const char* const kVersionText = "33";
 const char* const kProfileHeader = "secret";
 constexpr std::uint32_t kProfileVersion = 13;
 
+// A screen that is not on screen at start reads its layout and pictures when it is first shown,
+// not while the user waits for the first window; it gives them back when unloaded as before.
+template <class Screen>
+class LoadedOnFirstShow : public Screen {
+public:
+    void Load() override
+    {
+        // The manager loads every layer at start; only a shown layer is read.
+        if (this->active && !loaded) {
+            loaded = true;
+            Screen::Load();
+            this->Layout();
+        }
+    }
+    void Show() override
+    {
+        this->active = true;
+        Load();
+        Screen::Show();
+    }
+    void Unload() override
+    {
+        Screen::Unload();
+        loaded = false;
+    }
+
+private:
+    bool loaded = false;
+};
+
 } // namespace
 
 MyCore::MyCore() : onlineSession(profile) {}
@@ -45,9 +75,9 @@ void MyCore::RegisterScreens()
     // "LoginScreen" comes with the online flow; its place at the front is kept free for it.
     GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
     GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
-    GUIScreenManager::AddLayer(std::make_unique<SettingsScreen>());
-    GUIScreenManager::AddLayer(std::make_unique<SubMenuScreen>());
-    GUIScreenManager::AddLayer(std::make_unique<ShopMenuScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SettingsScreen>>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SubMenuScreen>>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<ShopMenuScreen>>());
 }
 
 void MyCore::PrepareProfile()

@@ -33,22 +33,6 @@ constexpr QuickLoad kQuickLoads[] = {{"loadall", SubMenuScreen::kLoadAll},
 
 SubMenuScreen::SubMenuScreen() : MainMenuScreen("MainSubScreen") {}
 
-void SubMenuScreen::Load()
-{
-    // The manager loads every layer at start; the first show loads this one.
-    if (!active)
-        return;
-    MainMenuScreen::Load();
-    loaded = true;
-    Layout();
-}
-
-void SubMenuScreen::Unload()
-{
-    MainMenuScreen::Unload();
-    loaded = false;
-}
-
 std::string SubMenuScreen::CollectionSet() const
 {
     for (const PackageRecord& record : PackageList::Records()) {
@@ -103,8 +87,6 @@ void SubMenuScreen::BuildLists()
 
 void SubMenuScreen::OnShow()
 {
-    if (!loaded)
-        Load();
     // The frame starts plain on every show: the toggles are off.
     frameFixed = false;
     showsInformation = false;

@@ -16,9 +16,6 @@ public:
 
     SubMenuScreen();
 
-    // Nothing of the sub-menu is on screen at start: its pictures are read when it is first shown.
-    void Load() override;
-    void Unload() override;
     void OnShow() override;
     void OnListBox(int list, int page, int item) override;
     void BuildLists() override;
@@ -31,7 +28,6 @@ public:
     std::uint8_t firstShow = 0;
 
 private:
-    bool loaded = false;
     // The collection's set name, looked up again; empty when the collection is gone.
     std::string CollectionSet() const;
     void QuickLoad(int item);

@@ -105,6 +105,31 @@ TEST_F(Shell, ExitDeclinedDuringTheWarningShowsTheWarningAgain)
     EXPECT_EQ(core->running, 1);
 }
 
+TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(GUIScreenManager::FindLayer("EditScreen")->containers.empty()) << "the editor is read at start";
+    SubMenu()->collection = "char_vexa_prev";
+    for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
+        SCOPED_TRACE(name);
+        GUIScreenLayer* layer = GUIScreenManager::FindLayer(name);
+        ASSERT_NE(layer, nullptr);
+        EXPECT_TRUE(layer->containers.empty() && layer->listBoxes.empty()) << "nothing read before it is shown";
+        if (std::string(name) == "SettingScreen") {
+            ASSERT_TRUE(CharacterRegistry::LoadCharacter("char_vexa", false, false));
+        }
+        if (std::string(name) == "ShopMenuScreen") {
+            ASSERT_TRUE(core->OpenPackageInfo("vexa_forest_prev"));
+        }
+        GUIScreenManager::ShowScreen(name);
+        EXPECT_EQ(Screen(), name);
+        EXPECT_EQ(layer->containers.size(), 2u) << "both frames once shown";
+        Frame(2);
+        EXPECT_GT(layer->containers[0]->drawRect.w, 0) << "and laid out";
+    }
+}
+
 TEST(ServicePage, AddressesOnTheServiceHost)
 {
     struct Case {
