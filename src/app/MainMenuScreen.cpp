@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
+#include "app/SettingsScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
@@ -221,7 +222,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         }
         Editor::SetCameFromSubMenu(true);
         sub->collection = selected->entryName;
-        SwitchTo("MainSubScreen");
+        ScreenSupport::SwitchToScreen("MainSubScreen");
         return;
     }
     case 1: {
@@ -246,7 +247,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
             profile->Change([profile](PlayerProfile&) { profile->rememberLogin = 0; });
         if (gProfile != nullptr)
             gProfile->Save(false);
-        SwitchTo("LoginScreen");
+        ScreenSupport::SwitchToScreen("LoginScreen");
         return;
     }
     case 3:
@@ -256,16 +257,6 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
     default:
         return;
     }
-}
-
-bool MainMenuScreen::SwitchTo(const std::string& screenName)
-{
-    if (GUIScreenManager::FindLayer(screenName) == nullptr) {
-        LogText(kLogFile, "There is no screen " + screenName + "; staying on the current one");
-        return false;
-    }
-    GUIScreenManager::ShowScreen(screenName);
-    return true;
 }
 
 bool MainMenuScreen::OpenEditor(const std::string& setName, bool skipSetup)
@@ -278,7 +269,7 @@ bool MainMenuScreen::OpenEditor(const std::string& setName, bool skipSetup)
         LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), setName + ".txt", setName));
         return false;
     }
-    return SwitchTo("EditScreen");
+    return ScreenSupport::SwitchToScreen("EditScreen");
 }
 
 bool MainMenuScreen::PlayPackage(const std::string& entryName, const std::string& setToLoad)
@@ -354,7 +345,7 @@ void MainMenuScreen::OpenPackageInfo(int index)
     MyCore* app = MyCore::Current();
     if (app == nullptr || !app->OpenPackageInfo(listedPackages[static_cast<std::size_t>(index)]))
         return;
-    SwitchTo("ShopMenuScreen");
+    ScreenSupport::SwitchToScreen("ShopMenuScreen");
 }
 
 void MainMenuScreen::Layout()

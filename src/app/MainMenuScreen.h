@@ -72,8 +72,6 @@ protected:
     bool OpenEditor(const std::string& setName, bool skipSetup);
     // Selects the package and sets up the current set from it; false when it cannot be played.
     bool PlayPackage(const std::string& entryName, const std::string& setToLoad);
-    // Switches screens, unless the screen does not exist (then the user stays).
-    static bool SwitchTo(const std::string& screenName);
     void SetMenuPage(int page);
     void ShowInFrame(GUIElement* picture);
 

@@ -9,7 +9,6 @@
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "engine/Log.h"
-#include "engine/ResourceCache.h"
 #include "engine/Services.h"
 #include "gui/GUIColorPicker.h"
 #include "gui/GUIMessageBox.h"
@@ -203,7 +202,7 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
     switch (dialogId) {
     case kDialogHome:
         if (button == 2)
-            GUIScreenManager::ShowScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
+            ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
         break;
     case kDialogReview:
         AnswerReview(button);

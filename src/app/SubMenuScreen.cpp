@@ -1,5 +1,6 @@
 #include "app/SubMenuScreen.h"
 
+#include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
@@ -153,7 +154,7 @@ void SubMenuScreen::OnListBox(int list, int page, int item)
             break;
         case 3:
             Editor::SetCameFromSubMenu(false);
-            if (SwitchTo("MainScreen")) {
+            if (ScreenSupport::SwitchToScreen("MainScreen")) {
                 if (GUIListBox* packages = GetListBox(kPackageList))
                     packages->Clear();
             }
