@@ -45,18 +45,18 @@ std::string SubMenuScreen::CollectionSet() const
 
 void SubMenuScreen::BuildLists()
 {
-    const std::string set = CollectionSet();
-    if (set.empty())
-        return;
     std::vector<PackageRecord*> members;
-    PackageList::CollectBySet(set, members);
-    if (members.empty())
-        return;
+    const std::string set = CollectionSet();
+    if (!set.empty())
+        PackageList::CollectBySet(set, members);
+    // An empty or vanished collection lists nothing rather than the previous collection's packages.
     BuildPackageList(members);
     GUIListBox* quick = GetListBox(kQuickLoadList);
     if (quick != nullptr)
         quick->Clear();
     quickLoadFlags = 0;
+    if (members.empty())
+        return;
 
     GUIListBox* list = GetListBox(kPackageList);
     const int selected = list != nullptr && list->selectedItem >= 0 ? list->selectedItem : 0;

@@ -244,6 +244,16 @@ TEST_F(Shell, SubMenuKeepsNamesAcrossAPackageListReload)
     ASSERT_NE(sub->SelectedPackage(), nullptr);
     EXPECT_EQ(sub->SelectedPackage()->entryName, "vexa_city_prev");
 
+    // A collection without packages lists none of the previous one's, and Play does nothing.
+    ShowSubMenu("char_vuro_prev");
+    EXPECT_TRUE(sub->ListedPackages().empty());
+    EXPECT_EQ(sub->quickLoadFlags, 0);
+    EXPECT_EQ(sub->SelectedPackage(), nullptr);
+    sub->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainSubScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
+    ShowSubMenu("char_vexa_prev");
+
     // An empty list: Play does nothing.
     sub->GetListBox(MainMenuScreen::kPackageList)->Clear();
     sub->OnListBox(MainMenuScreen::kMenuList, 0, 0);
