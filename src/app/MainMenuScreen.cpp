@@ -77,10 +77,10 @@ void MainMenuScreen::BuildLists()
 {
     std::vector<PackageRecord*> visible;
     PackageList::CollectVisible(visible);
-    if (visible.empty())
-        return;
+    // With nothing to list the list is emptied: names of packages that are gone are not offered.
     BuildPackageList(visible);
-    AsyncImageLoader::Start();
+    if (!visible.empty())
+        AsyncImageLoader::Start();
 }
 
 void MainMenuScreen::ReleasePictures()

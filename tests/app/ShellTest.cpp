@@ -163,6 +163,16 @@ TEST_F(Shell, MenuPages)
     }
     core->onlineSession.signedIn = false;
 
+    // No visible package: an empty list, and Play does nothing.
+    for (PackageRecord& r : PackageList::Records())
+        r.hidden = true;
+    GUIScreenManager::ShowScreen("MainScreen");
+    EXPECT_TRUE(menu->ListedPackages().empty());
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    for (PackageRecord& r : PackageList::Records())
+        r.hidden = r.entryName.find("logo") != std::string::npos;
+
     ShowSubMenu("char_vexa_prev");
     ASSERT_FALSE(HasFatalFailure());
     SubMenuScreen* sub = SubMenu();
