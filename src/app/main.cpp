@@ -5,11 +5,17 @@
 
 #include <memory>
 
+namespace {
+
+const char* const kVersionText = "33";
+
+} // namespace
+
 int main(int, char**)
 {
-    // First thing: the report's name carries this start-up's stamp; the application object sets
-    // the version text and the log folder follows the user data folder once it is known.
+    // The report's stamp is this start's; the session log later moves the report beside itself.
     InstallCrashReport();
+    SetCrashReportVersion(kVersionText);
     platform::EnterProgramFolder();
 
     auto core = std::make_unique<MyCore>();
