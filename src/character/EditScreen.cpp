@@ -40,6 +40,16 @@ void SetShown(GUIButton* button, bool shown)
 
 bool PickerShown() { return gColorPicker != nullptr && gColorPicker->active; }
 
+// Showing a name no layer has would hide every screen and leave an empty window.
+void SwitchTo(const std::string& screen)
+{
+    if (GUIScreenManager::FindLayer(screen) == nullptr) {
+        LogText(kLogFile, "No screen \"" + screen + "\" to switch to");
+        return;
+    }
+    GUIScreenManager::ShowScreen(screen);
+}
+
 } // namespace
 
 std::int32_t ChoosableItemCount(const Category& category)
@@ -225,10 +235,10 @@ void EditScreen::OnListBox(int list, int page, int item)
             SetShown(GetButton(kUndoButton), true);
             refreshAfterRandom = true;
         } else if (item == kMenuSettings) {
-            GUIScreenManager::ShowScreen("SettingScreen");
+            SwitchTo("SettingScreen");
         } else if (item == kMenuHome) {
             if (TutorialRunning()) {
-                GUIScreenManager::ShowScreen("MainSubScreen");
+                SwitchTo("MainSubScreen");
             } else {
                 GUIMessageBox::ShowTwoButtons(kHomeDialog, 0, Localize("COM_CONFIRM_HOME"), 2, 3);
             }

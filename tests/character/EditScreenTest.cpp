@@ -512,3 +512,78 @@ TEST_F(EditScreenTest, ColumnBetweenTheFramesHoldsListAndButtons)
     const SDL_Rect& left = screen->containers[0]->drawRect;
     EXPECT_TRUE(SDL_RectEquals(&figure, &left));
 }
+
+namespace {
+
+// Layouts that leave out what the screen expects: whatever the user presses, nothing indexes a
+// widget that is not there, and the figure's lists are the same as with the whole layout.
+TEST_F(EditScreenTest, LayoutsMissingWidgetsDegradeWithoutCrashing)
+{
+    const struct {
+        const char* name;
+        const char* layout;
+    } cases[] = {
+        {"empty", ""},
+        {"buttons only", "Buttons { [ Index=\"0\" Width=\"80\" Height=\"80\" ] [ Index=\"1\" Width=\"80\" Height=\"80\" ] }"},
+        {"main and sub lists only",
+         "ListBoxes { [ Index=\"10\" Width=\"100\" Height=\"700\" ButtonWidth=\"88\" ButtonHeight=\"88\" ]"
+         " [ Index=\"12\" Width=\"600\" Height=\"100\" ButtonWidth=\"88\" ButtonHeight=\"88\" ] }"
+         " VerticalContainers { [ Name=\"Figure\" W=\"880\" H=\"1200\" ] [ Name=\"Lists\" W=\"710\" H=\"1200\" ] }"},
+        {"one frame", "VerticalContainers { [ Name=\"Figure\" W=\"880\" H=\"1200\" ] }"},
+        {"lists without frames",
+         "ListBoxes { [ Index=\"10\" Width=\"100\" Height=\"700\" ButtonWidth=\"88\" ButtonHeight=\"88\" ]"
+         " [ Index=\"12\" Width=\"600\" Height=\"100\" ButtonWidth=\"88\" ButtonHeight=\"88\" Container=\"Lists\" ]"
+         " [ Index=\"14\" Width=\"1\" Height=\"1\" ]"
+         " [ Index=\"13\" Width=\"600\" Height=\"900\" ButtonWidth=\"100\" ButtonHeight=\"100\" Container=\"Lists\" ] }"},
+    };
+    Show("rules", kRulesSet);
+    const std::vector<std::string> listed = ListedNames();
+    const std::vector<std::int32_t> starts = screen->categoryStarts;
+    screen->Hide();
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen->Unload();
+        ConfigFile file;
+        file.Parse(c.layout);
+        screen->LoadFromConfig(file);
+        screen->Layout();
+        Show("rules", kRulesSet);
+        EXPECT_EQ(ListedNames(), listed);
+        EXPECT_EQ(screen->categoryStarts, starts);
+        EXPECT_EQ(CurrentName(), "zero");
+
+        for (int list = -1; list <= 5; ++list) {
+            for (int page = -1; page <= 4; ++page) {
+                for (int item = -1; item <= 5; ++item) {
+                    // Menu items that leave the screen or open a box are not what is tried here.
+                    if (list == 4 && item >= 0) {
+                        continue;
+                    }
+                    screen->OnListBox(list, page, item);
+                }
+            }
+        }
+        EXPECT_EQ(CurrentName(), "cut");
+        for (int button = -1; button <= 6; ++button) {
+            if (button != 3) {
+                screen->OnButton(button);
+            }
+        }
+        SDL_Event back{};
+        back.type = SDL_KEYUP;
+        back.key.keysym.sym = SDLK_AC_BACK;
+        screen->HandleEvent(&back);
+        screen->SyncItemSelection();
+        screen->SyncCategoryButtons();
+        screen->Layout();
+        screen->Update(1.0f / 60.0f);
+        // No settings screen registered: the menu leaves the user where they are.
+        screen->OnListBox(4, 0, 2);
+        EXPECT_TRUE(screen->active);
+        screen->Hide();
+        EXPECT_EQ(screen->CurrentCategory(), nullptr);
+    }
+}
+
+} // namespace
