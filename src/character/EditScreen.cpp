@@ -219,7 +219,9 @@ void EditScreen::OnListBox(int list, int page, int item)
         }
     } else if (list == kGridList) {
         Category* category = CurrentCategory();
-        if (category != nullptr && item >= 0) {
+        // The page offers "none" (or the first item) plus ChoosableItemCount entries; a pick past
+        // them would be clamped onto the last item and recorded as an undo step.
+        if (category != nullptr && item >= 0 && item <= ChoosableItemCount(*category)) {
             if (GUIListBox* grid = GetListBox(kGridList)) {
                 grid->SetSelected(item);
             }

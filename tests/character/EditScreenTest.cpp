@@ -304,6 +304,21 @@ Items {
     // Grid entry e of a fixed layer is item e + 1.
     screen->OnListBox(3, 1, 3);
     EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 4);
+
+    // Picks past the page change nothing and leave no undo step; the last entry still picks.
+    UndoStack::Clear();
+    for (int item : {5, 6, 99}) {
+        screen->OnListBox(3, 1, item);
+        EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 4) << "entry " << item;
+        EXPECT_FALSE(UndoStack::CanUndo()) << "entry " << item;
+    }
+    screen->OnListBox(3, 1, 4);
+    EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 5);
+    screen->OnListBox(1, 0, 0);
+    screen->OnListBox(3, 0, 5);
+    EXPECT_EQ(CharacterRegistry::FindCategory("removable")->CurrentItem, 2);
+    screen->OnListBox(3, 0, 4);
+    EXPECT_EQ(CharacterRegistry::FindCategory("removable")->CurrentItem, 4);
 }
 
 TEST_F(EditScreenTest, UndoByButtonAndBackKeyKeepsGridAndButtonInStep)
