@@ -163,6 +163,11 @@ void EditScreen::ShowCategory(std::int32_t entry)
     }
     if (TutorialRunning()) {
         gTutorialHooks->StartByName(category->Name, CharacterRegistry::CurrentSetName());
+        // A lesson may load its own figure, which frees the categories the lists were built from.
+        category = ListedCategory(entry);
+        if (category == nullptr) {
+            return;
+        }
     }
     currentEntry = entry;
     currentCategory = categories[static_cast<std::size_t>(entry)];

@@ -470,6 +470,31 @@ Items { [ Name="hair" Subcategory="g" ItemCount="3" ] [ Name="eyes" Subcategory=
     GUIMessageBox::Release();
 }
 
+// A lesson that loads its own figure when it starts, freeing the categories of the lists.
+class ReloadingTutorial : public RecordingTutorial {
+public:
+    bool StartByName(const std::string& category, const std::string& set) override
+    {
+        RecordingTutorial::StartByName(category, set);
+        return LoadParsedSet("lesson", "Zoom { [ Subcategory=\"g\" ] } Items { [ Name=\"x\" Subcategory=\"g\" ItemCount=\"2\" ] }");
+    }
+};
+
+TEST_F(EditScreenTest, ALessonThatReloadsTheSetLeavesNoDanglingCategory)
+{
+    Show("before", "Zoom { [ Subcategory=\"g\" ] [ Subcategory=\"last\" ] }"
+                   " Items { [ Name=\"a\" Subcategory=\"g\" ItemCount=\"3\" ] [ Name=\"b\" Subcategory=\"g\" ItemCount=\"3\" ] }");
+    ReloadingTutorial tutorial;
+    tutorial.running = true;
+    gTutorialHooks = &tutorial;
+    screen->OnListBox(1, 0, 1);
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "lesson");
+    EXPECT_EQ(screen->CurrentCategory(), nullptr);
+    screen->OnListBox(3, 0, 1);
+    EXPECT_EQ(CharacterRegistry::FindCategory("x")->CurrentItem, 0);
+    gTutorialHooks = nullptr;
+}
+
 TEST_F(EditScreenTest, HiddenScreenForgetsItsVisitButKeepsTheFigureToDraw)
 {
     Show("visit", R"(
