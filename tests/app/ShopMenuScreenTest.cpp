@@ -196,6 +196,15 @@ TEST_F(ShopMenuScreenTest, EmptyInputsToTheDescriptionPageDrawNothingOfThem)
         }
         PackageList::Records().pop_back();
     }
+
+    // A font size no page needs is held to one whose lines fit the parchment (built, not drawn).
+    AddRecord("pk_d_prev", "pk_d", 0, false).fontSize = 1000000;
+    screen->SetPackage("pk_d_prev");
+    ASSERT_TRUE(screen->BuildPage());
+    ASSERT_NE(screen->pageFont, nullptr);
+    EXPECT_LE(TTF_FontHeight(screen->pageFont), 400);
+    screen->OnHide();
+    PackageList::Records().pop_back();
 }
 
 TEST_F(ShopMenuScreenTest, APackageWithoutDescriptionSendsTheUserBackToTheMenu)
