@@ -2,4 +2,5 @@ list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
   app/SettingsScreenTest.cpp
   app/ShopMenuScreenTest.cpp
+  app/CredentialScrambleTest.cpp
 )
