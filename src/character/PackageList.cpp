@@ -6,6 +6,7 @@
 #include "engine/Log.h"
 #include "engine/Utilities.h"
 #include "gui/GUIText.h"
+#include "platform/Platform.h"
 
 #include <climits>
 #include <cstdio>
@@ -18,10 +19,6 @@ constexpr std::size_t kDevSuffixLength = 5;
 // packs.txt is a developer aid: a few names. Anything longer is not one.
 constexpr std::size_t kMaxPacksFileSize = 1 << 20;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::vector<PackageRecord> gRecords;
 std::uint32_t gGeneration = 0;
@@ -35,7 +32,7 @@ std::string gPacksFilePath = "package_generator/packs.txt";
 std::vector<std::string> ReadPacksLines(const std::string& path)
 {
     std::vector<std::string> lines;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(path, "rb");
     if (!file)
         return lines;
     std::string text;

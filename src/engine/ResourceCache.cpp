@@ -5,6 +5,7 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "platform/Platform.h"
 
 #include <SDL_image.h>
 
@@ -43,10 +44,6 @@ std::uint64_t gDecodeCount = 0;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void MarkRelayout()
 {
@@ -474,7 +471,7 @@ bool ResourceCache::ReadTextFile(const std::string& path, std::string& out, bool
     std::string loose;
     if (archiveOnly || !LoosePath(path, loose))
         return false;
-    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(loose, "rb");
     if (!file)
         return false;
     std::string text;
@@ -496,7 +493,7 @@ bool ResourceCache::Exists(const std::string& directory, const std::string& name
     std::string loose;
     if (archiveOnly || !LoosePath(directory + "/" + name, loose))
         return false;
-    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(loose, "rb");
     return file != nullptr;
 }
 
