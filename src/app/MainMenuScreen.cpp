@@ -22,6 +22,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
+#include "online/WebClient.h"
 
 #include <algorithm>
 
@@ -164,10 +165,16 @@ void MainMenuScreen::OnShow()
         // The first show on this installation: old notices are not news to a new user.
         gProfile->Change([](PlayerProfile& p) { p.lastNewsId = 1; });
         gProfile->Save(false);
+        while (WebClient::PopNews(false, false)) {
+        }
     }
-    // Only with a tutorial to offer: without one the question would start nothing.
-    if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
-        !GUIMessageBox::IsModal()) {
+    if (ShowUpdateWarning()) {
+        // The update question takes this show's box.
+    } else if (gProfile != nullptr && gProfile->tutorialState != 0 && gProfile->lastNewsId != 0) {
+        ShowFirstNotice();
+    } else if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
+               !GUIMessageBox::IsModal()) {
+        // Only with a tutorial to offer: without one the question would start nothing.
         tutorialOffered = true;
         GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
     }
@@ -375,10 +382,7 @@ void MainMenuScreen::Unload()
 
 std::string ServiceHost()
 {
-    ConfigFile globals;
-    if (!globals.Load("globals.cfg") || globals.SelectSection("Globals") == nullptr)
-        return std::string();
-    return globals.GetString("ServiceHost");
+    return WebServiceHost();
 }
 
 std::string ServicePage(const std::string& host, const std::string& page)

@@ -1,5 +1,6 @@
 #include "app/MyCore.h"
 
+#include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
 #include "app/SettingsScreen.h"
 #include "app/ShopMenuScreen.h"
@@ -71,7 +72,7 @@ MyCore* MyCore::Current() { return dynamic_cast<MyCore*>(gCore); }
 
 void MyCore::RegisterScreens()
 {
-    // "LoginScreen" comes with the online flow; its place at the front is kept free for it.
+    GUIScreenManager::AddLayer(std::make_unique<LoginScreen>());
     GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
     GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
     GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SettingsScreen>>());
@@ -203,6 +204,9 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
     case kDialogHome:
         if (button == 2)
             ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
+        break;
+    case kDialogNews:
+        AnswerNotice(button);
         break;
     case kDialogReview:
         AnswerReview(button);

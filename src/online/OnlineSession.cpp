@@ -1,27 +1,124 @@
 #include "online/OnlineSession.h"
 
 #include "app/GamePlayerProfile.h"
+#include "app/LoginScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
+#include "engine/AssetArchive.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/Services.h"
 #include "engine/TextTable.h"
+#include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "online/LinkCache.h"
+#include "online/PackageSync.h"
+#include "online/WebClient.h"
+#include "platform/Platform.h"
+
+const char* const kPatcherProgram = "VornPatcher";
+const char* const kUnpackerProgram = "VornUnpacker";
+
+namespace {
+
+constexpr int kClientVersion = 33;
+// The fixed account every installation opens its session with.
+const char* const kServiceUser = "tolmix2HD";
+const char* const kServicePassword = "47q!w83";
+
+std::string NextField(const std::string& text, std::size_t& position)
+{
+    if (position > text.size())
+        return std::string();
+    const std::size_t end = text.find(';', position);
+    const std::string field = text.substr(position, end == std::string::npos ? std::string::npos : end - position);
+    position = end == std::string::npos ? text.size() + 1 : end + 1;
+    return field;
+}
+
+std::string Rest(const std::string& text, std::size_t position)
+{
+    return position < text.size() ? text.substr(position) : std::string();
+}
+
+void OpenServicePage(const std::string& query)
+{
+    const std::string page = WebServicePage(query);
+    if (!page.empty() && gServices != nullptr)
+        gServices->OpenPage(page.c_str());
+}
+
+// The file in the working folder, or in the user data folder when one is in use.
+bool PatchFileExists()
+{
+    std::string inUserData = "patch.lba";
+    return platform::FileExists("patch.lba") || (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
+}
+
+bool RunAndWait(const char* program)
+{
+    const std::string path = std::string("./") + program;
+    if (!platform::FileExists(program)) {
+        LogText(kLogFile, std::string(program) + " is not installed: not run");
+        return false;
+    }
+    LogText(kLogFile, std::string("Running ") + program);
+    return platform::SpawnProgram(path, true);
+}
+
+// Appended to the stored tags; a tag already stored is not repeated.
+std::string MergeTags(const std::string& stored, const std::string& fresh)
+{
+    std::string merged = stored;
+    std::vector<std::string> known = PackageList::SplitNames(stored, ':');
+    for (const std::string& tag : PackageList::SplitNames(fresh, ':')) {
+        if (tag.empty() || std::find(known.begin(), known.end(), tag) != known.end())
+            continue;
+        known.push_back(tag);
+        merged += merged.empty() ? tag : ":" + tag;
+    }
+    return merged;
+}
+
+} // namespace
 
 OnlineSession::OnlineSession(GamePlayerProfile& owner) : profile(owner) {}
+
+OnlineSession::~OnlineSession()
+{
+    if (restartRequested) {
+        LogText(kLogFile, "Starting the program again after the patch");
+        platform::SpawnProgram("/proc/self/exe", false);
+    }
+}
 
 bool OnlineSession::WarningPending() const
 {
     return profile.tutorialState == 0 && profile.warningAccepted != 1;
 }
 
+bool OnlineSession::ScreenInFront() const
+{
+    return screen != nullptr && GUIScreenManager::GetActiveLayer() == screen;
+}
+
+void OnlineSession::PrepareOnce()
+{
+    if (prepared)
+        return;
+    prepared = true;
+    WebClient::SetClientVersion(kClientVersion);
+    LinkCache::Install();
+    LinkCache::Rebuild();
+}
+
 void OnlineSession::Start(GUIScreenLayer* startScreen)
 {
     if (startScreen != nullptr)
         screen = startScreen;
+    PrepareOnce();
     if (WarningPending()) {
         GUIMessageBox::ShowOneButton(kDialogWarning, 1, Localize("COM_WARNING"));
         return;
@@ -30,8 +127,13 @@ void OnlineSession::Start(GUIScreenLayer* startScreen)
         GUIMessageBox::ShowOneButton(kDialogWriteAccess, 1, Localize("COM_WRITE_ACCESS"));
         return;
     }
-    // No web client sends "auth" yet, so every start takes the way a start without an answering
-    // service takes.
+    const std::string endpoint = WebServiceEndpoint();
+    if (!endpoint.empty() && (gServices == nullptr || gServices->IsOnline())) {
+        WebClient::SendAuth(endpoint, kServiceUser, kServicePassword);
+        return;
+    }
+    if (endpoint.empty())
+        LogText(kLogFile, "No web service is set (ServiceHost): offline");
     GoOffline();
 }
 
@@ -59,25 +161,283 @@ void OnlineSession::EnterMain()
         PackageList::RegistryHooks().buildSetList();
     PackageList::SetReloadPending(false);
     Editor::ResetSession();
+    WebClient::ClearFlags();
     state = kReady;
     GUIScreenManager::ShowScreen("MainScreen");
 }
 
-void OnlineSession::OnResponse(const std::string& name, const std::string&)
+void OnlineSession::OnResponse(const std::string& name, const std::string& payload)
 {
+    std::size_t position = 0;
+    const std::string status = NextField(payload, position);
     if (name == "Offline") {
-        // Only while the flow's own screen is in front: a late event must not pull the user out
-        // of the menus.
-        if (screen != nullptr && GUIScreenManager::GetActiveLayer() == screen)
+        if (ScreenInFront())
             GoOffline();
+    } else if (name == "auth") {
+        OnAuthResponse(payload, status, position);
+    } else if (name == "login") {
+        OnLoginResponse(payload, status, position);
+    } else if (name == "packages") {
+        OnPackagesResponse(payload, status, position);
+    } else if (name == "download") {
+        OnDownloadResponse(payload);
+    } else if (name == "downloads") {
+        OnDownloadsFinished();
+    } else if (name == "proxy") {
+        GUIMessageBox::ShowTwoButtons(kDialogProxy, 1, Localize("ERR_PROXY"), 0, 7);
     }
+}
+
+void OnlineSession::OnAuthResponse(const std::string& payload, const std::string& status, std::size_t position)
+{
+    if (status == "Ok") {
+        for (int skip = 0; skip < 3; ++skip) // token, latest version, link-cache CRC: the client used them
+            NextField(payload, position);
+        const std::string listed = NextField(payload, position);
+        const std::string& stored = profile.packageList;
+        const std::string storedCrc =
+            UIntToString(Crc32(reinterpret_cast<const unsigned char*>(stored.data()), stored.size()));
+        if (listed == storedCrc) {
+            if (!CheckPendingPatch())
+                SignInAutomatically();
+        } else {
+            WebClient::EnqueueRequest(WebRequest("packages"));
+        }
+        return;
+    }
+    if (status == "Failed") {
+        LogText(kLogFile, Localize("LOG_CORRUPT"));
+        AddStatusLine(Localize("LOG_CORRUPT"));
+        WebClient::EnqueueDownload("patch", "patch.lba");
+        return;
+    }
+    if (ScreenInFront())
+        GoOffline();
+}
+
+void OnlineSession::SignInAutomatically()
+{
+    if (!ScreenInFront() || profile.rememberLogin == 0)
+        return;
+    // A first run has nothing stored: it must not send empty credentials.
+    if (profile.loginWithoutCredentials == 0 && (profile.User().empty() || profile.Password().empty()))
+        return;
+    if (auto* login = dynamic_cast<LoginScreen*>(screen))
+        login->Login("", "", true, false);
+}
+
+void OnlineSession::OnLoginResponse(const std::string& payload, const std::string& status, std::size_t position)
+{
+    if (status == "Ok") {
+        const std::string tags = NextField(payload, position);
+        signedIn = true;
+        const std::string merged = MergeTags(profile.achievementTags, tags);
+        if (merged != profile.achievementTags)
+            profile.Change([&merged](PlayerProfile& p) { p.achievementTags = merged; });
+        if (!merged.empty())
+            QueueAchievements();
+        profile.Change([this, &payload, position](PlayerProfile&) { profile.SetAccountPackages(Rest(payload, position)); });
+        AddStatusLine(Localize("LOG_LOGIN_SUCCESS"));
+        LogText(kLogFile, Localize("LOG_LOGIN_SUCCESS"));
+        DrawNow();
+        profile.Save(false);
+        if (ScreenInFront())
+            SyncPackages();
+        return;
+    }
+    if (status == "ERR_DEVICES") {
+        LogText(kLogFile, Localize("LOG_PROFILE_DEVICES"));
+        GUIMessageBox::ShowTwoButtons(kDialogDevices, 0, Localize("LOG_PROFILE_DEVICES"), 2, 3);
+        WebClient::SetHalted(true);
+        state = kReady;
+        return;
+    }
+    LogText(kLogFile, Localize("LOG_LOGIN_FAILED"));
+    AddStatusLine(Localize("LOG_LOGIN_FAILED"));
+    GUIMessageBox::ShowTwoButtons(kDialogRegister, -1, Localize("LOG_LOGIN_REGISTER_MB"), 7, 6);
+    state = kReady;
+}
+
+void OnlineSession::OnPackagesResponse(const std::string& payload, const std::string& status, std::size_t position)
+{
+    if (status != "Ok") {
+        LogText(kLogFile, Localize("LOG_PACKAGES_FAILED"));
+        return;
+    }
+    LogText(kLogFile, Localize("LOG_PACKAGES_SUCCESS"));
+    profile.Change([this, &payload, position](PlayerProfile&) { profile.SetPackageList(Rest(payload, position)); });
+    profile.Save(false);
+    if (!CheckPendingPatch())
+        SignInAutomatically();
 }
 
 bool OnlineSession::CheckPendingPatch()
 {
     if (profile.userDataFolderInUse == 0 && gCore != nullptr && !gCore->userDataFolder.empty())
         profile.Change([](PlayerProfile& p) { p.userDataFolderInUse = 1; });
+    const bool patcher = platform::FileExists(kPatcherProgram);
+    if (PatchFileExists()) {
+        if (patcher) {
+            GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
+            return true;
+        }
+        LogText(kLogFile, "A patch is waiting, but the patcher is not installed: it is not applied");
+    }
+    if (!moveOffered && HasFilesToMove()) {
+        if (patcher) {
+            moveOffered = true;
+            GUIMessageBox::ShowOneButton(kDialogMoveFiles, 0, Localize("LOG_MOVE_FILES"));
+            return true;
+        }
+        LogText(kLogFile, "Archives wait to be moved, but the patcher is not installed");
+    }
     return false;
 }
 
-void OnlineSession::OnDialogAnswer(int, int) {}
+void OnlineSession::SyncPackages()
+{
+    if (WebClient::IsUpdateAvailable()) {
+        if (WebClient::EnqueueDownload("patch", "patch.lba")) {
+            state = kPatching;
+            return;
+        }
+        LogText(kLogFile, "The update cannot be fetched: packages are synchronised as they are");
+    }
+    bool dyncfgQueued = false;
+    if (WebClient::IsDyncfgChanged()) {
+        WebClient::SetDyncfgChanged(false);
+        dyncfgQueued = WebClient::EnqueueDownload("dyncfg", "dat/dyncfg.lba");
+    } else {
+        ReloadArchive("dyncfg");
+    }
+    AddStatusLine(Localize("LOG_PACKAGES_INTEGRITY"));
+    DrawNow();
+    std::vector<std::string> missing;
+    PackageSync::VerifyArchives(missing);
+    int queued = dyncfgQueued ? 1 : 0;
+    for (const std::string& name : missing)
+        queued += WebClient::EnqueueDownload(name, "dat/" + name + ".lba") ? 1 : 0;
+    if (queued == 0) {
+        // Nothing could be queued: no "downloads" event will come to go on from.
+        EnterMain();
+        return;
+    }
+    AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGES_DOWNLOAD"), IntToString(queued)));
+    state = kDownloading;
+}
+
+void OnlineSession::OnDownloadResponse(const std::string& payload)
+{
+    std::size_t position = 0;
+    const std::string status = NextField(payload, position);
+    const std::string name = NextField(payload, position);
+    const std::string& text = Localize("LOG_DOWNLOAD_PROGRESS");
+    if (status == "started") {
+        AddStatusLine(FillPlaceholders(text, name, ""));
+        return;
+    }
+    PopStatusLine();
+    AddStatusLine(FillPlaceholders(text, name, NextField(payload, position) + "%"));
+}
+
+void OnlineSession::OnDownloadsFinished()
+{
+    if (state == kPatching) {
+        if (PatchFileExists()) {
+            WebClient::SetUpdateAvailable(false);
+            if (platform::FileExists(kPatcherProgram)) {
+                GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
+                return;
+            }
+            LogText(kLogFile, "The patch was downloaded, but the patcher is not installed: it is not applied");
+        }
+        // The update flag stays set when nothing arrived: the main menu offers the download page.
+        state = kReady;
+        SyncPackages();
+        return;
+    }
+    if (state != kDownloading)
+        return;
+    if (!CheckPendingPatch())
+        SyncPackages();
+}
+
+void OnlineSession::InstallPatch()
+{
+    if (platform::FileExists("updater.lba") && platform::FileExists(kUnpackerProgram))
+        RunAndWait(kUnpackerProgram);
+    if (!RunAndWait(kPatcherProgram)) {
+        if (state == kPatching || ScreenInFront())
+            SyncPackages();
+        return;
+    }
+    if (gCore != nullptr)
+        gCore->running = 0;
+    restartRequested = true;
+}
+
+void OnlineSession::MoveWaitingFiles()
+{
+    RunAndWait(kPatcherProgram);
+    LoadArchiveRegistry();
+    if (state == kReady && !signedIn) {
+        if (profile.rememberLogin != 0) {
+            if (auto* login = dynamic_cast<LoginScreen*>(screen))
+                login->Login("", "", true, true);
+        }
+        return;
+    }
+    SyncPackages();
+}
+
+void OnlineSession::OnDialogAnswer(int dialogId, int button)
+{
+    switch (dialogId) {
+    case kDialogRegister:
+        if (button == 6)
+            OpenServicePage("register=1");
+        break;
+    case kDialogDevices:
+        if (button == 2)
+            OpenServicePage("myvorn=1");
+        break;
+    case kDialogUpdate:
+        if (button == 2)
+            OpenServicePage("downloadpage=1");
+        break;
+    case kDialogPatchReady:
+        if (button == 0)
+            InstallPatch();
+        break;
+    case kDialogMoveFiles:
+        if (button == 0)
+            MoveWaitingFiles();
+        break;
+    case kDialogProxy:
+        if (button == 7)
+            WebClient::SetHalted(false);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnlineSession::AddStatusLine(const std::string& text)
+{
+    if (auto* login = dynamic_cast<LoginScreen*>(screen))
+        login->AppendStatusLine(text);
+}
+
+void OnlineSession::PopStatusLine()
+{
+    if (auto* login = dynamic_cast<LoginScreen*>(screen))
+        login->PopStatusLine();
+}
+
+void OnlineSession::DrawNow()
+{
+    if (gCore != nullptr && gCore->Renderer() != nullptr) {
+        gCore->Clear();
+        gCore->Draw();
+    }
+}

@@ -1,10 +1,12 @@
 #pragma once
-// The flow from start-up to the main menu: the first-run warning, the write-access check, and the
-// way into the main menu. Without a web service answering, the flow goes offline with the stored
-// package list. Main thread only.
+// The flow from start-up to the main menu: the first-run warning and the write-access check, the
+// session with the web service ("auth"), the sign-in, the package list, the package
+// synchronisation with its downloads, patches, and the offline way when no service answers.
+// Main thread only; web events arrive through OnResponse, dialog answers through OnDialogAnswer.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class GamePlayerProfile;
 class GUIScreenLayer;
@@ -14,17 +16,30 @@ public:
     enum State : std::int32_t { kDownloading = 2, kPatching = 3, kReady = 5 };
 
     explicit OnlineSession(GamePlayerProfile& profile);
+    // A patch was installed: the program starts itself again once the application object is gone.
+    ~OnlineSession();
+    OnlineSession(const OnlineSession&) = delete;
+    OnlineSession& operator=(const OnlineSession&) = delete;
 
     // screen may be null: the stored one is kept.
     void Start(GUIScreenLayer* screen);
     void EnterMain();
     void OnResponse(const std::string& name, const std::string& payload);
+    void OnAuthResponse(const std::string& payload, const std::string& status, std::size_t position);
+    void OnLoginResponse(const std::string& payload, const std::string& status, std::size_t position);
+    void OnPackagesResponse(const std::string& payload, const std::string& status, std::size_t position);
     // True when it showed a dialog that must be answered before the main menu.
     bool CheckPendingPatch();
     void OnDialogAnswer(int dialogId, int button);
 
+    // One synchronisation pass: the patch, a changed "dyncfg", then the package archives.
+    void SyncPackages();
+    void OnDownloadResponse(const std::string& payload);
+    void OnDownloadsFinished();
+
     // A first run: the warning must be acknowledged before anything else happens.
     bool WarningPending() const;
+    bool RestartRequested() const { return restartRequested; }
 
     std::int32_t state = kReady;
     GUIScreenLayer* screen = nullptr;
@@ -34,11 +49,35 @@ public:
 private:
     // The offline way: the stored package list, or the login screen when there is none.
     void GoOffline();
+    // Screens change and sign-ins start only while the flow's own screen is in front: an answer
+    // that arrives after the user went on must not pull them back.
+    bool ScreenInFront() const;
+    void SignInAutomatically();
+    void AddStatusLine(const std::string& text);
+    void PopStatusLine();
+    void DrawNow();
+    void InstallPatch();
+    void MoveWaitingFiles();
+    void PrepareOnce();
 
     GamePlayerProfile& profile;
+    bool prepared = false;
+    bool restartRequested = false;
+    // The patcher is offered the waiting archives once per run: without it they would wait for ever.
+    bool moveOffered = false;
 };
 
-// Dialog ids of the start-up flow.
+// Dialog ids of the session flow.
 constexpr int kDialogInformation = 1;
+constexpr int kDialogRegister = 15;
+constexpr int kDialogDevices = 17;
+constexpr int kDialogUpdate = 23;
+constexpr int kDialogPatchReady = 27;
+constexpr int kDialogMoveFiles = 29;
 constexpr int kDialogWarning = 34;
 constexpr int kDialogWriteAccess = 35;
+constexpr int kDialogProxy = 38;
+
+// The patcher and unpacker in the program folder, and the program's own restart.
+extern const char* const kPatcherProgram;
+extern const char* const kUnpackerProgram;
