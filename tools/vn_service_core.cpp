@@ -484,6 +484,9 @@ ServiceStandIn::~ServiceStandIn()
 
 bool ServiceStandIn::Start(const ServiceOptions& options)
 {
+    // A restart is a new service: nothing of the last run's counts or tokens is kept.
+    Stop();
+    state = std::make_unique<State>();
     State& s = *state;
     s.options = options;
     if (!s.LoadScenario())

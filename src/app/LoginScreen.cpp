@@ -26,7 +26,7 @@ constexpr int kRememberY = 410;
 constexpr int kSignInX = 170;
 constexpr int kSignInY = 480;
 constexpr int kStatusX = 60;
-constexpr int kStatusY = 570;
+constexpr int kStatusY = 560;
 // The status list keeps the newest lines; older ones scroll away.
 constexpr std::size_t kMaxStatusLines = 6;
 

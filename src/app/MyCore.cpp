@@ -123,10 +123,8 @@ bool MyCore::Init()
     PrefixUserDataPath(dat);
     platform::MakeFolder(dat);
 
-    GUIScreenLayer* login = GUIScreenManager::FindLayer("LoginScreen");
-    if (login != nullptr)
-        login->Show();
-    onlineSession.Start(login);
+    GUIScreenManager::ShowScreen("LoginScreen");
+    onlineSession.Start(GUIScreenManager::FindLayer("LoginScreen"));
     return true;
 }
 
@@ -198,7 +196,7 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
         running = 0;
     // The exit question takes the place of the box on screen; declined before any screen was
     // reached (the first-run warning), the start-up flow asks again instead of leaving a blank window.
-    if (dialogId == kDialogExit && button != 2 && GUIScreenManager::CurrentLayer() == nullptr)
+    if (dialogId == kDialogExit && button != 2 && onlineSession.WarningPending())
         onlineSession.Start(nullptr);
     switch (dialogId) {
     case kDialogHome:

@@ -20,3 +20,7 @@ target_compile_definitions(vn_window_tests PRIVATE VN_RUN_DIR="${VN_RUN_DIR}")
 add_dependencies(vn_window_tests varnoth)
 gtest_discover_tests(vn_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
   PROPERTIES LABELS xvfb ENVIRONMENT "SDL_AUDIODRIVER=dummy")
+# The built program against the stand-in web service.
+target_sources(vn_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/online/OnlineProgramWindowTest.cpp)
+target_compile_definitions(vn_window_tests PRIVATE VN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+add_dependencies(vn_window_tests vn-service)
