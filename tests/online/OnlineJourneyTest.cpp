@@ -4,7 +4,9 @@
 // progress lines, the main menu comes and the add-on is in the sub-menu. A second start signs in
 // by itself and shows the notices one after the other.
 
-#include "app/AppFixture.h"
+#include "online/OnlineAppFixture.h"
+
+#include "app/GamePlayerProfile.h"
 #include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
@@ -40,116 +42,11 @@ std::string ReadText(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const std::string kRunDir = VN_RUN_DIR;
-const std::string kAddOns = kRunDir + "/../service/archives";
 constexpr int kButtonOk = 0;
 constexpr int kButtonYes = 2;
 
-class OnlineJourney : public AppFixture {
+class OnlineJourney : public OnlineAppFixture {
 protected:
-    void SetUp() override
-    {
-        AppFixture::SetUp();
-        if (skipped)
-            return;
-        if (!FileExists(kAddOns + "/vexa_sky.lba")) {
-            skipped = true;
-            GTEST_SKIP() << "the stand-in's add-ons are not built";
-        }
-        // Downloads must land in this test's folder, not in the bundled content.
-        std::error_code ec;
-        fs::remove(temp.File("dat"), ec);
-        fs::copy(kRunDir + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
-        ASSERT_FALSE(ec) << ec.message();
-        ServiceOptions options;
-        options.scenarioFolder = std::string(VN_SOURCE_DIR) + "/tools/service/demo";
-        options.archiveFolders = {kAddOns, temp.File("dat")};
-        ASSERT_TRUE(service.Start(options)) << service.Error();
-        SetWebServiceHostOverride(service.HostUrl());
-        WebClient::Reset();
-        LinkCache::Reset();
-    }
-    void TearDown() override
-    {
-        AppFixture::TearDown();
-        WebClient::Reset();
-        LinkCache::Reset();
-        SetLinkCacheLookup(nullptr);
-        SetWebServiceHostOverride("");
-        service.Stop();
-    }
-
-    // Frames on the test clock, with a little real time between them for the web worker.
-    bool FramesUntil(const std::function<bool()>& done)
-    {
-        for (int i = 0; i < 3000; ++i) {
-            Frame();
-            if (done())
-                return true;
-            SDL_Delay(3);
-        }
-        return false;
-    }
-    // Types into the field, focusing it with a click first unless it has the focus already.
-    void Type(std::size_t field, const std::string& text)
-    {
-        GUIInputField* input = Login()->GetInputField(field);
-        ASSERT_NE(input, nullptr);
-        if (!input->focused)
-            ClickAt(input->rect);
-        // A click focuses the field with its text as it was; the user clears it first.
-        for (std::size_t i = 0; i < 40; ++i)
-            Key(SDLK_BACKSPACE, true);
-        SDL_Event event{};
-        event.type = SDL_TEXTINPUT;
-        event.text.windowID = SDL_GetWindowID(core->Window());
-        SDL_strlcpy(event.text.text, text.c_str(), sizeof(event.text.text));
-        SDL_PushEvent(&event);
-        Frame();
-    }
-    void Key(SDL_Keycode key, bool downOnly = false)
-    {
-        for (const Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
-            if (downOnly && type == SDL_KEYUP)
-                continue;
-            SDL_Event event{};
-            event.type = type;
-            event.key.windowID = SDL_GetWindowID(core->Window());
-            event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-            event.key.keysym.sym = key;
-            SDL_PushEvent(&event);
-        }
-        Frame();
-    }
-    void ClickAt(const SDL_Rect& r)
-    {
-        for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-            SDL_Event event{};
-            event.type = type;
-            event.button.windowID = SDL_GetWindowID(core->Window());
-            event.button.button = SDL_BUTTON_LEFT;
-            event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            event.button.clicks = 1;
-            event.button.x = static_cast<int>((r.x + r.w / 2) * core->ScaleX());
-            event.button.y = static_cast<int>((r.y + r.h / 2) * core->ScaleY());
-            SDL_PushEvent(&event);
-        }
-        Frame();
-    }
-    LoginScreen* Login() { return dynamic_cast<LoginScreen*>(GUIScreenManager::FindLayer("LoginScreen")); }
-    std::vector<std::string> StatusLines()
-    {
-        GUIText* status = Login() != nullptr ? Login()->GetText(0) : nullptr;
-        return status != nullptr ? status->lines : std::vector<std::string>{};
-    }
-    bool StatusShows(const std::string& fragment)
-    {
-        for (const std::string& line : StatusLines()) {
-            if (line.find(fragment) != std::string::npos)
-                return true;
-        }
-        return false;
-    }
     void OnlineShot()
     {
         int w = 0;
@@ -168,7 +65,6 @@ protected:
         SDL_FreeSurface(surface);
     }
 
-    ServiceStandIn service;
     int onlineShots = 0;
 };
 
@@ -178,6 +74,7 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
         if (name.rfind("journey-online-", 0) == 0)
             platform::RemoveFile(std::string(VN_ARTIFACTS_DIR) + "/" + name);
     }
+    ASSERT_TRUE(StartService()) << service.Error();
     Start();
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(Screen(), "LoginScreen");
@@ -244,7 +141,7 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
     temp.Write("scenario2/scenario.cfg", scenario);
     ServiceOptions later;
     later.scenarioFolder = temp.File("scenario2");
-    later.archiveFolders = {kAddOns, temp.File("dat")};
+    later.archiveFolders = {addOns, temp.File("dat")};
     ASSERT_TRUE(service.Start(later)) << service.Error();
     SetWebServiceHostOverride(service.HostUrl());
     {
