@@ -218,8 +218,8 @@ void LoginScreen::Login(const std::string& user, const std::string& password, bo
     GamePlayerProfile* profile = Profile();
     if (core == nullptr || profile == nullptr || core->onlineSession.state != OnlineSession::kReady)
         return;
-    // One sign-in at a time: a second click before the answer would only ask twice.
-    if (WebClient::HasPendingRequest("login"))
+    // One sign-in at a time: a second click before its answer was handled would only ask twice.
+    if (WebClient::HasPendingRequest("login") || WebClient::HasPendingEvent("login"))
         return;
     std::string name = profile->User();
     std::string secret = profile->Password();

@@ -518,6 +518,20 @@ bool WebClient::HasPendingRequest(const std::string& name)
     return false;
 }
 
+bool WebClient::HasPendingEvent(const std::string& name)
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    for (const WebEvent& e : gState.events) {
+        if (e.name == name)
+            return true;
+    }
+    for (const WorkerResult& r : gState.results) {
+        if (r.kind == ResultKind::kAnswer && r.name == name)
+            return true;
+    }
+    return false;
+}
+
 std::size_t WebClient::PendingDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);

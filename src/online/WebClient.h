@@ -103,6 +103,8 @@ public:
     static bool IsIdle();
     static std::size_t PendingRequests();
     static bool HasPendingRequest(const std::string& name);
+    // An answer of that name arrived but was not handed to the event hook yet (or is on its way).
+    static bool HasPendingEvent(const std::string& name);
     static std::size_t PendingDownloads();
     static std::string SessionToken();
     static const std::string& ServiceUrl();

@@ -1,6 +1,7 @@
 list(APPEND VN_TEST_SOURCES
   online/AnswerParserTest.cpp
   online/LinkCacheTest.cpp
+  online/LoginScreenTest.cpp
   online/NoticesTest.cpp
   online/OnlineAppFixture.cpp
   online/OnlineJourneyTest.cpp
