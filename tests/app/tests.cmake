@@ -1,3 +1,4 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
+  app/ObjectivesTest.cpp
 )
