@@ -1,4 +1,5 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
   app/ObjectivesTest.cpp
+  app/ObjectivesHintTest.cpp
 )
