@@ -309,17 +309,16 @@ void Category::Select(std::int32_t item, int depth)
         return;
     }
     if (!AlterChoices.empty()) {
-        // An alterer's pick is remembered for the layer being edited and changes that layer.
+        // An alterer's pick is remembered for the layer being edited and changes that layer, when
+        // the alterer is made for it ("AvailableTo"); on any other layer it only hides itself.
         Category* current = CharacterRegistry::CurrentCategory();
         if (current && current != this) {
             auto it = std::find_if(AlterChoices.begin(), AlterChoices.end(),
                                    [&](const auto& choice) { return choice.first == current->Index; });
             if (it != AlterChoices.end()) {
                 it->second = n;
-            } else {
-                AlterChoices.emplace_back(current->Index, n);
+                current->MarkForRebuild();
             }
-            current->MarkForRebuild();
         }
         SetVisibleChain(false);
         ClearMaskBits(CurrentItem);

@@ -184,6 +184,8 @@ private:
     const Category& Root() const;
     // The toggled draw place: who is drawn in this layer's place, or null for nothing.
     Category* DrawPlace(bool& force);
+    // Narrows a 1:1 blit to the part of the picture with any ink; false when nothing is inked.
+    bool CropToInk(SDL_Rect& source, SDL_Rect& dest) const;
     void Select(std::int32_t item, int depth);
     void PropagateToLinked(std::int32_t item, int depth);
     void ApplyExclusions();

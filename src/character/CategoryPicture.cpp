@@ -126,6 +126,27 @@ SDL_Rect InkBounds(SDL_Surface* surface)
     return SDL_Rect{left, top, right - left + 1, bottom - top + 1};
 }
 
+// Replaces a texture's pixels when the surface has its size and format.
+bool UpdateTexturePixels(SDL_Texture* texture, SDL_Surface* surface)
+{
+    Uint32 format = 0;
+    int access = 0;
+    int w = 0;
+    int h = 0;
+    if (SDL_QueryTexture(texture, &format, &access, &w, &h) != 0 || format != surface->format->format ||
+        access == SDL_TEXTUREACCESS_TARGET || w != surface->w || h != surface->h) {
+        return false;
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+        return false;
+    }
+    const bool updated = SDL_UpdateTexture(texture, nullptr, surface->pixels, surface->pitch) == 0;
+    if (SDL_MUSTLOCK(surface)) {
+        SDL_UnlockSurface(surface);
+    }
+    return updated;
+}
+
 // A private copy in the layer format. Decoded PNGs are bytes R, G, B, A: one byte swap per
 // pixel; anything else goes through SDL's converter.
 SDL_Surface* CopyToLayerFormat(SDL_Surface* source)
@@ -158,6 +179,37 @@ SDL_Surface* CopyToLayerFormat(SDL_Surface* source)
     return copy;
 }
 
+// Refills a private layer surface of the source's size with the source's pixels; false when the
+// source's format cannot be converted directly (the caller then makes a new copy).
+bool RefillLayerSurface(SDL_Surface* source, SDL_Surface* target)
+{
+    if (target->w != source->w || target->h != source->h || target->format->format != kLayerPixelFormat ||
+        SDL_MUSTLOCK(target)) {
+        return false;
+    }
+    if (SDL_LockSurface(source) != 0) {
+        return false;
+    }
+    bool ok = true;
+    if (source->format->format == SDL_PIXELFORMAT_RGBA32 && kLayerPixelFormat == SDL_PIXELFORMAT_RGBA8888 &&
+        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+        for (int y = 0; y < source->h; ++y) {
+            const auto* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(source->pixels) +
+                                                               static_cast<std::ptrdiff_t>(y) * source->pitch);
+            auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(target->pixels) +
+                                                 static_cast<std::ptrdiff_t>(y) * target->pitch);
+            for (int x = 0; x < source->w; ++x) {
+                to[x] = SDL_Swap32(from[x]);
+            }
+        }
+    } else {
+        ok = SDL_ConvertPixels(source->w, source->h, source->format->format, source->pixels, source->pitch,
+                               kLayerPixelFormat, target->pixels, target->pitch) == 0;
+    }
+    SDL_UnlockSurface(source);
+    return ok;
+}
+
 } // namespace
 
 SDL_Surface* Category::LoadSharedPicture(std::int32_t item)
@@ -178,6 +230,13 @@ bool Category::LoadItemPicture(std::int32_t item, SDL_Surface** slot, SDL_Rect& 
     if (!slot) {
         return false;
     }
+    // A private copy of the old item is refilled rather than freed and allocated again: fresh
+    // pages for every pick cost more than the copy itself.
+    SDL_Surface* reusable = nullptr;
+    if (fresh && *slot && ResourceCache::ReferenceCount(*slot) < 0) {
+        reusable = *slot;
+        *slot = nullptr;
+    }
     ResourceCache::ReleaseSurface(slot);
     // The decoded picture is shared and read-only; a fresh surface is a copy of it, never a
     // second decode. While the layer holds its item's picture, the cache is not even asked.
@@ -188,16 +247,21 @@ bool Category::LoadItemPicture(std::int32_t item, SDL_Surface** slot, SDL_Rect& 
         shared = LoadSharedPicture(item);
     }
     if (!shared) {
+        ResourceCache::ReleaseSurface(&reusable);
         return false;
     }
     if (fresh) {
         // Private copies take the figure's pixel format, so composing them is a straight
         // same-format blend rather than a per-pixel conversion.
-        if (shared->format->format == kLayerPixelFormat) {
+        if (reusable && RefillLayerSurface(shared, reusable)) {
+            *slot = reusable;
+            reusable = nullptr;
+        } else if (shared->format->format == kLayerPixelFormat) {
             *slot = ResourceCache::CopySurface(shared);
         } else {
             *slot = CopyToLayerFormat(shared);
         }
+        ResourceCache::ReleaseSurface(&reusable);
         if (shared != picture) {
             ResourceCache::ReleaseSurface(&shared);
         }
@@ -383,17 +447,44 @@ SDL_Texture* Category::EnsureTexture()
     if (SurfaceBuilt && Texture && textureVersion == surfaceVersion) {
         return Texture;
     }
-    ResourceCache::ReleaseTexture(&Texture);
-    if (SDL_Surface* surface = GetSurface()) {
-        textureVersion = surfaceVersion;
-        inkRect = InkBounds(surface);
+    SDL_Surface* surface = GetSurface();
+    if (!surface) {
+        ResourceCache::ReleaseTexture(&Texture);
+        return nullptr;
+    }
+    textureVersion = surfaceVersion;
+    inkRect = InkBounds(surface);
+    // A new picture of the same size and format goes into the texture the layer already has:
+    // no new texture memory for every pick.
+    if (!Texture || !UpdateTexturePixels(Texture, surface)) {
+        ResourceCache::ReleaseTexture(&Texture);
         Texture = ResourceCache::CreateTextureFromSurface(surface);
         if (Texture) {
             SDL_SetTextureBlendMode(Texture, SDL_BLENDMODE_BLEND);
-            ApplyColorMod();
         }
     }
+    ApplyColorMod();
     return Texture;
+}
+
+bool Category::CropToInk(SDL_Rect& source, SDL_Rect& dest) const
+{
+    // The ink bounds belong to the surface the texture was made from; a layer with its own
+    // rectangles blits 1:1, and fully clear pixels blend to nothing.
+    if (!SurfaceBuilt || textureVersion != surfaceVersion || &Root() != this || source.w != dest.w ||
+        source.h != dest.h) {
+        return true;
+    }
+    SDL_Rect inked{0, 0, 0, 0};
+    if (!SDL_IntersectRect(&source, &inkRect, &inked)) {
+        return false;
+    }
+    dest.x += inked.x - source.x;
+    dest.y += inked.y - source.y;
+    dest.w = inked.w;
+    dest.h = inked.h;
+    source = inked;
+    return true;
 }
 
 Category* Category::DrawPlace(bool& force)
@@ -468,7 +559,9 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
     }
     SDL_Rect source = place->RootSourceRect();
     if (!transparentBackground) {
-        SDL_UpperBlit(surface, &source, target, &dest);
+        if (place->CropToInk(source, dest)) {
+            SDL_UpperBlit(surface, &source, target, &dest);
+        }
         return;
     }
     if (offset.x != 0 || offset.y != 0 || isFrame) {
@@ -484,7 +577,9 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
         source = SDL_Rect{0, 0, origin.w, origin.h};
     }
     if (!place->Colorable) {
-        SDL_UpperBlit(surface, &source, target, &dest);
+        if (place->CropToInk(source, dest)) {
+            SDL_UpperBlit(surface, &source, target, &dest);
+        }
         return;
     }
     SDL_Surface* copy = nullptr;

@@ -21,6 +21,7 @@ struct RegistryState {
     std::int32_t cover = -1;
     std::int32_t carrier = -1;
     std::int32_t current = -1;
+    std::uint32_t generation = 0;
     bool figureDirty = false;
     CharacterRegistry::PackageActivation activation;
 };
@@ -211,6 +212,7 @@ void CharacterRegistry::ResetCurrent()
     state.cover = -1;
     state.carrier = -1;
     state.current = -1;
+    ++state.generation;
 }
 
 void CharacterRegistry::ResolveLinks()
@@ -374,6 +376,11 @@ void CharacterRegistry::MoveAll(float dx, float dy)
 std::string CharacterRegistry::CurrentSetName()
 {
     return State().setName;
+}
+
+std::uint32_t CharacterRegistry::Generation()
+{
+    return State().generation;
 }
 
 std::vector<CharacterSet>& CharacterRegistry::Sets()

@@ -42,6 +42,9 @@ public:
     static void SetTokenActive(Category& category, bool on);
     static void MoveAll(float dx, float dy);
     static std::string CurrentSetName();
+    // Raised whenever the current categories are replaced or emptied: an index kept from an
+    // older generation names another layer, or none.
+    static std::uint32_t Generation();
 
     // The package activation run by LoadCharacter (the package list installs it): it appends
     // each active package's items with Category::AddPackageItems.

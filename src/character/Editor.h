@@ -1,11 +1,37 @@
 #pragma once
 // The editor: process-wide state and operations on the current figure (main thread only).
-// Compositing lives in EditorCompose.cpp; the editing operations join this class later.
+// Compositing lives in EditorCompose.cpp, the editing operations (drag, hotkeys, random figure,
+// undo, reset, toggle, colour) in EditorOperations.cpp.
+//
+// Layers are named by their index into the registry's current categories together with the
+// registry's generation: a set load or reset raises the generation, and every index kept from
+// before (current category, random exclusions, undo snapshots) is dropped instead of followed.
 
 #include <SDL.h>
 
 #include <cstdint>
 #include <functional>
+#include <utility>
+#include <vector>
+
+// One undo step: (category index, list index) pairs, restored in order.
+struct UndoSnapshot {
+    std::vector<std::pair<std::int32_t, std::int32_t>> entries;
+};
+
+class UndoStack {
+public:
+    // Remembers the current category's selection before the edit screen applies a grid pick.
+    static void Push();
+    // Pushes a whole snapshot (the random figure's one step for every layer).
+    static void PushSnapshot(UndoSnapshot snapshot);
+    // Restores the last snapshot; nothing when empty. Keeps the edit screen's grid and undo
+    // button in step.
+    static void Undo();
+    static bool CanUndo();
+    static void Clear();
+    static std::size_t Size();
+};
 
 class Editor {
 public:
@@ -23,7 +49,45 @@ public:
     static void ReleaseFigure();
     static std::uint32_t LayoutTime();
 
-    // The millisecond clock of the layout time (SDL_GetTicks unless a test injects one).
+    // The millisecond clock of the layout time and the drag delay (SDL_GetTicks unless a test
+    // injects one).
     using Clock = std::function<std::uint32_t()>;
     static void SetClock(Clock clock);
+    static std::uint32_t Now();
+
+    // Every SDL event, after the screen manager saw it: drags the current layer and runs the Ctrl
+    // hotkeys (s save, l load, e export, a all packages, u undo, r reset).
+    static void HandleInput(const SDL_Event* event);
+
+    // The layer the editor works on: an index into the current categories, -1 for none.
+    static void SetCurrentCategoryIndex(std::int32_t index);
+    static std::int32_t CurrentCategoryIndex();
+    static bool Dragging();
+
+    // The random figure: Start snapshots the figure (one undo step) and arms the cursor; the
+    // edit screen calls Step once per frame while RandomCursor() >= 0.
+    static void StartRandomFigure();
+    static void StepRandomFigure();
+    static std::int32_t RandomCursor();
+    // Set when a random figure visited every layer (the edit screen refreshes its lists once).
+    static bool RandomDone();
+    // Stops a running random figure and forgets its exclusions (screen hidden, set loaded).
+    static void StopRandomFigure();
+    // A source of rand()-like values (0 .. RAND_MAX); without one the C library's rand, seeded
+    // from the clock when a random figure starts.
+    using RandomSource = std::function<int()>;
+    static void SetRandomSource(RandomSource source);
+
+    // Asks with dialog 28 ("COM_CONFIRM_RESET"); the dialog's answer resets through
+    // CharacterRegistry::ApplyDefaults(true) and UndoStack::Clear.
+    static void ConfirmReset();
+    static void ToggleLayer();
+    static void ApplyPickedColor(SDL_Color colour);
+
+    // Whether the user came into the editor through the sub-menu (home returns there).
+    static void SetCameFromSubMenu(bool on);
+    static bool CameFromSubMenu();
+
+    // Drops the per-visit state: current category, drag, random figure, undo history.
+    static void ResetSession();
 };

@@ -94,6 +94,12 @@ void Editor::SetClock(Clock clock)
     State().clock = std::move(clock);
 }
 
+std::uint32_t Editor::Now()
+{
+    const ComposeState& state = State();
+    return state.clock ? state.clock() : SDL_GetTicks();
+}
+
 void Editor::LayoutFigure()
 {
     ComposeState& state = State();
@@ -112,7 +118,7 @@ void Editor::LayoutFigure()
         state.drawRect.h = size.h;
         state.drawRect.y = static_cast<int>(extraHeight * 0.5 + state.figureRect.y);
     }
-    state.layoutTime = state.clock ? state.clock() : SDL_GetTicks();
+    state.layoutTime = Now();
 }
 
 bool Editor::ComposeFigure()

@@ -2,4 +2,6 @@ list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
   app/ObjectivesTest.cpp
   app/ObjectivesHintTest.cpp
+  app/SettingsScreenTest.cpp
+  app/ShopMenuScreenTest.cpp
 )

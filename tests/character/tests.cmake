@@ -7,6 +7,12 @@ list(APPEND VN_TEST_SOURCES
   character/CharacterRegistryTest.cpp
   character/FigureCompositingTest.cpp
   character/DemoFigureTest.cpp
+  character/TwoFramesStyleScreenTest.cpp
+  character/EditorOperationsTest.cpp
+  character/CharacterFileTest.cpp
+  character/PngExportTest.cpp
+  character/EditScreenJourneyTest.cpp
+  character/EditScreenTest.cpp
 )
 
 # The content checker and the shipped content (no build of the content needed).

@@ -19,4 +19,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIColorPickerTest.cpp
   gui/GUISettingsTest.cpp
   gui/GUIGallery3Test.cpp
+  gui/TipListTest.cpp
 )

@@ -1,0 +1,73 @@
+#pragma once
+// The editor's settings screen ("SettingScreen"): the current set's add-on packages as switches,
+// optionally switched by theme, each one's preview in the left frame; saving, loading and exporting
+// the figure; and the way back to the editor, where a changed package choice is applied.
+
+#include "character/TwoFramesStyleScreen.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class GUIElement;
+class GUIVerticalContainer;
+struct PackageRecord;
+
+// What the settings and package-information screens share.
+struct ScreenSupport {
+    // The holder becomes the frame's content, centred at its picture's size, or at the figure size
+    // 1010 x 1200 while the picture has not arrived; true when it was sized by its picture.
+    static bool ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder);
+    // Queues path on the background loader into holder. The holder keeps no placeholder: it has no
+    // picture until its own arrives (or it is loaded at once when the loader is not running).
+    static void QueuePicture(GUIElement& holder, const std::string& path);
+    // Whether the tutorial tracker is installed and running.
+    static bool TutorialRuns();
+    // Shows the named screen. A name that no layer has leaves the user where they are, with a log
+    // line, rather than hide every screen; false then.
+    static bool SwitchToScreen(const std::string& name);
+};
+
+class SettingsScreen : public TwoFramesStyleScreen {
+public:
+    // filterMask bits, one per theme filter the filter list holds.
+    static constexpr std::uint64_t kFilterAll = 2;
+    static constexpr std::uint64_t kFilterFantasy = 4;
+    static constexpr std::uint64_t kFilterModern = 8;
+
+    SettingsScreen();
+    ~SettingsScreen() override;
+
+    void Load() override;
+    void OnShow() override;
+    void Update(float dt) override;
+    void Hide() override;
+    void Unload() override;
+    void OnListBox(int list, int page, int item) override;
+    void BuildLists() override;
+
+    // The listed package at a switch position, looked up afresh by its entry name: null when the
+    // position is not listed or the package list was rebuilt without it.
+    PackageRecord* ListedPackage(int position) const;
+
+    // Entry names, not records: a package list reload must not leave the screen holding freed records.
+    std::vector<std::string> listedPackages;
+    bool packagesChanged = false;
+    std::uint64_t filterMask = 0;
+    // One per listed package, in list order; the left frame shows one of them.
+    std::vector<std::unique_ptr<GUIElement>> previews;
+
+private:
+    void ShowPreview(int index);
+    // Switch position i shows on or off (the item state bit 2 set means off).
+    void ShowSwitch(int position, bool on);
+    void ApplyFilter(std::uint64_t filter);
+    void BackToEditor();
+    void ReleasePreviews();
+    void SetFilterHeights(std::uint32_t filterHeight, std::uint32_t spacerHeight);
+
+    int shownPreview = -1;
+    // False while the left frame is sized for a picture that has not arrived.
+    bool previewSized = false;
+};

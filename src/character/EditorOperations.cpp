@@ -1,0 +1,483 @@
+// Editing operations on the current figure: dragging a layer, the Ctrl hotkeys, the progressive
+// random figure, undo, reset, the draw-order toggle and the picked colour.
+
+#include "character/CharacterFile.h"
+#include "character/CharacterRegistry.h"
+#include "character/Editor.h"
+#include "character/PackageList.h"
+#include "character/PngExport.h"
+#include "engine/Core.h"
+#include "engine/TextTable.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenLayer.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/TutorialHooks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+constexpr std::uint32_t kDragDelayMs = 250;
+constexpr int kResetDialog = 28;
+constexpr int kConfirmButton = 2;
+constexpr int kDeclineButton = 3;
+constexpr const char* kEditScreen = "EditScreen";
+constexpr std::size_t kItemGridList = 3;
+constexpr std::size_t kUndoButton = 4;
+// A set of this width keeps its packages as chosen (Ctrl+A does not apply to it).
+constexpr int kFixedPackagesWidth = 639;
+
+struct OperationsState {
+    bool dragging = false;
+    // Sub-pixel motion not yet applied, in design pixels.
+    float carryX = 0.0f;
+    float carryY = 0.0f;
+    std::int32_t randomCursor = -1;
+    bool randomDone = false;
+    std::vector<std::int32_t> exclusions;
+    std::vector<UndoSnapshot> undo;
+    bool cameFromSubMenu = false;
+    Editor::RandomSource random;
+    // The registry generation the indices above belong to.
+    std::uint32_t generation = 0;
+};
+
+OperationsState& State()
+{
+    static OperationsState state;
+    return state;
+}
+
+// Indices kept from another set (or another load of the same set) would name other layers.
+OperationsState& Fresh()
+{
+    OperationsState& state = State();
+    const std::uint32_t generation = CharacterRegistry::Generation();
+    if (state.generation != generation) {
+        state.generation = generation;
+        state.dragging = false;
+        state.randomCursor = -1;
+        state.exclusions.clear();
+        state.undo.clear();
+    }
+    return state;
+}
+
+bool TutorialRuns()
+{
+    return gTutorialHooks && gTutorialHooks->IsRunning();
+}
+
+float CoreScale(bool horizontal)
+{
+    if (!gCore) {
+        return 1.0f;
+    }
+    const float scale = horizontal ? gCore->ScaleX() : gCore->ScaleY();
+    return scale > 0.0f && std::isfinite(scale) ? scale : 1.0f;
+}
+
+int NextRandom()
+{
+    const OperationsState& state = State();
+    const int value = state.random ? state.random() : std::rand();
+    // rand() never gives a negative value; an injected source must not make % negative either.
+    return value < 0 ? -(value + 1) : value;
+}
+
+// An alterer's selection changes the layer being edited, not itself: restoring or randomising it
+// as if it were a layer of its own would alter whatever layer happens to be current.
+bool IsAlterer(const Category& category)
+{
+    return !category.AlterChoices.empty();
+}
+
+void BeginDrag(const SDL_MouseButtonEvent& button)
+{
+    OperationsState& state = State();
+    if (GUIMessageBox::IsModal()) {
+        return;
+    }
+    const int x = static_cast<int>(button.x / CoreScale(true));
+    const int y = static_cast<int>(button.y / CoreScale(false));
+    const SDL_Rect& figure = Editor::FigureRect();
+    if (figure.w <= 0 || figure.h <= 0 || x < figure.x || y < figure.y || x > figure.x + figure.w ||
+        y > figure.y + figure.h) {
+        return;
+    }
+    // A click that arrives with the screen's first frames (the one that opened it) is no drag.
+    if (Editor::Now() - Editor::LayoutTime() > kDragDelayMs) {
+        state.dragging = true;
+        state.carryX = 0.0f;
+        state.carryY = 0.0f;
+    }
+}
+
+void DragStep(Category& current, const SDL_MouseMotionEvent& motion)
+{
+    OperationsState& state = State();
+    const float totalX = static_cast<float>(motion.xrel) / CoreScale(true) + state.carryX;
+    const float totalY = static_cast<float>(motion.yrel) / CoreScale(false) + state.carryY;
+    const float stepX = std::trunc(totalX);
+    const float stepY = std::trunc(totalY);
+    state.carryX = totalX - stepX;
+    state.carryY = totalY - stepY;
+    if (stepX == 0.0f && stepY == 0.0f) {
+        return;
+    }
+    // Category::Move scales by the set's size over the figure rectangle; a set smaller than the
+    // rectangle is drawn 1:1 in the narrower draw rectangle, and the layer must follow the cursor.
+    const SDL_Rect& figure = current.FigureRect;
+    const SDL_Rect& drawn = Editor::DrawRect();
+    const float dx = drawn.w > 0 && figure.w > 0 ? stepX * figure.w / drawn.w : stepX;
+    const float dy = drawn.h > 0 && figure.h > 0 ? stepY * figure.h / drawn.h : stepY;
+
+    auto& categories = CharacterRegistry::Categories();
+    std::vector<std::pair<float, float>> before;
+    before.reserve(categories.size());
+    for (const auto& category : categories) {
+        before.emplace_back(category->OffsetX, category->OffsetY);
+    }
+    const bool wasDirty = CharacterRegistry::FigureDirty();
+    current.Move(dx, dy, true);
+    current.ComputeRects();
+    bool changed = false;
+    for (std::size_t i = 0; i < categories.size() && !changed; ++i) {
+        changed = categories[i]->OffsetX != before[i].first || categories[i]->OffsetY != before[i].second;
+    }
+    // A move clamped to nothing is no move: no recomposition, nothing for the tutorial.
+    CharacterRegistry::SetFigureDirty(changed || wasDirty);
+    if (changed && gTutorialHooks) {
+        gTutorialHooks->OnMove(CharacterRegistry::CurrentSetName());
+    }
+}
+
+void ShowEditScreen()
+{
+    GUIScreenManager::ShowScreen(kEditScreen);
+    CharacterRegistry::SetFigureDirty(true);
+}
+
+void LoadAllPackages()
+{
+    if (CharacterRegistry::Dimensions().w == kFixedPackagesWidth) {
+        return;
+    }
+    if (!PackageList::SelectByTheme(std::string())) {
+        return;
+    }
+    const std::string setName = CharacterRegistry::CurrentSetName();
+    if (CharacterRegistry::LoadCharacter(setName, false, false)) {
+        ShowEditScreen();
+    }
+}
+
+void RunHotkey(const SDL_KeyboardEvent& key)
+{
+    // Lock keys are part of the modifier state; a desktop with Num Lock on must keep its hotkeys.
+    const int modifiers = key.keysym.mod & ~(KMOD_NUM | KMOD_CAPS | KMOD_MODE);
+    if (modifiers != KMOD_LCTRL && modifiers != KMOD_RCTRL) {
+        return;
+    }
+    // Behind an open box the key belongs to the box's question, not to the figure.
+    if (GUIMessageBox::IsModal() || TutorialRuns()) {
+        return;
+    }
+    switch (key.keysym.sym) {
+    case SDLK_s:
+        CharacterFile::Save(true);
+        break;
+    case SDLK_l:
+        // A cancelled or failed load keeps the screen as it is (and its undo history).
+        if (CharacterFile::Load(true, std::string()) && CharacterFile::Apply()) {
+            ShowEditScreen();
+        }
+        break;
+    case SDLK_e:
+        PngExport::Run();
+        break;
+    case SDLK_a:
+        LoadAllPackages();
+        break;
+    case SDLK_u:
+        UndoStack::Undo();
+        break;
+    case SDLK_r:
+        Editor::ConfirmReset();
+        break;
+    default:
+        break;
+    }
+}
+
+// Undo changes the selection behind the edit screen's back: its grid and undo button follow.
+void SyncEditScreen()
+{
+    GUIScreenLayer* screen = GUIScreenManager::FindLayer(kEditScreen);
+    if (!screen) {
+        return;
+    }
+    Category* current = CharacterRegistry::CurrentCategory();
+    if (current && screen->listBoxes.size() > kItemGridList && screen->listBoxes[kItemGridList]) {
+        screen->listBoxes[kItemGridList]->SetSelected(current->SelectedListIndex());
+    }
+    if (State().undo.empty() && screen->buttons.size() > kUndoButton && screen->buttons[kUndoButton]) {
+        screen->buttons[kUndoButton]->visible = false;
+    }
+}
+
+void FinishRandomFigure(OperationsState& state)
+{
+    state.exclusions.clear();
+    state.randomDone = true;
+}
+
+bool IsExcluded(const OperationsState& state, std::int32_t index)
+{
+    return std::find(state.exclusions.begin(), state.exclusions.end(), index) != state.exclusions.end();
+}
+
+// The list index a random step picks for the layer; its current one means "leave it".
+std::int32_t RandomPick(const Category& category)
+{
+    const std::int32_t selected = category.SelectedListIndex();
+    const int roll = NextRandom() % 100;
+    if (category.RandomChance + category.ItemCount <= roll) {
+        return 0;
+    }
+    if (category.ItemCount <= 1) {
+        return 1;
+    }
+    std::int32_t pick = NextRandom() % category.ItemCount + (category.Removable ? 1 : 0);
+    if (pick == selected) {
+        // The last list index of a layer that cannot be emptied is ItemCount - 1: stepping past
+        // it would select the same item again.
+        const std::int32_t last = category.Removable ? category.ItemCount : category.ItemCount - 1;
+        pick = pick + 1 > last ? pick - 1 : pick + 1;
+    }
+    return pick;
+}
+
+} // namespace
+
+void UndoStack::Push()
+{
+    OperationsState& state = Fresh();
+    Category* current = CharacterRegistry::CurrentCategory();
+    if (!current) {
+        return;
+    }
+    state.undo.push_back(UndoSnapshot{{{current->Index, current->SelectedListIndex()}}});
+}
+
+void UndoStack::PushSnapshot(UndoSnapshot snapshot)
+{
+    Fresh().undo.push_back(std::move(snapshot));
+}
+
+void UndoStack::Undo()
+{
+    OperationsState& state = Fresh();
+    if (state.undo.empty()) {
+        return;
+    }
+    const UndoSnapshot snapshot = std::move(state.undo.back());
+    state.undo.pop_back();
+    for (const auto& entry : snapshot.entries) {
+        if (Category* category = CharacterRegistry::CategoryAt(entry.first)) {
+            category->SelectItem(entry.second);
+        }
+    }
+    SyncEditScreen();
+}
+
+bool UndoStack::CanUndo()
+{
+    return !Fresh().undo.empty();
+}
+
+void UndoStack::Clear()
+{
+    Fresh().undo.clear();
+}
+
+std::size_t UndoStack::Size()
+{
+    return Fresh().undo.size();
+}
+
+void Editor::HandleInput(const SDL_Event* event)
+{
+    if (!event) {
+        return;
+    }
+    OperationsState& state = Fresh();
+    Category* current = CharacterRegistry::CurrentCategory();
+    if (!current) {
+        state.dragging = false;
+        return;
+    }
+    switch (event->type) {
+    case SDL_MOUSEBUTTONUP:
+        state.dragging = false;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+        BeginDrag(event->button);
+        break;
+    case SDL_MOUSEMOTION:
+        if (state.dragging) {
+            DragStep(*current, event->motion);
+        }
+        break;
+    case SDL_KEYUP:
+        RunHotkey(event->key);
+        break;
+    default:
+        break;
+    }
+}
+
+void Editor::SetCurrentCategoryIndex(std::int32_t index)
+{
+    OperationsState& state = Fresh();
+    CharacterRegistry::SetCurrentCategory(CharacterRegistry::CategoryAt(index) ? index : -1);
+    state.dragging = false;
+}
+
+std::int32_t Editor::CurrentCategoryIndex()
+{
+    const Category* current = CharacterRegistry::CurrentCategory();
+    return current ? current->Index : -1;
+}
+
+bool Editor::Dragging()
+{
+    return Fresh().dragging;
+}
+
+void Editor::StartRandomFigure()
+{
+    OperationsState& state = Fresh();
+    UndoSnapshot snapshot;
+    for (const auto& category : CharacterRegistry::Categories()) {
+        if (!IsAlterer(*category)) {
+            snapshot.entries.emplace_back(category->Index, category->SelectedListIndex());
+        }
+    }
+    state.undo.push_back(std::move(snapshot));
+    if (!state.random) {
+        std::srand(static_cast<unsigned>(std::time(nullptr)));
+    }
+    state.exclusions.clear();
+    state.randomDone = false;
+    state.randomCursor = CharacterRegistry::CategoryCount() - 1;
+    if (state.randomCursor < 0) {
+        FinishRandomFigure(state);
+    }
+}
+
+void Editor::StepRandomFigure()
+{
+    OperationsState& state = Fresh();
+    for (;;) {
+        if (state.randomCursor < 0) {
+            FinishRandomFigure(state);
+            return;
+        }
+        Category* category = CharacterRegistry::CategoryAt(state.randomCursor);
+        --state.randomCursor;
+        if (category && category->RandomChance != 0 && category->ItemCount > 0 && !IsAlterer(*category) &&
+            !IsExcluded(state, category->Index)) {
+            const std::int32_t pick = RandomPick(*category);
+            if (pick != category->SelectedListIndex()) {
+                category->SelectItem(pick);
+                if (category->SkipIgnoredRandom) {
+                    for (std::int32_t other : category->ExclusiveWith) {
+                        if (!IsExcluded(state, other)) {
+                            state.exclusions.push_back(other);
+                        }
+                    }
+                }
+                if (state.randomCursor < 0) {
+                    FinishRandomFigure(state);
+                }
+                return;
+            }
+        }
+    }
+}
+
+std::int32_t Editor::RandomCursor()
+{
+    return Fresh().randomCursor;
+}
+
+bool Editor::RandomDone()
+{
+    return Fresh().randomDone;
+}
+
+void Editor::StopRandomFigure()
+{
+    OperationsState& state = Fresh();
+    state.randomCursor = -1;
+    state.exclusions.clear();
+}
+
+void Editor::SetRandomSource(RandomSource source)
+{
+    State().random = std::move(source);
+}
+
+void Editor::ConfirmReset()
+{
+    GUIMessageBox::ShowTwoButtons(kResetDialog, 0, Localize("COM_CONFIRM_RESET"), kConfirmButton, kDeclineButton);
+}
+
+void Editor::ToggleLayer()
+{
+    Category* current = CharacterRegistry::CurrentCategory();
+    if (!current) {
+        return;
+    }
+    current->Toggled = current->Toggled ? 0 : 1;
+    CharacterRegistry::SetFigureDirty(true);
+}
+
+void Editor::ApplyPickedColor(SDL_Color colour)
+{
+    Category* current = CharacterRegistry::CurrentCategory();
+    if (!current) {
+        return;
+    }
+    current->ApplyColor(colour);
+    if (gTutorialHooks) {
+        gTutorialHooks->OnColorChange(current->Name, CharacterRegistry::CurrentSetName());
+    }
+}
+
+void Editor::SetCameFromSubMenu(bool on)
+{
+    State().cameFromSubMenu = on;
+}
+
+bool Editor::CameFromSubMenu()
+{
+    return State().cameFromSubMenu;
+}
+
+void Editor::ResetSession()
+{
+    OperationsState& state = Fresh();
+    CharacterRegistry::SetCurrentCategory(-1);
+    state.dragging = false;
+    state.randomCursor = -1;
+    state.randomDone = false;
+    state.exclusions.clear();
+    state.undo.clear();
+}
