@@ -7,13 +7,12 @@
 #include "LbaWriter.h"
 
 #include "engine/AssetArchive.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -31,15 +30,6 @@ int Usage()
     return 2;
 }
 
-bool ReadWholeFile(const fs::path& path, std::string& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
 int Pack(const std::string& name, const std::string& folder, const std::string& outPath)
 {
     std::error_code ec;
@@ -47,27 +37,62 @@ int Pack(const std::string& name, const std::string& folder, const std::string& 
         std::fprintf(stderr, "vn-lba: not a folder: %s\n", folder.c_str());
         return 1;
     }
-    std::vector<LbaFile> files;
+    // Names and sizes first; the bytes are read entry by entry while the archive is written, so
+    // a large tree never sits in memory.
+    std::vector<LbaSource> sources;
+    std::vector<std::string> paths;
     fs::recursive_directory_iterator it(folder, ec), end;
     for (; !ec && it != end; it.increment(ec)) {
         if (!it->is_regular_file(ec))
             continue;
-        LbaFile file;
-        file.name = fs::relative(it->path(), folder, ec).generic_string();
-        if (ec || !ReadWholeFile(it->path(), file.bytes)) {
+        LbaSource source;
+        source.name = fs::relative(it->path(), folder, ec).generic_string();
+        if (!ec)
+            source.size = it->file_size(ec);
+        if (ec) {
             std::fprintf(stderr, "vn-lba: cannot read %s\n", it->path().string().c_str());
             return 1;
         }
-        files.push_back(std::move(file));
+        sources.push_back(std::move(source));
+        paths.push_back(it->path().string());
     }
     if (ec) {
         std::fprintf(stderr, "vn-lba: cannot list %s: %s\n", folder.c_str(), ec.message().c_str());
         return 1;
     }
     // Sorted, so that the same folder always gives the same bytes.
-    std::sort(files.begin(), files.end(), [](const LbaFile& a, const LbaFile& b) { return a.name < b.name; });
+    std::vector<std::size_t> order(sources.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&sources](std::size_t a, std::size_t b) { return sources[a].name < sources[b].name; });
+    std::vector<LbaSource> sorted;
+    std::vector<std::string> sortedPaths;
+    for (const std::size_t i : order) {
+        sorted.push_back(std::move(sources[i]));
+        sortedPaths.push_back(std::move(paths[i]));
+    }
+
+    std::unique_ptr<platform::ReadOnlyFile> current;
+    std::size_t currentIndex = 0;
+    const LbaPieceReader read = [&](std::size_t index, std::uint64_t offset, char* out, std::size_t count,
+                                    std::string& error) {
+        if (!current || currentIndex != index) {
+            current = std::make_unique<platform::ReadOnlyFile>(sortedPaths[index]);
+            currentIndex = index;
+            // A file that changed size since it was listed would not match its index record.
+            if (current->IsOpen() && current->Size() != sorted[index].size) {
+                error = "file changed while packing: " + sortedPaths[index];
+                return false;
+            }
+        }
+        if (!current->ReadAt(offset, out, count)) {
+            error = "cannot read " + sortedPaths[index];
+            return false;
+        }
+        return true;
+    };
     std::string error;
-    if (!WriteLbaArchive(name, files, outPath, &error)) {
+    if (!WriteLbaArchiveStreamed(name, sorted, read, outPath, &error)) {
         std::fprintf(stderr, "vn-lba: %s\n", error.c_str());
         return 1;
     }
@@ -126,19 +151,20 @@ int Extract(const std::string& file, const std::string& folder)
             return 1;
         }
     }
-    std::map<std::string, std::string> entries;
-    archive.ExtractAll(entries);
-    if (entries.size() != archive.Index().size()) {
-        std::fprintf(stderr, "vn-lba: cannot read every entry of %s\n", file.c_str());
-        return 1;
-    }
-    for (const auto& [name, bytes] : entries) {
-        const fs::path target = fs::path(folder) / name;
+    // One entry in memory at a time.
+    std::string bytes;
+    for (const ArchiveEntry& entry : archive.Index()) {
+        if (!archive.ReadEntry(entry.name, bytes)) {
+            std::fprintf(stderr, "vn-lba: cannot read %s from %s\n", entry.name.c_str(), file.c_str());
+            return 1;
+        }
+        const fs::path target = fs::path(folder) / entry.name;
         std::error_code ec;
         fs::create_directories(target.parent_path(), ec);
-        std::ofstream out(target, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) {
+        platform::FilePtr out(platform::OpenFile(target.string(), "wb"));
+        const bool written = out && (bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), out.get()) == bytes.size()) &&
+                             std::fclose(out.release()) == 0;
+        if (!written) {
             std::fprintf(stderr, "vn-lba: cannot write %s\n", target.string().c_str());
             return 1;
         }

@@ -1,7 +1,7 @@
 #include "app/ApplicationSetup.h"
 #include "engine/Core.h"
+#include "engine/Log.h"
 #include "engine/PlayerProfile.h"
-#include "engine/Utilities.h"
 #include "platform/Platform.h"
 
 #include <memory>
@@ -11,17 +11,13 @@ namespace {
 
 const char* const kVersionText = "33";
 
-std::string CrashDumpPath(const std::string& userDataFolder, const std::string& stamp)
-{
-    return userDataFolder + "logs/crash_" + stamp + "_v" + kVersionText + ".dmp";
-}
-
 } // namespace
 
 int main(int, char**)
 {
-    const std::string stamp = FormatTimestamp(false);
-    platform::InstallCrashHandler(CrashDumpPath(std::string(), stamp));
+    // The report's stamp is this start's; the session log later moves the report beside itself.
+    InstallCrashReport();
+    SetCrashReportVersion(kVersionText);
     platform::EnterProgramFolder();
 
     auto core = std::make_unique<Core>();
@@ -29,9 +25,6 @@ int main(int, char**)
 
     std::unique_ptr<PlayerProfile> profile = PrepareApplication(*core);
     gProfile = profile.get();
-    // Crash reports belong beside the logs, which move with the user data folder.
-    if (!core->userDataFolder.empty())
-        platform::InstallCrashHandler(CrashDumpPath(core->userDataFolder, stamp));
 
     const int result = core->Run();
 

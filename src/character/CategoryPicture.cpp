@@ -222,7 +222,7 @@ SDL_Surface* Category::LoadSharedPicture(std::int32_t item)
         LogText(kLogFile, "Picture path too long in category " + Name);
         return nullptr;
     }
-    return ResourceCache::LoadSurface(package, path, nullptr, false, false, true);
+    return ResourceCache::LoadSurface(package, path, nullptr, kCacheMayPurge, kCacheShared, kCacheArchiveOnly);
 }
 
 bool Category::LoadItemPicture(std::int32_t item, SDL_Surface** slot, SDL_Rect& rect, bool fresh)

@@ -319,11 +319,13 @@ bool CharacterFile::Apply()
         if (category->Colorable) {
             category->ApplyColor(record.Color);
         }
-        if (category->Movable || category->MoveAll) {
+        // A layer that shows nothing has no picture to build: asking for one would look for item 0's
+        // file and report a missing picture on every load of a figure with that layer empty.
+        if ((category->Movable || category->MoveAll) && category->CurrentItem > 0) {
             // Building the picture for a new item resets a movable layer's offsets: build first,
             // then place.
             for (auto& other : categories) {
-                if (other->ToggleTarget == category->Index) {
+                if (other->ToggleTarget == category->Index && other->CurrentItem > 0) {
                     other->GetSurface();
                     break;
                 }

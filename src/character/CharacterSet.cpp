@@ -2,6 +2,7 @@
 
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
+#include "gui/GUIText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -12,30 +13,6 @@ namespace {
 constexpr int kMaxDimension = 16384;
 constexpr std::size_t kMaxRectGroups = static_cast<std::size_t>(kMaxPackageItems) + 1;
 constexpr std::size_t kMaxAlphaGroups = static_cast<std::size_t>(kMaxPackageItems);
-
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-std::vector<std::string> SplitBlanks(const std::string& text)
-{
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && IsBlank(text[i])) {
-            ++i;
-        }
-        const std::size_t start = i;
-        while (i < text.size() && !IsBlank(text[i])) {
-            ++i;
-        }
-        if (i > start) {
-            words.push_back(text.substr(start, i - start));
-        }
-    }
-    return words;
-}
 
 std::vector<std::string> SplitGroups(const std::string& text)
 {

@@ -14,14 +14,18 @@
 #include <utility>
 #include <vector>
 
-// One undo step: (category index, list index) pairs, restored in order.
+// One undo step: (category index, list index) pairs, restored in order. visible, when not
+// empty, holds each entry's visibility: a pick can hide other layers (exclusions) without
+// changing their items, and undo shows them again.
 struct UndoSnapshot {
     std::vector<std::pair<std::int32_t, std::int32_t>> entries;
+    std::vector<std::uint8_t> visible;
 };
 
 class UndoStack {
 public:
-    // Remembers the current category's selection before the edit screen applies a grid pick.
+    // Remembers the current category's selection (and the visibility of the layers its pick may
+    // hide) before the edit screen applies a grid pick.
     static void Push();
     // Pushes a whole snapshot (the random figure's one step for every layer).
     static void PushSnapshot(UndoSnapshot snapshot);

@@ -97,6 +97,12 @@ bool IsAlterer(const Category& category)
     return !category.AlterChoices.empty();
 }
 
+void AddToSnapshot(UndoSnapshot& snapshot, const Category& category)
+{
+    snapshot.entries.emplace_back(category.Index, category.SelectedListIndex());
+    snapshot.visible.push_back(category.Visible);
+}
+
 void BeginDrag(const SDL_MouseButtonEvent& button)
 {
     OperationsState& state = State();
@@ -272,7 +278,14 @@ void UndoStack::Push()
     if (!current) {
         return;
     }
-    state.undo.push_back(UndoSnapshot{{{current->Index, current->SelectedListIndex()}}});
+    UndoSnapshot snapshot;
+    AddToSnapshot(snapshot, *current);
+    for (std::int32_t index : current->ExclusiveWith) {
+        if (const Category* partner = CharacterRegistry::CategoryAt(index)) {
+            AddToSnapshot(snapshot, *partner);
+        }
+    }
+    state.undo.push_back(std::move(snapshot));
 }
 
 void UndoStack::PushSnapshot(UndoSnapshot snapshot)
@@ -291,6 +304,13 @@ void UndoStack::Undo()
     for (const auto& entry : snapshot.entries) {
         if (Category* category = CharacterRegistry::CategoryAt(entry.first)) {
             category->SelectItem(entry.second);
+        }
+    }
+    // Visibility last: restoring one layer's item may hide another through its exclusions.
+    for (std::size_t i = 0; i < snapshot.visible.size() && i < snapshot.entries.size(); ++i) {
+        Category* category = CharacterRegistry::CategoryAt(snapshot.entries[i].first);
+        if (category && (category->Visible != 0) != (snapshot.visible[i] != 0)) {
+            category->SetVisible(snapshot.visible[i] != 0);
         }
     }
     SyncEditScreen();
@@ -366,7 +386,7 @@ void Editor::StartRandomFigure()
     UndoSnapshot snapshot;
     for (const auto& category : CharacterRegistry::Categories()) {
         if (!IsAlterer(*category)) {
-            snapshot.entries.emplace_back(category->Index, category->SelectedListIndex());
+            AddToSnapshot(snapshot, *category);
         }
     }
     state.undo.push_back(std::move(snapshot));

@@ -4,10 +4,13 @@
 #include "engine/AssetArchive.h"
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
+#include "engine/Utilities.h"
+#include "gui/GUIText.h"
+#include "platform/Platform.h"
 
+#include <climits>
 #include <cstdio>
 #include <memory>
-#include <sstream>
 
 namespace {
 
@@ -16,10 +19,6 @@ constexpr std::size_t kDevSuffixLength = 5;
 // packs.txt is a developer aid: a few names. Anything longer is not one.
 constexpr std::size_t kMaxPacksFileSize = 1 << 20;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 std::vector<PackageRecord> gRecords;
 std::uint32_t gGeneration = 0;
@@ -33,7 +32,7 @@ std::string gPacksFilePath = "package_generator/packs.txt";
 std::vector<std::string> ReadPacksLines(const std::string& path)
 {
     std::vector<std::string> lines;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(path, "rb");
     if (!file)
         return lines;
     std::string text;
@@ -60,17 +59,118 @@ std::vector<std::string> ReadPacksLines(const std::string& path)
     return lines;
 }
 
-bool ParseColorText(const std::string& text, std::uint8_t out[4])
-{
-    std::istringstream in(text);
-    int c[4];
-    for (int& v : c) {
-        if (!(in >> v))
-            return false;
+// Tells, while a text grows at its end, which of a fixed set of words have occurred in it so far:
+// an Aho-Corasick automaton over the words, fed the text as it is appended. Each byte and each
+// word costs a bounded amount, where searching the whole text again for each word costs the
+// square of the text.
+class OccurrenceWatch {
+public:
+    // Returns the word's handle; empty words are not watched (they occur in every text).
+    std::uint32_t Add(const std::string& word)
+    {
+        std::uint32_t node = 0;
+        for (const char c : word) {
+            std::uint32_t next = Child(node, c);
+            if (next == 0) {
+                next = static_cast<std::uint32_t>(nodes.size());
+                nodes.push_back(Node{});
+                nodes.back().symbol = c;
+                nodes.back().sibling = nodes[node].child;
+                nodes[node].child = next;
+            }
+            node = next;
+        }
+        nodes[node].isWord = true;
+        return node;
     }
-    for (int i = 0; i < 4; ++i)
-        out[i] = static_cast<std::uint8_t>(c[i] < 0 ? 0 : (c[i] > 255 ? 255 : c[i]));
-    return true;
+
+    // After the last Add, before the first Feed.
+    void Build()
+    {
+        std::vector<std::uint32_t> queue;
+        for (std::uint32_t v = nodes[0].child; v != 0; v = nodes[v].sibling)
+            queue.push_back(v);
+        for (std::size_t head = 0; head < queue.size(); ++head) {
+            const std::uint32_t u = queue[head];
+            for (std::uint32_t v = nodes[u].child; v != 0; v = nodes[v].sibling) {
+                const std::uint32_t fail = Step(nodes[u].fail, nodes[v].symbol);
+                nodes[v].fail = fail;
+                nodes[v].wordLink = nodes[fail].isWord ? fail : nodes[fail].wordLink;
+                queue.push_back(v);
+            }
+        }
+    }
+
+    void Feed(const std::string& text)
+    {
+        for (const char c : text) {
+            state = Step(state, c);
+            // A word once seen stays seen with all words that end it, so each is marked once.
+            std::uint32_t word = nodes[state].isWord ? state : nodes[state].wordLink;
+            while (word != 0 && !nodes[word].isSeen) {
+                nodes[word].isSeen = true;
+                word = nodes[word].wordLink;
+            }
+        }
+    }
+
+    bool HasSeen(std::uint32_t word) const { return word == 0 || nodes[word].isSeen; }
+
+private:
+    struct Node {
+        std::uint32_t child = 0;
+        std::uint32_t sibling = 0;
+        std::uint32_t fail = 0;
+        std::uint32_t wordLink = 0;
+        char symbol = 0;
+        bool isWord = false;
+        bool isSeen = false;
+    };
+
+    std::uint32_t Child(std::uint32_t node, char c) const
+    {
+        for (std::uint32_t v = nodes[node].child; v != 0; v = nodes[v].sibling)
+            if (nodes[v].symbol == c)
+                return v;
+        return 0;
+    }
+
+    std::uint32_t Step(std::uint32_t node, char c) const
+    {
+        for (;;) {
+            if (const std::uint32_t next = Child(node, c))
+                return next;
+            if (node == 0)
+                return 0;
+            node = nodes[node].fail;
+        }
+    }
+
+    std::vector<Node> nodes = std::vector<Node>(1);
+    std::uint32_t state = 0;
+};
+
+// Appends ";" + line + "_prev d" for each packs.txt line that does not occur anywhere in the text
+// as it stands when the line is reached: a plain substring test, so a name inside a longer entry,
+// also one added by an earlier line, counts as present.
+void AppendPacksLines(const std::vector<std::string>& lines, std::string& working)
+{
+    if (lines.empty())
+        return;
+    OccurrenceWatch watch;
+    std::vector<std::uint32_t> handles;
+    handles.reserve(lines.size());
+    for (const std::string& line : lines)
+        handles.push_back(watch.Add(line));
+    watch.Build();
+    watch.Feed(working);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (watch.HasSeen(handles[i]))
+            continue;
+        const std::string entry = ";" + lines[i] + kDevSuffix + " d";
+        working += entry;
+        watch.Feed(entry);
+    }
 }
 
 bool HasSet(const std::string& name)
@@ -107,18 +207,17 @@ PackageRecord::PackageRecord(const std::string& name) : entryName(name) {}
 
 std::vector<std::string> PackageList::SplitNames(const std::string& text, char delimiter)
 {
-    // Empty pieces between delimiters are kept; a delimiter at the very end adds nothing.
     std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t at = text.find(delimiter, start);
-        if (at == std::string::npos) {
-            out.push_back(text.substr(start));
-            break;
-        }
-        out.push_back(text.substr(start, at - start));
-        start = at + 1;
+    // The shared tokenizer counts in int: a longer text (never a real list) is refused whole.
+    if (text.size() > static_cast<std::size_t>(INT_MAX)) {
+        LogText(kLogFile, "Ignoring a package list of " + std::to_string(text.size()) + " bytes: too long");
+        return out;
     }
+    const int end = static_cast<int>(text.size());
+    int next = 0;
+    std::string token;
+    for (int start = 0; NextToken(text, start, end, delimiter, next, token); start = next)
+        out.push_back(token);
     return out;
 }
 
@@ -140,20 +239,12 @@ bool PackageList::Load()
     ++gGeneration;
 
     std::string working = gPackageProfile ? gPackageProfile->PackageListText() : std::string();
-    for (const std::string& line : ReadPacksLines(gPacksFilePath)) {
-        // A plain substring test: a name inside a longer entry counts as present.
-        if (working.find(line) == std::string::npos)
-            working += ";" + line + kDevSuffix + " d";
-    }
+    AppendPacksLines(ReadPacksLines(gPacksFilePath), working);
 
     for (const std::string& entry : PackageList::SplitNames(working, ';')) {
         if (entry.empty())
             continue;
-        std::vector<std::string> words;
-        for (const std::string& w : PackageList::SplitNames(entry, ' ')) {
-            if (!w.empty())
-                words.push_back(w);
-        }
+        const std::vector<std::string> words = SplitBlanks(entry);
         if (words.empty())
             continue;
         if (!IsPlainArchiveName(words[0])) {
@@ -215,9 +306,13 @@ void PackageList::ReadPreview(PackageRecord& record)
     record.logoSeason = file.GetInt("LogoSeason");
     record.bundle = flag("Bundle");
     record.disableMixing = flag("DisableMixing");
-    const std::string colour = file.GetString("FontColor");
-    if (!colour.empty() && !ParseColorText(colour, record.fontColor))
-        LogText(kLogFile, "Package " + record.entryName + ": unreadable FontColor \"" + colour + "\"");
+    SDL_Color font{record.fontColor[0], record.fontColor[1], record.fontColor[2], record.fontColor[3]};
+    // The same reading as a layout's colours: an empty or missing key keeps the default.
+    ParseColor(file.GetString("FontColor"), font);
+    record.fontColor[0] = font.r;
+    record.fontColor[1] = font.g;
+    record.fontColor[2] = font.b;
+    record.fontColor[3] = font.a;
     record.font = file.GetString("Font");
     record.fontSize = file.GetInt("FontSize");
     record.imageCount = file.GetInt("ImageCount");

@@ -101,7 +101,7 @@ public:
     // Where "package_generator/packs.txt" is looked for (relative to the working folder by default).
     static void SetPacksFilePath(const std::string& path);
 
-    // ";"-lists: "a;;b" gives "a", "", "b"; "a;" gives "a".
+    // ";"-lists through the shared tokenizer: "a;;b" gives "a", "", "b"; "a;" gives "a".
     static std::vector<std::string> SplitNames(const std::string& text, char delimiter);
 
 private:

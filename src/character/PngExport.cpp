@@ -262,7 +262,7 @@ SDL_Surface* PngExport::BuildSurface()
 
 bool PngExport::CleanFringe(SDL_Surface* surface)
 {
-    if (!surface || !surface->pixels || surface->format->BytesPerPixel != 4 || surface->w <= 0 || surface->h <= 0) {
+    if (!surface || surface->format->BytesPerPixel != 4 || surface->w <= 0 || surface->h <= 0) {
         return false;
     }
     const int w = surface->w;
@@ -272,6 +272,12 @@ bool PngExport::CleanFringe(SDL_Surface* surface)
         return false;
     }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+        return false;
+    }
+    if (!surface->pixels) {
+        if (SDL_MUSTLOCK(surface)) {
+            SDL_UnlockSurface(surface);
+        }
         return false;
     }
     const int stride = surface->pitch / 4;

@@ -6,9 +6,6 @@
 #include "platform/Platform.h"
 
 #include <charconv>
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -41,8 +38,7 @@ std::uint64_t Now()
     }
     if (clock)
         return clock();
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::seconds>(since).count());
+    return platform::UnixTime();
 }
 
 std::shared_ptr<AssetArchive> OpenArchiveFile(const std::string& name, const std::string& path)
@@ -195,25 +191,26 @@ void CloseArchive(const std::string& name)
     }
 }
 
-void DeleteArchiveFiles(const std::string& name)
+bool DeleteArchiveFiles(const std::string& name)
 {
     if (!IsPlainArchiveName(name)) {
         LogText(kLogFile, "Refused to delete archive files of \"" + name + "\"");
-        return;
+        return false;
     }
     const std::string path = DatPath(name);
     std::string twin = path;
     twin.back() = 'p';
-    std::remove(path.c_str());
-    std::remove(twin.c_str());
+    bool removed = platform::RemoveFile(path);
+    removed = platform::RemoveFile(twin) || removed;
     if (gCore != nullptr && !gCore->userDataFolder.empty()) {
         std::string userTwin = twin;
         std::string userPath = path;
         if (PrefixUserDataPath(userTwin))
-            std::remove(userTwin.c_str());
+            removed = platform::RemoveFile(userTwin) || removed;
         if (PrefixUserDataPath(userPath))
-            std::remove(userPath.c_str());
+            removed = platform::RemoveFile(userPath) || removed;
     }
+    return removed;
 }
 
 void CloseAllArchives()
@@ -323,8 +320,7 @@ void LoadArchiveRegistry()
         record.crc = ParseNumber(crc, kUnreadableCrc);
         record.time = ParseNumber(time, 0);
         record.valid = ParseNumber(valid, 0) == 1;
-        std::error_code ec;
-        if (!IsPlainArchiveName(name) || path.empty() || !std::filesystem::is_regular_file(path, ec))
+        if (!IsPlainArchiveName(name) || path.empty() || !platform::FileExists(path))
             continue;
         loaded.push_back(std::move(record));
     }
@@ -347,25 +343,36 @@ void ReloadArchive(const std::string& name)
     DyncfgFileMap::Fill(entries, crc);
 }
 
-bool ArchiveIsBroken(const std::string& name)
+namespace {
+
+// Why the package's archive is broken; "" when it is not.
+std::string BrokenReason(const std::string& name)
 {
     if (!IsPlainArchiveName(name))
-        return false;
+        return std::string();
     if (!OpenArchive(name))
-        return true;
+        return "it cannot be opened (missing, unreadable, wrong key or damaged index)";
     ArchiveRecord record;
     std::uint32_t expected = 0;
-    if (!GetArchiveRecord(name, record) || !LookupLinkCacheCrc(name, expected))
-        return false;
-    return record.crc != expected;
+    if (!GetArchiveRecord(name, record) || !LookupLinkCacheCrc(name, expected) || record.crc == expected)
+        return std::string();
+    return "its CRC-32 " + std::to_string(record.crc) + " differs from the expected " + std::to_string(expected);
 }
+
+} // namespace
+
+bool ArchiveIsBroken(const std::string& name) { return !BrokenReason(name).empty(); }
 
 bool DeleteBrokenArchive(const std::string& name)
 {
-    if (name == "core" || !ArchiveIsBroken(name))
+    if (name == "core")
+        return false;
+    const std::string reason = BrokenReason(name);
+    if (reason.empty())
         return false;
     CloseArchive(name);
-    DeleteArchiveFiles(name);
+    if (DeleteArchiveFiles(name))
+        LogText(kLogFile, "Deleted the archive files of package \"" + name + "\" (" + DatPath(name) + "): " + reason);
     return true;
 }
 

@@ -5,6 +5,8 @@
 // Lock order: the resource cache's lock before an archive's lock, never the reverse; the
 // registry's own lock is never held while an archive is read.
 
+#include "engine/Keystream.h"
+
 #include <SDL.h>
 
 #include <cstdint>
@@ -25,10 +27,6 @@ struct ArchiveEntry {
     std::uint32_t offset = 0;
 };
 
-// Sum of (signed char) c[i] * i, wrapping: the keystream seed of a name.
-std::uint32_t ComputeNameSeed(const std::string& text);
-// state = state * 1103515245 + 12345; byte ^= (state >> 16) & 0x7FFF (low 8 bits). In place.
-void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& state);
 
 struct DataBufferFree {
     void operator()(unsigned char* bytes) const;
@@ -44,6 +42,8 @@ public:
 
     bool Open(const std::string& path);
     bool Find(const std::string& name) const;
+    // The first entry of that name; null when none. Valid while the archive stays open.
+    const ArchiveEntry* FindEntry(const std::string& name) const;
     // Returns with the archive locked whatever the result; TakeData or ReleaseData unlocks.
     bool Read(const std::string& name);
     // Hands the bytes of the last Read to the caller and unlocks; returns the size.
@@ -66,6 +66,7 @@ public:
 
 private:
     void Acquire();
+    void BuildNameSlots();
     bool ReadEntryAt(const ArchiveEntry& entry);
     bool ReserveData(std::uint32_t size);
     const unsigned char* PeriodTables();
@@ -73,6 +74,10 @@ private:
     void Unlock();
 
     std::vector<ArchiveEntry> index;
+    // Open addressing over index: per used slot the name's hash in the high 32 bits and its
+    // position + 1 in the low ones, 0 when free; a power of two at least twice the entry count, so
+    // probes stay short and rarely touch a name that does not match.
+    std::vector<std::uint64_t> nameSlots;
     unsigned char header[kArchiveHeaderSize] = {};
     SDL_mutex* lock = nullptr;
     const ArchiveEntry* currentEntry = nullptr;
@@ -106,7 +111,8 @@ bool IsPlainArchiveName(const std::string& name);
 // The shared pointer keeps the archive alive while the caller reads, even if it is closed meanwhile.
 std::shared_ptr<AssetArchive> OpenArchive(const std::string& name);
 void CloseArchive(const std::string& name);
-void DeleteArchiveFiles(const std::string& name);
+// True when it removed at least one file.
+bool DeleteArchiveFiles(const std::string& name);
 void CloseAllArchives();
 // A copy of the first record of that name; false when none.
 bool GetArchiveRecord(const std::string& name, ArchiveRecord& out);

@@ -9,17 +9,11 @@
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/GUIScreenManager.h"
-#include "gui/GUIMessageBox.h"
-#include "gui/GUIPopup.h"
 #include "platform/Platform.h"
 
 #include <SDL_ttf.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
-#include <ctime>
 
 Core* gCore = nullptr;
 
@@ -77,8 +71,30 @@ bool Core::ShowCriticalError(const std::string& text)
 
 bool Core::Init()
 {
+    LoadStartState();
+    if (!RequireCoreArchive())
+        return false;
+    ConfigFile globals;
+    ReadGlobals(globals);
+    if (!OpenWindow(globals))
+        return false;
+    if (TTF_Init() != 0)
+        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
+    // The splash stays on screen while the layouts load below.
+    CachedTexture splash;
+    ShowSplash(globals.GetString("SplashPro"), splash.texture);
+
+    AddOverlays();
+    GUIScreenManager::Init();
+    ReloadArchive("dyncfg");
+    isFirstFrameDue = true;
+    return true;
+}
+
+void Core::LoadStartState()
+{
     SetLogMainThread();
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    std::srand(static_cast<unsigned>(platform::UnixTime()));
     runStamp = FormatTimestamp(false);
     BuildCrc32Table();
     if (gServices != nullptr)
@@ -92,11 +108,25 @@ bool Core::Init()
     ResourceCache::Init();
     TextTable::Load();
     OpenSessionLog();
+}
 
+bool Core::RequireCoreArchive()
+{
+    if (OpenArchive("core"))
+        return true;
+    // The texts live in that archive, so this message cannot be localised.
+    const std::string text = "The program's data file \"dat/core.lba\" is missing or damaged, so the "
+                             "program cannot start. Please install it again.";
+    Log(kLogFileAndScreen, text);
+    platform::ShowCriticalBox("Critical error", text);
+    return false;
+}
+
+void Core::ReadGlobals(ConfigFile& globals)
+{
     commonGuiFolder = "gui/common/";
     localisedGuiFolder = gServices != nullptr ? "gui/" + gServices->languageCode + "/" : commonGuiFolder;
 
-    ConfigFile globals;
     globals.Load("globals.cfg");
     // Without the section the current one would be whatever came first in the file.
     if (globals.SelectSection("Globals") == nullptr)
@@ -106,18 +136,19 @@ bool Core::Init()
     designHeight = kDefaultDesignHeight;
     if (!ParseResolution(resolution, designWidth, designHeight))
         Log(kLogFile, "Resolution \"", resolution, "\" is not usable; using 1024x768");
-    const bool fullScreen = globals.GetInt("FullScreen") == 1;
-    const std::string title = globals.GetString("ApplicationName");
     UseMessageBox = globals.GetInt("UseMessageBox") == 1;
     UseImageLoader = globals.GetInt("UseImageLoader") == 1;
     UseColorPicker = globals.GetInt("UseColorPicker") == 1;
     UseSettings = globals.GetInt("UseSettings") == 1;
+}
 
+bool Core::OpenWindow(const ConfigFile& globals)
+{
     std::uint32_t flags = kWindowFlags;
     const int mode = CurrentWindowMode();
     if (mode == 1)
         flags = kBorderlessWindowFlags;
-    else if (mode >= 2 && mode <= 4 && fullScreen)
+    else if (mode >= 2 && mode <= 4 && globals.GetInt("FullScreen") == 1)
         flags = kFullScreenWindowFlags;
 
     scaleX = 1.0f;
@@ -127,7 +158,8 @@ bool Core::Init()
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
 
     ComputeWindowGeometry(0, 0);
-    window = SDL_CreateWindow(title.c_str(), windowX, windowY, windowWidth, windowHeight, flags);
+    window = SDL_CreateWindow(globals.GetString("ApplicationName").c_str(), windowX, windowY, windowWidth,
+                              windowHeight, flags);
     if (window == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_WINDOW"));
 
@@ -148,39 +180,29 @@ bool Core::Init()
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-
     running = 1;
-
-    if (TTF_Init() != 0)
-        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
-
-    // The splash stays on screen while the layouts load below.
-    CachedTexture splash;
-    const std::string splashName = globals.GetString("SplashPro");
-    if (!splashName.empty()) {
-        SDL_Rect rect{0, 0, 0, 0};
-        splash.texture = ResourceCache::LoadTexture("core", commonGuiFolder + splashName, &rect);
-        int textureWidth = 0;
-        int textureHeight = 0;
-        if (splash.texture != nullptr &&
-            SDL_QueryTexture(splash.texture, nullptr, nullptr, &textureWidth, &textureHeight) == 0) {
-            SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-            SDL_RenderClear(renderer);
-            // Scales are never zero (the geometry guards them), so the logical size is finite.
-            const SDL_Rect target{
-                static_cast<int>((static_cast<float>(windowWidth) / scaleX - static_cast<float>(textureWidth)) * 0.5f),
-                static_cast<int>((static_cast<float>(windowHeight) / scaleY - static_cast<float>(textureHeight)) *
-                                 0.5f),
-                textureWidth, textureHeight};
-            SDL_RenderCopy(renderer, splash.texture, nullptr, &target);
-            SDL_RenderPresent(renderer);
-        }
-    }
-
-    AddOverlays();
-    GUIScreenManager::Init();
-    ReloadArchive("dyncfg");
     return true;
+}
+
+void Core::ShowSplash(const std::string& splashName, SDL_Texture*& texture)
+{
+    if (splashName.empty())
+        return;
+    SDL_Rect rect{0, 0, 0, 0};
+    texture = ResourceCache::LoadTexture("core", commonGuiFolder + splashName, &rect);
+    int textureWidth = 0;
+    int textureHeight = 0;
+    if (texture == nullptr || SDL_QueryTexture(texture, nullptr, nullptr, &textureWidth, &textureHeight) != 0)
+        return;
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+    // Scales are never zero (the geometry guards them), so the logical size is finite.
+    const SDL_Rect target{
+        static_cast<int>((static_cast<float>(windowWidth) / scaleX - static_cast<float>(textureWidth)) * 0.5f),
+        static_cast<int>((static_cast<float>(windowHeight) / scaleY - static_cast<float>(textureHeight)) * 0.5f),
+        textureWidth, textureHeight};
+    SDL_RenderCopy(renderer, texture, nullptr, &target);
+    SDL_RenderPresent(renderer);
 }
 
 void Core::AddOverlays()
@@ -215,13 +237,13 @@ void Core::Step(std::uint32_t now)
 
     // Unsigned difference: a wrapped tick counter still gives the right elapsed time.
     const float elapsed = static_cast<float>(now - lastStep);
-    if (elapsed < kStepMilliseconds)
+    // The first frame after the start-up is drawn at once: the start has taken its time already.
+    if (elapsed < kStepMilliseconds && !isFirstFrameDue)
         return;
+    isFirstFrameDue = false;
     if (relayout) {
         relayout = 0;
-        GUIScreenManager::LayoutLayers();
-        if (UseMessageBox)
-            GUIPopup::Rebuild();
+        GUIScreenManager::Relayout();
     }
     Update(elapsed / 1000.0f);
     Clear();
@@ -316,16 +338,15 @@ void Core::InitUserDataPath()
 bool Core::TestWriteAccess()
 {
     // A name of our own, created exclusively: a user's file of any name is never touched.
-    const std::string base = ".varnoth_write_test_" + IntToString(static_cast<int>(getpid()));
+    const std::string base = ".varnoth_write_test_" + IntToString(platform::ProcessId());
     for (int attempt = 0; attempt < kWriteTestAttempts; ++attempt) {
         const std::string name = attempt == 0 ? base : base + "_" + IntToString(attempt);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            close(fd);
-            unlink(name.c_str());
+        const platform::CreateResult result = platform::CreateFileExclusively(name);
+        if (result == platform::CreateResult::kCreated) {
+            platform::RemoveFile(name);
             return true;
         }
-        if (errno != EEXIST)
+        if (result == platform::CreateResult::kFailed)
             return false;
     }
     return false;

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+class ConfigFile;
+
 class Core {
 public:
     Core();
@@ -87,10 +89,23 @@ protected:
     int CurrentWindowMode() const;
     // The colour-picker and display-mode overlays, when the globals ask for them.
     void AddOverlays();
+    // Gives the window, the renderer's scale and the layers the geometry just computed.
+    void ApplyWindowGeometry();
+
+    // The steps of Init, in order. The profile, archive registry, texts and session log come
+    // first so that every later failure is logged.
+    void LoadStartState();
+    // Nothing works without "dat/core.lba": the critical box names it, and Init fails.
+    bool RequireCoreArchive();
+    void ReadGlobals(ConfigFile& globals);
+    bool OpenWindow(const ConfigFile& globals);
+    // texture receives the cached splash (the caller gives it back after the layouts loaded).
+    void ShowSplash(const std::string& splashName, SDL_Texture*& texture);
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;
     std::uint32_t lastStep = 0;
+    bool isFirstFrameDue = false; // set by a successful Init
     FramePump framePump;
     ShutdownHook shutdownHook;
     OverlayInstaller overlayInstaller;

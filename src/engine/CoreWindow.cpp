@@ -148,8 +148,12 @@ bool Core::ComputeWindowGeometry(int width, int height)
 
 void Core::RefitWindow(int width, int height)
 {
-    if (!ComputeWindowGeometry(width, height))
-        return;
+    if (ComputeWindowGeometry(width, height))
+        ApplyWindowGeometry();
+}
+
+void Core::ApplyWindowGeometry()
+{
     OnDisplayChanged();
     if (window != nullptr) {
         SDL_SetWindowSize(window, windowWidth, windowHeight);
@@ -196,14 +200,7 @@ void Core::ToggleFullscreen()
         SDL_SetWindowFullscreen(window, flags ^ kFullScreenDesktop);
     }
     SetWindowMode(newMode);
-    if (ComputeWindowGeometry(0, 0)) {
-        OnDisplayChanged();
-        SDL_SetWindowSize(window, windowWidth, windowHeight);
-        SDL_SetWindowPosition(window, windowX, windowY);
-        if (renderer != nullptr)
-            SDL_RenderSetScale(renderer, scaleX, scaleY);
-        relayout = 1;
-    }
+    RefitWindow(0, 0);
     if (gProfile != nullptr)
         gProfile->Save(true);
 }

@@ -1,5 +1,7 @@
 #include "engine/AssetArchive.h"
 
+#include "platform/Platform.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -129,11 +131,6 @@ struct TableBuilder {
 };
 const TableBuilder kBuildAtStart;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 } // namespace
 
 void BuildCrc32Table()
@@ -163,7 +160,7 @@ std::uint32_t Crc32(const unsigned char* bytes, std::size_t count)
 bool Crc32File(const std::string& path, std::uint32_t& out)
 {
     out = 0xFFFFFFFFu;
-    FilePtr file(std::fopen(path.c_str(), "rb"));
+    platform::FilePtr file(platform::OpenFile(path, "rb"));
     if (!file)
         return false;
     std::vector<unsigned char> buffer;

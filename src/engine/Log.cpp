@@ -21,10 +21,6 @@ constexpr std::size_t kMaxPendingLines = 1000;
 
 enum class FileState { kPending, kOpen, kClosed };
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Logger {
     std::mutex mutex;
@@ -107,7 +103,7 @@ bool OpenSessionLog()
         PurgeOldFiles(folder);
         logger.path = folder + "/" + "session_" + runStamp + ".log";
         logger.stamp = FormatTimestamp(true);
-        FilePtr file(std::fopen(logger.path.c_str(), "wb"));
+        platform::FilePtr file(platform::OpenFile(logger.path, "wb"));
         if (file) {
             bool ok = WriteAll(file.get(), "[" + logger.stamp + "] " + started + "\n");
             for (const std::string& line : logger.pendingLines)
@@ -147,7 +143,7 @@ void LogText(int target, const std::string& text)
                 else
                     ++logger.droppedLines;
             } else if (logger.state == FileState::kOpen) {
-                FilePtr file(std::fopen(logger.path.c_str(), "ab"));
+                platform::FilePtr file(platform::OpenFile(logger.path, "ab"));
                 if (file)
                     WriteAll(file.get(), line);
             }

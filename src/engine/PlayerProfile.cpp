@@ -1,6 +1,7 @@
 #include "engine/PlayerProfile.h"
 
 #include "engine/Log.h"
+#include "platform/Platform.h"
 
 #include <climits>
 
@@ -48,6 +49,8 @@ bool PlayerProfile::Save(bool force)
     SaveLockGuard lock(saveLock);
     if (dirty == 0 && !force)
         return true;
+    if (!SetUnreadableFileAside())
+        return false;
 
     // Always from an empty payload: a previous failed save keeps its bytes in the buffer.
     buffer.Reset();
@@ -89,20 +92,53 @@ void PlayerProfile::Inspect(const std::function<void(const PlayerProfile&)>& loo
     look(*this);
 }
 
+bool PlayerProfile::SetUnreadableFileAside()
+{
+    if (unreadableReason.empty())
+        return true;
+    const std::string aside = path + ".unreadable";
+    std::string error;
+    if (platform::FileExists(path) && !platform::ReplaceFile(path, aside, &error)) {
+        LogText(kLogFile, "Profile " + path + " not saved: the unreadable file could not be kept as " + aside +
+                              " (" + error + ")");
+        dirty = 1;
+        return false;
+    }
+    LogText(kLogFile, "Profile " + path + " that could not be read is kept as " + aside);
+    unreadableReason.clear();
+    return true;
+}
+
+void PlayerProfile::MarkUnreadable(const std::string& reason)
+{
+    unreadableReason = reason;
+    LogText(kLogFile, "Profile " + path + " cannot be read (" + reason + "); defaults are used and the file is kept as " +
+                          path + ".unreadable before the next save");
+}
+
 bool PlayerProfile::Load()
 {
     SaveLockGuard lock(saveLock);
-    if (!buffer.ReadFile(path, header, key))
+    unreadableReason.clear();
+    if (!buffer.ReadFile(path, header, key)) {
+        // A file that is not there is a first start; any other failure leaves a file worth keeping.
+        if (buffer.status != SaveBuffer::kNotFound)
+            MarkUnreadable("damaged, too large or written with another user's key");
+        else if (platform::FileExists(path))
+            MarkUnreadable("the file cannot be opened");
         return false;
+    }
 
     std::uint32_t storedVersion = 0;
     if (!buffer.ReadU32(storedVersion)) {
-        LogText(kLogFile, "Profile damaged: no version; defaults kept");
+        MarkUnreadable("damaged: no version");
         buffer.Reset();
         return false;
     }
     const int version = static_cast<std::int32_t>(storedVersion);
     if (version > static_cast<std::int32_t>(formatVersion)) {
+        MarkUnreadable("written by a newer build: format " + std::to_string(storedVersion) + ", this one reads up to " +
+                       std::to_string(formatVersion));
         buffer.Reset();
         return false;
     }
@@ -139,8 +175,8 @@ bool PlayerProfile::Load()
 
     buffer.Reset();
     if (failedField != nullptr) {
-        LogText(kLogFile, std::string("Profile damaged: stopped reading at ") + failedField
-                              + "; later fields keep their values");
+        MarkUnreadable(std::string("damaged: stopped reading at ") + failedField +
+                       "; later fields keep their values");
         return false;
     }
     return true;

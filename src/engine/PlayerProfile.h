@@ -21,6 +21,8 @@ public:
     virtual bool ReadExtra(SaveBuffer& buffer, int version);
 
     // Unforced: writes only when dirty. Safe from several threads (saves are serialised).
+    // A file the last Load could not read is first kept as path + ".unreadable" (one copy,
+    // replaced by the next): an older build or another user must not destroy it unseen.
     bool Save(bool force);
     bool Load();
 
@@ -53,7 +55,12 @@ public:
     SaveBuffer buffer;
 
 private:
+    // Keeps the unread file aside before the first save over it; false when that failed.
+    bool SetUnreadableFileAside();
+    void MarkUnreadable(const std::string& reason);
+
     SDL_mutex* saveLock = nullptr;
+    std::string unreadableReason; // why the file at path could not be read; "" when it could
 };
 
 extern PlayerProfile* gProfile;

@@ -5,6 +5,7 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "platform/Platform.h"
 
 #include <SDL_image.h>
 
@@ -36,13 +37,13 @@ std::string gLastDirectory;
 std::string gFontData;
 bool gArchivesOnly = false;
 SDL_Renderer* gRenderer = nullptr;
+std::size_t gRetainBudget = ResourceCache::kDefaultRetainBudget;
+std::size_t gRetainedBytes = 0;
+std::uint64_t gUseTick = 0;
+std::uint64_t gDecodeCount = 0;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 void MarkRelayout()
 {
@@ -117,6 +118,7 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
             FromMemory fromMemory, FromFile fromFile)
 {
     T* resource = nullptr;
+    ++gDecodeCount;
     if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory)) {
         if (archive->Read(name)) {
             SDL_RWops* stream = SDL_RWFromConstMem(archive->Data(), static_cast<int>(archive->DataSize()));
@@ -156,10 +158,11 @@ SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& na
     return texture;
 }
 
-SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly)
+SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
+                             bool quiet = false)
 {
     SDL_Surface* surface = LoadFile<SDL_Surface>(
-        directory, name, rect, archiveOnly, false, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+        directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
         [](const std::string& path) { return IMG_Load(path.c_str()); });
     if (surface != nullptr) {
         rect.w = surface->w;
@@ -189,7 +192,53 @@ void AddEntry(const ResourceEntry& entry)
     gEntries.push_back(entry);
 }
 
-// Runs under the cache lock. An entry of the same kind and key is shared (unless bypassLookup);
+std::size_t SurfaceBytes(const SDL_Surface* surface)
+{
+    return surface != nullptr ? static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h) : 0;
+}
+
+// Runs under the cache lock: the entry is held again.
+void Reclaim(ResourceEntry& entry)
+{
+    if (!entry.isRetained)
+        return;
+    entry.isRetained = false;
+    gRetainedBytes -= std::min(gRetainedBytes, SurfaceBytes(entry.surface));
+}
+
+// Runs under the cache lock: frees the least recently used retained pictures until they fit.
+void TrimRetained()
+{
+    while (gRetainedBytes > gRetainBudget) {
+        auto oldest = gEntries.end();
+        for (auto it = gEntries.begin(); it != gEntries.end(); ++it) {
+            if (it->isRetained && (oldest == gEntries.end() || it->lastUse < oldest->lastUse))
+                oldest = it;
+        }
+        if (oldest == gEntries.end()) {
+            gRetainedBytes = 0;
+            return;
+        }
+        gRetainedBytes -= std::min(gRetainedBytes, SurfaceBytes(oldest->surface));
+        FreeEntry(*oldest);
+        gEntries.erase(oldest);
+    }
+}
+
+// Runs under the cache lock, when the last holder gave entry back: true when it stays retained.
+bool Retain(ResourceEntry& entry)
+{
+    const std::size_t bytes = SurfaceBytes(entry.surface);
+    if (!entry.isShareable || entry.surface == nullptr || entry.texture != nullptr || entry.font != nullptr ||
+        bytes == 0 || bytes > gRetainBudget)
+        return false;
+    entry.isRetained = true;
+    entry.lastUse = ++gUseTick;
+    gRetainedBytes += bytes;
+    return true;
+}
+
+// Runs under the cache lock. A shareable entry of the same kind and key is shared (unless bypassLookup);
 // otherwise load(rect) makes the resource and a new entry holds it.
 template <typename T, typename Load>
 T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep, bool bypassLookup,
@@ -199,11 +248,13 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
     const std::string key = directory + "/" + name;
     if (!bypassLookup) {
         for (ResourceEntry& entry : gEntries) {
-            if (entry.*field != nullptr && entry.name == key) {
+            // A private copy may have been drawn into or recoloured: it is never handed to another.
+            if (entry.*field != nullptr && entry.isShareable && entry.name == key) {
                 if (rect != nullptr)
                     *rect = entry.rect;
                 if (keep)
                     entry.keep = 1;
+                Reclaim(entry);
                 ++entry.count;
                 return entry.*field;
             }
@@ -219,10 +270,41 @@ T* FindOrLoad(const std::string& directory, const std::string& name, SDL_Rect* r
     entry.name = key;
     entry.keep = keep ? 1 : 0;
     entry.count = 1;
+    entry.isShareable = !bypassLookup;
     AddEntry(entry);
     if (rect != nullptr)
         *rect = loaded;
     return resource;
+}
+
+// Runs under the cache lock. Each private texture of a picture (recoloured swatches, say) is made
+// from the one shared decoded surface, so that n copies cost one decode and n uploads.
+SDL_Texture* LoadUniqueTexture(const std::string& directory, const std::string& name, SDL_Rect* rect, bool keep,
+                               bool archiveOnly, bool quiet)
+{
+    SDL_Rect loaded{0, 0, 0, 0};
+    SDL_Surface* source =
+        FindOrLoad(directory, name, &loaded, false, false, &ResourceEntry::surface,
+                   [&](SDL_Rect& r) { return LoadSurfaceFile(directory, name, r, archiveOnly, quiet); });
+    if (source == nullptr)
+        return nullptr;
+    SDL_Renderer* renderer = ResourceCache::Renderer();
+    SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, source) : nullptr;
+    ResourceCache::ReleaseSurface(&source);
+    if (texture == nullptr) {
+        MarkRelayout();
+        return nullptr;
+    }
+    ResourceEntry entry;
+    entry.texture = texture;
+    entry.rect = loaded;
+    entry.name = directory + "/" + name;
+    entry.keep = keep ? 1 : 0;
+    entry.count = 1;
+    AddEntry(entry);
+    if (rect != nullptr)
+        *rect = loaded;
+    return texture;
 }
 
 template <typename T>
@@ -252,12 +334,16 @@ void Release(T** resource, T* ResourceEntry::*field, void (*destroy)(T*))
         } else {
             destroy(*resource);
         }
-    } else {
+    } else if (!entry->isRetained) {
         if (entry->count > 0)
             --entry->count;
         if (entry->count == 0 && entry->keep == 0) {
-            FreeEntry(*entry);
-            gEntries.erase(gEntries.begin() + (entry - gEntries.data()));
+            if (Retain(*entry)) {
+                TrimRetained();
+            } else {
+                FreeEntry(*entry);
+                gEntries.erase(gEntries.begin() + (entry - gEntries.data()));
+            }
         }
     }
     *resource = nullptr;
@@ -270,6 +356,7 @@ void ResourceCache::Init()
     Guard guard(gLock);
     // Whatever an earlier run left belonged to a renderer that may be gone: forget, don't free.
     gEntries.clear();
+    gRetainedBytes = 0;
     gLastDirectory.clear();
     gArchivesOnly = true;
 }
@@ -288,6 +375,8 @@ SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std:
     if (directory.empty())
         return LoadTextureByPath(name, rect, keep, bypassLookup, archiveOnly, quiet);
     Guard guard(gLock);
+    if (bypassLookup)
+        return LoadUniqueTexture(directory, name, rect, keep, archiveOnly, quiet);
     return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
         return LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
     });
@@ -382,7 +471,7 @@ bool ResourceCache::ReadTextFile(const std::string& path, std::string& out, bool
     std::string loose;
     if (archiveOnly || !LoosePath(path, loose))
         return false;
-    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(loose, "rb");
     if (!file)
         return false;
     std::string text;
@@ -404,7 +493,7 @@ bool ResourceCache::Exists(const std::string& directory, const std::string& name
     std::string loose;
     if (archiveOnly || !LoosePath(directory + "/" + name, loose))
         return false;
-    FilePtr file(std::fopen(loose.c_str(), "rb"));
+    platform::FilePtr file = platform::OpenFile(loose, "rb");
     return file != nullptr;
 }
 
@@ -504,12 +593,32 @@ void ResourceCache::Purge()
     for (auto it = gEntries.begin(); it != gEntries.end();) {
         if (it->surface != nullptr && it->keep == 0 && it->count <= 0 && it->texture == nullptr &&
             it->font == nullptr) {
+            Reclaim(*it);
             FreeEntry(*it);
             it = gEntries.erase(it);
         } else {
             ++it;
         }
     }
+}
+
+void ResourceCache::SetRetainBudget(std::size_t bytes)
+{
+    Guard guard(gLock);
+    gRetainBudget = bytes;
+    TrimRetained();
+}
+
+std::uint64_t ResourceCache::DecodeCount()
+{
+    Guard guard(gLock);
+    return gDecodeCount;
+}
+
+std::size_t ResourceCache::RetainedBytes()
+{
+    Guard guard(gLock);
+    return gRetainedBytes;
 }
 
 void ResourceCache::ReleaseAll()
@@ -527,6 +636,7 @@ void ResourceCache::ReleaseAll()
         FreeEntry(entry);
     }
     gEntries.clear();
+    gRetainedBytes = 0;
 }
 
 void ResourceCache::SetArchivesOnly(bool on)

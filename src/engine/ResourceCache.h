@@ -7,6 +7,7 @@
 #include <SDL_ttf.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 struct ResourceEntry {
@@ -18,7 +19,20 @@ struct ResourceEntry {
     std::uint8_t keep = 0;
     std::int32_t pointSize = 0;
     std::int32_t count = 0;
+    // Loaded through the lookup, so any later load may share it (a bypass-lookup copy may be drawn
+    // into by its holder and is never handed to anyone else).
+    bool isShareable = false;
+    // A decoded picture nobody holds, kept within the retention budget for the next load.
+    bool isRetained = false;
+    std::uint64_t lastUse = 0;
 };
+
+// Names for the flags of the Load calls, so that a call reads without the declaration at hand.
+// Each line gives the true and the false value of one parameter.
+constexpr bool kCacheKeep = true, kCacheMayPurge = false;             // keep
+constexpr bool kCacheUniqueCopy = true, kCacheShared = false;         // bypassLookup
+constexpr bool kCacheArchiveOnly = true, kCacheArchiveOrLoose = false; // archiveOnly
+constexpr bool kCacheQuiet = true, kCacheReportMissing = false;       // quiet
 
 class ResourceCache {
 public:
@@ -58,8 +72,15 @@ public:
     // Never draws into a cached surface: *destination is swapped for a private copy first.
     static void Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination, SDL_Rect* destRect);
 
-    // Frees surfaces nobody holds (count 0, no keep mark); textures and fonts stay.
+    // Frees surfaces nobody holds (count 0, no keep mark, retained ones too); textures and fonts stay.
     static void Purge();
+    // A decoded picture given back by its last holder stays, read-only, for the next load of the
+    // same name (a pick back to an earlier item is then a copy, not a decode), as long as all
+    // such pictures together fit this many bytes; the least recently used go first.
+    // About two dozen full-size layer pictures of a figure: the items a user flips between.
+    static constexpr std::size_t kDefaultRetainBudget = std::size_t{128} << 20;
+    static void SetRetainBudget(std::size_t bytes);
+    static std::size_t RetainedBytes();
     static void ReleaseAll();
 
     static void SetArchivesOnly(bool on);
@@ -67,7 +88,20 @@ public:
     // Test hooks: the reference count of a held pointer (-1 when not in the table) and the size.
     static int ReferenceCount(const void* resource);
     static std::size_t EntryCount();
+    // Picture decodes tried (archive or loose file) since the process started.
+    static std::uint64_t DecodeCount();
     // The renderer textures are made for (the core's, unless a test sets its own).
     static void SetRenderer(SDL_Renderer* renderer);
     static SDL_Renderer* Renderer();
+
+    struct SurfaceReleaser {
+        void operator()(SDL_Surface* surface) const { ReleaseSurface(&surface); }
+    };
+    struct FontReleaser {
+        void operator()(TTF_Font* font) const { ReleaseFont(&font); }
+    };
 };
+
+// A cache surface or font held for one scope: given back on every way out.
+using CachedSurfacePtr = std::unique_ptr<SDL_Surface, ResourceCache::SurfaceReleaser>;
+using CachedFontPtr = std::unique_ptr<TTF_Font, ResourceCache::FontReleaser>;

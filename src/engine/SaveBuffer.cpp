@@ -3,45 +3,20 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 
-#include <unistd.h>
+#include "platform/Platform.h"
 
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // A save is a few kilobytes; anything this large is not one of ours and is not read whole.
-constexpr long kMaxSaveFileSize = 64L * 1024 * 1024;
+constexpr std::uint64_t kMaxSaveFileSize = 64u * 1024 * 1024;
 
 template <typename T>
 void AppendLittleEndian(std::string& out, T value)
 {
     for (std::size_t i = 0; i < sizeof(T); ++i)
         out += static_cast<char>(static_cast<unsigned char>(value >> (8 * i)));
-}
-
-// Writes text to path through a temporary file beside it, so that a failure at any point leaves the
-// old file as it was.
-bool WriteWholeFileAtomically(const std::string& path, const std::string& text)
-{
-    const std::string tempPath = path + ".tmp";
-    std::FILE* raw = std::fopen(tempPath.c_str(), "wb");
-    if (raw == nullptr)
-        return false;
-    FilePtr file(raw);
-    bool ok = text.empty() || std::fwrite(text.data(), 1, text.size(), raw) == text.size();
-    ok = ok && std::fflush(raw) == 0 && fsync(fileno(raw)) == 0;
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (ok && std::rename(tempPath.c_str(), path.c_str()) == 0)
-        return true;
-    std::remove(tempPath.c_str());
-    return false;
 }
 
 } // namespace
@@ -75,8 +50,10 @@ bool SaveBuffer::WriteFile(const std::string& path, const std::string& header, c
     std::uint32_t state = SaveSeed(path, key);
     std::string text = header + ";" + payload;
     ScrambleString(text, state);
-    if (!WriteWholeFileAtomically(path, text)) {
+    std::string error;
+    if (!platform::WriteFileAtomically(path, text.data(), text.size(), &error)) {
         status = kNotWritable;
+        LogText(kLogFile, "Save failed: " + error);
         LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_WRITABLE"));
         return false;
     }
@@ -89,22 +66,18 @@ bool SaveBuffer::ReadFile(const std::string& path, const std::string& header, co
 {
     status = kOk;
     std::uint32_t state = SaveSeed(path, key);
-    std::FILE* raw = std::fopen(path.c_str(), "rb");
-    if (raw == nullptr) {
+    const platform::ReadOnlyFile file(path);
+    if (!file.IsOpen()) {
         status = kNotFound;
         LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_FOUND"));
         return false;
     }
-    FilePtr file(raw);
 
     std::string text;
-    long size = -1;
-    if (std::fseek(raw, 0, SEEK_END) == 0)
-        size = std::ftell(raw);
-    bool ok = size >= 0 && size <= kMaxSaveFileSize && std::fseek(raw, 0, SEEK_SET) == 0;
+    bool ok = file.Size() <= kMaxSaveFileSize;
     if (ok) {
-        text.resize(static_cast<std::size_t>(size));
-        ok = size == 0 || std::fread(&text[0], 1, text.size(), raw) == text.size();
+        text.resize(static_cast<std::size_t>(file.Size()));
+        ok = text.empty() || file.ReadAt(0, &text[0], text.size());
     }
     if (ok) {
         ScrambleString(text, state);

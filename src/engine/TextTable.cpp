@@ -1,9 +1,15 @@
 #include "engine/TextTable.h"
 
+#include "engine/Log.h"
 #include "engine/ResourceCache.h"
 #include "engine/Services.h"
 
+#include <mutex>
+#include <set>
+
 namespace {
+
+constexpr std::size_t kMaxReportedKeys = 1000;
 
 std::vector<TextEntry>& Table()
 {
@@ -16,6 +22,31 @@ const std::string& Marker()
 {
     static const std::string marker = "!!! NOT_LOCALIZED_YET !!!";
     return marker;
+}
+
+// Keys already reported as missing: a screen asks for its texts every time it is built, and one
+// line per key is enough to find the gap. Localize may run on any thread.
+struct MissingKeys {
+    std::mutex mutex;
+    std::set<std::string> reported;
+};
+
+MissingKeys& Missing()
+{
+    static MissingKeys missing;
+    return missing;
+}
+
+void ReportMissing(const std::string& key)
+{
+    MissingKeys& missing = Missing();
+    {
+        std::lock_guard<std::mutex> lock(missing.mutex);
+        // Keys can come from data (tips, objectives): the set must not grow without end.
+        if (missing.reported.size() >= kMaxReportedKeys || !missing.reported.insert(key).second)
+            return;
+    }
+    LogText(kLogFile, "No text for the key \"" + key + "\"");
 }
 
 } // namespace
@@ -64,7 +95,13 @@ void TextTable::Parse(const std::string& text)
     }
 }
 
-void TextTable::Clear() { Table().clear(); }
+void TextTable::Clear()
+{
+    Table().clear();
+    MissingKeys& missing = Missing();
+    std::lock_guard<std::mutex> lock(missing.mutex);
+    missing.reported.clear();
+}
 
 const std::vector<TextEntry>& TextTable::Entries() { return Table(); }
 
@@ -73,5 +110,6 @@ const std::string& Localize(const std::string& key)
     for (const TextEntry& entry : Table())
         if (entry.key == key)
             return entry.text;
+    ReportMissing(key);
     return Marker();
 }

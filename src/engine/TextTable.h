@@ -19,6 +19,7 @@ public:
     static const std::vector<TextEntry>& Entries();
 };
 
-// The text of the first entry with exactly this key, else "!!! NOT_LOCALIZED_YET !!!".
+// The text of the first entry with exactly this key, else "!!! NOT_LOCALIZED_YET !!!"; a missing
+// key is written to the log file once (again after Clear), so the log names it.
 // The reference stays valid until the table is emptied.
 const std::string& Localize(const std::string& key);

@@ -17,11 +17,6 @@ namespace {
 
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // A float outside int's range (or NaN) converted to int is undefined: clamp first.
 int TruncateToInt(double value)
 {
@@ -380,18 +375,12 @@ std::string FormatTimestamp(bool forDisplay)
 
 std::uint64_t UnixTimeNow() { return platform::UnixTime(); }
 
-bool FileExists(const std::string& path)
-{
-    return FilePtr(std::fopen(path.c_str(), "rb")) != nullptr;
-}
+bool FileExists(const std::string& path) { return platform::FileExists(path); }
 
 std::int32_t FileSize(const std::string& path)
 {
-    FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return 0;
-    const long size = std::ftell(file.get());
-    if (size < 0)
+    std::uint64_t size = 0;
+    if (!platform::FileSize(path, size))
         return 0;
     // A file past 2 GiB cannot be described in 32 bits; callers check offsets against this.
     return size > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(size);

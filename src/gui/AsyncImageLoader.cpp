@@ -80,8 +80,7 @@ SDL_Surface* DefaultDecode(const std::string& path) { return ResourceCache::Load
 
 std::string PlaceholderPath()
 {
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/");
-    return folder + "icons/loading.png";
+    return CurrentGuiFolder(false) + "icons/loading.png";
 }
 
 // One pass over what was pending when it began. The requests are taken out under the pending lock, so

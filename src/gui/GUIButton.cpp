@@ -26,16 +26,6 @@ std::uint64_t Widen(std::int32_t value)
     return static_cast<std::uint64_t>(static_cast<std::int64_t>(value));
 }
 
-struct SurfaceReleaser {
-    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
-};
-using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
-
-struct FontReleaser {
-    void operator()(TTF_Font* f) const { ResourceCache::ReleaseFont(&f); }
-};
-using CachedFont = std::unique_ptr<TTF_Font, FontReleaser>;
-
 std::string FileNameOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -92,19 +82,22 @@ void ButtonImageSet::Load(SDL_Rect* rectOut, bool async, GUIStreamableObject* re
         const std::string path = package.empty() ? normalPath : package + "/" + normalPath;
         normalTexture = AsyncImageLoader::IsInitialised()
                             ? AsyncImageLoader::Request(requester, path, rectOut)
-                            : ResourceCache::LoadTextureByPath(path, rectOut, true, uniqueTexture, false, true);
+                            : ResourceCache::LoadTextureByPath(path, rectOut, kCacheKeep, uniqueTexture,
+                                                               kCacheArchiveOrLoose, kCacheQuiet);
         return;
     }
     if (normalPath.empty()) {
         return;
     }
-    normalTexture = ResourceCache::LoadTexture(package, normalPath, rectOut, true, uniqueTexture, false, true);
+    normalTexture = ResourceCache::LoadTexture(package, normalPath, rectOut, kCacheKeep, uniqueTexture,
+                                               kCacheArchiveOrLoose, kCacheQuiet);
     if (normalTexture == nullptr) {
         LoadFallback(rectOut, package);
         return;
     }
     if (!alternatePath.empty()) {
-        alternateTexture = ResourceCache::LoadTexture(package, alternatePath, rectOut, true, uniqueTexture, false, true);
+        alternateTexture = ResourceCache::LoadTexture(package, alternatePath, rectOut, kCacheKeep, uniqueTexture,
+                                                      kCacheArchiveOrLoose, kCacheQuiet);
     }
 }
 
@@ -122,22 +115,24 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
     normalPath = ReplaceInFileName(normalPath, word);
     alternatePath = ReplaceInFileName(alternatePath, word);
 
-    CachedSurface normalSource(ResourceCache::LoadSurface(package, normalPath, rectOut, true, uniqueTexture, false));
-    CachedSurface alternateSource(
+    CachedSurfacePtr normalSource(
+        ResourceCache::LoadSurface(package, normalPath, rectOut, kCacheKeep, uniqueTexture, kCacheArchiveOrLoose));
+    CachedSurfacePtr alternateSource(
         alternatePath.empty()
             ? nullptr
-            : ResourceCache::LoadSurface(package, alternatePath, rectOut, true, uniqueTexture, false));
-    CachedSurface normalCopy(ResourceCache::CopySurface(normalSource.get()));
-    CachedSurface alternateCopy(ResourceCache::CopySurface(alternateSource.get()));
+            : ResourceCache::LoadSurface(package, alternatePath, rectOut, kCacheKeep, uniqueTexture,
+                                         kCacheArchiveOrLoose));
+    CachedSurfacePtr normalCopy(ResourceCache::CopySurface(normalSource.get()));
+    CachedSurfacePtr alternateCopy(ResourceCache::CopySurface(alternateSource.get()));
     if (!normalCopy) {
         return;
     }
-    CachedFont font(ResourceCache::LoadFont("core", "gui/common/font.ttf", kCaptionPointSize));
+    CachedFontPtr font(ResourceCache::LoadFont("core", "gui/common/font.ttf", kCaptionPointSize));
     if (font) {
         const int w = normalCopy->w;
         const int h = normalCopy->h;
         // UTF-8: picture names may carry any character the file system allows.
-        CachedSurface caption(
+        CachedSurfacePtr caption(
             TTF_RenderUTF8_Blended_Wrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
         if (caption) {
             SDL_Surface* normalRaw = normalCopy.release();

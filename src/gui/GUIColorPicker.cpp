@@ -86,13 +86,39 @@ void GUIColorPicker::Load()
     // The element list still points at the square and the strip until the base has let go of them.
     GUIScreenLayer::Unload();
     ReleaseOwnImages();
+    renderLayer = kPanelLayer;
+    isLoadPending = true;
+}
+
+void GUIColorPicker::Show()
+{
+    EnsureLoaded();
+    GUIScreenLayer::Show();
+}
+
+void GUIColorPicker::EnsureLoaded()
+{
+    if (!isLoadPending) {
+        return;
+    }
+    isLoadPending = false;
+    const SDL_Color wanted = color;
+    LoadNow();
+    if (hasPendingColor) {
+        hasPendingColor = false;
+        SetColor(wanted);
+    }
+}
+
+void GUIColorPicker::LoadNow()
+{
     GUIScreenLayer::Load();
     renderLayer = kPanelLayer;
 
     ConfigFile config;
     config.Load("colorpicker.cfg");
     const bool hasRoot = config.SelectSection("RootInfo") != nullptr;
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/");
+    const std::string folder = CurrentGuiFolder(false);
     pickerElement = std::make_unique<GUIElement>(0, hasRoot ? config.GetString("Picker") : std::string());
     sliderElement = std::make_unique<GUIElement>(0, hasRoot ? config.GetString("Slider") : std::string());
     for (GUIElement* e : {pickerElement.get(), sliderElement.get()}) {
@@ -134,6 +160,11 @@ SDL_Rect GUIColorPicker::SliderRect() const
 
 void GUIColorPicker::ResetRect()
 {
+    // Owners place the panel by its size, which only its picture knows; loading ends in a reset.
+    if (isLoadPending) {
+        EnsureLoaded();
+        return;
+    }
     int w = 0;
     int h = 0;
     if (background != nullptr) {
@@ -243,6 +274,11 @@ void GUIColorPicker::ReportColor(SDL_Color c)
 
 void GUIColorPicker::SetColor(SDL_Color c)
 {
+    if (isLoadPending) {
+        color = c;
+        hasPendingColor = true;
+        return;
+    }
     if (SameColor(c, color)) {
         return;
     }
@@ -362,7 +398,14 @@ bool GUIColorPicker::HandleEvent(const SDL_Event* event)
     }
 }
 
-void GUIColorPicker::Layout() { GUIScreenLayer::Layout(); }
+void GUIColorPicker::Layout()
+{
+    // Relayouts reach every layer; a picker not read yet is laid out when it is.
+    if (isLoadPending) {
+        return;
+    }
+    GUIScreenLayer::Layout();
+}
 
 void GUIColorPicker::Render()
 {
@@ -409,6 +452,7 @@ void GUIColorPicker::OnInputDone() { AddRecentColor(); }
 
 void GUIColorPicker::AddRecentColor()
 {
+    EnsureLoaded();
     if (color.r == 255 && color.g == 255 && color.b == 255) {
         return;
     }

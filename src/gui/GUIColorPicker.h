@@ -20,7 +20,10 @@ public:
 
     // The panel: its size from the background, its x and y as the owner placed them.
     void ResetRect() override;
+    // Lets go of any earlier widgets; the layout and its pictures are read when the picker is first
+    // placed (ResetRect), shown or given a recent colour, since most runs reach no screen that opens it.
     void Load() override;
+    void Show() override;
     bool HandleEvent(const SDL_Event* event) override;
     void Layout() override;
     void Render() override;
@@ -31,7 +34,8 @@ public:
     void OnInputChanged(int index) override;
     void OnInputDone() override;
 
-    // Shows c (as closely as whole-pixel markers allow) without reporting it.
+    // Shows c (as closely as whole-pixel markers allow) without reporting it; before the picker is
+    // loaded, c is kept and shown once it is.
     void SetColor(SDL_Color c);
     // White and colours already listed are not added; a full list drops its oldest colour.
     void AddRecentColor();
@@ -66,6 +70,11 @@ private:
     void RecolorSwatch(std::size_t index, SDL_Color c);
     void UpdateSwatches();
     void ReleaseOwnImages();
+    void EnsureLoaded();
+    void LoadNow();
+
+    bool isLoadPending = false;
+    bool hasPendingColor = false;
 };
 
 // The one picker, set by its constructor; null when "UseColorPicker" is off.

@@ -14,19 +14,6 @@
 
 namespace {
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
-struct SurfaceReleaser {
-    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
-};
-using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
-
 } // namespace
 
 int ScaleDesignLength(int length, float scale)
@@ -68,7 +55,8 @@ void GUIElement::LoadTexture(bool localised)
 {
     if (!imageName.empty()) {
         ResourceCache::ReleaseTexture(&texture);
-        texture = ResourceCache::LoadTexture("core", GuiFolder(localised) + imageName, &rect, true, false, true, false);
+        texture = ResourceCache::LoadTexture("core", CurrentGuiFolder(localised) + imageName, &rect, kCacheKeep,
+                                             kCacheShared, kCacheArchiveOnly, kCacheReportMissing);
     }
     UpdateDrawRect();
 }
@@ -153,7 +141,8 @@ void GUIElement::BuildTiledTexture()
         LogText(kLogFile, "Tiled image " + imageName + ": box size out of range, nothing drawn");
         return;
     }
-    CachedSurface tile(ResourceCache::LoadSurface("core", GuiFolder(false) + imageName, nullptr, true, false, true));
+    CachedSurfacePtr tile(ResourceCache::LoadSurface("core", CurrentGuiFolder(false) + imageName, nullptr, kCacheKeep,
+                                                     kCacheShared, kCacheArchiveOnly));
     if (!tile || tile->w <= 0 || tile->h <= 0) {
         return;
     }
@@ -175,7 +164,7 @@ void GUIElement::BuildTiledTexture()
             ResourceCache::Blit(tile.get(), nullptr, &largeRaw, &at);
         }
     }
-    CachedSurface large(largeRaw);
+    CachedSurfacePtr large(largeRaw);
     SDL_Surface* finalRaw = ResourceCache::CreateSurface(rect.w, rect.h);
     if (finalRaw == nullptr) {
         return;
@@ -184,7 +173,7 @@ void GUIElement::BuildTiledTexture()
     SDL_Rect area{0, 0, rect.w, rect.h};
     SDL_Rect at{0, 0, rect.w, rect.h};
     ResourceCache::Blit(large.get(), &area, &finalRaw, &at);
-    CachedSurface finalSurface(finalRaw);
+    CachedSurfacePtr finalSurface(finalRaw);
     texture = ResourceCache::CreateTextureFromSurface(finalSurface.get());
     tiledFailed = texture == nullptr;
 }

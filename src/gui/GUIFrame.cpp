@@ -27,22 +27,18 @@ GUIFrame* FindFrame(const std::string& name)
     return nullptr;
 }
 
-struct SurfaceReleaser {
-    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
-};
-using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
-
-CachedSurface LoadSlice(const std::string& image, SDL_Rect* size)
+CachedSurfacePtr LoadSlice(const std::string& image, SDL_Rect* size)
 {
     if (size != nullptr) {
         *size = SDL_Rect{0, 0, 0, 0};
     }
     if (image.empty()) {
-        return CachedSurface();
+        return CachedSurfacePtr();
     }
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::string folder = CurrentGuiFolder(false);
     SDL_Rect loaded{0, 0, 0, 0};
-    CachedSurface slice(ResourceCache::LoadSurface("core", folder + image, &loaded, true, false, true));
+    CachedSurfacePtr slice(
+        ResourceCache::LoadSurface("core", folder + image, &loaded, kCacheKeep, kCacheShared, kCacheArchiveOnly));
     if (slice && size != nullptr) {
         // The surface itself is the truth; a cache that fills no rectangle must not leave a zero size.
         *size = SDL_Rect{0, 0, slice->w, slice->h};
@@ -72,14 +68,14 @@ void Compose(GUIFrame& frame, bool sameCount)
 {
     frame.dirty = false;
     ++frame.composeCount;
-    CachedSurface topLeft = LoadSlice(frame.topLeftImage, &frame.topLeftSize);
-    CachedSurface topRight = LoadSlice(frame.topRightImage, nullptr);
-    CachedSurface bottomLeft = LoadSlice(frame.bottomLeftImage, &frame.bottomLeftSize);
-    CachedSurface bottomRight = LoadSlice(frame.bottomRightImage, nullptr);
-    CachedSurface topEdge = LoadSlice(frame.topEdgeImage, &frame.topEdgeSize);
-    CachedSurface bottomEdge = LoadSlice(frame.bottomEdgeImage, &frame.bottomEdgeSize);
-    CachedSurface leftEdge = LoadSlice(frame.leftEdgeImage, &frame.leftEdgeSize);
-    CachedSurface rightEdge = LoadSlice(frame.rightEdgeImage, &frame.rightEdgeSize);
+    CachedSurfacePtr topLeft = LoadSlice(frame.topLeftImage, &frame.topLeftSize);
+    CachedSurfacePtr topRight = LoadSlice(frame.topRightImage, nullptr);
+    CachedSurfacePtr bottomLeft = LoadSlice(frame.bottomLeftImage, &frame.bottomLeftSize);
+    CachedSurfacePtr bottomRight = LoadSlice(frame.bottomRightImage, nullptr);
+    CachedSurfacePtr topEdge = LoadSlice(frame.topEdgeImage, &frame.topEdgeSize);
+    CachedSurfacePtr bottomEdge = LoadSlice(frame.bottomEdgeImage, &frame.bottomEdgeSize);
+    CachedSurfacePtr leftEdge = LoadSlice(frame.leftEdgeImage, &frame.leftEdgeSize);
+    CachedSurfacePtr rightEdge = LoadSlice(frame.rightEdgeImage, &frame.rightEdgeSize);
 
     // Layout sizes are untrusted: never ask for more than a sane surface.
     const int wantW = std::clamp(frame.requestedRect.w, 0, kMaxSurfaceSide);
@@ -125,7 +121,7 @@ void Compose(GUIFrame& frame, bool sameCount)
         BlitAt(topEdge.get(), &canvas, x, 0);
         BlitAt(bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
     }
-    CachedSurface composed(canvas);
+    CachedSurfacePtr composed(canvas);
     frame.texture = ResourceCache::CreateTextureFromSurface(composed.get());
 }
 

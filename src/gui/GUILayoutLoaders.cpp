@@ -30,11 +30,6 @@ int ClampCoordinate(int value)
     return value < -kMaxCoordinate ? -kMaxCoordinate : (value > kMaxCoordinate ? kMaxCoordinate : value);
 }
 
-std::string CommonFolder()
-{
-    return gCore != nullptr ? gCore->commonGuiFolder : std::string();
-}
-
 bool Flag(const ConfigFile& file, const std::string& key)
 {
     return file.GetInt(key) == 1;
@@ -101,7 +96,7 @@ TTF_Font* ReadFont(const ConfigFile& file, int id)
                               " out of range, no text drawn");
         return nullptr;
     }
-    return ResourceCache::LoadFont("core", CommonFolder() + fontName, size);
+    return ResourceCache::LoadFont("core", CurrentGuiFolder(false) + fontName, size);
 }
 
 } // namespace

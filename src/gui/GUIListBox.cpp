@@ -24,14 +24,6 @@ constexpr float kMinScale = 0.05f;
 constexpr int kPagerFontSize = 20;
 constexpr int kFrameBits = 64;
 
-std::string GuiFolder(bool localised)
-{
-    if (gCore == nullptr) {
-        return std::string();
-    }
-    return localised ? gCore->localisedGuiFolder : gCore->commonGuiFolder;
-}
-
 int ClampToInt(long long value)
 {
     return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
@@ -42,22 +34,6 @@ int ClampToInt(long long value)
 bool Drawable(const SDL_Rect& r) { return r.w <= kMaxLayoutWidth && r.h <= kMaxLayoutWidth; }
 
 bool InRange(long long index, std::size_t size) { return index >= 0 && static_cast<std::size_t>(index) < size; }
-
-// Splits at single or repeated blanks; empty tokens are dropped.
-std::vector<std::string> SplitBlanks(const std::string& text)
-{
-    std::vector<std::string> tokens;
-    std::size_t at = 0;
-    while (at < text.size()) {
-        const std::size_t blank = text.find(' ', at);
-        const std::size_t end = blank == std::string::npos ? text.size() : blank;
-        if (end > at) {
-            tokens.push_back(text.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-    return tokens;
-}
 
 bool ParseIndex(const std::string& token, long long& value)
 {
@@ -142,7 +118,7 @@ void GUIListBox::InitImages()
     if (pagerAtSide) {
         return;
     }
-    TTF_Font* font = ResourceCache::LoadFont("core", GuiFolder(false) + "font.ttf", kPagerFontSize);
+    TTF_Font* font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + "font.ttf", kPagerFontSize);
     // Opaque white: a text colour of alpha 0 would render the page numbers invisible.
     pageText = std::make_unique<GUIText>(0, font, SDL_Color{255, 255, 255, 255}, std::string());
     const SDL_Rect box{0, 0, pagerOffset, rightPager.rect.h};
@@ -181,8 +157,8 @@ void GUIListBox::SetFrameImages(const std::vector<std::string>& texts)
         }
         SDL_Texture* frame = nullptr;
         if (!image.empty()) {
-            frame = ResourceCache::LoadTexture("core", GuiFolder(folderNumber != 0) + image, nullptr, false, false,
-                                               true, false);
+            frame = ResourceCache::LoadTexture("core", CurrentGuiFolder(folderNumber != 0) + image, nullptr,
+                                               kCacheMayPurge, kCacheShared, kCacheArchiveOnly, kCacheReportMissing);
         }
         // Kept even when missing, so that frame n stays frameTextures[n].
         frameTextures.push_back(frame);
@@ -313,62 +289,94 @@ void GUIListBox::LayoutPage()
     if (page == nullptr) {
         return;
     }
-    const long long w = rect.w;
     long long usableH = rect.h;
     if (paging && !pagerAtSide) {
         usableH -= leftPager.drawRect.h;
     }
-    float s = 1.0f;
-    const long long n = static_cast<long long>(page->size());
-    const long long roomW = static_cast<long long>(columnSpacing) - 2LL * sideMargin + w;
+    const Grid grid = FitGrid(*page, usableH);
+    PlaceButtons(*page, grid, usableH);
+    if (paging) {
+        PlacePager();
+    }
+}
+
+GUIListBox::Grid GUIListBox::FitGrid(const std::vector<GUIButton*>& page, long long usableH)
+{
+    const long long n = static_cast<long long>(page.size());
+    const long long roomW = static_cast<long long>(columnSpacing) - 2LL * sideMargin + rect.w;
     const long long roomH = static_cast<long long>(rowSpacing) - 2LL * margin + usableH;
     const long long cellW = static_cast<long long>(buttonWidth) + columnSpacing;
     const long long cellH = static_cast<long long>(rowSpacing) + buttonHeight;
+    Grid grid;
     // A cell of no size would divide by zero: it counts as one column (or row) at full scale.
-    long long cols = cellW > 0 ? std::max(roomW / cellW, 0LL) : 1;
-    long long rows = cellH > 0 ? std::max(roomH / cellH, 0LL) : 1;
+    grid.cols = cellW > 0 ? std::max(roomW / cellW, 0LL) : 1;
+    grid.rows = cellH > 0 ? std::max(roomH / cellH, 0LL) : 1;
     const long long columnLimit = std::max(maxColumns, 1);
     const long long rowLimit = std::max(maxRows, 1);
 
-    if (!paging && n > 0 && rows * cols < n) {
-        if (rows == 1) {
-            buttonWidth = ClampToInt(std::max(roomW / n - columnSpacing, 1LL));
-            cols = n;
-            // The buttons take the narrower width too; left at their old width they would overlap and
-            // one press would hit two items.
-            for (GUIButton* button : *page) {
-                button->SetSize(static_cast<std::uint32_t>(buttonWidth), static_cast<std::uint32_t>(button->rect.h));
-                button->activeRectBase.w = std::min(button->activeRectBase.w, button->rect.w);
-            }
+    if (!paging && n > 0 && grid.rows * grid.cols < n) {
+        if (grid.rows == 1) {
+            NarrowToOneRow(page, roomW);
+            grid.cols = n;
         } else if (cellW > 0 && cellH > 0 && buttonWidth > 0 && buttonHeight > 0) {
-            long long fittedW = buttonWidth;
-            long long fittedH = buttonHeight;
-            // More columns than items cannot help, so neither loop runs past the item count.
-            while (cols < columnLimit && cols < n && rows * cols < n) {
-                ++cols;
-                fittedW = roomW / cols - columnSpacing;
-            }
-            cols = std::max(cols, 1LL);
-            while (rows * cols < n && rows < rowLimit && rows < n) {
-                ++rows;
-                fittedH = roomH / rows - rowSpacing;
-            }
-            s = std::min(static_cast<float>(fittedW) / static_cast<float>(buttonWidth),
-                         static_cast<float>(fittedH) / static_cast<float>(buttonHeight));
+            grid.scale = ScaleToFitAll(n, roomW, roomH, columnLimit, rowLimit, grid);
         }
     }
-    rows = std::max(std::min(rows, rowLimit), 1LL);
-    cols = std::max(std::min(cols, columnLimit), 1LL);
-    if (!(s >= kMinScale)) {
-        s = kMinScale;
+    grid.rows = std::max(std::min(grid.rows, rowLimit), 1LL);
+    grid.cols = std::max(std::min(grid.cols, columnLimit), 1LL);
+    if (!(grid.scale >= kMinScale)) {
+        grid.scale = kMinScale;
     }
-    while (static_cast<long long>(static_cast<float>(buttonHeight) * s + static_cast<float>(rowSpacing)) * rows >
+    while (static_cast<long long>(static_cast<float>(buttonHeight) * grid.scale + static_cast<float>(rowSpacing)) *
+                   grid.rows >
                usableH &&
-           s - kScaleStep >= kMinScale - 0.001f) {
-        s -= kScaleStep;
+           grid.scale - kScaleStep >= kMinScale - 0.001f) {
+        grid.scale -= kScaleStep;
     }
+    return grid;
+}
 
-    for (GUIButton* button : *page) {
+void GUIListBox::NarrowToOneRow(const std::vector<GUIButton*>& page, long long roomW)
+{
+    const long long n = static_cast<long long>(page.size());
+    buttonWidth = ClampToInt(std::max(roomW / n - columnSpacing, 1LL));
+    // The buttons take the narrower width too; left at their old width they would overlap and one
+    // press would hit two items.
+    for (GUIButton* button : page) {
+        button->SetSize(static_cast<std::uint32_t>(buttonWidth), static_cast<std::uint32_t>(button->rect.h));
+        button->activeRectBase.w = std::min(button->activeRectBase.w, button->rect.w);
+    }
+}
+
+float GUIListBox::ScaleToFitAll(long long n, long long roomW, long long roomH, long long columnLimit,
+                                long long rowLimit, Grid& grid) const
+{
+    // k cells hold k buttons and k - 1 gaps, and roomW already counts one gap more than the box has:
+    // so each button gets its share less one spacing. Taking a spacing off per column (or row)
+    // instead would shrink a full grid to a fraction and leave the box mostly empty.
+    long long fittedW = buttonWidth;
+    long long fittedH = buttonHeight;
+    // More columns than items cannot help, so neither loop runs past the item count.
+    while (grid.cols < columnLimit && grid.cols < n && grid.rows * grid.cols < n) {
+        ++grid.cols;
+        fittedW = roomW / grid.cols - columnSpacing;
+    }
+    grid.cols = std::max(grid.cols, 1LL);
+    while (grid.rows * grid.cols < n && grid.rows < rowLimit && grid.rows < n) {
+        ++grid.rows;
+        fittedH = roomH / grid.rows - rowSpacing;
+    }
+    return std::min(static_cast<float>(fittedW) / static_cast<float>(buttonWidth),
+                    static_cast<float>(fittedH) / static_cast<float>(buttonHeight));
+}
+
+void GUIListBox::PlaceButtons(const std::vector<GUIButton*>& page, const Grid& grid, long long usableH)
+{
+    const float s = grid.scale;
+    const long long rows = grid.rows;
+    const long long cols = grid.cols;
+    const long long n = static_cast<long long>(page.size());
+    for (GUIButton* button : page) {
         button->visible = true;
     }
     const long long stepX = static_cast<long long>(static_cast<float>(buttonWidth) * s + static_cast<float>(columnSpacing));
@@ -376,7 +384,8 @@ void GUIListBox::LayoutPage()
     const long long scaledW = static_cast<long long>(static_cast<float>(buttonWidth) * s);
     const long long scaledH = static_cast<long long>(static_cast<float>(buttonHeight) * s);
     const long long pageRows = (n + cols - 1) / cols;
-    const long long freeW = columnSpacing + w - (scaledW + columnSpacing) * std::min(cols, n);
+    const long long freeW =
+        columnSpacing + static_cast<long long>(rect.w) - (scaledW + columnSpacing) * std::min(cols, n);
     const long long shownRows = std::min(rows, pageRows);
     const long long freeH = rowSpacing + usableH - (scaledH + rowSpacing) * shownRows;
     const long long perGrid = rows * cols;
@@ -404,16 +413,13 @@ void GUIListBox::LayoutPage()
         } else {
             y += margin;
         }
-        GUIButton* button = (*page)[static_cast<std::size_t>(k)];
+        GUIButton* button = page[static_cast<std::size_t>(k)];
         button->SetPosition(ClampToInt(x), ClampToInt(y));
         button->SetScale(s);
         if (k >= perGrid) {
             // Only the first screen shows; the pager turns to the others.
             button->visible = false;
         }
-    }
-    if (paging) {
-        PlacePager();
     }
 }
 

@@ -18,6 +18,14 @@ class GUIText;
 
 class GUIListBox : public GUIElement {
 public:
+    // Names for SetItems' flags at call sites; each line gives the true and the false value.
+    static constexpr bool kSwitchStateOnClick = true, kKeepStateOnClick = false;
+    static constexpr bool kRebuildPages = true, kNoPage = false;
+    static constexpr bool kToggleItems = true, kPushItems = false;
+    static constexpr bool kOwnTextures = true, kBackgroundTextures = false;
+    static constexpr bool kLocalisedFolder = true, kCommonFolder = false;
+    static constexpr bool kPrefixGuiFolder = true, kWholePaths = false;
+
     GUIListBox(int id, const std::string& image = std::string(), const std::string& leftImage = std::string(),
                const std::string& rightImage = std::string());
     ~GUIListBox() override;
@@ -115,6 +123,20 @@ private:
     // target cleared, so a picture that arrives late is given back instead of reaching a freed button.
     class PictureSink;
 
+    // The grid a page is laid out in: cells per screen and the buttons' scale.
+    struct Grid {
+        long long rows = 0;
+        long long cols = 0;
+        float scale = 1.0f;
+    };
+    // The layout's steps: fit the grid to the box, then place every button of the page in it.
+    Grid FitGrid(const std::vector<GUIButton*>& page, long long usableH);
+    // Without paging, a single row takes every item by narrowing the buttons (for good).
+    void NarrowToOneRow(const std::vector<GUIButton*>& page, long long roomW);
+    // Without paging, several rows take every item by adding cells and scaling the buttons down.
+    float ScaleToFitAll(long long n, long long roomW, long long roomH, long long columnLimit, long long rowLimit,
+                        Grid& grid) const;
+    void PlaceButtons(const std::vector<GUIButton*>& page, const Grid& grid, long long usableH);
     const std::vector<GUIButton*>* CurrentPage() const;
     std::vector<std::uint64_t>* CurrentMasks();
     void PlacePager();

@@ -111,7 +111,8 @@ void LoadListBoxEntry(GUIScreenLayer& layer, ConfigFile& file)
     list->sideMargin = sideMargin;
     list->margin = margin;
     list->pagerOffset = offset;
-    list->SetItems(itemImages, !keepStateOnClick, false, toggle, true, localised, true, "core");
+    list->SetItems(itemImages, !keepStateOnClick, GUIListBox::kNoPage, toggle, GUIListBox::kOwnTextures, localised,
+                   GUIListBox::kPrefixGuiFolder, "core");
     list->maxHeight = static_cast<std::uint32_t>(height);
     ApplyRenderLayer(file, *list);
     list->SetCaptionStyle(captionFontSize, captionHeight, captionFont, captionColour0, captionColour1);

@@ -20,20 +20,18 @@
 
 namespace {
 
-constexpr std::uint8_t kOverlayAlpha = 185;
+// Black at alpha 185 over the whole window behind the box.
+constexpr SDL_Color kDimColour{0, 0, 0, 185};
 // A text longer than this (in bytes) picks the large set when the caller lets the box choose.
 constexpr std::size_t kLongTextBytes = 140;
 constexpr int kMaxSets = 64;
 constexpr int kMinFontSize = 1;
 constexpr int kMaxFontSize = 512;
 
-struct SurfaceReleaser {
-    void operator()(SDL_Surface* s) const { ResourceCache::ReleaseSurface(&s); }
-};
-using CachedSurface = std::unique_ptr<SDL_Surface, SurfaceReleaser>;
-
 struct State {
     std::array<std::unique_ptr<GUIButton>, GUIMessageBox::kButtonCount> buttons;
+    // Pictures are decoded when a box first needs them, not at start-up, when none is shown.
+    std::array<bool, GUIMessageBox::kButtonCount> buttonPicturesPending{};
     std::int32_t spaceBetween2Button = 0;
     std::int32_t spaceBetween3Button = 0;
     std::int32_t spaceUnderButtons = 0;
@@ -43,7 +41,8 @@ struct State {
     SDL_Rect boxRect{0, 0, 0, 0};
     SDL_Color textColor{255, 255, 255, 255};
     TTF_Font* font = nullptr;
-    SDL_Texture* overlayTexture = nullptr;
+    // Set by Init, cleared by Release: the box shows nothing before it has its configuration.
+    bool isInitialised = false;
     std::int32_t currentSet = 0;
     std::vector<MessageBoxSet> sets;
     std::atomic<bool> modal{false};
@@ -116,6 +115,38 @@ GUIButton* ButtonAt(int code)
     return S().buttons[static_cast<std::size_t>(code)].get();
 }
 
+// Sizes come from the configuration, never from the pictures, so loading them late moves nothing.
+void LoadButtonPictures(int code)
+{
+    State& s = S();
+    bool& pending = s.buttonPicturesPending[static_cast<std::size_t>(code)];
+    GUIButton* button = s.buttons[static_cast<std::size_t>(code)].get();
+    if (!pending || button == nullptr) {
+        return;
+    }
+    pending = false;
+    button->LoadImages(false, "core");
+    button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
+    // The whole button is clickable, whatever size its picture has.
+    button->activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
+    button->SetPosition(0, 0);
+    button->SetScale(1.0f);
+}
+
+void LoadSetPicture(MessageBoxSet& set)
+{
+    if (!set.isPicturePending) {
+        return;
+    }
+    set.isPicturePending = false;
+    // A missing picture is a content fault for the log, not a box of its own over this one.
+    if (!ResourceCache::Exists("core", set.imagePath, true)) {
+        LogText(kLogFile, "messagebox.cfg: no picture " + set.imagePath + ", the box is drawn without it");
+        return;
+    }
+    set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, kCacheKeep);
+}
+
 void Place(int code, int x, int y)
 {
     GUIButton* button = ButtonAt(code);
@@ -123,6 +154,7 @@ void Place(int code, int x, int y)
         LogText(kLogFile, "Message box: no button " + std::to_string(code));
         return;
     }
+    LoadButtonPictures(code);
     button->SetPosition(x, y);
     button->visible = true;
 }
@@ -151,7 +183,7 @@ void LoadSets(ConfigFile& file)
     if (!file.HasSection("Sets") || file.SelectSection("Sets") == nullptr) {
         return;
     }
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::string folder = CurrentGuiFolder(false);
     const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
     for (std::size_t i = 0; i < count; ++i) {
         file.currentEntry = static_cast<std::uint32_t>(i);
@@ -162,12 +194,8 @@ void LoadSets(ConfigFile& file)
         if (!image.empty()) {
             set.imagePath = folder + image;
         }
+        set.isPicturePending = !set.imagePath.empty();
         S().sets.push_back(set);
-    }
-    for (MessageBoxSet& set : S().sets) {
-        if (!set.imagePath.empty()) {
-            set.surface = ResourceCache::LoadSurface("core", set.imagePath, nullptr, true);
-        }
     }
 }
 
@@ -200,9 +228,8 @@ void LoadButtons(ConfigFile& file)
         ButtonImageSet set;
         set.SetPaths(true, true, false, normalName, alternateName);
         button->SetImageSet(set);
-        if (!normalName.empty()) {
-            button->LoadImages(false, "core");
-        } else {
+        s.buttonPicturesPending[static_cast<std::size_t>(n)] = !normalName.empty();
+        if (normalName.empty()) {
             LogText(kLogFile, "messagebox.cfg: no picture for button " + std::to_string(n));
         }
         button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
@@ -228,35 +255,20 @@ void LoadText(ConfigFile& file)
         LogText(kLogFile, "messagebox.cfg: no usable font, messages show without text");
         return;
     }
-    const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
+    const std::string folder = CurrentGuiFolder(false);
     s.font = ResourceCache::LoadFont("core", folder + fontName, size);
 }
 
-void BuildOverlay()
-{
-    CachedSurface pixel(ResourceCache::CreateSurface(1, 1));
-    if (!pixel) {
-        return;
-    }
-    SDL_FillRect(pixel.get(), nullptr, SDL_MapRGB(pixel->format, 0, 0, 0));
-    SDL_SetSurfaceAlphaMod(pixel.get(), kOverlayAlpha);
-    S().overlayTexture = ResourceCache::CreateTextureFromSurface(pixel.get());
-    if (S().overlayTexture != nullptr) {
-        SDL_SetTextureBlendMode(S().overlayTexture, SDL_BLENDMODE_BLEND);
-        SDL_SetTextureAlphaMod(S().overlayTexture, kOverlayAlpha);
-    }
-}
-
 // The set's picture, or a transparent box of the set's size when it has none; null for an empty set.
-CachedSurface BoxSurface(const MessageBoxSet& set)
+CachedSurfacePtr BoxSurface(const MessageBoxSet& set)
 {
     if (set.surface != nullptr) {
-        return CachedSurface(ResourceCache::CopySurface(set.surface));
+        return CachedSurfacePtr(ResourceCache::CopySurface(set.surface));
     }
     if (set.width <= 0 || set.height <= 0) {
-        return CachedSurface();
+        return CachedSurfacePtr();
     }
-    CachedSurface box(ResourceCache::CreateSurface(set.width, set.height));
+    CachedSurfacePtr box(ResourceCache::CreateSurface(set.width, set.height));
     if (box) {
         SDL_FillRect(box.get(), nullptr, SDL_MapRGBA(box->format, 0, 0, 0, 0));
     }
@@ -281,12 +293,12 @@ bool OpenCentred(int dialogId, int setIndex, const std::string& text, int& centr
 void GUIMessageBox::Init()
 {
     State& s = S();
-    if (s.overlayTexture != nullptr) {
+    if (s.isInitialised) {
         Release();
     }
     s.mainThread = SDL_ThreadID();
     s.currentSet = 0;
-    BuildOverlay();
+    s.isInitialised = true;
     ConfigFile file;
     file.Load("messagebox.cfg");
     LoadSets(file);
@@ -310,7 +322,7 @@ void GUIMessageBox::Release()
     }
     s.modal = false;
     ResourceCache::ReleaseTexture(&s.boxTexture);
-    ResourceCache::ReleaseTexture(&s.overlayTexture);
+    s.isInitialised = false;
     ResourceCache::ReleaseFont(&s.font);
     for (MessageBoxSet& set : s.sets) {
         ResourceCache::ReleaseSurface(&set.surface);
@@ -343,20 +355,23 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
         return;
     }
     State& s = S();
-    if (s.overlayTexture == nullptr) {
+    if (!s.isInitialised) {
         return;
+    }
+    int set = setIndex >= 0 ? setIndex : (text.size() > kLongTextBytes ? 1 : 0);
+    if (set >= static_cast<int>(s.sets.size())) {
+        LogText(kLogFile, "Message box: no set " + std::to_string(set) + ", set 0 used");
+        set = 0;
+    }
+    // Before this box counts as shown: a picture that fails to decode reports through a box too.
+    if (!s.sets.empty()) {
+        LoadSetPicture(s.sets[static_cast<std::size_t>(set)]);
     }
     if (s.modal) {
         Hide();
     }
     s.modal = true;
     s.dialogId = dialogId;
-
-    int set = setIndex >= 0 ? setIndex : (text.size() > kLongTextBytes ? 1 : 0);
-    if (set >= static_cast<int>(s.sets.size())) {
-        LogText(kLogFile, "Message box: no set " + std::to_string(set) + ", set 0 used");
-        set = 0;
-    }
     s.currentSet = set;
     const MessageBoxSet empty;
     const MessageBoxSet& chosen = s.sets.empty() ? empty : s.sets[static_cast<std::size_t>(set)];
@@ -369,14 +384,14 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
 
     ResourceCache::ReleaseTexture(&s.boxTexture);
     const int margin = s.spaceUnderButtons;
-    CachedSurface rendered;
+    CachedSurfacePtr rendered;
     if (s.font != nullptr && !text.empty()) {
         const int wrap = w - 3 * margin;
         // Localised texts are UTF-8.
         rendered.reset(
             TTF_RenderUTF8_Blended_Wrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
     }
-    CachedSurface box = BoxSurface(chosen);
+    CachedSurfacePtr box = BoxSurface(chosen);
     if (box) {
         if (rendered) {
             const int above = h - s.buttonHeight - margin;
@@ -509,7 +524,7 @@ void GUIMessageBox::Render()
     if (!s.modal) {
         return;
     }
-    GUIScreenManager::QueueRender(s.overlayTexture, SDL_Rect{0, 0, LayoutWidth(), LayoutHeight()}, kRenderQueue);
+    GUIScreenManager::QueueFill(SDL_Rect{0, 0, LayoutWidth(), LayoutHeight()}, kDimColour, kRenderQueue);
     GUIScreenManager::QueueRender(s.boxTexture, s.boxRect, kRenderQueue);
     for (auto& button : s.buttons) {
         if (button) {
@@ -535,8 +550,6 @@ int GUIMessageBox::CurrentSet() { return S().currentSet; }
 SDL_Rect GUIMessageBox::BoxRect() { return S().boxRect; }
 
 SDL_Texture* GUIMessageBox::BoxTexture() { return S().boxTexture; }
-
-SDL_Texture* GUIMessageBox::OverlayTexture() { return S().overlayTexture; }
 
 int GUIMessageBox::ButtonWidth() { return static_cast<int>(S().buttonWidth); }
 

@@ -18,7 +18,9 @@ struct MessageBoxSet {
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::string imagePath;
+    // Loaded when a box of this set is first shown.
     SDL_Surface* surface = nullptr;
+    bool isPicturePending = false;
 };
 
 class GUIMessageBox {
@@ -55,7 +57,6 @@ public:
     static int CurrentSet();
     static SDL_Rect BoxRect();
     static SDL_Texture* BoxTexture();
-    static SDL_Texture* OverlayTexture();
     static int ButtonWidth();
     static int ButtonHeight();
 };

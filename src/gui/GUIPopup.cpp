@@ -34,6 +34,10 @@ struct PopupState {
     std::string text;
     GUIElement* anchor = nullptr;
     int side = GUIPopup::kAbove;
+    // The pictures' paths ("" for a piece the configuration leaves out), decoded at the first hint:
+    // most runs show none.
+    std::string piecePaths[4];
+    bool arePiecesPending = false;
 };
 
 // Never destroyed: elements destroyed at process exit still ask it to forget them.
@@ -42,8 +46,6 @@ PopupState& State()
     static PopupState* state = new PopupState;
     return *state;
 }
-
-std::string CommonFolder() { return gCore != nullptr ? gCore->commonGuiFolder : std::string("gui/common/"); }
 
 int LayoutWidth() { return gCore != nullptr ? gCore->LayoutWidth() : 0; }
 int LayoutHeight() { return gCore != nullptr ? gCore->LayoutHeight() : 0; }
@@ -68,6 +70,22 @@ int ArrowX(int shiftX, int canvasWidth, int arrowWidth)
     return std::clamp(x, 0, std::max(canvasWidth - arrowWidth, 0));
 }
 
+void LoadPieces(PopupState& s)
+{
+    if (!s.arePiecesPending) {
+        return;
+    }
+    s.arePiecesPending = false;
+    SDL_Surface** targets[] = {&s.image, &s.frame, &s.arrowUp, &s.arrowDown};
+    for (int i = 0; i < 4; ++i) {
+        if (!s.piecePaths[i].empty()) {
+            *targets[i] = ResourceCache::LoadSurface("core", s.piecePaths[i]);
+        }
+    }
+    s.imageWidth = WidthOf(s.image);
+    s.imageHeight = HeightOf(s.image);
+}
+
 void ReleasePieces(PopupState& s)
 {
     ResourceCache::ReleaseSurface(&s.image);
@@ -77,6 +95,10 @@ void ReleasePieces(PopupState& s)
     ResourceCache::ReleaseFont(&s.font);
     s.imageWidth = 0;
     s.imageHeight = 0;
+    for (std::string& path : s.piecePaths) {
+        path.clear();
+    }
+    s.arePiecesPending = false;
 }
 
 } // namespace
@@ -88,19 +110,15 @@ void GUIPopup::Init()
     ReleasePieces(s);
     ConfigFile config;
     config.Load("popup.cfg");
-    const std::string folder = CommonFolder();
+    const std::string folder = CurrentGuiFolder(false);
     if (config.SelectSection("Popup") != nullptr) {
-        SDL_Surface** targets[] = {&s.image, &s.frame, &s.arrowUp, &s.arrowDown};
         const char* keys[] = {"Image", "Frame", "ArrowUp", "ArrowDown"};
         for (int i = 0; i < 4; ++i) {
             const std::string value = config.GetString(keys[i]);
-            if (!value.empty()) {
-                *targets[i] = ResourceCache::LoadSurface("core", folder + value);
-            }
+            s.piecePaths[i] = value.empty() ? std::string() : folder + value;
+            s.arePiecesPending = s.arePiecesPending || !value.empty();
         }
     }
-    s.imageWidth = WidthOf(s.image);
-    s.imageHeight = HeightOf(s.image);
     if (config.SelectSection("Text") != nullptr) {
         ParseColor(config.GetString("FontColor"), s.textColor);
         const int size = config.GetInt("FontSize");
@@ -132,6 +150,7 @@ void GUIPopup::Rebuild()
         return;
     }
     ResourceCache::ReleaseTexture(&s.texture);
+    LoadPieces(s);
     // Without its body picture or its font the bubble has nothing to show.
     if (s.image == nullptr || s.font == nullptr) {
         return;
@@ -262,4 +281,8 @@ const std::string& GUIPopup::Text() { return State().text; }
 int GUIPopup::ShiftX() { return State().shiftX; }
 int GUIPopup::ShiftY() { return State().shiftY; }
 int GUIPopup::Height() { return State().height; }
-int GUIPopup::ImageWidth() { return State().imageWidth; }
+int GUIPopup::ImageWidth()
+{
+    LoadPieces(State());
+    return State().imageWidth;
+}

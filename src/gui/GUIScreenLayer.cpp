@@ -71,8 +71,7 @@ void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
         const std::string textureName = file.GetString("TextureName");
         if (!textureName.empty()) {
             ResourceCache::ReleaseTexture(&background);
-            const std::string folder = gCore != nullptr ? gCore->commonGuiFolder : std::string();
-            background = ResourceCache::LoadTexture("core", folder + textureName);
+            background = ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + textureName);
         }
     }
     LoadButtons(*this, file);

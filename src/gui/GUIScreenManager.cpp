@@ -96,6 +96,19 @@ std::vector<AxisSpan> ClipAxis(int at, int length, int textureLength, int low, i
 // outside the visible area are skipped; items reaching far past it are cut to it.
 void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
 {
+    if (item.isFill) {
+        // The draw colour and mode are shared renderer state: others find them as they left them.
+        Uint8 r = 0, g = 0, b = 0, a = 0;
+        SDL_BlendMode mode = SDL_BLENDMODE_NONE;
+        SDL_GetRenderDrawColor(renderer, &r, &g, &b, &a);
+        SDL_GetRenderDrawBlendMode(renderer, &mode);
+        SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+        SDL_SetRenderDrawColor(renderer, item.fill.r, item.fill.g, item.fill.b, item.fill.a);
+        SDL_RenderFillRect(renderer, &item.destination);
+        SDL_SetRenderDrawColor(renderer, r, g, b, a);
+        SDL_SetRenderDrawBlendMode(renderer, mode);
+        return;
+    }
     if (!item.useDestination) {
         SDL_RenderCopy(renderer, item.texture, nullptr, nullptr);
         return;
@@ -370,25 +383,46 @@ GUIScreenLayer* GUIScreenManager::LayerAt(std::size_t index)
     return index < State().layers.size() ? State().layers[index].get() : nullptr;
 }
 
+namespace {
+
+RenderItem* NextQueueSlot(int queue)
+{
+    ManagerState& s = State();
+    const std::size_t q = static_cast<std::size_t>(std::clamp(queue, 0, GUIScreenManager::kQueueCount - 1));
+    if (s.counts[q] >= GUIScreenManager::kQueueCapacity || s.counts[q] >= s.queues[q].size()) {
+        if (!s.reportedFull[q]) {
+            s.reportedFull[q] = true;
+            LogText(kLogFile, "Render queue " + std::to_string(q) + " is full; further items are not drawn");
+        }
+        return nullptr;
+    }
+    return &s.queues[q][s.counts[q]++];
+}
+
+} // namespace
+
 void GUIScreenManager::QueueRender(SDL_Texture* texture, const SDL_Rect& destination, int queue)
 {
     if (texture == nullptr) {
         return;
     }
-    ManagerState& s = State();
-    const std::size_t q = static_cast<std::size_t>(std::clamp(queue, 0, kQueueCount - 1));
-    if (s.counts[q] >= kQueueCapacity || s.counts[q] >= s.queues[q].size()) {
-        if (!s.reportedFull[q]) {
-            s.reportedFull[q] = true;
-            LogText(kLogFile, "Render queue " + std::to_string(q) + " is full; further items are not drawn");
-        }
-        return;
+    if (RenderItem* item = NextQueueSlot(queue)) {
+        *item = RenderItem{};
+        item->texture = texture;
+        item->destination = destination;
+        item->useDestination = true;
     }
-    RenderItem& item = s.queues[q][s.counts[q]];
-    item.texture = texture;
-    item.destination = destination;
-    item.useDestination = true;
-    ++s.counts[q];
+}
+
+void GUIScreenManager::QueueFill(const SDL_Rect& destination, SDL_Color colour, int queue)
+{
+    if (RenderItem* item = NextQueueSlot(queue)) {
+        *item = RenderItem{};
+        item->destination = destination;
+        item->useDestination = true;
+        item->isFill = true;
+        item->fill = colour;
+    }
 }
 
 std::string GUIScreenManager::LayoutFileName(const std::string& layerName)

@@ -48,6 +48,9 @@ public:
 
     // Queue is clamped to 0..7; null textures and items past the 200th of a queue are dropped.
     static void QueueRender(SDL_Texture* texture, const SDL_Rect& destination, int queue);
+    // A rectangle of colour blended over what lies below (the dimming behind dialogs and overlays):
+    // no texture to stretch, so the software renderer blends each pixel once without sampling.
+    static void QueueFill(const SDL_Rect& destination, SDL_Color colour, int queue);
     // The layout file mapped to a layer name ("" when "gui.cfg" has none).
     static std::string LayoutFileName(const std::string& layerName);
     static void SetLayoutFileName(const std::string& layerName, const std::string& fileName);

@@ -14,7 +14,8 @@ namespace {
 
 constexpr int kOverlayLayer = 6;
 constexpr int kPanelPadding = 20;
-constexpr Uint8 kDimAlpha = 185;
+// Black at alpha 185 over the window behind the open panel.
+constexpr SDL_Color kDimColour{0, 0, 0, 185};
 constexpr std::int32_t kStateOff = 1;
 constexpr std::int32_t kStateOn = 2;
 constexpr int kModeButtons = 3;
@@ -26,7 +27,7 @@ int AreaHeight() { return gCore != nullptr ? gCore->LayoutHeight() : 0; }
 
 GUISettings::GUISettings() : GUIScreenLayer("Settings") {}
 
-GUISettings::~GUISettings() { ResourceCache::ReleaseTexture(&dimTexture); }
+GUISettings::~GUISettings() = default;
 
 void GUISettings::ResetRect()
 {
@@ -82,18 +83,6 @@ void GUISettings::Load()
     active = true;
     renderLayer = kOverlayLayer;
     SyncFromProfile();
-    ResourceCache::ReleaseTexture(&dimTexture);
-    SDL_Surface* surface = ResourceCache::CreateSurface(1, 1);
-    if (surface != nullptr) {
-        SDL_FillRect(surface, nullptr, SDL_MapRGBA(surface->format, 0, 0, 0, 255));
-        SDL_SetSurfaceAlphaMod(surface, kDimAlpha);
-        dimTexture = ResourceCache::CreateTextureFromSurface(surface);
-        ResourceCache::ReleaseSurface(&surface);
-    }
-    if (dimTexture != nullptr) {
-        SDL_SetTextureBlendMode(dimTexture, SDL_BLENDMODE_BLEND);
-        SDL_SetTextureAlphaMod(dimTexture, kDimAlpha);
-    }
 }
 
 void GUISettings::Layout()
@@ -168,10 +157,11 @@ void GUISettings::Render()
         }
         return;
     }
-    GUIScreenManager::QueueRender(dimTexture, SDL_Rect{0, 0, AreaWidth(), AreaHeight()}, kOverlayLayer);
+    GUIScreenManager::QueueFill(SDL_Rect{0, 0, AreaWidth(), AreaHeight()}, kDimColour, kOverlayLayer);
     GUIScreenLayer::Render();
 }
 
 void GUISettings::Hide() {}
 
-void GUISettings::Unload() { ResourceCache::ReleaseTexture(&dimTexture); }
+// The overlay stays for the whole run: its widgets live until the layer is destroyed.
+void GUISettings::Unload() {}

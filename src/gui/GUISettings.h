@@ -30,7 +30,6 @@ public:
     void SyncFromProfile();
 
     bool open = false;
-    SDL_Texture* dimTexture = nullptr;
 
 private:
     bool reportedMissingFrame = false;

@@ -124,7 +124,8 @@ void GUIText::LoadTexture(bool isLocalised)
     if (useLines && !imageName.empty()) {
         ResourceCache::ReleaseSurface(&backgroundSurface);
         backgroundSurface =
-            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
+            ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, kCacheKeep,
+                                   kCacheShared, kCacheArchiveOnly);
     }
 }
 
@@ -216,7 +217,8 @@ void GUIText::RebuildBackgroundSurface()
         return;
     }
     SDL_Surface* image =
-        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, true, false, true);
+        ResourceCache::LoadSurface("core", CurrentGuiFolder(localised) + imageName, nullptr, kCacheKeep,
+                                   kCacheShared, kCacheArchiveOnly);
     if (image != nullptr) {
         // The image is a shared cache surface: its blend mode is put back for its other users.
         SDL_BlendMode previous = SDL_BLENDMODE_BLEND;
@@ -367,6 +369,24 @@ void ParseColor(const std::string& text, SDL_Color& colour)
     colour.g = parts[1];
     colour.b = parts[2];
     colour.a = ParseColorPart(rest);
+}
+
+std::vector<std::string> SplitBlanks(const std::string& text)
+{
+    const auto isBlank = [](char c) {
+        return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+    };
+    std::vector<std::string> words;
+    auto at = text.begin();
+    while (at != text.end()) {
+        at = std::find_if_not(at, text.end(), isBlank);
+        const auto end = std::find_if(at, text.end(), isBlank);
+        if (end != at) {
+            words.emplace_back(at, end);
+        }
+        at = end;
+    }
+    return words;
 }
 
 void SplitTextLines(const std::string& text, TTF_Font* font, const SDL_Rect& box, int margin,

@@ -68,6 +68,9 @@ private:
 
 // "r g b a" in decimal, single blanks; an empty text leaves colour as it was.
 void ParseColor(const std::string& text, SDL_Color& colour);
+// The words between runs of blanks (space, tab, line breaks); a blank text has none. The one word
+// splitter of layout, set-definition and profile texts.
+std::vector<std::string> SplitBlanks(const std::string& text);
 // Appends the word-wrapped lines of text to lines; lineHeight grows to the tallest line measured.
 void SplitTextLines(const std::string& text, TTF_Font* font, const SDL_Rect& box, int margin,
                     std::vector<std::string>& lines, int& lineHeight);

@@ -1,12 +1,15 @@
 #include "platform/Platform.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 namespace platform {
 
@@ -16,6 +19,23 @@ void SetError(std::string* error, const std::string& what)
 {
     if (error != nullptr)
         *error = what + ": " + std::strerror(errno);
+}
+
+std::mutex gWriteFailureLock;
+WriteFailureFunction gWriteFailure;
+
+// True (errno EACCES) when a test asked this write to fail.
+bool WriteRefused(const std::string& path)
+{
+    WriteFailureFunction refuse;
+    {
+        std::lock_guard<std::mutex> guard(gWriteFailureLock);
+        refuse = gWriteFailure;
+    }
+    if (!refuse || !refuse(path))
+        return false;
+    errno = EACCES;
+    return true;
 }
 
 bool WriteAll(int fd, const char* data, std::size_t size)
@@ -38,7 +58,7 @@ bool WriteAll(int fd, const char* data, std::size_t size)
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error)
 {
     const std::string tempPath = path + ".tmp";
-    const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = WriteRefused(tempPath) ? -1 : open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         SetError(error, "cannot create " + tempPath);
         return false;
@@ -65,7 +85,7 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error)
 {
-    const int fd = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = WriteRefused(to) ? -1 : open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         SetError(error, "cannot open " + from);
         return false;
@@ -82,6 +102,111 @@ bool ReplaceFile(const std::string& from, const std::string& to, std::string* er
     }
     return true;
 }
+
+void SetWriteFailureFunction(WriteFailureFunction function)
+{
+    std::lock_guard<std::mutex> guard(gWriteFailureLock);
+    gWriteFailure = std::move(function);
+}
+
+void FileCloser::operator()(std::FILE* file) const
+{
+    if (file != nullptr)
+        std::fclose(file);
+}
+
+FilePtr OpenFile(const std::string& path, const char* mode)
+{
+    const std::string modeText = mode != nullptr ? mode : "";
+    const bool writes = modeText.find_first_of("wa+") != std::string::npos;
+    if (modeText.empty() || (writes && WriteRefused(path)))
+        return FilePtr();
+    return FilePtr(std::fopen(path.c_str(), modeText.c_str()));
+}
+
+bool FileSize(const std::string& path, std::uint64_t& size)
+{
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return false;
+    size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+ReadOnlyFile::ReadOnlyFile(const std::string& path)
+{
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        openError = errno;
+        return;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        openError = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        close(fd);
+        fd = -1;
+        return;
+    }
+    size = static_cast<std::uint64_t>(info.st_size);
+}
+
+ReadOnlyFile::~ReadOnlyFile()
+{
+    if (fd >= 0)
+        close(fd);
+}
+
+bool ReadOnlyFile::ReadAt(std::uint64_t offset, void* out, std::size_t count) const
+{
+    if (fd < 0)
+        return false;
+    unsigned char* at = static_cast<unsigned char*>(out);
+    while (count > 0) {
+        const ssize_t got = pread(fd, at, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        at += got;
+        count -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
+    }
+    return true;
+}
+
+CreateResult CreateFileExclusively(const std::string& path)
+{
+    if (WriteRefused(path))
+        return CreateResult::kFailed;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        close(fd);
+        return CreateResult::kCreated;
+    }
+    return errno == EEXIST ? CreateResult::kExists : CreateResult::kFailed;
+}
+
+int ProcessId() { return static_cast<int>(getpid()); }
+
+namespace {
+constexpr std::size_t kHugePage = 2u << 20;
+}
+
+void* AllocateLargeBuffer(std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    if (size >= kHugePage) {
+        void* bytes = nullptr;
+        if (posix_memalign(&bytes, kHugePage, size) != 0)
+            return nullptr;
+        madvise(bytes, size, MADV_HUGEPAGE); // only advice: the buffer works without it
+        return bytes;
+    }
+#endif
+    return std::malloc(size > 0 ? size : 1);
+}
+
+void FreeLargeBuffer(void* buffer) { std::free(buffer); }
 
 bool FileExists(const std::string& path)
 {

@@ -107,8 +107,20 @@ void Report(int target, const std::string& text)
         std::fprintf(stderr, "%s\n", text.c_str());
 }
 
+namespace {
+UserNameFunction& UserNameHook()
+{
+    static UserNameFunction hook;
+    return hook;
+}
+} // namespace
+
+void SetUserNameFunction(UserNameFunction function) { UserNameHook() = std::move(function); }
+
 std::string RawUserName()
 {
+    if (UserNameHook())
+        return UserNameHook()();
     long size = sysconf(_SC_GETPW_R_SIZE_MAX);
     if (size <= 0 || size > (1 << 20))
         size = 16384;

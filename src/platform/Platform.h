@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ void Report(int target, const std::string& text);
 
 // The effective user's login name (getpwuid_r), else $USER, else "".
 std::string RawUserName();
+// Replaces the login-name lookup (tests name the user); null restores the real one.
+using UserNameFunction = std::function<std::string()>;
+void SetUserNameFunction(UserNameFunction function);
 // $XDG_DATA_HOME/<app>/ or $HOME/.local/share/<app>/, created with its parents; "" when impossible.
 std::string PerUserDataFolder(const std::string& applicationFolderName);
 // The usable bounds of display 0, else its bounds; false when SDL knows no display.
@@ -67,6 +72,58 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
 // Syncs `from` to disk and renames it over `to` (same file system); the last step of a file written
 // piece by piece (downloads).
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error = nullptr);
+// Function-local stdio handles: closed on every way out of the scope.
+struct FileCloser {
+    void operator()(std::FILE* file) const;
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+// fopen; a mode that writes ("w", "a", "+") honours the write-failure seam below. Null on failure
+// (errno set).
+FilePtr OpenFile(const std::string& path, const char* mode);
+// Size of a regular file; false when it cannot be examined.
+bool FileSize(const std::string& path, std::uint64_t& size);
+
+// A file read at offsets without moving a shared position, so that one handle serves any reader.
+class ReadOnlyFile {
+public:
+    ReadOnlyFile() = default;
+    explicit ReadOnlyFile(const std::string& path);
+    ~ReadOnlyFile();
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+    bool IsOpen() const { return fd >= 0; }
+    // errno of the failed open, 0 when open.
+    int OpenError() const { return openError; }
+    // Bytes in the file when opened; 0 when it is not open.
+    std::uint64_t Size() const { return size; }
+    // All count bytes from offset, retrying short reads; false on an error or an early end.
+    bool ReadAt(std::uint64_t offset, void* out, std::size_t count) const;
+
+private:
+    int fd = -1;
+    int openError = 0;
+    std::uint64_t size = 0;
+};
+
+enum class CreateResult { kCreated, kExists, kFailed };
+// Creates an empty file that did not exist (never opens a file someone else made).
+CreateResult CreateFileExclusively(const std::string& path);
+
+// Tests make chosen writes fail as a read-only folder would (EACCES), also when they run as root,
+// whom file modes do not stop. The function answers true for the paths that must fail; null
+// (the default) fails nothing. Consulted by every write in this layer.
+using WriteFailureFunction = std::function<bool(const std::string& path)>;
+void SetWriteFailureFunction(WriteFailureFunction function);
+
+// This process's id (names of per-process scratch files).
+int ProcessId();
+
+// A buffer of size bytes for large reads, aligned and advised onto huge pages when it is large
+// (the copy into it and a pass over it then miss the TLB far less). Free with FreeLargeBuffer.
+void* AllocateLargeBuffer(std::size_t size);
+void FreeLargeBuffer(void* buffer);
+
 // Milliseconds of a clock that never jumps (not the wall clock): for time limits and stall checks.
 std::uint64_t MonotonicMilliseconds();
 // When the working folder has no "dat/" but the executable's folder has, change to the latter.

@@ -4,4 +4,5 @@ list(APPEND VN_TEST_SOURCES
   app/ObjectivesHintTest.cpp
   app/SettingsScreenTest.cpp
   app/ShopMenuScreenTest.cpp
+  app/CredentialScrambleTest.cpp
 )

@@ -198,6 +198,19 @@ TEST_F(CharacterFileTest, SavedFigureLoadsBackAsItWas)
     EXPECT_EQ(scope->dialogs.size(), 1u) << "saving without asking opens no dialog";
 }
 
+TEST_F(CharacterFileTest, EmptyMovableLayerLoadsWithoutLookingForAPicture)
+{
+    MakeFigure();
+    Layer("Prop").SelectItem(0);
+    scope->answers.push_back(Path("empty-prop.lbd"));
+    CharacterFile::Save(true);
+    log->Clear();
+    ASSERT_TRUE(CharacterFile::Load(true, Path("empty-prop.lbd")));
+    ASSERT_TRUE(CharacterFile::Apply());
+    EXPECT_EQ(Layer("Prop").CurrentItem, 0);
+    EXPECT_FALSE(log->Contains("dat/")) << "no picture is looked for on an empty layer";
+}
+
 TEST_F(CharacterFileTest, OlderVersionsAndOddValuesAreReadSafely)
 {
     struct Case {

@@ -32,7 +32,6 @@ protected:
     {
         GUIMessageBox::Release();
         GUIScreenManager::Reset();
-        gCore = nullptr;
         scope.reset();
         FigureFixture::TearDown();
     }
@@ -108,7 +107,10 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         {"layer that cannot move", "Back", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
     };
     Core core;
-    gCore = &core;
+    struct CoreScope {
+        explicit CoreScope(Core* core) { gCore = core; }
+        ~CoreScope() { gCore = nullptr; }
+    } coreScope(&core);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(LoadModelSet(kLayers, kItems));
@@ -283,9 +285,19 @@ TEST_F(EditorOperationsTest, SeededRandomFigureIsOneUndoStepAndSkipsExcludedLaye
     // keep their item; the generator decides the rest, the same way for the same seed.
     EXPECT_NE(first[3], before[3]);
     EXPECT_EQ(first[0], before[0]);
+    ASSERT_FALSE(Layer("Pants").Visible);
     UndoStack::Undo();
     EXPECT_EQ(figure(), before);
+    EXPECT_TRUE(Layer("Pants").Visible) << "the layer the skirt hid shows again";
     EXPECT_FALSE(UndoStack::CanUndo());
+    // The same for one pick: the skirt hides the pants, its undo shows them.
+    Editor::SetCurrentCategoryIndex(Layer("Skirt").Index);
+    UndoStack::Push();
+    Layer("Skirt").SelectItem(1);
+    ASSERT_FALSE(Layer("Pants").Visible);
+    UndoStack::Undo();
+    EXPECT_TRUE(Layer("Pants").Visible);
+    EXPECT_EQ(figure(), before);
     EXPECT_EQ(run(7), first);
     EXPECT_EQ(UndoStack::Size(), 1u);
 

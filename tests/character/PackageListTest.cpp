@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -86,19 +88,42 @@ TEST_F(PackageListTest, EntryWordsMakeDevelopmentPackagesOrAreIgnored)
     EXPECT_EQ(PackageList::Records()[2].setName, "ab") << "a name shorter than the suffix stays whole";
 }
 
-TEST_F(PackageListTest, PacksFileAddsOnlyNamesNotAlreadyInTheList)
+struct PacksCase {
+    const char* name;
+    const char* profileList;
+    const char* packs;
+    std::vector<std::string> entries;
+};
+
+class PacksFileTest : public PackageListTest, public ::testing::WithParamInterface<PacksCase> {};
+
+TEST_P(PacksFileTest, AddsOnlyLinesNotAlreadyInTheText)
 {
+    const PacksCase& c = GetParam();
     log.Allow("Failed to open");
     log.Allow("missing or damaged");
-    profile.list = "char_vexa_prev;x_prev";
-    dir.Write("package_generator/packs.txt", "vexa\r\nnewone\r\nx_prev\nlast");
+    log.Allow("Deleted the archive files");
+    profile.list = c.profileList;
+    dir.Write("package_generator/packs.txt", c.packs);
     PackageList::Load();
     std::vector<std::string> names;
     for (const PackageRecord& r : PackageList::Records())
         names.push_back(r.entryName + (r.devPackage ? " d" : ""));
-    EXPECT_EQ(names, (std::vector<std::string>{"char_vexa_prev", "x_prev", "newone_prev d", "last_prev d"}));
-    EXPECT_EQ(profile.list, "char_vexa_prev;x_prev") << "the profile itself is not changed";
+    EXPECT_EQ(names, c.entries);
+    EXPECT_EQ(profile.list, c.profileList) << "the profile itself is not changed";
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, PacksFileTest,
+    ::testing::Values(
+        PacksCase{"InsideProfileNames", "char_vexa_prev;x_prev", "vexa\r\nnewone\r\nx_prev\nlast",
+                  {"char_vexa_prev", "x_prev", "newone_prev d", "last_prev d"}},
+        PacksCase{"InsideAnEarlierLinesEntry", "", "vexa_castle\nvexa\nprev", {"vexa_castle_prev d"}},
+        PacksCase{"AcrossTwoAddedEntries", "", "a\nb\nd;b\nd;c", {"a_prev d", "b_prev d", "d", "c_prev d"}},
+        PacksCase{"WordOfAnAddedEntry", "", "d\nd_prev d", {"d_prev d"}},
+        PacksCase{"EmptyAndRepeatedLines", "", "\nq\n\nq\r\nq", {"q_prev d"}},
+        PacksCase{"NoProfileNoLines", "", "", {}}),
+    [](const ::testing::TestParamInfo<PacksCase>& info) { return std::string(info.param.name); });
 
 TEST_F(PackageListTest, FlagsAreSetOnlyByExactlyOne)
 {
@@ -168,6 +193,34 @@ TEST_F(PackageListTest, TextKeysPackagesWebLinkAndColour)
     EXPECT_EQ(plain->packages, (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(plain->fontColor[0], 255);
     EXPECT_EQ(plain->fontColor[3], 255);
+}
+
+// "FontColor" reads as a layout colour does: each value keeps its low byte, a word that is no
+// number reads 0, and a missing key keeps opaque white.
+TEST_F(PackageListTest, FontColorReadsLikeALayoutColour)
+{
+    const struct {
+        const char* keys;
+        std::array<int, 4> colour;
+    } cases[] = {
+        {"FontColor=\"10 20 30 40\"", {10, 20, 30, 40}},
+        {"FontColor=\"300 20 30 40\"", {44, 20, 30, 40}},
+        {"FontColor=\"x 2 3 4\"", {0, 2, 3, 4}},
+        {"FontColor=\"\"", {255, 255, 255, 255}},
+        {"Font=\"f.ttf\"", {255, 255, 255, 255}},
+    };
+    for (const auto& c : cases) {
+        PackageList::Destroy();
+        CloseAllArchives();
+        AddPackage("colour_prev", c.keys);
+        profile.list = "colour_prev";
+        PackageList::Load();
+        const PackageRecord* record = Find("colour_prev");
+        ASSERT_NE(record, nullptr);
+        const std::array<int, 4> got{record->fontColor[0], record->fontColor[1], record->fontColor[2],
+                                     record->fontColor[3]};
+        EXPECT_EQ(got, c.colour) << c.keys;
+    }
 }
 
 TEST_F(PackageListTest, UnusableNamesAreRefused)

@@ -11,6 +11,7 @@ list(APPEND VN_TEST_SOURCES
   character/EditorOperationsTest.cpp
   character/CharacterFileTest.cpp
   character/PngExportTest.cpp
+  character/EditorDemoTest.cpp
   character/EditScreenJourneyTest.cpp
   character/EditScreenTest.cpp
 )

@@ -3,6 +3,7 @@
 #include "engine/PlayerProfile.h"
 #include "platform/Platform.h"
 #include "support/ArchiveBuilder.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -247,12 +248,13 @@ TEST_F(ArchiveRegistryTest, BrokenArchivesAreDeletedWithTheirPatchTwin)
         bool listed;
         bool crcAgrees;
         bool broken;
+        const char* logged; // the reason in the deletion's log line
     } cases[] = {
-        {"intact, listed", dir.Read("dat/pkg.lba"), true, true, false},
-        {"intact, unlisted", dir.Read("dat/pkg.lba"), false, false, false},
-        {"CRC differs", dir.Read("dat/pkg.lba"), true, false, true},
-        {"wrong key", ArchiveBytes("other", {{"a.txt", "x"}}), false, false, true},
-        {"missing", "", false, false, true},
+        {"intact, listed", dir.Read("dat/pkg.lba"), true, true, false, ""},
+        {"intact, unlisted", dir.Read("dat/pkg.lba"), false, false, false, ""},
+        {"CRC differs", dir.Read("dat/pkg.lba"), true, false, true, "differs from the expected"},
+        {"wrong key", ArchiveBytes("other", {{"a.txt", "x"}}), false, false, true, "cannot be opened"},
+        {"missing", "", false, false, true, "cannot be opened"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -267,8 +269,13 @@ TEST_F(ArchiveRegistryTest, BrokenArchivesAreDeletedWithTheirPatchTwin)
         else
             SetLinkCacheLookup(nullptr);
         EXPECT_EQ(ArchiveIsBroken("pkg"), c.broken);
+        LogCapture deletion(LogCapture::kRecordOnly);
         EXPECT_EQ(DeleteBrokenArchive("pkg"), c.broken);
         EXPECT_EQ(std::filesystem::exists("dat/pkg.lbp"), !c.broken);
+        EXPECT_EQ(deletion.Contains("Deleted the archive files of package \"pkg\" (dat/pkg.lba)"), c.broken);
+        if (c.broken) {
+            EXPECT_TRUE(deletion.Contains(c.logged));
+        }
     }
     LinkCache({{"core", 1}});
     EXPECT_TRUE(ArchiveIsBroken("core"));

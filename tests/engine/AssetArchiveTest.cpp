@@ -209,6 +209,35 @@ TEST(AssetArchive, RoundTripThroughWriterAndReader)
     }
 }
 
+TEST(AssetArchive, ARepeatedNameReadsItsFirstEntry)
+{
+    // Other packers may write a name twice; the lookup must answer as a scan in file order would.
+    TempDir dir;
+    const std::size_t data = kArchiveHeaderSize + 3 * kArchiveRecordSize;
+    std::string bytes = RawArchive("dup", 3,
+                                   {{"same", 1, static_cast<std::uint32_t>(data)},
+                                    {"other", 1, static_cast<std::uint32_t>(data + 1)},
+                                    {"same", 1, static_cast<std::uint32_t>(data + 2)}},
+                                   3);
+    std::uint32_t state = ComputeNameSeed("dup");
+    for (std::size_t i = 0; i < 3; ++i) {
+        unsigned char value = static_cast<unsigned char>('1' + i);
+        state = ComputeNameSeed("dup");
+        ApplyKeystream(&value, 1, state);
+        bytes[data + i] = static_cast<char>(value);
+    }
+    dir.Write("dup.lba", bytes);
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "dup", dir.File("dup.lba")));
+    std::string out;
+    ASSERT_TRUE(archive.ReadEntry("same", out));
+    EXPECT_EQ(out, "1");
+    ASSERT_TRUE(archive.ReadEntry("other", out));
+    EXPECT_EQ(out, "2");
+    EXPECT_FALSE(archive.Find("sam"));
+    EXPECT_FALSE(archive.Find("same "));
+}
+
 // Long entries take another unscrambling path (derived period by period); its joins are where a
 // fault would show: around one 64 KiB keystream period and around the read pieces of four.
 TEST(AssetArchive, LongEntriesReadBackAcrossKeystreamPeriods)
@@ -353,6 +382,36 @@ TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("p.lba")));
     EXPECT_EQ(ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}), ArchiveBytes("p", {{"a", "1"}, {"b", "2"}}));
+}
+
+TEST(LbaWriter, StreamedEntriesGiveTheSameBytesAndAReadFailureLeavesNothing)
+{
+    TempDir dir;
+    // One entry spans several pieces of the streamed writer.
+    const std::vector<LbaFile> files = {{"big", RandomBytes((1u << 20) * 3 + 5, 3)}, {"small", "x"}, {"none", ""}};
+    std::vector<LbaSource> sources;
+    for (const LbaFile& file : files)
+        sources.push_back({file.name, file.bytes.size()});
+    std::size_t asked = 0;
+    const LbaPieceReader fromMemory = [&](std::size_t index, std::uint64_t offset, char* out, std::size_t count,
+                                          std::string&) {
+        ++asked;
+        std::memcpy(out, files[index].bytes.data() + offset, count);
+        return true;
+    };
+    ASSERT_TRUE(WriteLbaArchiveStreamed("p", sources, fromMemory, dir.File("p.lba")));
+    EXPECT_GT(asked, 3u) << "the big entry came in pieces";
+    EXPECT_TRUE(dir.Read("p.lba") == ArchiveBytes("p", files));
+
+    const LbaPieceReader failing = [](std::size_t index, std::uint64_t, char*, std::size_t, std::string& error) {
+        error = "cannot read entry " + std::to_string(index);
+        return false;
+    };
+    std::string error;
+    EXPECT_FALSE(WriteLbaArchiveStreamed("q", sources, failing, dir.File("q.lba"), &error));
+    EXPECT_EQ(error, "cannot read entry 0");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("q.lba")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("q.lba.tmp")));
 }
 
 TEST(VnLbaTool, PacksListsAndExtractsButRefusesEscapingNames)

@@ -3,6 +3,7 @@
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "engine/Utilities.h"
+#include "platform/Platform.h"
 #include "support/ArchiveBuilder.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -248,6 +249,8 @@ TEST(CoreGeometry, LayoutSizeAndScale)
         {1024, 768, 1024, 768, 1024, 768, 1.0f, 1.0f},
         {1024, 768, 512, 768, 1024, 1536, 0.5f, 0.5f},
         {1600, 1200, 1280, 1200, 1600, 1500, 0.8f, 0.8f},
+        // 307 x (768 / 307) comes out as 767.99...: the layout must still be the design's 768.
+        {1024, 768, 600, 307, 1500, 768, 0.4f, 307.0f / 768.0f},
     };
     for (const Case& c : cases) {
         int layoutW = 0;
@@ -360,6 +363,21 @@ TEST_F(CoreTest, FramesAreStepsOfTheWholeElapsedTime)
     EXPECT_FLOAT_EQ(core->updates[0], 0.032f);
 }
 
+TEST_F(CoreTest, TheFirstFrameAfterStartUpIsDrawnAtOnce)
+{
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
+    LogCapture start(LogCapture::kRecordOnly);
+    ASSERT_TRUE(core->Init());
+    core->lastStep = 5000;
+    core->Step(5001);
+    EXPECT_EQ(core->updates.size(), 1u) << "no whole step of waiting before the first frame";
+    core->Step(5010);
+    EXPECT_EQ(core->updates.size(), 1u) << "later frames keep the fixed step";
+    core->Step(5018);
+    EXPECT_EQ(core->updates.size(), 2u);
+    core->Shutdown();
+}
+
 TEST_F(CoreTest, RelayoutWaitsForTheNextStep)
 {
     core->lastStep = 0;
@@ -413,15 +431,30 @@ TEST_F(CoreTest, WriteTestLeavesUserFilesAlone)
 
 TEST_F(CoreTest, WriteTestFailsInAReadOnlyFolder)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may write anywhere";
-    std::filesystem::create_directory(temp.File("ro"));
-    std::filesystem::permissions(temp.File("ro"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    {
-        ScopedWorkingDir inside(temp.File("ro"));
-        EXPECT_FALSE(core->TestWriteAccess());
-    }
-    std::filesystem::permissions(temp.File("ro"), std::filesystem::perms::owner_all);
+    // The platform refuses every write, as a read-only folder would even for root.
+    platform::SetWriteFailureFunction([](const std::string&) { return true; });
+    const bool writable = core->TestWriteAccess();
+    platform::SetWriteFailureFunction(nullptr);
+    EXPECT_FALSE(writable);
+    EXPECT_TRUE(std::filesystem::is_empty(temp.Path()));
+}
+
+TEST_F(CoreTest, AnUnwritableWorkingFolderSendsUserDataToThePerUserFolder)
+{
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string saved = previous != nullptr ? previous : "";
+    setenv("XDG_DATA_HOME", temp.File("xdg").c_str(), 1);
+    // Only the working folder refuses writes, as an installation folder under /usr would.
+    platform::SetWriteFailureFunction([](const std::string& path) { return path.front() != '/'; });
+    core->applicationFolderName = "Varnoth";
+    core->InitUserDataPath();
+    platform::SetWriteFailureFunction(nullptr);
+    if (previous != nullptr)
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(core->userDataFolder, temp.File("xdg") + "/Varnoth/");
+    EXPECT_TRUE(std::filesystem::is_directory(temp.File("xdg/Varnoth")));
 }
 
 TEST_F(CoreTest, UserDataPrefix)
@@ -454,6 +487,7 @@ public:
 TEST(CoreRun, HeadlessRunEndsOnQuitAndLeavesNoLog)
 {
     TempDir temp;
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
     ScopedWorkingDir workDir(temp.Path());
     RunningCore core;
     gCore = &core;
@@ -514,9 +548,39 @@ TEST(CoreRun, StartUpAppliesTheGlobalsAndTheStoredWindowMode)
     }
 }
 
+TEST(CoreRun, WithoutTheCoreArchiveTheStartEndsInACriticalBox)
+{
+    struct Case {
+        const char* what;
+        const char* bytes; // null: no file at all
+    } cases[] = {{"missing", nullptr}, {"damaged", "not an archive at all, just text"}};
+    for (const Case& c : cases) {
+        TempDir temp;
+        if (c.bytes != nullptr)
+            temp.Write("dat/core.lba", c.bytes);
+        ScopedWorkingDir workDir(temp.Path());
+        std::vector<std::string> boxes;
+        platform::SetCriticalBoxFunction(
+            [&boxes](const std::string& title, const std::string& text) { boxes.push_back(title + "|" + text); });
+        RunningCore core;
+        gCore = &core;
+        LogCapture capture(LogCapture::kRecordOnly);
+        const int result = core.Run();
+        platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
+        gCore = nullptr;
+        EXPECT_EQ(result, -1) << c.what;
+        EXPECT_FALSE(core.initResult) << c.what;
+        ASSERT_EQ(boxes.size(), 1u) << c.what;
+        EXPECT_NE(boxes[0].find("dat/core.lba"), std::string::npos) << boxes[0];
+        EXPECT_EQ(boxes[0].find("NOT_LOCALIZED"), std::string::npos) << boxes[0];
+        EXPECT_EQ(core.Window(), nullptr) << "no black window first";
+    }
+}
+
 TEST(CoreRun, FailedStartKeepsTheLog)
 {
     TempDir temp;
+    ASSERT_TRUE(BuildDatArchive(temp.Path(), "core", {{"readme.txt", "nothing else"}}));
     ScopedWorkingDir workDir(temp.Path());
     const char* previous = std::getenv("SDL_VIDEODRIVER");
     const std::string saved = previous != nullptr ? previous : "";

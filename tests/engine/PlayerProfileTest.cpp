@@ -1,5 +1,6 @@
 #include "engine/PlayerProfile.h"
 
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -170,6 +171,63 @@ TEST(PlayerProfileLoad, MissingFileKeepsDefaults)
     EXPECT_FALSE(profile.Load());
     EXPECT_EQ(profile.buffer.status, SaveBuffer::kNotFound);
     EXPECT_EQ(Fields(profile), Fields(TestProfile()));
+}
+
+TEST(PlayerProfileSave, AnUnreadableFileIsKeptAsideBeforeTheFirstSaveOverIt)
+{
+    struct Case {
+        const char* what;
+        int version;         // of a well-made file; 0: bytes written as they are
+        const char* key;     // the key the file was written with
+        std::size_t size;    // of a raw file (sparse) when no version is given
+        const char* logged;  // the reason in the log
+    } cases[] = {
+        {"newer format", 14, "user", 0, "format 14, this one reads up to 13"},
+        {"another user's key", 13, "someone else", 0, "another user's key"},
+        {"damaged", 0, "user", 100, "damaged"},
+        {"oversized", 0, "user", (64u << 20) + 1, "too large"},
+        {"truncated", -13, "user", 0, "stopped reading at"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        TestProfile profile;
+        SetUpProfile(profile, dir);
+        if (c.version == 0) {
+            dir.Write("profile.lbd", std::string(100, '\x55'));
+            std::filesystem::resize_file(profile.path, c.size);
+        } else {
+            profile.key = c.key;
+            WriteProfileFile(profile, c.version < 0 ? -c.version : c.version, c.version < 0 ? 4 : 0);
+            profile.key = "user";
+        }
+        // The oversized file is compared by size: reading 64 MiB twice would only cost time.
+        const bool small = std::filesystem::file_size(profile.path) < 4096;
+        const std::string original = small ? dir.Read("profile.lbd") : std::string();
+        const auto originalSize = std::filesystem::file_size(profile.path);
+        auto asideIsOriginal = [&] {
+            const std::string aside = dir.File("profile.lbd.unreadable");
+            return std::filesystem::exists(aside) && std::filesystem::file_size(aside) == originalSize &&
+                   (!small || dir.Read("profile.lbd.unreadable") == original);
+        };
+        LogCapture capture(LogCapture::kRecordOnly);
+        EXPECT_FALSE(profile.Load());
+        EXPECT_TRUE(capture.Contains(c.logged));
+
+        ASSERT_TRUE(profile.Save(true));
+        EXPECT_TRUE(asideIsOriginal()) << "the unread file is kept whole";
+        EXPECT_TRUE(profile.Load()) << "the new file is the program's own";
+        profile.sfxVolume = 7;
+        ASSERT_TRUE(profile.Save(true));
+        EXPECT_TRUE(asideIsOriginal()) << "a readable file is never set aside";
+    }
+    // A first start has nothing to keep.
+    TempDir dir;
+    TestProfile profile;
+    SetUpProfile(profile, dir);
+    EXPECT_FALSE(profile.Load());
+    ASSERT_TRUE(profile.Save(true));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("profile.lbd.unreadable")));
 }
 
 TEST(PlayerProfileSave, RoundTrip)

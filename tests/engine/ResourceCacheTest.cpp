@@ -58,6 +58,8 @@ protected:
         SetLinkCacheLookup(nullptr);
         ResourceCache::Init();
         ResourceCache::SetRenderer(renderer);
+        // These tests see a picture freed at its last release; the retention test sets its own budget.
+        ResourceCache::SetRetainBudget(0);
         ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg",
                                     {{"img/a.bmp", BmpBytes(3, 2, 0x00FF00FFu)},
                                      {"img/sub/b.bmp", BmpBytes(5, 4, 0x0000FFFFu)},
@@ -68,6 +70,7 @@ protected:
 
     void TearDown() override
     {
+        ResourceCache::SetRetainBudget(ResourceCache::kDefaultRetainBudget);
         ResourceCache::Shutdown();
         ResourceCache::SetRenderer(nullptr);
         SetLinkCacheLookup(nullptr);
@@ -108,6 +111,62 @@ TEST_F(ResourceCacheTest, TexturesAreSharedCountedAndFreedAtZero)
     ResourceCache::ReleaseTexture(nullptr);
 }
 
+// A picture given back by its last holder stays for the next load of its name while it fits the
+// budget: that load then finds the picture decoded before, not what the archive holds now.
+TEST_F(ResourceCacheTest, ReleasedPicturesStayForTheNextLoadWithinTheBudget)
+{
+    constexpr Uint32 kGreen = 0x00FF00FFu; // img/a.bmp as the fixture packs it
+    constexpr Uint32 kRed = 0xFF0000FFu;   // img/a.bmp packed anew after the release
+    const std::string blue = BmpBytes(5, 4, 0x0000FFFFu);
+    const std::size_t aBytes = 3 * 4 * 2;
+    const std::size_t bBytes = 5 * 4 * 4;
+    const struct {
+        const char* name;
+        std::size_t budget;
+        bool bypassLookup;
+        bool releaseBAfter; // a picture given back later, which the budget may favour
+        bool purge;
+        Uint32 reloaded;
+        std::size_t retainedAfterRelease;
+    } cases[] = {
+        {"Retained", ResourceCache::kDefaultRetainBudget, false, false, false, kGreen, aBytes},
+        {"NoBudget", 0, false, false, false, kRed, 0},
+        {"TooLargeForTheBudget", aBytes - 1, false, false, false, kRed, 0},
+        {"PrivateCopyNeverShared", ResourceCache::kDefaultRetainBudget, true, false, false, kRed, 0},
+        {"BothFit", aBytes + bBytes, false, true, false, kGreen, aBytes + bBytes},
+        {"LeastRecentlyUsedGoes", bBytes, false, true, false, kRed, bBytes},
+        {"PurgeFreesRetained", ResourceCache::kDefaultRetainBudget, false, false, true, kRed, aBytes},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ResourceCache::ReleaseAll();
+        CloseAllArchives();
+        ASSERT_TRUE(
+            BuildDatArchive(dir.Path(), "pkg", {{"img/a.bmp", BmpBytes(3, 2, kGreen)}, {"img/sub/b.bmp", blue}}));
+        ResourceCache::SetRetainBudget(c.budget);
+        SDL_Surface* a = ResourceCache::LoadSurface("pkg", "img/a.bmp", nullptr, kCacheMayPurge,
+                                                    c.bypassLookup ? kCacheUniqueCopy : kCacheShared);
+        SDL_Surface* b = ResourceCache::LoadSurface("pkg", "img/sub/b.bmp");
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(b, nullptr);
+        ResourceCache::ReleaseSurface(&a);
+        if (c.releaseBAfter)
+            ResourceCache::ReleaseSurface(&b);
+        EXPECT_EQ(ResourceCache::RetainedBytes(), c.retainedAfterRelease);
+        if (c.purge)
+            ResourceCache::Purge();
+
+        CloseAllArchives();
+        ASSERT_TRUE(BuildDatArchive(dir.Path(), "pkg", {{"img/a.bmp", BmpBytes(3, 2, kRed)}, {"img/sub/b.bmp", blue}}));
+        a = ResourceCache::LoadSurface("pkg", "img/a.bmp");
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(PixelAt(a, 0, 0), c.reloaded);
+        EXPECT_EQ(ResourceCache::ReferenceCount(a), 1);
+        ResourceCache::ReleaseSurface(&a);
+        ResourceCache::ReleaseSurface(&b);
+    }
+}
+
 TEST_F(ResourceCacheTest, KeepMarksAndBypassLookup)
 {
     SDL_Texture* kept = ResourceCache::LoadTexture("pkg", "img/a.bmp", nullptr, true);
@@ -127,6 +186,15 @@ TEST_F(ResourceCacheTest, KeepMarksAndBypassLookup)
     ResourceCache::ReleaseTexture(&separate);
     ResourceCache::ReleaseTexture(&found);
     EXPECT_EQ(ResourceCache::EntryCount(), 1u);
+
+    // A private copy (recoloured, say) is never what a shared load finds.
+    SDL_Texture* own = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", nullptr, kCacheMayPurge, kCacheUniqueCopy);
+    SDL_Texture* shared = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp");
+    ASSERT_NE(own, nullptr);
+    EXPECT_NE(shared, own);
+    EXPECT_EQ(ResourceCache::ReferenceCount(own), 1);
+    ResourceCache::ReleaseTexture(&own);
+    ResourceCache::ReleaseTexture(&shared);
 }
 
 TEST_F(ResourceCacheTest, PathsSplitAtTheFirstSlashAndTheFirstBlank)

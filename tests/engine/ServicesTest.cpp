@@ -37,10 +37,17 @@ TEST(PCService, LanguageIsAlwaysEnglish)
 
 TEST(PCService, UserIdIsTheSanitisedLoginName)
 {
-    PCService service;
-    const std::string expected = SanitiseUserName(platform::RawUserName());
-    EXPECT_EQ(service.GetUserName(), expected);
-    EXPECT_EQ(&service.GetUserId(), &service.GetUserName());
+    struct Case {
+        const char* login;
+        const char* id;
+    } cases[] = {{"anna.maria", "anna_maria"}, {"root", "root"}, {"jo-2", "jo_2"}, {"", ""}};
+    for (const Case& c : cases) {
+        platform::SetUserNameFunction([&c] { return std::string(c.login); });
+        PCService service;
+        EXPECT_EQ(service.GetUserName(), c.id) << c.login;
+        EXPECT_EQ(&service.GetUserId(), &service.GetUserName());
+    }
+    platform::SetUserNameFunction(nullptr);
 }
 
 TEST(PCService, ShellOpenStartsBrowserOnlyForWebAddresses)

@@ -11,4 +11,5 @@ list(APPEND VN_TEST_SOURCES
   engine/PlayerProfileTest.cpp
   engine/CoreTest.cpp
   engine/CorePackageTest.cpp
+  engine/EngineBoundaryTest.cpp
 )

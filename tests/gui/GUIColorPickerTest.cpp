@@ -3,6 +3,7 @@
 #include "gui/GUIColorPicker.h"
 
 #include "engine/AssetArchive.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIInputField.h"
@@ -100,7 +101,18 @@ protected:
     }
 
     // The panel at (100, 100): the square is (120, 120, 240, 100), the strip (120, 225, 240, 20).
+    // Loaded, placed at (100, 100) and shown.
     void LoadPicker(const std::string& layout, const std::string& pickerCfg = kPickerCfg)
+    {
+        MakePicker(layout, pickerCfg);
+        picker->Load();
+        picker->rect.x = 100;
+        picker->rect.y = 100;
+        picker->ResetRect();
+        picker->Show();
+    }
+
+    void MakePicker(const std::string& layout, const std::string& pickerCfg = kPickerCfg)
     {
         ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"config/picker.cfg", layout},
                                                   {"config/colorpicker.cfg", pickerCfg},
@@ -111,11 +123,6 @@ protected:
                                                   {"gui/common/swatch.png", MakePngBytes(30, 30, {255, 255, 255, 255})}}));
         GUIScreenManager::SetLayoutFileName("ColorPicker", "picker.cfg");
         picker = std::make_unique<GUIColorPicker>();
-        picker->Load();
-        picker->rect.x = 100;
-        picker->rect.y = 100;
-        picker->ResetRect();
-        picker->Show();
     }
 
     // Design pixels to an event in window pixels.
@@ -148,6 +155,38 @@ protected:
     ScopedWorkingDir cwd{dir.Path()};
     std::unique_ptr<GUIColorPicker> picker;
 };
+
+// Most runs never open the picker: nothing of it is read before it is placed or shown, and a
+// colour set meanwhile is what it shows then.
+TEST_P(GUIColorPickerTest, LayoutAndPicturesAreReadWhenFirstNeeded)
+{
+    MakePicker(Layout(4, 3, 4));
+    const std::uint64_t before = ResourceCache::DecodeCount();
+    picker->Load();
+    picker->Layout();
+    picker->SetColor({30, 60, 90, 255});
+    EXPECT_EQ(ResourceCache::DecodeCount(), before);
+    EXPECT_EQ(picker->pickerElement, nullptr);
+
+    // An owner places the panel by its size, which its picture gives.
+    picker->ResetRect();
+    EXPECT_GT(ResourceCache::DecodeCount(), before);
+    EXPECT_EQ(picker->rect.h, 300);
+    picker->rect.x = 100;
+    picker->rect.y = 100;
+    picker->ResetRect();
+    picker->Show();
+    ASSERT_NE(picker->pickerElement, nullptr);
+    EXPECT_EQ(picker->pickerElement->rect.x, 120) << "placed from the position set before";
+    const std::string red = picker->inputFields[0]->GetText();
+    const std::string blue = picker->inputFields[2]->GetText();
+    EXPECT_NE(red, "255");
+    // As close as the markers allow, exactly as when the colour is set on the shown picker.
+    picker->SetColor({255, 255, 255, 255});
+    picker->SetColor({30, 60, 90, 255});
+    EXPECT_EQ(picker->inputFields[0]->GetText(), red);
+    EXPECT_EQ(picker->inputFields[2]->GetText(), blue);
+}
 
 TEST_P(GUIColorPickerTest, LoadLaysThePanelOut)
 {

@@ -13,6 +13,7 @@
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
+#include "gui/GuiLogWatch.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
@@ -76,6 +77,9 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     // A borderless window: the overlay lights that button.
     PlayerProfile profile;
     profile.windowMode = 1;
+    // Opening archives and switching modes save the profile; not into the build's run folder.
+    TempDir profileDir;
+    profile.path = profileDir.File("profile.lbd");
     PlayerProfile* previousProfile = gProfile;
     gProfile = &profile;
     std::string texts;
@@ -83,6 +87,8 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     TextTable::Clear();
     TextTable::Parse(texts);
 
+    // The backdrop is not in gui.cfg, so the manager asks for a layout without a name.
+    GuiLog().Allow("config/ from the package core");
     auto* backdrop = static_cast<ProbeLayer*>(GUIScreenManager::AddLayer(std::make_unique<ProbeLayer>("Gallery")));
     auto* picker = static_cast<GUIColorPicker*>(GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>()));
     auto* overlay = static_cast<GUISettings*>(GUIScreenManager::AddLayer(std::make_unique<GUISettings>()));
@@ -96,12 +102,13 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     backdrop->buttons[0]->SetPosition(0, 0);
     GUIScreenManager::ShowScreen("Gallery");
 
-    ASSERT_NE(picker->pickerElement, nullptr);
-    EXPECT_EQ(picker->pickerElement->rect.w, 300) << "the hue-saturation square comes from the package";
+    EXPECT_EQ(picker->pickerElement, nullptr) << "read when first shown";
     picker->rect.x = 900;
     picker->rect.y = 700;
     picker->ResetRect();
     picker->Show();
+    ASSERT_NE(picker->pickerElement, nullptr);
+    EXPECT_EQ(picker->pickerElement->rect.w, 300) << "the hue-saturation square comes from the package";
     for (SDL_Color c : {SDL_Color{200, 40, 40, 255}, SDL_Color{40, 120, 200, 255}, SDL_Color{90, 170, 60, 255}}) {
         picker->SetColor(c);
         picker->AddRecentColor();

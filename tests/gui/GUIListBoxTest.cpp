@@ -4,6 +4,7 @@
 
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "gui/GuiLogWatch.h"
 #include "gui/ListBoxTestSupport.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
@@ -16,7 +17,12 @@ namespace {
 
 class ListBoxTest : public ::testing::Test {
 protected:
-    void SetUp() override { GUIScreenManager::Reset(); }
+    void SetUp() override
+    {
+        GUIScreenManager::Reset();
+        // These lists have no core package: pager pictures, page font and placeholders are missing.
+        GuiLog().Allow("dat/core.lba");
+    }
     void TearDown() override { GUIScreenManager::Reset(); }
 };
 
@@ -236,6 +242,47 @@ TEST_F(ListBoxTest, WithoutPagingAllItemsAreFittedIn)
     }
 }
 
+// Columns (or rows) are added until every item has a cell, and the button shrinks to what that many
+// cells leave: n cells hold n buttons and n - 1 gaps, so one spacing comes off the share of each.
+TEST_F(ListBoxTest, FitWithoutPagingLeavesOneSpacingPerCell)
+{
+    HeadlessSdl sdl(800, 600);
+    ASSERT_TRUE(sdl.Ok());
+    const struct {
+        const char* name;
+        SDL_Rect box;
+        int items;
+        int maxColumns;
+        float scale;
+        int columns;
+    } cases[] = {
+        // 410 / 6 - 10 = 58 of 100 wide; taking the spacing once per column would leave 8.
+        {"MoreColumns", {0, 0, 400, 300}, 16, 999999, 0.58f, 6},
+        // Rows: 310 / 4 - 10 = 67 of 80 high (0.8375), one 0.05 step more for the row test;
+        // once per row would leave 37.
+        {"MoreRows", {0, 0, 230, 300}, 8, 2, 0.7875f, 2},
+        {"AlreadyFits", {0, 0, 400, 300}, 9, 999999, 1.0f, 3},
+    };
+    for (const auto& c : cases) {
+        ListSpec shape;
+        shape.box = c.box;
+        shape.items = c.items;
+        auto list = MakeList(sdl.Renderer(), shape);
+        list->maxColumns = c.maxColumns;
+        list->LayoutPage();
+        const std::vector<GUIButton*>& page = list->pages[0];
+        EXPECT_NEAR(page[0]->scale, c.scale, 1e-4) << c.name;
+        int columns = 0;
+        for (const GUIButton* button : page) {
+            columns += button->rect.y == page[0]->rect.y ? 1 : 0;
+            EXPECT_TRUE(button->visible) << c.name;
+            EXPECT_LE(button->rect.x + button->drawRect.w, c.box.x + c.box.w) << c.name;
+            EXPECT_LE(button->rect.y + button->drawRect.h, c.box.y + c.box.h) << c.name;
+        }
+        EXPECT_EQ(columns, c.columns) << c.name;
+    }
+}
+
 TEST_F(ListBoxTest, ScaleStepsDownByFiveHundredthsAndStopsAtTheFloor)
 {
     HeadlessSdl sdl(800, 600);
@@ -442,7 +489,9 @@ TEST_F(ListBoxTest, ClearedItemsNeverReceiveALatePicture)
     list.buttonWidth = 50;
     list.buttonHeight = 50;
     list.SetRect(SDL_Rect{0, 0, 200, 200});
-    list.SetItems({"a.png", "b.png"}, true, true, false, false, false, true, "core");
+    list.SetItems({"a.png", "b.png"}, GUIListBox::kSwitchStateOnClick, GUIListBox::kRebuildPages,
+                  GUIListBox::kPushItems, GUIListBox::kBackgroundTextures, GUIListBox::kCommonFolder,
+                  GUIListBox::kPrefixGuiFolder, "core");
     ASSERT_EQ(list.items.size(), 2u);
     EXPECT_FALSE(list.items[0]->ownsTextures);
     EXPECT_EQ(list.PendingPictureCount(), 2u);

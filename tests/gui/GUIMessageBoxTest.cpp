@@ -1,6 +1,7 @@
 #include "gui/GUIMessageBox.h"
 
 #include "engine/Log.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/WidgetTestSupport.h"
@@ -147,6 +148,27 @@ TEST_P(MessageBoxTest, SetsAreChosenByIndexOrLength)
     GUIMessageBox::Hide(); // closing twice is harmless
 }
 
+// Start-up shows no box, so it decodes no box picture: a set's picture and a button's pictures are
+// decoded when a box first needs them, and once.
+TEST_P(MessageBoxTest, PicturesAreDecodedWhenABoxFirstNeedsThem)
+{
+    GUIMessageBox::Release();
+    const std::uint64_t beforeInit = ResourceCache::DecodeCount();
+    GUIMessageBox::Init();
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit);
+    EXPECT_EQ(GUIMessageBox::Button(2)->images.normalTexture, nullptr);
+
+    GUIMessageBox::ShowTwoButtons(0, 0, "Two", 2, 3);
+    // The set's box, buttons 2 (two pictures) and 3 (one, used for both states).
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit + 4);
+    EXPECT_NE(GUIMessageBox::Button(2)->images.normalTexture, nullptr);
+    EXPECT_EQ(GUIMessageBox::Button(0)->images.normalTexture, nullptr) << "not shown, not decoded";
+    EXPECT_EQ(GUIMessageBox::Button(2)->rect.w, 101);
+
+    GUIMessageBox::ShowTwoButtons(0, 0, "Again", 2, 3);
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit + 4);
+}
+
 TEST_P(MessageBoxTest, ButtonRowsAndTheQueue)
 {
     const int centre = layoutW / 2;
@@ -166,7 +188,8 @@ TEST_P(MessageBoxTest, ButtonRowsAndTheQueue)
     GUIScreenManager::QueueFrame();
     const auto queue = GUIScreenManager::QueuedItems(7);
     ASSERT_EQ(queue.size(), 5u); // overlay, box, three buttons
-    EXPECT_EQ(queue[0].texture, GUIMessageBox::OverlayTexture());
+    EXPECT_TRUE(queue[0].isFill);
+    EXPECT_EQ(queue[0].fill.a, 185);
     EXPECT_TRUE(SameRect(queue[0].destination, SDL_Rect{0, 0, layoutW, layoutH}));
     EXPECT_EQ(queue[1].texture, GUIMessageBox::BoxTexture());
     EXPECT_TRUE(SameRect(queue[1].destination, GUIMessageBox::BoxRect()));

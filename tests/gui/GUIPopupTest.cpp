@@ -3,6 +3,7 @@
 
 #include "gui/GUIPopup.h"
 
+#include "engine/ResourceCache.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIScreenManager.h"
 #include "support/HeadlessSdl.h"
@@ -92,6 +93,22 @@ protected:
     TempDir dir;
     std::unique_ptr<ScopedWorkingDir> cwd;
 };
+
+TEST_P(GUIPopupTest, PicturesAreDecodedAtTheFirstHint)
+{
+    GUIPopup::Shutdown();
+    // The pieces the fixture loaded would otherwise stay decoded in the cache.
+    ResourceCache::SetRetainBudget(0);
+    const std::uint64_t beforeInit = ResourceCache::DecodeCount();
+    GUIPopup::Init();
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit);
+    auto anchor = Anchor(300, 300, 100, 40);
+    GUIPopup::SetHint("Hello", anchor.get(), GUIPopup::kAbove);
+    EXPECT_NE(GUIPopup::Texture(), nullptr);
+    EXPECT_EQ(ResourceCache::DecodeCount(), beforeInit + 4);
+    GUIPopup::ClearHint();
+    ResourceCache::SetRetainBudget(ResourceCache::kDefaultRetainBudget);
+}
 
 TEST_P(GUIPopupTest, EachSidePlacesTheBubbleBesideItsAnchor)
 {

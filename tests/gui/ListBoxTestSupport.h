@@ -52,8 +52,9 @@ inline std::unique_ptr<GUIListBox> MakeList(SDL_Renderer* renderer, const ListSp
     list->rightPager.SetRect(SDL_Rect{0, 0, kPagerWidth, kPagerHeight});
     list->SetRect(shape.box);
     list->InitImages();
-    list->SetItems(std::vector<std::string>(static_cast<std::size_t>(shape.items)), true, true, false, true, false,
-                   false, "core");
+    list->SetItems(std::vector<std::string>(static_cast<std::size_t>(shape.items)), GUIListBox::kSwitchStateOnClick,
+                   GUIListBox::kRebuildPages, GUIListBox::kPushItems, GUIListBox::kOwnTextures,
+                   GUIListBox::kCommonFolder, GUIListBox::kWholePaths, "core");
     if (renderer != nullptr) {
         for (std::size_t i = 0; i < list->items.size(); ++i) {
             GiveTexture(renderer, *list->items[i], static_cast<Uint8>(40 + i));

@@ -19,5 +19,6 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIColorPickerTest.cpp
   gui/GUISettingsTest.cpp
   gui/GUIGallery3Test.cpp
+  gui/GuiLogWatch.cpp
   gui/TipListTest.cpp
 )

@@ -208,3 +208,59 @@ TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].target, 0);
 }
+
+TEST(PlatformFiles, ReadAtOffsetsStaysInsideTheFile)
+{
+    TempDir temp;
+    temp.Write("data", "0123456789");
+    const platform::ReadOnlyFile file(temp.File("data"));
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.Size(), 10u);
+    struct Case {
+        std::uint64_t offset;
+        std::size_t count;
+        bool ok;
+        const char* bytes;
+    } cases[] = {{0, 10, true, "0123456789"}, {7, 3, true, "789"}, {7, 4, false, ""},
+                 {10, 1, false, ""},          {0, 0, true, ""},     {~0ull - 2, 1, false, ""}};
+    for (const Case& c : cases) {
+        std::string out(c.count, '\0');
+        EXPECT_EQ(file.ReadAt(c.offset, &out[0], c.count), c.ok) << c.offset << "+" << c.count;
+        if (c.ok) {
+            EXPECT_EQ(out, c.bytes);
+        }
+    }
+    for (const std::string& missing : {temp.File("none"), temp.Path()}) {
+        const platform::ReadOnlyFile absent(missing);
+        EXPECT_FALSE(absent.IsOpen()) << missing;
+        EXPECT_NE(absent.OpenError(), 0) << missing;
+        char byte = 0;
+        EXPECT_FALSE(absent.ReadAt(0, &byte, 1));
+    }
+}
+
+TEST(PlatformFiles, WritesHonourTheFailureSeam)
+{
+    TempDir temp;
+    const std::string kept = temp.File("kept");
+    temp.Write("kept", "old");
+    EXPECT_EQ(platform::CreateFileExclusively(kept), platform::CreateResult::kExists);
+    EXPECT_EQ(platform::CreateFileExclusively(temp.File("new")), platform::CreateResult::kCreated);
+
+    platform::SetWriteFailureFunction([&temp](const std::string& path) { return path.find(temp.Path()) == 0; });
+    std::string error;
+    const bool atomic = platform::WriteFileAtomically(kept, "new", 3, &error);
+    const bool created = platform::CreateFileExclusively(temp.File("other")) == platform::CreateResult::kCreated;
+    const bool opened = platform::OpenFile(temp.File("log"), "ab") != nullptr;
+    const bool readable = platform::OpenFile(kept, "rb") != nullptr;
+    platform::SetWriteFailureFunction(nullptr);
+
+    EXPECT_FALSE(atomic);
+    EXPECT_NE(error.find("cannot create"), std::string::npos) << error;
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(readable) << "reading is not a write";
+    EXPECT_EQ(temp.Read("kept"), "old");
+    EXPECT_FALSE(platform::FileExists(temp.File("kept.tmp")));
+    EXPECT_FALSE(platform::FileExists(temp.File("other")));
+}

@@ -65,6 +65,10 @@ void LogCapture::Clear()
 
 bool LogCapture::LooksLikeError(const std::string& text)
 {
+    // A text missing from the table is named by its key, and keys such as "ERR_FAILED_OPEN" hold
+    // the very words looked for here; tests without the bundled table miss keys all the time.
+    if (text.rfind("No text for the key ", 0) == 0)
+        return false;
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -22,6 +22,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,18 @@ public:
     pid_t pid = 0;
 };
 
+// A run folder of its own (the program writes its profile and logs beside dat/), started from
+// another folder ("elsewhere"): the program finds its folder itself.
+void PrepareRunFolder(const TempDir& temp)
+{
+    std::error_code ec;
+    fs::copy_file(kRunDir + "/varnoth", temp.File("varnoth"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    fs::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    fs::create_directory(temp.File("elsewhere"));
+}
+
 TEST(ProgramRun, ClosingTheWindowAndAnsweringReturnEndsWithZero)
 {
     const char* displayName = std::getenv("DISPLAY");
@@ -145,15 +158,8 @@ TEST(ProgramRun, ClosingTheWindowAndAnsweringReturnEndsWithZero)
     if (!FileExists(kRunDir + "/varnoth") || !FileExists(kRunDir + "/dat/core.lba"))
         GTEST_SKIP() << "program or bundled content not built";
 
-    // A run folder of its own (the program writes its profile and logs beside dat/), started from
-    // another folder: the program finds its folder itself.
     TempDir temp;
-    std::error_code ec;
-    fs::copy_file(kRunDir + "/varnoth", temp.File("varnoth"), ec);
-    ASSERT_FALSE(ec) << ec.message();
-    fs::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
-    ASSERT_FALSE(ec) << ec.message();
-    fs::create_directory(temp.File("elsewhere"));
+    PrepareRunFolder(temp);
     ScopedWorkingDir workDir(temp.File("elsewhere"));
 
     XSetErrorHandler(IgnoreXError);
@@ -198,6 +204,56 @@ TEST(ProgramRun, ClosingTheWindowAndAnsweringReturnEndsWithZero)
                                                  << temp.Read("logs/" + name);
         EXPECT_NE(name.rfind("crash_", 0), 0u) << name;
     }
+}
+
+TEST(ProgramRun, ACrashLeavesAReportNamedByStartAndVersion)
+{
+    const char* displayName = std::getenv("DISPLAY");
+    if (displayName == nullptr || *displayName == '\0')
+        GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
+    if (!FileExists(kRunDir + "/varnoth") || !FileExists(kRunDir + "/dat/core.lba"))
+        GTEST_SKIP() << "program or bundled content not built";
+    TempDir temp;
+    PrepareRunFolder(temp);
+    ScopedWorkingDir workDir(temp.File("elsewhere"));
+    XSetErrorHandler(IgnoreXError);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "cannot open DISPLAY " << displayName;
+    struct CloseDisplay {
+        Display* display;
+        ~CloseDisplay() { XCloseDisplay(display); }
+    } closeDisplay{display};
+
+    const std::string program = temp.File("varnoth");
+    std::vector<char*> argv{const_cast<char*>(program.c_str()), nullptr};
+    Child child;
+    ASSERT_EQ(posix_spawn(&child.pid, program.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    const pid_t pid = child.pid;
+
+    // Once the window carries its title the start-up is over and the session log is open.
+    int status = -1;
+    bool signalled = false;
+    for (int waited = 0; waited < kPatienceMs && status < 0; waited += kPollMs) {
+        const Window window = signalled ? 0 : FindMappedWindow(display, pid);
+        if (window != 0 && !ReadUtf8Property(display, window, "_NET_WM_NAME").empty()) {
+            kill(pid, SIGSEGV);
+            signalled = true;
+        }
+        Nap();
+        status = child.Poll();
+    }
+    ASSERT_TRUE(signalled) << "no window within " << kPatienceMs << " ms";
+    EXPECT_EQ(status, 128 + SIGSEGV);
+
+    std::vector<std::string> reports;
+    for (const std::string& name : platform::ListFolderFiles(temp.File("logs"))) {
+        if (name.rfind("crash_", 0) == 0)
+            reports.push_back(name);
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    // The stamp is the start's local time, year first: "crash_2026_12_7_8_5_3_v33.dmp".
+    EXPECT_TRUE(std::regex_match(reports[0], std::regex("crash_[0-9]{4}(_[0-9]{1,2}){5}_v33\\.dmp"))) << reports[0];
+    EXPECT_NE(temp.Read("logs/" + reports[0]).find("SIGSEGV"), std::string::npos) << temp.Read("logs/" + reports[0]);
 }
 
 } // namespace
