@@ -258,7 +258,7 @@ void SettingsScreen::OnShow()
             continue;
         }
         if (gTutorialHooks != nullptr) {
-            // The tracker counts this pick the way the original screen reported it: twice.
+            // The tracker expects the pick of the first chosen package reported twice when the screen opens.
             gTutorialHooks->OnListBoxEvent(kPackageList, 0, static_cast<int>(i), name, setName, true);
             gTutorialHooks->OnListBoxEvent(kPackageList, 0, static_cast<int>(i), name, setName, true);
         }

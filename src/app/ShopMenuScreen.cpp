@@ -34,6 +34,9 @@ constexpr int kMenuBack = 3;
 constexpr std::size_t kMaxDescriptionBytes = 32 * 1024;
 // Numbered pictures a package may list; "ImageCount" is read from the package.
 constexpr int kMaxImageCount = 64;
+// A package's font size beyond this fits no line on the parchment; it would only make every glyph
+// a picture of many megabytes.
+constexpr int kMaxFontSize = 160;
 // The description starts this far from the parchment's left and top edges and keeps as far from
 // its right edge.
 constexpr int kPageMargin = 20;
@@ -132,7 +135,8 @@ bool ShopMenuScreen::BuildPage()
     // One reference per visit: the font of the last visit goes back before this one is taken.
     ResourceCache::ReleaseFont(&pageFont);
     if (!record->font.empty() && record->fontSize > 0) {
-        pageFont = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + record->font, record->fontSize);
+        pageFont = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + record->font,
+                                           std::min(record->fontSize, kMaxFontSize));
     }
     pageColour = SDL_Color{record->fontColor[0], record->fontColor[1], record->fontColor[2], record->fontColor[3]};
 

@@ -40,6 +40,16 @@ void SetShown(GUIButton* button, bool shown)
 
 bool PickerShown() { return gColorPicker != nullptr && gColorPicker->active; }
 
+// Showing a name no layer has would hide every screen and leave an empty window.
+void SwitchTo(const std::string& screen)
+{
+    if (GUIScreenManager::FindLayer(screen) == nullptr) {
+        LogText(kLogFile, "No screen \"" + screen + "\" to switch to");
+        return;
+    }
+    GUIScreenManager::ShowScreen(screen);
+}
+
 } // namespace
 
 std::int32_t ChoosableItemCount(const Category& category)
@@ -153,6 +163,11 @@ void EditScreen::ShowCategory(std::int32_t entry)
     }
     if (TutorialRunning()) {
         gTutorialHooks->StartByName(category->Name, CharacterRegistry::CurrentSetName());
+        // A lesson may load its own figure, which frees the categories the lists were built from.
+        category = ListedCategory(entry);
+        if (category == nullptr) {
+            return;
+        }
     }
     currentEntry = entry;
     currentCategory = categories[static_cast<std::size_t>(entry)];
@@ -209,7 +224,9 @@ void EditScreen::OnListBox(int list, int page, int item)
         }
     } else if (list == kGridList) {
         Category* category = CurrentCategory();
-        if (category != nullptr && item >= 0) {
+        // The page offers "none" (or the first item) plus ChoosableItemCount entries; a pick past
+        // them would be clamped onto the last item and recorded as an undo step.
+        if (category != nullptr && item >= 0 && item <= ChoosableItemCount(*category)) {
             if (GUIListBox* grid = GetListBox(kGridList)) {
                 grid->SetSelected(item);
             }
@@ -225,10 +242,10 @@ void EditScreen::OnListBox(int list, int page, int item)
             SetShown(GetButton(kUndoButton), true);
             refreshAfterRandom = true;
         } else if (item == kMenuSettings) {
-            GUIScreenManager::ShowScreen("SettingScreen");
+            SwitchTo("SettingScreen");
         } else if (item == kMenuHome) {
             if (TutorialRunning()) {
-                GUIScreenManager::ShowScreen("MainSubScreen");
+                SwitchTo("MainSubScreen");
             } else {
                 GUIMessageBox::ShowTwoButtons(kHomeDialog, 0, Localize("COM_CONFIRM_HOME"), 2, 3);
             }

@@ -177,8 +177,12 @@ void LoadAllPackages()
     if (!PackageList::SelectByTheme(std::string())) {
         return;
     }
+    // Reloading the set starts from its defaults: keep the user's figure across it, as the settings
+    // screen does when the selected packages change.
+    CharacterFile::Snapshot();
     const std::string setName = CharacterRegistry::CurrentSetName();
     if (CharacterRegistry::LoadCharacter(setName, false, false)) {
+        CharacterFile::Apply();
         ShowEditScreen();
     }
 }

@@ -5,6 +5,7 @@
 #include "app/SettingsScreen.h"
 #include "app/SettingsScreenTestFixture.h"
 #include "character/Category.h"
+#include "engine/ConfigFile.h"
 #include "gui/GUIVerticalContainer.h"
 
 #include <SDL_image.h>
@@ -303,3 +304,55 @@ TEST_F(SettingsScreenTest, Journey)
 }
 
 } // namespace
+
+// Layouts that leave out what the screen expects: picks, the filters and the way back neither
+// crash nor index a widget that is not there.
+TEST_F(SettingsScreenTest, LayoutsMissingWidgetsDegradeWithoutCrashing)
+{
+    const struct {
+        const char* name;
+        const char* layout;
+        bool hasSwitches;
+    } cases[] = {
+        {"empty", "", false},
+        {"filters only", "ListBoxes { [ Index=\"1\" Width=\"540\" Height=\"55\" ButtonWidth=\"48\" ButtonHeight=\"48\" ] }", false},
+        {"no menu and no frames",
+         "ListBoxes { [ Index=\"1\" Width=\"540\" Height=\"55\" ButtonWidth=\"48\" ButtonHeight=\"48\" ]"
+         " [ Index=\"2\" Width=\"540\" Height=\"6\" ButtonWidth=\"1\" ButtonHeight=\"1\" ]"
+         " [ Index=\"3\" Width=\"540\" Height=\"900\" ButtonWidth=\"128\" ButtonHeight=\"128\" ] }",
+         true},
+        {"one frame", "VerticalContainers { [ Name=\"SettingsLeft\" W=\"1010\" H=\"1200\" ] }", false},
+    };
+    log->Allow("in its layout");
+    ShowWith({"vexa_forest", "vexa_castle"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GUIScreenManager::ShowScreen("MainScreen");
+        screen->Unload();
+        ConfigFile file;
+        file.Parse(c.layout);
+        screen->LoadFromConfig(file);
+        GUIScreenManager::LayoutLayers();
+        ShowWith({"vexa_forest", "vexa_castle"});
+        ASSERT_TRUE(screen->active);
+        EXPECT_EQ(screen->listedPackages.size(), 3u);
+
+        for (int list = -1; list <= 5; ++list) {
+            for (int item = -1; item <= 4; ++item) {
+                // The menu's save, load and export ask for files; the way back is tried below.
+                if (list != 3) {
+                    screen->OnListBox(list, 0, item);
+                }
+            }
+        }
+        if (c.hasSwitches) {
+            EXPECT_TRUE(screen->packagesChanged);
+        }
+        DeliverPictures();
+        GUIScreenManager::LayoutLayers();
+        screen->OnListBox(3, 0, 3);
+        EXPECT_FALSE(GUIMessageBox::IsModal());
+        EXPECT_FALSE(screen->active);
+        EXPECT_TRUE(StandIn("EditScreen")->active);
+    }
+}

@@ -4,6 +4,7 @@
 
 #include "app/ShopMenuScreen.h"
 #include "app/SettingsScreenTestFixture.h"
+#include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIVerticalContainer.h"
@@ -195,6 +196,15 @@ TEST_F(ShopMenuScreenTest, EmptyInputsToTheDescriptionPageDrawNothingOfThem)
         }
         PackageList::Records().pop_back();
     }
+
+    // A font size no page needs is held to one whose lines fit the parchment (built, not drawn).
+    AddRecord("pk_d_prev", "pk_d", 0, false).fontSize = 1000000;
+    screen->SetPackage("pk_d_prev");
+    ASSERT_TRUE(screen->BuildPage());
+    ASSERT_NE(screen->pageFont, nullptr);
+    EXPECT_LE(TTF_FontHeight(screen->pageFont), 400);
+    screen->OnHide();
+    PackageList::Records().pop_back();
 }
 
 TEST_F(ShopMenuScreenTest, APackageWithoutDescriptionSendsTheUserBackToTheMenu)
@@ -301,6 +311,54 @@ TEST_F(ShopMenuScreenTest, Journey)
     WriteArtifact("shop-04.png");
     ClickItem(*screen, 0, 3);
     WriteArtifact("shop-05.png");
+}
+
+} // namespace
+
+namespace {
+
+// Layouts that leave out what the screen expects: the page is still built from the package, and
+// picks and the way back neither crash nor index a widget that is not there.
+TEST_F(ShopMenuScreenTest, LayoutsMissingWidgetsDegradeWithoutCrashing)
+{
+    const struct {
+        const char* name;
+        const char* layout;
+    } cases[] = {
+        {"empty", ""},
+        {"pictures only, no frames",
+         "ListBoxes { [ Index=\"1\" Width=\"540\" Height=\"900\" ButtonWidth=\"144\" ButtonHeight=\"180\" ] }"},
+        {"one frame", "VerticalContainers { [ Name=\"ShopLeft\" W=\"1010\" H=\"1200\" ] }"},
+    };
+    log->Allow("in its layout");
+    log->Allow("service host");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GUIScreenManager::ShowScreen("MainScreen");
+        screen->Unload();
+        ConfigFile file;
+        file.Parse(c.layout);
+        screen->LoadFromConfig(file);
+        GUIScreenManager::LayoutLayers();
+        Open("char_vexa_prev");
+        ASSERT_TRUE(screen->active);
+        EXPECT_FALSE(screen->description.empty());
+        EXPECT_EQ(screen->previews.size(), 3u);
+
+        for (int list = -1; list <= 3; ++list) {
+            for (int item = -1; item <= 4; ++item) {
+                // The menu's way back is tried below.
+                if (list != 1 || item != 3) {
+                    screen->OnListBox(list, 0, item);
+                }
+            }
+        }
+        DeliverPictures();
+        GUIScreenManager::LayoutLayers();
+        screen->OnListBox(1, 0, 3);
+        EXPECT_FALSE(screen->active);
+        EXPECT_TRUE(StandIn("MainScreen")->active);
+    }
 }
 
 } // namespace

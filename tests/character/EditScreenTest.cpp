@@ -304,6 +304,21 @@ Items {
     // Grid entry e of a fixed layer is item e + 1.
     screen->OnListBox(3, 1, 3);
     EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 4);
+
+    // Picks past the page change nothing and leave no undo step; the last entry still picks.
+    UndoStack::Clear();
+    for (int item : {5, 6, 99}) {
+        screen->OnListBox(3, 1, item);
+        EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 4) << "entry " << item;
+        EXPECT_FALSE(UndoStack::CanUndo()) << "entry " << item;
+    }
+    screen->OnListBox(3, 1, 4);
+    EXPECT_EQ(CharacterRegistry::FindCategory("fixed")->CurrentItem, 5);
+    screen->OnListBox(1, 0, 0);
+    screen->OnListBox(3, 0, 5);
+    EXPECT_EQ(CharacterRegistry::FindCategory("removable")->CurrentItem, 2);
+    screen->OnListBox(3, 0, 4);
+    EXPECT_EQ(CharacterRegistry::FindCategory("removable")->CurrentItem, 4);
 }
 
 TEST_F(EditScreenTest, UndoByButtonAndBackKeyKeepsGridAndButtonInStep)
@@ -455,6 +470,31 @@ Items { [ Name="hair" Subcategory="g" ItemCount="3" ] [ Name="eyes" Subcategory=
     GUIMessageBox::Release();
 }
 
+// A lesson that loads its own figure when it starts, freeing the categories of the lists.
+class ReloadingTutorial : public RecordingTutorial {
+public:
+    bool StartByName(const std::string& category, const std::string& set) override
+    {
+        RecordingTutorial::StartByName(category, set);
+        return LoadParsedSet("lesson", "Zoom { [ Subcategory=\"g\" ] } Items { [ Name=\"x\" Subcategory=\"g\" ItemCount=\"2\" ] }");
+    }
+};
+
+TEST_F(EditScreenTest, ALessonThatReloadsTheSetLeavesNoDanglingCategory)
+{
+    Show("before", "Zoom { [ Subcategory=\"g\" ] [ Subcategory=\"last\" ] }"
+                   " Items { [ Name=\"a\" Subcategory=\"g\" ItemCount=\"3\" ] [ Name=\"b\" Subcategory=\"g\" ItemCount=\"3\" ] }");
+    ReloadingTutorial tutorial;
+    tutorial.running = true;
+    gTutorialHooks = &tutorial;
+    screen->OnListBox(1, 0, 1);
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "lesson");
+    EXPECT_EQ(screen->CurrentCategory(), nullptr);
+    screen->OnListBox(3, 0, 1);
+    EXPECT_EQ(CharacterRegistry::FindCategory("x")->CurrentItem, 0);
+    gTutorialHooks = nullptr;
+}
+
 TEST_F(EditScreenTest, HiddenScreenForgetsItsVisitButKeepsTheFigureToDraw)
 {
     Show("visit", R"(
@@ -512,3 +552,78 @@ TEST_F(EditScreenTest, ColumnBetweenTheFramesHoldsListAndButtons)
     const SDL_Rect& left = screen->containers[0]->drawRect;
     EXPECT_TRUE(SDL_RectEquals(&figure, &left));
 }
+
+namespace {
+
+// Layouts that leave out what the screen expects: whatever the user presses, nothing indexes a
+// widget that is not there, and the figure's lists are the same as with the whole layout.
+TEST_F(EditScreenTest, LayoutsMissingWidgetsDegradeWithoutCrashing)
+{
+    const struct {
+        const char* name;
+        const char* layout;
+    } cases[] = {
+        {"empty", ""},
+        {"buttons only", "Buttons { [ Index=\"0\" Width=\"80\" Height=\"80\" ] [ Index=\"1\" Width=\"80\" Height=\"80\" ] }"},
+        {"main and sub lists only",
+         "ListBoxes { [ Index=\"10\" Width=\"100\" Height=\"700\" ButtonWidth=\"88\" ButtonHeight=\"88\" ]"
+         " [ Index=\"12\" Width=\"600\" Height=\"100\" ButtonWidth=\"88\" ButtonHeight=\"88\" ] }"
+         " VerticalContainers { [ Name=\"Figure\" W=\"880\" H=\"1200\" ] [ Name=\"Lists\" W=\"710\" H=\"1200\" ] }"},
+        {"one frame", "VerticalContainers { [ Name=\"Figure\" W=\"880\" H=\"1200\" ] }"},
+        {"lists without frames",
+         "ListBoxes { [ Index=\"10\" Width=\"100\" Height=\"700\" ButtonWidth=\"88\" ButtonHeight=\"88\" ]"
+         " [ Index=\"12\" Width=\"600\" Height=\"100\" ButtonWidth=\"88\" ButtonHeight=\"88\" Container=\"Lists\" ]"
+         " [ Index=\"14\" Width=\"1\" Height=\"1\" ]"
+         " [ Index=\"13\" Width=\"600\" Height=\"900\" ButtonWidth=\"100\" ButtonHeight=\"100\" Container=\"Lists\" ] }"},
+    };
+    Show("rules", kRulesSet);
+    const std::vector<std::string> listed = ListedNames();
+    const std::vector<std::int32_t> starts = screen->categoryStarts;
+    screen->Hide();
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        screen->Unload();
+        ConfigFile file;
+        file.Parse(c.layout);
+        screen->LoadFromConfig(file);
+        screen->Layout();
+        Show("rules", kRulesSet);
+        EXPECT_EQ(ListedNames(), listed);
+        EXPECT_EQ(screen->categoryStarts, starts);
+        EXPECT_EQ(CurrentName(), "zero");
+
+        for (int list = -1; list <= 5; ++list) {
+            for (int page = -1; page <= 4; ++page) {
+                for (int item = -1; item <= 5; ++item) {
+                    // Menu items that leave the screen or open a box are not what is tried here.
+                    if (list == 4 && item >= 0) {
+                        continue;
+                    }
+                    screen->OnListBox(list, page, item);
+                }
+            }
+        }
+        EXPECT_EQ(CurrentName(), "cut");
+        for (int button = -1; button <= 6; ++button) {
+            if (button != 3) {
+                screen->OnButton(button);
+            }
+        }
+        SDL_Event back{};
+        back.type = SDL_KEYUP;
+        back.key.keysym.sym = SDLK_AC_BACK;
+        screen->HandleEvent(&back);
+        screen->SyncItemSelection();
+        screen->SyncCategoryButtons();
+        screen->Layout();
+        screen->Update(1.0f / 60.0f);
+        // No settings screen registered: the menu leaves the user where they are.
+        screen->OnListBox(4, 0, 2);
+        EXPECT_TRUE(screen->active);
+        screen->Hide();
+        EXPECT_EQ(screen->CurrentCategory(), nullptr);
+    }
+}
+
+} // namespace

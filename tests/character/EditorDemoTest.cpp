@@ -71,9 +71,13 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     Editor::LayoutFigure();
     const int baseItems = ItemTotal();
     Editor::SetCurrentCategoryIndex(CharacterRegistry::FindCategory("top")->Index);
+    CharacterRegistry::FindCategory("pants")->SelectItem(3);
+    ASSERT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3);
     const SDL_Event allPackages = KeyUp(SDLK_a, KMOD_LCTRL | KMOD_NUM);
     Editor::HandleInput(&allPackages);
     EXPECT_GT(ItemTotal(), baseItems) << "Ctrl+A mixes the add-ons in";
+    EXPECT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3) << "the figure survives the reload";
+    CharacterRegistry::ApplyDefaults(true);
     EXPECT_GT(PackageList::SelectedCount(), 0);
     Editor::SetFigureRect(SDL_Rect{0, 0, 480, 600});
     Editor::LayoutFigure();
