@@ -2,9 +2,13 @@
 // with a software renderer presenting its first frame. Headless (dummy video driver); each run
 // starts in a fresh folder that links the built dat/.
 
-#include "app/ApplicationSetup.h"
+#include "app/GamePlayerProfile.h"
 #include "engine/Core.h"
 #include "engine/PlayerProfile.h"
+#include "engine/Services.h"
+#include "gui/GUIColorPicker.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/GUISettings.h"
 #include "platform/Platform.h"
 
 #include <SDL.h>
@@ -33,6 +37,28 @@ public:
     void StartLoop() { lastStep = SDL_GetTicks(); }
     int frames = 0;
 };
+
+// The engine's share of the application's start-up, without its screens and session flow: the
+// overlays, the per-user folder and the profile's file, header, key and version.
+std::unique_ptr<PlayerProfile> PrepareEngine(Core& core)
+{
+    core.SetOverlayInstaller([](Core& c) {
+        if (c.UseColorPicker)
+            GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>());
+        if (c.UseSettings)
+            GUIScreenManager::AddLayer(std::make_unique<GUISettings>());
+    });
+    core.applicationFolderName = "Varnoth";
+    core.InitUserDataPath();
+    auto profile = std::make_unique<GamePlayerProfile>();
+    profile->path = "profile.lbd";
+    PrefixUserDataPath(profile->path);
+    profile->header = "secret";
+    if (gServices != nullptr)
+        profile->key = gServices->GetUserId();
+    profile->formatVersion = 13;
+    return profile;
+}
 
 // A run folder of its own, as a user's installation is: the bundled dat/ and nothing else.
 class RunFolder {
@@ -90,7 +116,7 @@ void BM_ProgramFirstFrame(benchmark::State& state)
         state.ResumeTiming();
         auto core = std::make_unique<FirstFrameCore>();
         gCore = core.get();
-        std::unique_ptr<PlayerProfile> profile = PrepareApplication(*core);
+        std::unique_ptr<PlayerProfile> profile = PrepareEngine(*core);
         gProfile = profile.get();
         const auto started = std::chrono::steady_clock::now();
         if (!core->Init()) {

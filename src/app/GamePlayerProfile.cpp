@@ -4,6 +4,8 @@
 #include "engine/Log.h"
 #include "engine/Services.h"
 
+#include <unordered_set>
+
 // The bundled demo packages: the three base sets first (the main menu lists them in this order),
 // then their add-ons and the logo package. A number after an entry is the menus' item mark.
 const char* const kDefaultPackageList =
@@ -25,13 +27,13 @@ std::string GamePlayerProfile::Scramble(const std::string& text) const
     return copy;
 }
 
+// Only the main thread writes the game fields, so comparing outside the lock is safe; the write
+// itself goes through Change because the image loader's thread may be saving the profile.
 void GamePlayerProfile::StoreScrambled(std::string& field, const std::string& text)
 {
     std::string scrambled = Scramble(text);
-    if (scrambled != field) {
-        dirty = 1;
-        field.swap(scrambled);
-    }
+    if (scrambled != field)
+        Change([&](PlayerProfile&) { field.swap(scrambled); });
 }
 
 void GamePlayerProfile::SetUser(const std::string& text) { StoreScrambled(user, text); }
@@ -43,8 +45,7 @@ void GamePlayerProfile::SetPackageList(const std::string& text)
 {
     if (text == packageList)
         return;
-    dirty = 1;
-    packageList = text;
+    Change([&](PlayerProfile&) { packageList = text; });
     PackageList::SetReloadPending(true);
 }
 
@@ -52,9 +53,11 @@ void GamePlayerProfile::SetAccountPackages(const std::string& text)
 {
     if (text == accountPackages)
         return;
-    DiffPackageLists(text);
-    dirty = 1;
-    accountPackages = text;
+    std::string marked = NewPackagesAfter(text);
+    Change([&](PlayerProfile&) {
+        newPackages.swap(marked);
+        accountPackages = text;
+    });
     PackageList::SetReloadPending(true);
 }
 
@@ -62,31 +65,32 @@ void GamePlayerProfile::SetEnabledPackages(const std::string& text)
 {
     if (text == newPackages)
         return;
-    dirty = 1;
-    newPackages = text;
+    Change([&](PlayerProfile&) { newPackages = text; });
+}
+
+std::string GamePlayerProfile::NewPackagesAfter(const std::string& newList) const
+{
+    std::string result = newPackages;
+    if (accountPackages.empty() || accountPackages == newList)
+        return result;
+    std::unordered_set<std::string> known;
+    for (const std::string& k : PackageList::SplitNames(accountPackages, ';'))
+        known.insert(k);
+    for (const std::string& n : PackageList::SplitNames(newPackages, ';'))
+        known.insert(n);
+    for (const std::string& entry : PackageList::SplitNames(newList, ';')) {
+        // A list naming a package twice marks it once.
+        if (known.insert(entry).second)
+            result += ";" + entry;
+    }
+    return result;
 }
 
 void GamePlayerProfile::DiffPackageLists(const std::string& newList)
 {
-    if (accountPackages.empty() || accountPackages == newList)
-        return;
-    std::vector<std::string> known = PackageList::SplitNames(accountPackages, ';');
-    for (const std::string& n : PackageList::SplitNames(newPackages, ';'))
-        known.push_back(n);
-    for (const std::string& entry : PackageList::SplitNames(newList, ';')) {
-        bool found = false;
-        for (const std::string& k : known) {
-            if (k == entry) {
-                found = true;
-                break;
-            }
-        }
-        if (!found) {
-            newPackages += ";" + entry;
-            // A list naming a package twice marks it once.
-            known.push_back(entry);
-        }
-    }
+    std::string marked = NewPackagesAfter(newList);
+    if (marked != newPackages)
+        Change([&](PlayerProfile&) { newPackages.swap(marked); });
 }
 
 void GamePlayerProfile::WriteExtra(SaveBuffer& out)

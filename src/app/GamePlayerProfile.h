@@ -28,6 +28,8 @@ public:
     void SetAccountPackages(const std::string& text);
     void SetEnabledPackages(const std::string& text) override;
     // Appends to the new-packages list every entry of newList that the account did not have.
+    // Every setter writes under the profile's lock (Change): the image loader's thread may be
+    // saving the profile at the same moment.
     void DiffPackageLists(const std::string& newList);
 
     const std::string& PackageListText() const override { return packageList; }
@@ -46,6 +48,8 @@ public:
     std::string newPackages;
 
 private:
+    // The new-packages list as DiffPackageLists would leave it.
+    std::string NewPackagesAfter(const std::string& newList) const;
     std::string Scramble(const std::string& text) const;
     void StoreScrambled(std::string& field, const std::string& text);
 };

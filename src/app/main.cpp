@@ -1,11 +1,9 @@
-#include "app/ApplicationSetup.h"
+#include "app/MyCore.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
-#include "engine/PlayerProfile.h"
 #include "platform/Platform.h"
 
 #include <memory>
-#include <string>
 
 namespace {
 
@@ -20,16 +18,9 @@ int main(int, char**)
     SetCrashReportVersion(kVersionText);
     platform::EnterProgramFolder();
 
-    auto core = std::make_unique<Core>();
+    auto core = std::make_unique<MyCore>();
     gCore = core.get();
-
-    std::unique_ptr<PlayerProfile> profile = PrepareApplication(*core);
-    gProfile = profile.get();
-
     const int result = core->Run();
-
-    gProfile = nullptr;
-    profile.reset();
     gCore = nullptr;
     core.reset();
     return result;

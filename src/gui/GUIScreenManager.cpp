@@ -34,6 +34,10 @@ struct ManagerState {
     // A full queue is reported once per queue per run, not once per frame.
     std::array<bool, GUIScreenManager::kQueueCount> reportedFull{};
     GUIScreenLayer* current = nullptr;
+    // A switch asked for while a screen is being shown waits until that show has finished.
+    bool showing = false;
+    std::string pendingScreen;
+    bool switchPending = false;
 };
 
 // Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
@@ -346,12 +350,32 @@ GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer
 
 void GUIScreenManager::ShowScreen(const std::string& name)
 {
-    Hide();
-    GUIScreenLayer* layer = FindLayer(name);
-    if (layer != nullptr) {
-        layer->Show();
-        State().current = layer;
+    ManagerState& s = State();
+    // From inside a screen's OnShow: never re-entrantly, or the screen still being shown would be
+    // made current over the one it asked for.
+    if (s.showing) {
+        s.pendingScreen = name;
+        s.switchPending = true;
+        return;
     }
+    std::string next = name;
+    // Screens that keep sending the user on cannot hold the main thread.
+    for (int hops = 0; hops < 8; ++hops) {
+        s.switchPending = false;
+        Hide();
+        GUIScreenLayer* layer = FindLayer(next);
+        if (layer != nullptr) {
+            s.showing = true;
+            layer->Show();
+            s.showing = false;
+            s.current = layer;
+        }
+        if (!s.switchPending)
+            return;
+        next = s.pendingScreen;
+    }
+    s.switchPending = false;
+    LogText(kLogFile, "Screens kept switching from their own show; stopped at " + next);
 }
 
 GUIScreenLayer* GUIScreenManager::FindLayer(const std::string& name)

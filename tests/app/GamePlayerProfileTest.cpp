@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <functional>
+#include <iterator>
+#include <thread>
 
 namespace {
 
@@ -239,4 +243,59 @@ TEST(GamePlayerProfile, SurvivesAFileRoundTripThroughTheBase)
     EXPECT_EQ(b.newPackages, ";vexa_city_prev");
     EXPECT_EQ(b.packageList, kDefaultPackageList);
     EXPECT_EQ(b.tutorialState, 2u);
+}
+
+// The image loader's thread saves the profile while the main thread signs in and receives lists:
+// every setter must change its field under the lock the save holds. Each setter runs alone against
+// the saving thread, so ThreadSanitizer sees no other locking that could hide an unlocked write;
+// the file always holds whole values.
+TEST(GamePlayerProfileThreaded, SettersRunWhileAnotherThreadSaves)
+{
+    TempDir dir;
+    FakeServices alice("Alice");
+    ScopedServices scope(&alice);
+    auto configure = [&dir](GamePlayerProfile& p) {
+        p.path = dir.File("profile.lbd");
+        p.header = "secret";
+        p.key = "Alice";
+        p.formatVersion = 13;
+    };
+    struct Case {
+        const char* setter;
+        std::function<void(GamePlayerProfile&, const std::string&)> set;
+        std::function<std::string(const GamePlayerProfile&)> stored;
+    };
+    const Case cases[] = {
+        {"SetUser", [](GamePlayerProfile& p, const std::string& n) { p.SetUser("user" + n); },
+         [](const GamePlayerProfile& p) { return p.User(); }},
+        {"SetPassword", [](GamePlayerProfile& p, const std::string& n) { p.SetPassword("pw" + n); },
+         [](const GamePlayerProfile& p) { return p.Password(); }},
+        {"SetPackageList", [](GamePlayerProfile& p, const std::string& n) { p.SetPackageList("list" + n); },
+         [](const GamePlayerProfile& p) { return p.packageList; }},
+        {"SetAccountPackages", [](GamePlayerProfile& p, const std::string& n) { p.SetAccountPackages("account" + n); },
+         [](const GamePlayerProfile& p) { return p.accountPackages; }},
+        {"SetEnabledPackages", [](GamePlayerProfile& p, const std::string& n) { p.SetEnabledPackages(";new" + n); },
+         [](const GamePlayerProfile& p) { return p.newPackages; }},
+    };
+    const std::string expected[] = {"user99", "pw99", "list99", "account99", ";new99"};
+    for (std::size_t c = 0; c < std::size(cases); ++c) {
+        SCOPED_TRACE(cases[c].setter);
+        GamePlayerProfile profile;
+        configure(profile);
+        std::atomic<bool> done{false};
+        std::thread saver([&] {
+            while (!done.load())
+                profile.Save(true);
+        });
+        for (int i = 0; i < 100; ++i)
+            cases[c].set(profile, std::to_string(i));
+        done = true;
+        saver.join();
+        ASSERT_TRUE(profile.Save(true));
+        GamePlayerProfile back;
+        configure(back);
+        ASSERT_TRUE(back.Load());
+        EXPECT_EQ(cases[c].stored(back), expected[c]);
+    }
+    PackageList::SetReloadPending(false);
 }

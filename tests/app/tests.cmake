@@ -6,3 +6,8 @@ list(APPEND VN_TEST_SOURCES
   app/ShopMenuScreenTest.cpp
   app/CredentialScrambleTest.cpp
 )
+list(APPEND VN_TEST_SOURCES
+  app/AppFixture.cpp
+  app/JourneyTest.cpp
+  app/ShellTest.cpp
+)

@@ -4,7 +4,8 @@
 // request through the X server, SDL events pushed for keys and clicks) and frames run on a test
 // clock, so nothing waits for time to pass.
 
-#include "app/ApplicationSetup.h"
+#include "app/GamePlayerProfile.h"
+#include "gui/GUIColorPicker.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
@@ -126,6 +127,28 @@ void PushKey(SDL_Window* window, SDL_Keycode key)
 
 // The core as main() runs it, with hooks to act right after start-up and to look at the state the
 // close request leaves before the next event is handled.
+// The engine's share of the application's start-up, without its screens and session flow: the
+// overlays, the per-user folder and the profile's file, header, key and version.
+std::unique_ptr<PlayerProfile> PrepareEngine(Core& core)
+{
+    core.SetOverlayInstaller([](Core& c) {
+        if (c.UseColorPicker)
+            GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>());
+        if (c.UseSettings)
+            GUIScreenManager::AddLayer(std::make_unique<GUISettings>());
+    });
+    core.applicationFolderName = "Varnoth";
+    core.InitUserDataPath();
+    auto profile = std::make_unique<GamePlayerProfile>();
+    profile->path = "profile.lbd";
+    PrefixUserDataPath(profile->path);
+    profile->header = "secret";
+    if (gServices != nullptr)
+        profile->key = gServices->GetUserId();
+    profile->formatVersion = 13;
+    return profile;
+}
+
 class WindowCore : public Core {
 public:
     bool Init() override
@@ -203,7 +226,7 @@ protected:
     {
         core = std::make_unique<WindowCore>();
         gCore = core.get();
-        profile = PrepareApplication(*core);
+        profile = PrepareEngine(*core);
         ASSERT_EQ(core->userDataFolder, "") << "the temp folder is writable, so user data stays in it";
         gProfile = profile.get();
     }

@@ -10,6 +10,7 @@ add_executable(vn_window_tests
   window/WindowMain.cpp
   window/WindowRunTest.cpp
   window/ProgramRunTest.cpp
+  window/ShellWindowTest.cpp
   support/TempDir.cpp
 )
 target_include_directories(vn_window_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})

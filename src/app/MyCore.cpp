@@ -1,0 +1,231 @@
+#include "app/MyCore.h"
+
+#include "app/MainMenuScreen.h"
+#include "app/SettingsScreen.h"
+#include "app/ShopMenuScreen.h"
+#include "app/SubMenuScreen.h"
+#include "character/CharacterRegistry.h"
+#include "character/EditScreen.h"
+#include "character/Editor.h"
+#include "character/PackageList.h"
+#include "engine/Log.h"
+#include "engine/Services.h"
+#include "gui/GUIColorPicker.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenManager.h"
+#include "gui/GUISettings.h"
+#include "gui/TipList.h"
+#include "online/WebClient.h"
+#include "platform/Platform.h"
+
+#include <memory>
+
+namespace {
+
+const char* const kVersionText = "33";
+const char* const kProfileHeader = "secret";
+constexpr std::uint32_t kProfileVersion = 13;
+
+// A screen that is not on screen at start reads its layout and pictures when it is first shown,
+// not while the user waits for the first window; it gives them back when unloaded as before.
+template <class Screen>
+class LoadedOnFirstShow : public Screen {
+public:
+    void Load() override
+    {
+        // The manager loads every layer at start; only a shown layer is read.
+        if (this->active && !loaded) {
+            loaded = true;
+            Screen::Load();
+            this->Layout();
+        }
+    }
+    void Show() override
+    {
+        this->active = true;
+        Load();
+        Screen::Show();
+    }
+    void Unload() override
+    {
+        Screen::Unload();
+        loaded = false;
+    }
+
+private:
+    bool loaded = false;
+};
+
+} // namespace
+
+MyCore::MyCore() : onlineSession(profile) {}
+
+MyCore::~MyCore()
+{
+    if (gProfile == &profile)
+        gProfile = nullptr;
+    PackageList::SetProfile(nullptr);
+}
+
+MyCore* MyCore::Current() { return dynamic_cast<MyCore*>(gCore); }
+
+void MyCore::RegisterScreens()
+{
+    // "LoginScreen" comes with the online flow; its place at the front is kept free for it.
+    GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SettingsScreen>>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SubMenuScreen>>());
+    GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<ShopMenuScreen>>());
+}
+
+void MyCore::PrepareProfile()
+{
+    gProfile = &profile;
+    applicationFolderName = "Varnoth";
+    InitUserDataPath();
+    profile.path = "profile.lbd";
+    PrefixUserDataPath(profile.path);
+    profile.header = kProfileHeader;
+    profile.formatVersion = kProfileVersion;
+    // A profile reads back only under the same user.
+    if (gServices != nullptr)
+        profile.key = gServices->GetUserId();
+    PackageList::SetProfile(&profile);
+    PackageList::UseCharacterRegistry();
+    CharacterRegistry::Init();
+}
+
+void MyCore::InstallHooks()
+{
+    SetOverlayInstaller([](Core& c) {
+        if (c.UseColorPicker)
+            GUIScreenManager::AddLayer(std::make_unique<GUIColorPicker>());
+        if (c.UseSettings)
+            GUIScreenManager::AddLayer(std::make_unique<GUISettings>());
+    });
+    SetFramePump([](float seconds) { WebClient::Pump(seconds); });
+    SetShutdownHook([] { WebClient::Stop(); });
+}
+
+bool MyCore::Init()
+{
+    SetCrashReportVersion(kVersionText);
+    RegisterScreens();
+    PrepareProfile();
+    InstallHooks();
+    if (!Core::Init())
+        return false;
+    TipList::Build();
+    // Downloads land in "dat" of the user data folder; an existing folder is no error.
+    std::string dat = "dat";
+    PrefixUserDataPath(dat);
+    platform::MakeFolder(dat);
+
+    GUIScreenLayer* login = GUIScreenManager::FindLayer("LoginScreen");
+    if (login != nullptr)
+        login->Show();
+    onlineSession.Start(login);
+    return true;
+}
+
+void MyCore::HandleEvent(const SDL_Event* event)
+{
+    Core::HandleEvent(event);
+    // Also events a layer consumed or that arrive while paused: the editor decides by itself.
+    Editor::HandleInput(event);
+}
+
+void MyCore::Update(float seconds) { Core::Update(seconds); }
+
+void MyCore::Shutdown()
+{
+    CharacterRegistry::ResetCurrent();
+    Core::Shutdown();
+    CharacterRegistry::Shutdown();
+    PackageList::Destroy();
+    PackageList::SetProfile(nullptr);
+    if (gProfile == &profile)
+        gProfile = nullptr;
+}
+
+void MyCore::OnWebResponse(const std::string& name, const std::string& payload)
+{
+    onlineSession.OnResponse(name, payload);
+}
+
+void MyCore::OnColorPicked(SDL_Color colour) { Editor::ApplyPickedColor(colour); }
+
+void MyCore::OnDisplayChanged()
+{
+    // The composed figure belongs to the old renderer.
+    if (Editor::ComposedTexture() != nullptr)
+        Editor::ReleaseFigure();
+    CharacterRegistry::SetFigureDirty(true);
+}
+
+bool MyCore::OpenPackageInfo(const std::string& entryName)
+{
+    auto* page = dynamic_cast<ShopMenuScreen*>(GUIScreenManager::FindLayer("ShopMenuScreen"));
+    if (page == nullptr)
+        return false;
+    page->SetPackage(entryName);
+    return true;
+}
+
+void MyCore::AnswerReview(int button)
+{
+    // 2 opens the review page and never asks again, 3 never asks again, 4 asks after more play.
+    if (button == 2) {
+        const std::string address = ServicePage(ServiceHost(), "index.php?review=1");
+        if (!address.empty() && gServices != nullptr)
+            gServices->OpenPage(address.c_str());
+    }
+    if (button == 2 || button == 3)
+        profile.Change([](PlayerProfile& p) { p.reviewThreshold = 0; });
+    else if (button == 4)
+        profile.Change([](PlayerProfile& p) { p.reviewThreshold += kReviewPostponeMinutes; });
+    else
+        return;
+    profile.Save(false);
+}
+
+void MyCore::OnDialogAnswer(int dialogId, int button)
+{
+    GUIMessageBox::Hide();
+    if (dialogId == kDialogExit && button == 2)
+        running = 0;
+    // The exit question takes the place of the box on screen; declined before any screen was
+    // reached (the first-run warning), the start-up flow asks again instead of leaving a blank window.
+    if (dialogId == kDialogExit && button != 2 && GUIScreenManager::CurrentLayer() == nullptr)
+        onlineSession.Start(nullptr);
+    switch (dialogId) {
+    case kDialogHome:
+        if (button == 2)
+            ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
+        break;
+    case kDialogReview:
+        AnswerReview(button);
+        break;
+    case kDialogReset:
+        if (button == 2) {
+            CharacterRegistry::ApplyDefaults(true);
+            UndoStack::Clear();
+            CharacterRegistry::SetFigureDirty(true);
+            if (auto* edit = dynamic_cast<EditScreen*>(GUIScreenManager::GetActiveLayer())) {
+                edit->SyncItemSelection();
+                edit->SyncCategoryButtons();
+            }
+        }
+        break;
+    case kDialogWarning:
+        if (profile.warningAccepted != 1)
+            profile.Change([this](PlayerProfile&) { profile.warningAccepted = 1; });
+        profile.Save(false);
+        onlineSession.Start(nullptr);
+        break;
+    default:
+        break;
+    }
+    onlineSession.OnDialogAnswer(dialogId, button);
+}

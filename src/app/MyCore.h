@@ -1,0 +1,53 @@
+#pragma once
+// The application object: registers the screens, gives the profile its file, brings the engine up,
+// starts the session flow, and answers the dialogs that belong to the application.
+
+#include "app/GamePlayerProfile.h"
+#include "engine/Core.h"
+#include "online/OnlineSession.h"
+
+#include <SDL.h>
+
+#include <string>
+
+class MyCore : public Core {
+public:
+    MyCore();
+    ~MyCore() override;
+
+    bool Init() override;
+    void HandleEvent(const SDL_Event* event) override;
+    void Update(float seconds) override;
+    void Shutdown() override;
+    void OnWebResponse(const std::string& name, const std::string& payload) override;
+    void OnDialogAnswer(int dialogId, int button) override;
+    void OnColorPicked(SDL_Color colour) override;
+    void OnDisplayChanged() override;
+
+    // Hands a package to the package-information screen; false when there is none to take it.
+    bool OpenPackageInfo(const std::string& entryName);
+
+    // The running application object, or null (tests that run a bare Core).
+    static MyCore* Current();
+
+    GamePlayerProfile profile;
+    OnlineSession onlineSession;
+
+private:
+    // The screens, in the order that fixes their layout order and event priority.
+    void RegisterScreens();
+    // Everything the engine needs from the application before Core::Init.
+    void PrepareProfile();
+    void InstallHooks();
+    void AnswerReview(int button);
+};
+
+// The application's dialog ids.
+constexpr int kDialogExit = 0;
+constexpr int kDialogHome = 14;
+constexpr int kDialogNews = 21;
+constexpr int kDialogReview = 25;
+constexpr int kDialogTutorialOffer = 26;
+constexpr int kDialogReset = 28;
+// Minutes of play added when the user asks to be asked again later.
+constexpr std::uint64_t kReviewPostponeMinutes = 120;

@@ -1,0 +1,194 @@
+#include "app/AppFixture.h"
+
+#include "engine/Core.h"
+#include "engine/Utilities.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenLayer.h"
+#include "gui/GUIScreenManager.h"
+#include "platform/Platform.h"
+
+#include <SDL_image.h>
+
+#include <filesystem>
+
+namespace {
+
+const std::string kRunDir = VN_RUN_DIR;
+constexpr std::uint32_t kFrameMs = 40;
+constexpr int kWidth = 1600;
+constexpr int kHeight = 1200;
+
+} // namespace
+
+void AppFixture::SetUp()
+{
+    if (!FileExists(kRunDir + "/dat/core.lba") || !FileExists(kRunDir + "/dat/char_vexa.lba")) {
+        skipped = true;
+        GTEST_SKIP() << "bundled content not built";
+    }
+    std::error_code ec;
+    std::filesystem::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    cwd = std::make_unique<ScopedWorkingDir>(temp.Path());
+    platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
+    platform::SetSpawnFunction([this](const std::vector<std::string>& argv, bool) {
+        if (argv.size() == 2 && argv[0] == "xdg-open")
+            opened.push_back(argv[1]);
+        return true;
+    });
+    platform::SetFileDialogFunction([this](bool, bool, const std::string&) { return fileDialogAnswer; });
+    GUIScreenManager::Reset();
+}
+
+void AppFixture::TearDown()
+{
+    if (core)
+        Stop();
+    platform::SetSpawnFunction(nullptr);
+    platform::SetFileDialogFunction(nullptr);
+    platform::SetCriticalBoxFunction(nullptr);
+    cwd.reset();
+}
+
+void AppFixture::Start()
+{
+    core = std::make_unique<MyCore>();
+    gCore = core.get();
+    ASSERT_TRUE(core->Init());
+    // The dummy display is smaller than the design: the window is given the design's size, as a
+    // desktop of that size would.
+    SDL_SetWindowSize(core->Window(), kWidth, kHeight);
+    SDL_PumpEvents();
+    SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    core->windowWidth = kWidth;
+    core->windowHeight = kHeight;
+    ComputeLayoutSize(core->designWidth, core->designHeight, kWidth, kHeight, core->layoutWidth, core->layoutHeight,
+                      core->scaleX, core->scaleY);
+    SDL_RenderSetScale(core->Renderer(), core->scaleX, core->scaleY);
+    core->relayout = 1;
+    Frame(2);
+}
+
+void AppFixture::Stop()
+{
+    core->Shutdown();
+    gCore = nullptr;
+    core.reset();
+}
+
+void AppFixture::Frame(int count)
+{
+    for (int i = 0; i < count; ++i) {
+        now += kFrameMs;
+        core->Step(now);
+    }
+}
+
+void AppFixture::Click(const GUIButton& button)
+{
+    const float x = static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f;
+    const float y = static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f;
+    for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+        SDL_Event event{};
+        event.type = type;
+        event.button.windowID = SDL_GetWindowID(core->Window());
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.button.clicks = 1;
+        event.button.x = static_cast<int>(x * core->ScaleX());
+        event.button.y = static_cast<int>(y * core->ScaleY());
+        SDL_PushEvent(&event);
+    }
+    Frame();
+}
+
+void AppFixture::Drag(SDL_Point from, SDL_Point to, int steps)
+{
+    const auto window = [this](SDL_Point p) {
+        return SDL_Point{static_cast<int>(p.x * core->ScaleX()), static_cast<int>(p.y * core->ScaleY())};
+    };
+    SDL_Event down{};
+    down.type = SDL_MOUSEBUTTONDOWN;
+    down.button.windowID = SDL_GetWindowID(core->Window());
+    down.button.button = SDL_BUTTON_LEFT;
+    down.button.state = SDL_PRESSED;
+    down.button.x = window(from).x;
+    down.button.y = window(from).y;
+    SDL_PushEvent(&down);
+    Frame();
+    SDL_Point at = window(from);
+    for (int i = 1; i <= steps; ++i) {
+        const SDL_Point next =
+            window(SDL_Point{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        SDL_Event motion{};
+        motion.type = SDL_MOUSEMOTION;
+        motion.motion.windowID = down.button.windowID;
+        motion.motion.state = SDL_BUTTON_LMASK;
+        motion.motion.x = next.x;
+        motion.motion.y = next.y;
+        motion.motion.xrel = next.x - at.x;
+        motion.motion.yrel = next.y - at.y;
+        SDL_PushEvent(&motion);
+        Frame();
+        at = next;
+    }
+    SDL_Event up = down;
+    up.type = SDL_MOUSEBUTTONUP;
+    up.button.state = SDL_RELEASED;
+    up.button.x = at.x;
+    up.button.y = at.y;
+    SDL_PushEvent(&up);
+    Frame();
+}
+
+void AppFixture::ClickItem(const std::string& screen, int list, int item)
+{
+    GUIScreenLayer* layer = GUIScreenManager::FindLayer(screen);
+    ASSERT_NE(layer, nullptr) << screen;
+    GUIListBox* box = layer->GetListBox(static_cast<std::size_t>(list));
+    ASSERT_NE(box, nullptr) << screen << " list " << list;
+    const GUIButton* button = box->GetItemButton(box->currentPage, item);
+    ASSERT_NE(button, nullptr) << screen << " list " << list << " item " << item;
+    ASSERT_TRUE(button->visible) << screen << " list " << list << " item " << item;
+    Click(*button);
+}
+
+void AppFixture::Answer(int code)
+{
+    ASSERT_TRUE(GUIMessageBox::IsModal());
+    const GUIButton* button = GUIMessageBox::Button(code);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->visible) << "button " << code;
+    Click(*button);
+}
+
+std::string AppFixture::Screen() const
+{
+    const GUIScreenLayer* layer = GUIScreenManager::CurrentLayer();
+    return layer != nullptr && layer->active ? layer->name : std::string();
+}
+
+int AppFixture::Dialog() const { return GUIMessageBox::IsModal() ? GUIMessageBox::DialogId() : -1; }
+
+bool AppFixture::BoxOpen() const { return GUIMessageBox::IsModal(); }
+
+void AppFixture::Shot(const std::string& name)
+{
+    int w = 0;
+    int h = 0;
+    SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(surface, nullptr);
+    ASSERT_EQ(SDL_RenderReadPixels(core->Renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, surface->pixels,
+                                   surface->pitch),
+              0)
+        << SDL_GetError();
+    ++shots;
+    std::filesystem::create_directories(VN_ARTIFACTS_DIR);
+    const std::string number = (shots < 10 ? "0" : "") + std::to_string(shots);
+    const std::string path = std::string(VN_ARTIFACTS_DIR) + "/journey-" + number + "-" + name + ".png";
+    EXPECT_EQ(IMG_SavePNG(surface, path.c_str()), 0) << path;
+    SDL_FreeSurface(surface);
+}

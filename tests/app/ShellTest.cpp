@@ -1,0 +1,399 @@
+// The application's answers to its dialogs and the menus' rules, on the real application object.
+
+#include "app/AppFixture.h"
+#include "app/MainMenuScreen.h"
+#include "app/SubMenuScreen.h"
+#include "character/CharacterRegistry.h"
+#include "character/PackageList.h"
+#include "engine/TextTable.h"
+#include "engine/Utilities.h"
+#include "gui/AsyncImageLoader.h"
+#include "gui/GUIListBox.h"
+#include "gui/GUIVerticalContainer.h"
+#include "gui/GUIMessageBox.h"
+#include "gui/GUIScreenManager.h"
+#include "support/LogCapture.h"
+
+#include <functional>
+
+namespace {
+
+class Shell : public AppFixture {
+protected:
+    // Started, the warning accepted and the offline notice closed: the main menu is in front.
+    void StartAtMainMenu()
+    {
+        Start();
+        ASSERT_FALSE(HasFatalFailure());
+        ASSERT_EQ(Dialog(), kDialogWarning);
+        core->OnDialogAnswer(kDialogWarning, 0);
+        ASSERT_EQ(Dialog(), 1);
+        core->OnDialogAnswer(1, 0);
+        ASSERT_EQ(Screen(), "MainScreen");
+    }
+
+    void ShowSubMenu(const std::string& collection)
+    {
+        SubMenu()->collection = collection;
+        GUIScreenManager::ShowScreen("MainSubScreen");
+        ASSERT_EQ(Screen(), "MainSubScreen");
+    }
+
+    static MainMenuScreen* MainMenu() { return dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen")); }
+    static SubMenuScreen* SubMenu() { return dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen")); }
+    static int MenuPage(MainMenuScreen* screen) { return screen->GetListBox(MainMenuScreen::kMenuList)->currentPage; }
+    static PackageRecord* Record(const std::string& entry)
+    {
+        for (PackageRecord& r : PackageList::Records()) {
+            if (r.entryName == entry)
+                return &r;
+        }
+        return nullptr;
+    }
+};
+
+TEST_F(Shell, DialogAnswers)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(core->profile.warningAccepted, 1) << "dialog 34 marks the warning accepted";
+    EXPECT_EQ(core->profile.dirty, 0) << "and saves it";
+
+    struct Case {
+        const char* what;
+        int dialog;
+        int button;
+        std::function<void()> check;
+    };
+    const std::uint64_t threshold = core->profile.reviewThreshold;
+    const Case cases[] = {
+        {"exit declined", kDialogExit, 3, [&] { EXPECT_EQ(core->running, 1); }},
+        {"review later", kDialogReview, 4,
+         [&] { EXPECT_EQ(core->profile.reviewThreshold, threshold + kReviewPostponeMinutes); }},
+        {"review later again", kDialogReview, 4,
+         [&] { EXPECT_EQ(core->profile.reviewThreshold, threshold + 2 * kReviewPostponeMinutes); }},
+        {"review never", kDialogReview, 3, [&] { EXPECT_EQ(core->profile.reviewThreshold, 0u); }},
+        {"review yes without a service host", kDialogReview, 2, [&] {
+             EXPECT_EQ(core->profile.reviewThreshold, 0u);
+             EXPECT_TRUE(opened.empty()) << "no host, no page";
+         }},
+        {"tutorial offer without a tutorial", kDialogTutorialOffer, 0, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"home declined", kDialogHome, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"home from the main menu's way", kDialogHome, 2, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"reset declined", kDialogReset, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"exit confirmed", kDialogExit, 2, [&] { EXPECT_EQ(core->running, 0); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        GUIMessageBox::ShowOneButton(c.dialog, 0, "question");
+        core->OnDialogAnswer(c.dialog, c.button);
+        EXPECT_FALSE(BoxOpen()) << "every answer closes the box";
+        c.check();
+        EXPECT_EQ(core->profile.dirty, 0) << "profile changes are saved";
+    }
+}
+
+TEST_F(Shell, ExitDeclinedDuringTheWarningShowsTheWarningAgain)
+{
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(Dialog(), kDialogWarning);
+    core->ConfirmExit();
+    ASSERT_EQ(Dialog(), kDialogExit) << "the exit question replaces the warning";
+    core->OnDialogAnswer(kDialogExit, 3);
+    EXPECT_EQ(Dialog(), kDialogWarning) << "not a blank window";
+    EXPECT_EQ(core->running, 1);
+}
+
+TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_FALSE(GUIScreenManager::FindLayer("EditScreen")->containers.empty()) << "the editor is read at start";
+    SubMenu()->collection = "char_vexa_prev";
+    for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
+        SCOPED_TRACE(name);
+        GUIScreenLayer* layer = GUIScreenManager::FindLayer(name);
+        ASSERT_NE(layer, nullptr);
+        EXPECT_TRUE(layer->containers.empty() && layer->listBoxes.empty()) << "nothing read before it is shown";
+        if (std::string(name) == "SettingScreen") {
+            ASSERT_TRUE(CharacterRegistry::LoadCharacter("char_vexa", false, false));
+        }
+        if (std::string(name) == "ShopMenuScreen") {
+            ASSERT_TRUE(core->OpenPackageInfo("vexa_forest_prev"));
+        }
+        GUIScreenManager::ShowScreen(name);
+        EXPECT_EQ(Screen(), name);
+        EXPECT_EQ(layer->containers.size(), 2u) << "both frames once shown";
+        Frame(2);
+        EXPECT_GT(layer->containers[0]->drawRect.w, 0) << "and laid out";
+    }
+}
+
+TEST(ServicePage, AddressesOnTheServiceHost)
+{
+    struct Case {
+        std::string host, page, address;
+    };
+    const Case cases[] = {
+        {"", "client.php?myvorn=1", ""},
+        {"https://service.example", "client.php?myvorn=1", "https://service.example/tavisk/client.php?myvorn=1"},
+        {"https://service.example/", "index.php?review=1", "https://service.example/tavisk/index.php?review=1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ServicePage(c.host, c.page), c.address) << c.host;
+}
+
+TEST_F(Shell, MenuPages)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    MainMenuScreen* menu = MainMenu();
+    struct MainCase {
+        bool signedIn;
+        std::uint64_t tutorial;
+        int page;
+    };
+    for (const MainCase& c : {MainCase{false, 0, 0}, MainCase{true, 0, 0}, MainCase{false, 2, 0}, MainCase{true, 2, 2}}) {
+        SCOPED_TRACE(testing::Message() << "signed in " << c.signedIn << ", tutorial " << c.tutorial);
+        core->onlineSession.signedIn = c.signedIn;
+        core->profile.tutorialState = c.tutorial;
+        menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+        EXPECT_EQ(MenuPage(menu), c.page);
+    }
+    core->onlineSession.signedIn = false;
+
+    // No visible package: an empty list, and Play does nothing.
+    for (PackageRecord& r : PackageList::Records())
+        r.hidden = true;
+    GUIScreenManager::ShowScreen("MainScreen");
+    EXPECT_TRUE(menu->ListedPackages().empty());
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    for (PackageRecord& r : PackageList::Records())
+        r.hidden = r.entryName.find("logo") != std::string::npos;
+
+    ShowSubMenu("char_vexa_prev");
+    ASSERT_FALSE(HasFatalFailure());
+    SubMenuScreen* sub = SubMenu();
+    struct SubCase {
+        std::uint64_t tutorial;
+        int item;
+        int page;
+    };
+    for (const SubCase& c : {SubCase{0, 0, 0}, SubCase{0, 2, 1}, SubCase{2, 2, 0}, SubCase{2, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "tutorial " << c.tutorial << ", item " << c.item);
+        core->profile.tutorialState = c.tutorial;
+        sub->OnListBox(MainMenuScreen::kPackageList, 0, c.item);
+        EXPECT_EQ(sub->SelectedIndex(), c.item);
+        EXPECT_EQ(MenuPage(sub), c.page);
+    }
+    // Page 1's first button opens the package information, never the editor.
+    core->profile.tutorialState = 0;
+    sub->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    sub->OnListBox(MainMenuScreen::kMenuList, 1, 0);
+    EXPECT_EQ(Screen(), "ShopMenuScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
+}
+
+TEST_F(Shell, QuickLoadButtonsFollowTheThemes)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        const char* forest;
+        const char* castle;
+        const char* city;
+        std::uint8_t flags;
+        std::size_t buttons;
+    };
+    const Case cases[] = {
+        {"Fantasy", "Fantasy", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadFantasy, 2},
+        {"Fantasy", "Modern", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadModern, 2},
+        {"Fantasy", "Modern", "Other", SubMenuScreen::kLoadAll, 1},
+        {"Modern", "Modern", "Modern", SubMenuScreen::kLoadAll | SubMenuScreen::kLoadModern, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.forest << " " << c.castle << " " << c.city);
+        Record("vexa_forest_prev")->theme = c.forest;
+        Record("vexa_castle_prev")->theme = c.castle;
+        Record("vexa_city_prev")->theme = c.city;
+        ShowSubMenu("char_vexa_prev");
+        EXPECT_EQ(SubMenu()->quickLoadFlags, c.flags);
+        EXPECT_EQ(SubMenu()->GetListBox(MainMenuScreen::kQuickLoadList)->items.size(), c.buttons);
+    }
+}
+
+TEST_F(Shell, PlayStaysWhenTheSetCannotBeOpened)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    MainMenuScreen* menu = MainMenu();
+    LogCapture log(LogCapture::kRecordOnly);
+    // char_vuro's package names a set whose definition is nowhere.
+    Record("char_vuro_prev")->setName = "char_missing";
+    menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    EXPECT_EQ(CharacterRegistry::CategoryCount(), 0);
+    EXPECT_TRUE(log.Contains(FillPlaceholders(Localize("ERR_FAILED_OPEN"), "char_missing.txt", "char_missing")));
+    FlushScreenLog();
+    EXPECT_EQ(Dialog(), 1) << "the failure is shown";
+}
+
+TEST_F(Shell, SubMenuKeepsNamesAcrossAPackageListReload)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    ShowSubMenu("char_vexa_prev");
+    ASSERT_FALSE(HasFatalFailure());
+    SubMenuScreen* sub = SubMenu();
+    sub->OnListBox(MainMenuScreen::kPackageList, 0, 2);
+    // Every record is rebuilt: a kept pointer would now point at freed memory.
+    PackageList::Load();
+    ASSERT_NE(sub->SelectedPackage(), nullptr);
+    EXPECT_EQ(sub->SelectedPackage()->entryName, "vexa_city_prev");
+
+    // A collection without packages lists none of the previous one's, and Play does nothing.
+    ShowSubMenu("char_vuro_prev");
+    EXPECT_TRUE(sub->ListedPackages().empty());
+    EXPECT_EQ(sub->quickLoadFlags, 0);
+    EXPECT_EQ(sub->SelectedPackage(), nullptr);
+    sub->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainSubScreen");
+    EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
+    ShowSubMenu("char_vexa_prev");
+
+    // An empty list: Play does nothing.
+    sub->GetListBox(MainMenuScreen::kPackageList)->Clear();
+    sub->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainSubScreen");
+}
+
+TEST_F(Shell, ReviewQuestionOnlyOnTheFirstShowAfterTheEditor)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    struct Case {
+        std::uint8_t firstShow;
+        std::uint64_t minutes;
+        std::uint64_t threshold;
+        bool asked;
+    };
+    const Case cases[] = {{1, 120, 120, true}, {0, 120, 120, false}, {1, 119, 120, false}, {1, 500, 0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << int(c.firstShow) << " " << c.minutes << " " << c.threshold);
+        GUIMessageBox::Hide();
+        core->profile.minutesPlayed = c.minutes;
+        core->profile.reviewThreshold = c.threshold;
+        SubMenu()->firstShow = c.firstShow;
+        ShowSubMenu("char_vexa_prev");
+        EXPECT_EQ(Dialog() == kDialogReview, c.asked);
+        EXPECT_EQ(SubMenu()->firstShow, 0);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A screen that gives up while it is being shown and sends the user elsewhere.
+class Redirecting : public GUIScreenLayer {
+public:
+    Redirecting(const std::string& layerName, std::string to) : GUIScreenLayer(layerName), target(std::move(to)) {}
+    void OnShow() override
+    {
+        ++shows;
+        if (!target.empty())
+            GUIScreenManager::ShowScreen(target);
+        finished = true;
+    }
+    std::string target;
+    int shows = 0;
+    bool finished = false;
+};
+
+TEST(ScreenSwitch, ASwitchFromInsideAShowWaitsForItsEnd)
+{
+    struct Case {
+        std::vector<std::pair<std::string, std::string>> screens; // name, where its show sends the user
+        std::string shown;
+    };
+    const Case cases[] = {
+        {{{"Shop", "Menu"}, {"Menu", ""}}, "Menu"},
+        {{{"Shop", "Sub"}, {"Sub", "Menu"}, {"Menu", ""}}, "Menu"},
+        {{{"Shop", "Missing"}, {"Menu", ""}}, ""},
+        {{{"Ping", "Pong"}, {"Pong", "Ping"}}, ""}, // gives up instead of hanging
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.screens.front().second);
+        GUIScreenManager::Reset();
+        std::vector<Redirecting*> layers;
+        for (const auto& [name, target] : c.screens)
+            layers.push_back(static_cast<Redirecting*>(
+                GUIScreenManager::AddLayer(std::make_unique<Redirecting>(name, target))));
+        GUIScreenManager::ShowScreen(layers.front()->name);
+        const GUIScreenLayer* current = GUIScreenManager::CurrentLayer();
+        int activeCount = 0;
+        for (const Redirecting* layer : layers) {
+            EXPECT_TRUE(layer->shows == 0 || layer->finished) << layer->name << " finished its show";
+            activeCount += layer->active ? 1 : 0;
+        }
+        if (!c.shown.empty()) {
+            ASSERT_NE(current, nullptr);
+            EXPECT_EQ(current->name, c.shown);
+            EXPECT_TRUE(current->active);
+            EXPECT_EQ(activeCount, 1);
+        } else {
+            EXPECT_LE(activeCount, 1);
+        }
+        int shows = 0;
+        for (const Redirecting* layer : layers)
+            shows += layer->shows;
+        EXPECT_LE(shows, 8) << "screens sending the user round in circles are stopped";
+    }
+    GUIScreenManager::Reset();
+}
+
+} // namespace
+
+namespace {
+
+class ShellLayout : public AppFixture {};
+
+// The preview keeps its proportions and fills the frame's width or height, at any window shape.
+TEST_F(ShellLayout, PreviewFitsTheFrameAfterARelayout)
+{
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    core->OnDialogAnswer(kDialogWarning, 0);
+    core->OnDialogAnswer(1, 0);
+    auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen"));
+    ASSERT_NE(menu, nullptr);
+    for (int i = 0; i < 500 && AsyncImageLoader::PendingCount() + AsyncImageLoader::FinishedCount() > 0; ++i)
+        Frame();
+    struct Case {
+        int w, h;
+    };
+    for (const Case& c : {Case{1600, 1200}, Case{2560, 1000}, Case{1200, 1600}}) {
+        SCOPED_TRACE(testing::Message() << c.w << "x" << c.h);
+        core->layoutWidth = c.w;
+        core->layoutHeight = c.h;
+        core->relayout = 1;
+        Frame(2);
+        const GUIVerticalContainer* frame = menu->GetContainer(0);
+        ASSERT_NE(frame, nullptr);
+        ASSERT_EQ(frame->contentElement, menu->ShownPicture());
+        int tw = 0;
+        int th = 0;
+        ASSERT_EQ(SDL_QueryTexture(menu->ShownPicture()->texture, nullptr, nullptr, &tw, &th), 0);
+        const SDL_Rect& area = frame->contentRect;
+        const SDL_Rect& shown = frame->contentElementRect;
+        EXPECT_TRUE(shown.w == area.w || shown.h == area.h) << "fills the width or the height";
+        EXPECT_LE(shown.w, area.w);
+        EXPECT_LE(shown.h, area.h);
+        EXPECT_NEAR(static_cast<double>(shown.w) / shown.h, static_cast<double>(tw) / th, 0.01) << "not distorted";
+    }
+}
+
+} // namespace
