@@ -157,6 +157,16 @@ PackageRecord* MainMenuScreen::SelectedPackage()
     return nullptr;
 }
 
+void MainMenuScreen::OfferTutorial()
+{
+    // Only with a tutorial to offer: without one the question would start nothing.
+    if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
+        !GUIMessageBox::IsModal()) {
+        tutorialOffered = true;
+        GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
+    }
+}
+
 void MainMenuScreen::OnShow()
 {
     BuildLists();
@@ -165,12 +175,7 @@ void MainMenuScreen::OnShow()
         gProfile->Change([](PlayerProfile& p) { p.lastNewsId = 1; });
         gProfile->Save(false);
     }
-    // Only with a tutorial to offer: without one the question would start nothing.
-    if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
-        !GUIMessageBox::IsModal()) {
-        tutorialOffered = true;
-        GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
-    }
+    OfferTutorial();
     if (gTutorialHooks != nullptr)
         gTutorialHooks->OnScreenShown(name, CharacterRegistry::CurrentSetName());
     OnListBox(kPackageList, 0, 0);

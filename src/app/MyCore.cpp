@@ -62,6 +62,10 @@ MyCore::MyCore() : onlineSession(profile) {}
 
 MyCore::~MyCore()
 {
+    if (gObjectives == &objectives) {
+        gObjectives = nullptr;
+        gTutorialHooks = nullptr;
+    }
     if (gProfile == &profile)
         gProfile = nullptr;
     PackageList::SetProfile(nullptr);
@@ -111,7 +115,10 @@ void MyCore::InstallHooks()
 bool MyCore::Init()
 {
     SetCrashReportVersion(kVersionText);
+    MainMenuScreen::tutorialOffered = false;
     RegisterScreens();
+    gObjectives = &objectives;
+    gTutorialHooks = &objectives;
     PrepareProfile();
     InstallHooks();
     if (!Core::Init())
@@ -140,6 +147,8 @@ void MyCore::Update(float seconds) { Core::Update(seconds); }
 
 void MyCore::Shutdown()
 {
+    if (gObjectives != nullptr)
+        gObjectives->Clear();
     CharacterRegistry::ResetCurrent();
     Core::Shutdown();
     CharacterRegistry::Shutdown();
@@ -207,6 +216,10 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
     case kDialogReview:
         AnswerReview(button);
         break;
+    case kDialogTutorialOffer:
+        if (button == 0)
+            objectives.Start();
+        break;
     case kDialogReset:
         if (button == 2) {
             CharacterRegistry::ApplyDefaults(true);
@@ -228,4 +241,9 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
         break;
     }
     onlineSession.OnDialogAnswer(dialogId, button);
+    // A first start's notices come before the main menu's tutorial offer; it follows once they are
+    // answered.
+    auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::CurrentLayer());
+    if (menu != nullptr && menu->active && menu->name == "MainScreen")
+        menu->OfferTutorial();
 }

@@ -226,7 +226,9 @@ void Objectives::CompleteObjective(int i)
 
 void Objectives::Clear()
 {
-    if (active != -1) {
+    // The widgets outlive the tutorial: the active objective's mark and bubble go with it.
+    if (Objective* interrupted = At(active)) {
+        interrupted->Highlight();
         GUIPopup::ClearHint();
     }
     objectives.clear();

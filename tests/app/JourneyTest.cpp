@@ -24,7 +24,18 @@ namespace {
 
 constexpr int kButtonOk = 0;
 
-class Journey : public AppFixture {};
+class Journey : public AppFixture {
+protected:
+    // The tour is offered while the tutorial was never finished, once the start's notices are
+    // answered; this journey takes the free path, so the tour is left at once (the tutorial's own
+    // journey walks it).
+    void LeaveTheTour()
+    {
+        ASSERT_EQ(Dialog(), kDialogTutorialOffer);
+        Answer(kButtonOk);
+        core->objectives.Clear();
+    }
+};
 
 // Grid position of a category of the edit screen by name; -1 when it is not listed.
 int Entry(const EditScreen& edit, const std::string& name)
@@ -64,6 +75,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     Shot("offline");
 
     Answer(kButtonOk);
+    LeaveTheTour();
     EXPECT_FALSE(BoxOpen());
     MainMenuScreen* menu = MainMenu();
     ASSERT_NE(menu, nullptr);
@@ -293,6 +305,7 @@ TEST_F(Journey, SecondRunWithTheFirstRunsProfile)
     ASSERT_FALSE(HasFatalFailure());
     Answer(kButtonOk);
     Answer(kButtonOk);
+    LeaveTheTour();
     ASSERT_EQ(Screen(), "MainScreen");
     ClickItem("MainScreen", MainMenuScreen::kPackageList, 2);
     Stop();
@@ -302,6 +315,7 @@ TEST_F(Journey, SecondRunWithTheFirstRunsProfile)
     EXPECT_EQ(Dialog(), 1) << "no warning: only the offline notice";
     EXPECT_EQ(Screen(), "MainScreen");
     Answer(kButtonOk);
+    LeaveTheTour();
     EXPECT_EQ(MainMenu()->SelectedIndex(), 0) << "each show starts at the first package";
     EXPECT_EQ(core->profile.lastNewsId, 1u);
     EXPECT_EQ(core->profile.warningAccepted, 1);
