@@ -33,7 +33,9 @@ constexpr int kDialogTutorial = 26;
 // The preview pictures sit in the large frame: the layout's first container.
 constexpr std::size_t kPreviewFrame = 0;
 
-bool TutorialComplete() { return gProfile != nullptr && gProfile->tutorialState == 2; }
+// The menus' page rules follow the running tour, not the profile's record of a finished one: a tour
+// left unfinished in an earlier run no longer holds the menus back.
+bool TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
 
 } // namespace
 
@@ -203,7 +205,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         ShowPreview();
         MyCore* app = MyCore::Current();
         const bool signedIn = app != nullptr && app->onlineSession.signedIn;
-        SetMenuPage(signedIn && TutorialComplete() ? kSignedInPage : kPlayPage);
+        SetMenuPage(signedIn && !TutorialRuns() ? kSignedInPage : kPlayPage);
         return;
     }
     if (list != kMenuList)
