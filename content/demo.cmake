@@ -42,14 +42,16 @@ add_custom_command(
 add_custom_target(vn_demo_content DEPENDS ${vn_demo_archives} ${vn_content_sheet})
 add_dependencies(content vn_demo_content)
 
-# The tutorial's demonstration figure, opened as "demo.lbd" beside the program.
-add_executable(vn-demo-figure ${PROJECT_SOURCE_DIR}/tools/make_demo_figure.cpp)
-target_link_libraries(vn-demo-figure PRIVATE vn_engine)
-set_target_properties(vn-demo-figure PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+# The tutorial's demonstration figure, opened as "demo.lbd" beside the program: written by the
+# program's own figure writer from the packed packages, so it always names items that exist.
+add_executable(vn-make-demo-lbd ${PROJECT_SOURCE_DIR}/tools/make_demo_lbd.cpp)
+target_link_libraries(vn-make-demo-lbd PRIVATE vn_app)
+set_target_properties(vn-make-demo-lbd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
 add_custom_command(
   OUTPUT ${VN_RUN_DIR}/demo.lbd
-  COMMAND vn-demo-figure ${VN_RUN_DIR}/demo.lbd
-  DEPENDS vn-demo-figure
+  COMMAND vn-make-demo-lbd ${VN_RUN_DIR}/demo.lbd
+  WORKING_DIRECTORY ${VN_RUN_DIR}
+  DEPENDS vn-make-demo-lbd ${vn_demo_archives} vn_demo_content
   COMMENT "Writing the demonstration figure demo.lbd"
   VERBATIM)
 add_custom_target(vn_demo_figure DEPENDS ${VN_RUN_DIR}/demo.lbd)

@@ -34,7 +34,9 @@ constexpr int kDialogTutorial = 26;
 // The preview pictures sit in the large frame: the layout's first container.
 constexpr std::size_t kPreviewFrame = 0;
 
-bool TutorialComplete() { return gProfile != nullptr && gProfile->tutorialState == 2; }
+// The menus' page rules follow the running tour, not the profile's record of a finished one: a tour
+// left unfinished in an earlier run no longer holds the menus back.
+bool TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
 
 } // namespace
 
@@ -158,6 +160,16 @@ PackageRecord* MainMenuScreen::SelectedPackage()
     return nullptr;
 }
 
+void MainMenuScreen::OfferTutorial()
+{
+    // Only with a tutorial to offer: without one the question would start nothing.
+    if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
+        !GUIMessageBox::IsModal()) {
+        tutorialOffered = true;
+        GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
+    }
+}
+
 void MainMenuScreen::OnShow()
 {
     BuildLists();
@@ -172,11 +184,8 @@ void MainMenuScreen::OnShow()
         // The update question takes this show's box.
     } else if (gProfile != nullptr && gProfile->tutorialState != 0 && gProfile->lastNewsId != 0) {
         ShowFirstNotice();
-    } else if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
-               !GUIMessageBox::IsModal()) {
-        // Only with a tutorial to offer: without one the question would start nothing.
-        tutorialOffered = true;
-        GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
+    } else {
+        OfferTutorial();
     }
     if (gTutorialHooks != nullptr)
         gTutorialHooks->OnScreenShown(name, CharacterRegistry::CurrentSetName());
@@ -205,7 +214,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         ShowPreview();
         MyCore* app = MyCore::Current();
         const bool signedIn = app != nullptr && app->onlineSession.signedIn;
-        SetMenuPage(signedIn && TutorialComplete() ? kSignedInPage : kPlayPage);
+        SetMenuPage(signedIn && !TutorialRuns() ? kSignedInPage : kPlayPage);
         return;
     }
     if (list != kMenuList)

@@ -58,8 +58,9 @@ public:
     const GUIElement* ShownPicture() const { return shownPicture; }
     const GUIElement* CreditsPicture() const { return &credits; }
 
-    // The tutorial is offered once per run.
+    // The tutorial is offered once per run, on the main menu, when no other box is open.
     static bool tutorialOffered;
+    void OfferTutorial();
 
     // The frame's content is fixed (the sub-menu's credits): ShowPreview leaves it alone.
     bool frameFixed = false;

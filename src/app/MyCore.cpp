@@ -63,6 +63,10 @@ MyCore::MyCore() : onlineSession(profile) {}
 
 MyCore::~MyCore()
 {
+    if (gObjectives == &objectives) {
+        gObjectives = nullptr;
+        gTutorialHooks = nullptr;
+    }
     if (gProfile == &profile)
         gProfile = nullptr;
     PackageList::SetProfile(nullptr);
@@ -112,7 +116,10 @@ void MyCore::InstallHooks()
 bool MyCore::Init()
 {
     SetCrashReportVersion(kVersionText);
+    MainMenuScreen::tutorialOffered = false;
     RegisterScreens();
+    gObjectives = &objectives;
+    gTutorialHooks = &objectives;
     PrepareProfile();
     InstallHooks();
     if (!Core::Init())
@@ -139,6 +146,8 @@ void MyCore::Update(float seconds) { Core::Update(seconds); }
 
 void MyCore::Shutdown()
 {
+    if (gObjectives != nullptr)
+        gObjectives->Clear();
     CharacterRegistry::ResetCurrent();
     Core::Shutdown();
     CharacterRegistry::Shutdown();
@@ -209,6 +218,10 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
     case kDialogReview:
         AnswerReview(button);
         break;
+    case kDialogTutorialOffer:
+        if (button == 0)
+            objectives.Start();
+        break;
     case kDialogReset:
         if (button == 2) {
             CharacterRegistry::ApplyDefaults(true);
@@ -230,4 +243,9 @@ void MyCore::OnDialogAnswer(int dialogId, int button)
         break;
     }
     onlineSession.OnDialogAnswer(dialogId, button);
+    // A first start's notices come before the main menu's tutorial offer; it follows once they are
+    // answered.
+    auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::CurrentLayer());
+    if (menu != nullptr && menu->active && menu->name == "MainScreen")
+        menu->OfferTutorial();
 }

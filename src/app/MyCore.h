@@ -2,6 +2,7 @@
 // The application object: registers the screens, gives the profile its file, brings the engine up,
 // starts the session flow, and answers the dialogs that belong to the application.
 
+#include "app/GameObjectives.h"
 #include "app/GamePlayerProfile.h"
 #include "engine/Core.h"
 #include "online/OnlineSession.h"
@@ -30,6 +31,7 @@ public:
     // The running application object, or null (tests that run a bare Core).
     static MyCore* Current();
 
+    GameObjectives objectives;
     GamePlayerProfile profile;
     OnlineSession onlineSession;
 

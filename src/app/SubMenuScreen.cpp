@@ -133,8 +133,8 @@ void SubMenuScreen::OnListBox(int list, int page, int item)
         if (GUIListBox* packages = GetListBox(kPackageList))
             packages->SetSelected(item);
         ShowPreview();
-        const bool tutorialDone = gProfile != nullptr && gProfile->tutorialState == 2;
-        SetMenuPage(!tutorialDone && item != 0 ? kInfoPage : kPlayPage);
+        const bool tutorialRuns = gTutorialHooks != nullptr && gTutorialHooks->IsRunning();
+        SetMenuPage(tutorialRuns && item != 0 ? kInfoPage : kPlayPage);
     } else if (list == kMenuList) {
         switch (item) {
         case 0:

@@ -12,6 +12,7 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/TutorialHooks.h"
 #include "support/LogCapture.h"
 
 #include <functional>
@@ -144,20 +145,41 @@ TEST(ServicePage, AddressesOnTheServiceHost)
         EXPECT_EQ(ServicePage(c.host, c.page), c.address) << c.host;
 }
 
+// A tour that runs or not at will; every notification goes nowhere.
+struct TourSwitch : TutorialHooks {
+    bool running = false;
+    bool IsRunning() const override { return running; }
+    bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
+    void OnScreenShown(const std::string&, const std::string&) override {}
+    void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
+    void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
+    void OnColorChange(const std::string&, const std::string&) override {}
+    void OnToggle(const std::string&, bool, const std::string&) override {}
+    void OnMove(const std::string&) override {}
+    bool StartByName(const std::string&, const std::string&) override { return false; }
+};
+
 TEST_F(Shell, MenuPages)
 {
     StartAtMainMenu();
     ASSERT_FALSE(HasFatalFailure());
     MainMenuScreen* menu = MainMenu();
+    TourSwitch tour;
+    TutorialHooks* const previousHooks = gTutorialHooks;
+    gTutorialHooks = &tour;
     struct MainCase {
         bool signedIn;
-        std::uint64_t tutorial;
+        bool tourRuns;
+        std::uint64_t tutorialState;
         int page;
     };
-    for (const MainCase& c : {MainCase{false, 0, 0}, MainCase{true, 0, 0}, MainCase{false, 2, 0}, MainCase{true, 2, 2}}) {
-        SCOPED_TRACE(testing::Message() << "signed in " << c.signedIn << ", tutorial " << c.tutorial);
+    // The running tour decides, whatever the profile says of earlier runs.
+    for (const MainCase& c : {MainCase{false, true, 0, 0}, MainCase{true, true, 0, 0}, MainCase{false, false, 2, 0},
+                              MainCase{true, false, 2, 2}, MainCase{true, false, 0, 2}, MainCase{true, true, 2, 0}}) {
+        SCOPED_TRACE(testing::Message() << "signed in " << c.signedIn << ", tour runs " << c.tourRuns);
         core->onlineSession.signedIn = c.signedIn;
-        core->profile.tutorialState = c.tutorial;
+        tour.running = c.tourRuns;
+        core->profile.tutorialState = c.tutorialState;
         menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
         EXPECT_EQ(MenuPage(menu), c.page);
     }
@@ -177,21 +199,22 @@ TEST_F(Shell, MenuPages)
     ASSERT_FALSE(HasFatalFailure());
     SubMenuScreen* sub = SubMenu();
     struct SubCase {
-        std::uint64_t tutorial;
+        bool tourRuns;
         int item;
         int page;
     };
-    for (const SubCase& c : {SubCase{0, 0, 0}, SubCase{0, 2, 1}, SubCase{2, 2, 0}, SubCase{2, 0, 0}}) {
-        SCOPED_TRACE(testing::Message() << "tutorial " << c.tutorial << ", item " << c.item);
-        core->profile.tutorialState = c.tutorial;
+    for (const SubCase& c : {SubCase{true, 0, 0}, SubCase{true, 2, 1}, SubCase{false, 2, 0}, SubCase{false, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "tour runs " << c.tourRuns << ", item " << c.item);
+        tour.running = c.tourRuns;
         sub->OnListBox(MainMenuScreen::kPackageList, 0, c.item);
         EXPECT_EQ(sub->SelectedIndex(), c.item);
         EXPECT_EQ(MenuPage(sub), c.page);
     }
     // Page 1's first button opens the package information, never the editor.
-    core->profile.tutorialState = 0;
+    tour.running = true;
     sub->OnListBox(MainMenuScreen::kPackageList, 0, 1);
     sub->OnListBox(MainMenuScreen::kMenuList, 1, 0);
+    gTutorialHooks = previousHooks;
     EXPECT_EQ(Screen(), "ShopMenuScreen");
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
 }

@@ -1,5 +1,8 @@
 list(APPEND VN_TEST_SOURCES
   app/GamePlayerProfileTest.cpp
+  app/ObjectivesTest.cpp
+  app/ObjectivesHintTest.cpp
+  app/TutorialJourneyTest.cpp
   app/SettingsScreenTest.cpp
   app/ShopMenuScreenTest.cpp
   app/CredentialScrambleTest.cpp

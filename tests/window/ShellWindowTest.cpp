@@ -210,6 +210,10 @@ TEST_F(ShellWindow, FirstRunFromTheWarningToTheEditorAndOut)
     EXPECT_EQ(Dialog(), 1) << "the offline notice";
     EXPECT_EQ(GUIScreenManager::CurrentLayer()->name, "MainScreen");
     Key(XK_Return);
+    // The tour offered on a first start; this run takes the free path (the tutorial has its own).
+    EXPECT_EQ(Dialog(), kDialogTutorialOffer);
+    Key(XK_Return);
+    core->objectives.Clear();
     EXPECT_EQ(Dialog(), -1);
 
     ClickItem("MainScreen", MainMenuScreen::kPackageList, 1);
