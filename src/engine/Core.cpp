@@ -102,7 +102,7 @@ void Core::LoadStartState()
     if (gProfile != nullptr) {
         if (gProfile->key.empty() && gServices != nullptr)
             gProfile->key = gServices->GetUserId();
-        gProfile->Load();
+        profileRead = gProfile->Load();
         LoadArchiveRegistry();
     }
     ResourceCache::Init();

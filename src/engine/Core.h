@@ -68,6 +68,9 @@ public:
     std::uint8_t paused = 0;
     // Set by Run when Init failed: the log is the only record of why, so Shutdown keeps it.
     bool keepSessionLog = false;
+    // The profile was read at start-up; false on a first run (or an unreadable profile), when the
+    // session's first request tells the service about the device.
+    bool profileRead = false;
     std::string userDataFolder;
     std::string commonGuiFolder;
     std::string localisedGuiFolder;

@@ -129,7 +129,7 @@ void OnlineSession::Start(GUIScreenLayer* startScreen)
     }
     const std::string endpoint = WebServiceEndpoint();
     if (!endpoint.empty() && (gServices == nullptr || gServices->IsOnline())) {
-        WebClient::SendAuth(endpoint, kServiceUser, kServicePassword);
+        WebClient::SendAuth(endpoint, kServiceUser, kServicePassword, gCore != nullptr && !gCore->profileRead);
         return;
     }
     if (endpoint.empty())

@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <utility>
 #include <functional>
 
@@ -88,6 +89,16 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
     ASSERT_TRUE(FramesUntil([&] { return core->profile.packageList == service.PackageListText() && WebClient::IsIdle(); }));
     EXPECT_EQ(service.RequestCount("auth"), 1);
     EXPECT_EQ(service.RequestCount("login"), 0);
+    const auto authParams = [&] {
+        std::map<std::string, std::string> params;
+        for (const ServiceHit& hit : service.Hits()) {
+            if (hit.params.count("auth") != 0 || hit.body.rfind("auth", 0) == 0)
+                params = hit.params;
+        }
+        return params;
+    };
+    EXPECT_EQ(authParams().count("device"), 1u) << "a first run names the device";
+    EXPECT_EQ(authParams().count("resolution"), 1u);
     EXPECT_EQ(Screen(), "LoginScreen");
     EXPECT_FALSE(BoxOpen());
     EXPECT_EQ(Login()->GetInputField(0)->GetText(), LoginScreen::kUserPlaceholder);
@@ -164,6 +175,7 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(FramesUntil([&] { return Screen() == "MainScreen" && BoxOpen(); }));
     EXPECT_EQ(service.RequestCount("login"), 1) << "signed in by itself";
+    EXPECT_EQ(authParams().count("device"), 0u) << "a stored profile does not";
     EXPECT_EQ(Dialog(), kDialogNews);
     OnlineShot(); // 07: the first notice
     Answer(kButtonYes);
