@@ -1,10 +1,10 @@
 #include "app/ShopMenuScreen.h"
 
+#include "app/MainMenuScreen.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
-#include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
@@ -17,6 +17,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
+#include "online/WebClient.h"
 
 #include <algorithm>
 
@@ -60,17 +61,10 @@ std::string CleanDescription(const std::string& text)
 }
 
 // The questions page on the service host of the globals; empty when no host is set.
+// The questions page on the service's host, read from the one place the whole program reads it.
 std::string QuestionsAddress()
 {
-    ConfigFile globals;
-    if (!globals.Load("globals.cfg") || globals.SelectSection("Globals") == nullptr) {
-        return std::string();
-    }
-    std::string host = globals.GetString("ServiceHost");
-    while (!host.empty() && host.back() == '/') {
-        host.pop_back();
-    }
-    return host.empty() ? std::string() : host + "/tavisk/client.php?faq=1";
+    return ServicePage(WebServiceHost(), "client.php?faq=1");
 }
 
 } // namespace

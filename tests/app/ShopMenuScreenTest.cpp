@@ -8,6 +8,7 @@
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIVerticalContainer.h"
+#include "online/WebClient.h"
 
 #include <algorithm>
 
@@ -266,6 +267,11 @@ TEST_F(ShopMenuScreenTest, MenuLeadsBackAndPicksOutsideTheListsDoNothing)
     screen->OnListBox(1, 0, 2);
     EXPECT_TRUE(services.opened.empty());
     EXPECT_TRUE(screen->active);
+    // With one, the questions page on that host (the environment's override counts, as everywhere).
+    SetWebServiceHostOverride("http://127.0.0.1:9");
+    screen->OnListBox(1, 0, 2);
+    SetWebServiceHostOverride("");
+    EXPECT_EQ(services.opened, std::vector<std::string>{"http://127.0.0.1:9/tavisk/client.php?faq=1"});
 
     for (bool fromSubMenu : {false, true}) {
         Editor::SetCameFromSubMenu(fromSubMenu);
