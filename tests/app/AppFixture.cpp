@@ -59,12 +59,17 @@ void AppFixture::Start()
     ASSERT_TRUE(core->Init());
     // The dummy display is smaller than the design: the window is given the design's size, as a
     // desktop of that size would.
-    SDL_SetWindowSize(core->Window(), kWidth, kHeight);
+    Resize(kWidth, kHeight);
+}
+
+void AppFixture::Resize(int w, int h)
+{
+    SDL_SetWindowSize(core->Window(), w, h);
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
-    core->windowWidth = kWidth;
-    core->windowHeight = kHeight;
-    ComputeLayoutSize(core->designWidth, core->designHeight, kWidth, kHeight, core->layoutWidth, core->layoutHeight,
+    core->windowWidth = w;
+    core->windowHeight = h;
+    ComputeLayoutSize(core->designWidth, core->designHeight, w, h, core->layoutWidth, core->layoutHeight,
                       core->scaleX, core->scaleY);
     SDL_RenderSetScale(core->Renderer(), core->scaleX, core->scaleY);
     core->relayout = 1;
@@ -88,8 +93,12 @@ void AppFixture::Frame(int count)
 
 void AppFixture::Click(const GUIButton& button)
 {
-    const float x = static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f;
-    const float y = static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f;
+    PressAt(static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f,
+            static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f);
+}
+
+void AppFixture::PressAt(float x, float y)
+{
     for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
         SDL_Event event{};
         event.type = type;
@@ -176,6 +185,12 @@ bool AppFixture::BoxOpen() const { return GUIMessageBox::IsModal(); }
 
 void AppFixture::Shot(const std::string& name)
 {
+    ++shots;
+    SavePicture("journey-", shots, "-" + name);
+}
+
+void AppFixture::SavePicture(const std::string& prefix, int number, const std::string& suffix)
+{
     int w = 0;
     int h = 0;
     SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
@@ -185,10 +200,9 @@ void AppFixture::Shot(const std::string& name)
                                    surface->pitch),
               0)
         << SDL_GetError();
-    ++shots;
     std::filesystem::create_directories(VN_ARTIFACTS_DIR);
-    const std::string number = (shots < 10 ? "0" : "") + std::to_string(shots);
-    const std::string path = std::string(VN_ARTIFACTS_DIR) + "/journey-" + number + "-" + name + ".png";
+    const std::string path = std::string(VN_ARTIFACTS_DIR) + "/" + prefix + (number < 10 ? "0" : "") +
+                             std::to_string(number) + suffix + ".png";
     EXPECT_EQ(IMG_SavePNG(surface, path.c_str()), 0) << path;
     SDL_FreeSurface(surface);
 }

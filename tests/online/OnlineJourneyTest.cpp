@@ -23,7 +23,6 @@
 #include "vn_service_core.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -50,20 +49,8 @@ class OnlineJourney : public OnlineAppFixture {
 protected:
     void OnlineShot()
     {
-        int w = 0;
-        int h = 0;
-        SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        ASSERT_NE(surface, nullptr);
-        ASSERT_EQ(SDL_RenderReadPixels(core->Renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, surface->pixels,
-                                       surface->pitch),
-                  0);
         ++onlineShots;
-        fs::create_directories(VN_ARTIFACTS_DIR);
-        const std::string number = (onlineShots < 10 ? "0" : "") + std::to_string(onlineShots);
-        EXPECT_EQ(IMG_SavePNG(surface, (std::string(VN_ARTIFACTS_DIR) + "/journey-online-" + number + ".png").c_str()),
-                  0);
-        SDL_FreeSurface(surface);
+        SavePicture("journey-online-", onlineShots);
     }
 
     int onlineShots = 0;
