@@ -10,6 +10,7 @@
 #include "gui/GUIText.h"
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
+#include "support/ProgramProfile.h"
 
 #include <filesystem>
 
@@ -62,10 +63,7 @@ bool OnlineAppFixture::StartService(const std::string& scenarioText)
 void OnlineAppFixture::WriteProfile(const std::string& user, const std::string& password, bool withPackageList)
 {
     GamePlayerProfile profile;
-    profile.path = temp.File("profile.lbd");
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, temp.File("profile.lbd"));
     profile.warningAccepted = 1;
     profile.rememberLogin = 1;
     profile.loginWithoutCredentials = 0;

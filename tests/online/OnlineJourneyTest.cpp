@@ -20,6 +20,7 @@
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
+#include "support/ProgramProfile.h"
 #include "vn_service_core.h"
 
 #include <SDL.h>
@@ -148,10 +149,7 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
     SetWebServiceHostOverride(service.HostUrl());
     {
         GamePlayerProfile saved;
-        saved.path = temp.File("profile.lbd");
-        saved.header = "secret";
-        saved.formatVersion = 13;
-        saved.key = gServices->GetUserId();
+        UseProgramProfile(saved, temp.File("profile.lbd"));
         ASSERT_TRUE(saved.Load());
         saved.Change([](PlayerProfile& p) { p.tutorialState = 1; });
         ASSERT_TRUE(saved.Save(true));

@@ -8,6 +8,7 @@
 #include "engine/Services.h"
 #include "engine/Utilities.h"
 #include "platform/Platform.h"
+#include "support/ProgramProfile.h"
 #include "support/TempDir.h"
 #include "window/WindowTestSupport.h"
 
@@ -49,10 +50,7 @@ std::string ReadFile(const std::string& path)
 void WriteRememberedProfile(const std::string& path)
 {
     GamePlayerProfile profile;
-    profile.path = path;
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, path);
     profile.warningAccepted = 1;
     profile.rememberLogin = 1;
     profile.loginWithoutCredentials = 0;
@@ -65,10 +63,7 @@ void WriteRememberedProfile(const std::string& path)
 std::uint32_t LastNewsId(const std::string& path)
 {
     GamePlayerProfile profile;
-    profile.path = path;
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, path);
     return profile.Load() ? profile.lastNewsId : 0;
 }
 

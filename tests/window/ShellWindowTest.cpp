@@ -14,6 +14,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
+#include "support/ProgramProfile.h"
 #include "support/TempDir.h"
 
 #include "window/WindowTestSupport.h"
@@ -214,10 +215,7 @@ TEST(ShellProgram, FirstAndSecondRunOnOneProfileEndWithZero)
     // First run: the warning and the offline notice are answered, then the window is closed.
     EXPECT_EQ(RunProgram(display.get(), temp.Path(), 2), 0);
     GamePlayerProfile profile;
-    profile.path = temp.File("profile.lbd");
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, temp.File("profile.lbd"));
     ASSERT_TRUE(profile.Load()) << "the first run wrote its profile";
     EXPECT_EQ(profile.warningAccepted, 1) << "the warning was shown and answered";
     EXPECT_EQ(profile.lastNewsId, 1u) << "the main menu was shown";
@@ -227,10 +225,7 @@ TEST(ShellProgram, FirstAndSecondRunOnOneProfileEndWithZero)
     // Second run on that profile: only the offline notice is in the way.
     EXPECT_EQ(RunProgram(display.get(), temp.Path(), 1), 0);
     GamePlayerProfile again;
-    again.path = profile.path;
-    again.header = "secret";
-    again.formatVersion = 13;
-    again.key = profile.key;
+    UseProgramProfile(again, profile.path);
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.warningAccepted, 1);
     EXPECT_TRUE(NoLogsLeft(temp.File("logs"), found)) << found;
