@@ -8,6 +8,7 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
+#include "support/SdlClick.h"
 
 #include <SDL_image.h>
 
@@ -99,17 +100,7 @@ void AppFixture::Click(const GUIButton& button)
 
 void AppFixture::PressAt(float x, float y)
 {
-    for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-        SDL_Event event{};
-        event.type = type;
-        event.button.windowID = SDL_GetWindowID(core->Window());
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = static_cast<int>(x * core->ScaleX());
-        event.button.y = static_cast<int>(y * core->ScaleY());
-        SDL_PushEvent(&event);
-    }
+    PushLeftClick(core->Window(), static_cast<int>(x * core->ScaleX()), static_cast<int>(y * core->ScaleY()));
     Frame();
 }
 

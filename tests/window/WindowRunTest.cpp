@@ -17,6 +17,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
 #include "platform/Platform.h"
+#include "support/SdlClick.h"
 #include "support/TempDir.h"
 #include "window/WindowTestSupport.h"
 
@@ -205,17 +206,8 @@ protected:
     {
         const float layoutX = static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f;
         const float layoutY = static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f;
-        for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-            SDL_Event event{};
-            event.type = type;
-            event.button.windowID = SDL_GetWindowID(core->Window());
-            event.button.button = SDL_BUTTON_LEFT;
-            event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            event.button.clicks = 1;
-            event.button.x = static_cast<int>(layoutX * core->ScaleX());
-            event.button.y = static_cast<int>(layoutY * core->ScaleY());
-            SDL_PushEvent(&event);
-        }
+        PushLeftClick(core->Window(), static_cast<int>(layoutX * core->ScaleX()),
+                      static_cast<int>(layoutY * core->ScaleY()));
         core->Frame();
     }
 
