@@ -7,12 +7,12 @@
 #include "engine/AssetArchive.h"
 #include "engine/ResourceCache.h"
 #include "LbaWriter.h"
+#include "PngBytes.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -56,17 +56,7 @@ std::string LayerPng(int layer, int item, bool covered)
             row[x * 4 + 3] = alpha;
         }
     }
-    char path[] = "/tmp/vn_bench_png_XXXXXX";
-    const int fd = mkstemp(path);
-    std::string bytes;
-    if (fd >= 0) {
-        close(fd);
-        if (IMG_SavePNG(surface, path) == 0) {
-            std::ifstream in(path, std::ios::binary);
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        std::remove(path);
-    }
+    std::string bytes = PngBytes(surface);
     SDL_FreeSurface(surface);
     return bytes;
 }

@@ -16,11 +16,11 @@
 #include "engine/SaveBuffer.h"
 #include "platform/Platform.h"
 #include "LbaWriter.h"
+#include "PngBytes.h"
 
 #include <SDL.h>
 #include <SDL_image.h>
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -86,17 +86,7 @@ std::string LayerPng(int layer, int item)
             row[x * 4 + 3] = d2 < edge ? 255 : (d2 < edge + 30 * radius ? 128 : 0);
         }
     }
-    char path[] = "/tmp/vn_bench_editor_png_XXXXXX";
-    const int fd = mkstemp(path);
-    std::string bytes;
-    if (fd >= 0) {
-        close(fd);
-        if (IMG_SavePNG(surface, path) == 0) {
-            std::ifstream in(path, std::ios::binary);
-            bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-        std::remove(path);
-    }
+    std::string bytes = PngBytes(surface);
     SDL_FreeSurface(surface);
     return bytes;
 }

@@ -8,6 +8,7 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
+#include "support/SdlClick.h"
 
 #include <SDL_image.h>
 
@@ -59,12 +60,17 @@ void AppFixture::Start()
     ASSERT_TRUE(core->Init());
     // The dummy display is smaller than the design: the window is given the design's size, as a
     // desktop of that size would.
-    SDL_SetWindowSize(core->Window(), kWidth, kHeight);
+    Resize(kWidth, kHeight);
+}
+
+void AppFixture::Resize(int w, int h)
+{
+    SDL_SetWindowSize(core->Window(), w, h);
     SDL_PumpEvents();
     SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
-    core->windowWidth = kWidth;
-    core->windowHeight = kHeight;
-    ComputeLayoutSize(core->designWidth, core->designHeight, kWidth, kHeight, core->layoutWidth, core->layoutHeight,
+    core->windowWidth = w;
+    core->windowHeight = h;
+    ComputeLayoutSize(core->designWidth, core->designHeight, w, h, core->layoutWidth, core->layoutHeight,
                       core->scaleX, core->scaleY);
     SDL_RenderSetScale(core->Renderer(), core->scaleX, core->scaleY);
     core->relayout = 1;
@@ -88,19 +94,13 @@ void AppFixture::Frame(int count)
 
 void AppFixture::Click(const GUIButton& button)
 {
-    const float x = static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f;
-    const float y = static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f;
-    for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-        SDL_Event event{};
-        event.type = type;
-        event.button.windowID = SDL_GetWindowID(core->Window());
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = static_cast<int>(x * core->ScaleX());
-        event.button.y = static_cast<int>(y * core->ScaleY());
-        SDL_PushEvent(&event);
-    }
+    PressAt(static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f,
+            static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f);
+}
+
+void AppFixture::PressAt(float x, float y)
+{
+    PushLeftClick(core->Window(), static_cast<int>(x * core->ScaleX()), static_cast<int>(y * core->ScaleY()));
     Frame();
 }
 
@@ -176,6 +176,12 @@ bool AppFixture::BoxOpen() const { return GUIMessageBox::IsModal(); }
 
 void AppFixture::Shot(const std::string& name)
 {
+    ++shots;
+    SavePicture("journey-", shots, "-" + name);
+}
+
+void AppFixture::SavePicture(const std::string& prefix, int number, const std::string& suffix)
+{
     int w = 0;
     int h = 0;
     SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
@@ -185,10 +191,9 @@ void AppFixture::Shot(const std::string& name)
                                    surface->pitch),
               0)
         << SDL_GetError();
-    ++shots;
     std::filesystem::create_directories(VN_ARTIFACTS_DIR);
-    const std::string number = (shots < 10 ? "0" : "") + std::to_string(shots);
-    const std::string path = std::string(VN_ARTIFACTS_DIR) + "/journey-" + number + "-" + name + ".png";
+    const std::string path = std::string(VN_ARTIFACTS_DIR) + "/" + prefix + (number < 10 ? "0" : "") +
+                             std::to_string(number) + suffix + ".png";
     EXPECT_EQ(IMG_SavePNG(surface, path.c_str()), 0) << path;
     SDL_FreeSurface(surface);
 }

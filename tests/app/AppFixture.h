@@ -27,6 +27,10 @@ protected:
     void Start();
     void Stop();
     void Frame(int count = 1);
+    // A window of another shape: the layout area changes and everything is laid out again.
+    void Resize(int w, int h);
+    // A left press and release at a point in layout pixels, then a frame.
+    void PressAt(float x, float y);
     void Click(const GUIButton& button);
     // A press at from, motion to to in steps, a release: in layout pixels.
     void Drag(SDL_Point from, SDL_Point to, int steps);
@@ -40,6 +44,8 @@ protected:
     bool BoxOpen() const;
     // Writes the window's picture as journey-<nn>-<name>.png into the artifacts folder.
     void Shot(const std::string& name);
+    // Writes the window's picture as <prefix><nn><suffix>.png into the artifacts folder.
+    void SavePicture(const std::string& prefix, int number, const std::string& suffix = std::string());
 
     TempDir temp;
     std::unique_ptr<ScopedWorkingDir> cwd;

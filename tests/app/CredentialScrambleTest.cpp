@@ -4,31 +4,12 @@
 #include "app/GamePlayerProfile.h"
 
 #include "engine/Services.h"
+#include "support/FakeServices.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-namespace {
-
-class FixedUser : public Services {
-public:
-    explicit FixedUser(std::string id) : userId(std::move(id)) {}
-    bool InitLanguage() override { return true; }
-    void Update(float) override {}
-    void Shutdown() override {}
-    const std::string& GetUserName() override { return userId; }
-    const std::string& GetUserId() override { return userId; }
-    void OpenURL(const char*) override {}
-    void OpenPage(const char*) override {}
-    void ShellOpen(const std::string&) override {}
-    bool IsOnline() override { return false; }
-    bool HasWriteAccess() override { return true; }
-    std::string userId;
-};
-
-} // namespace
 
 TEST(CredentialScramble, KnownUserIdsGiveKnownBytes)
 {
@@ -44,15 +25,13 @@ TEST(CredentialScramble, KnownUserIdsGiveKnownBytes)
         {"J\xe9r", "pw", {0xbc, 0x66}},
         {"", "abc", {0x61, 0xbe, 0x67}},
     };
-    Services* previous = gServices;
     for (const Case& c : cases) {
-        FixedUser user(c.userId);
-        gServices = &user;
+        FakeServices user(c.userId);
+        ScopedServices scope(&user);
         GamePlayerProfile profile;
         profile.SetUser(c.text);
         profile.SetPassword(c.text);
         EXPECT_EQ(std::vector<unsigned char>(profile.user.begin(), profile.user.end()), c.stored) << c.userId;
         EXPECT_EQ(std::vector<unsigned char>(profile.password.begin(), profile.password.end()), c.stored) << c.userId;
     }
-    gServices = previous;
 }

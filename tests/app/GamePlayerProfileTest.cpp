@@ -2,6 +2,7 @@
 
 #include "character/PackageList.h"
 #include "engine/Services.h"
+#include "support/FakeServices.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -15,30 +16,14 @@
 
 namespace {
 
-class FakeServices : public Services {
-public:
-    explicit FakeServices(std::string id) : userId(std::move(id)) {}
-    bool InitLanguage() override { return true; }
-    void Update(float) override {}
-    void Shutdown() override {}
-    const std::string& GetUserName() override { return userId; }
-    const std::string& GetUserId() override { return userId; }
-    void OpenURL(const char*) override {}
-    void OpenPage(const char*) override {}
-    void ShellOpen(const std::string&) override {}
-    bool IsOnline() override { return false; }
-    bool HasWriteAccess() override { return true; }
-    std::string userId;
-};
-
-class ScopedServices {
-public:
-    explicit ScopedServices(Services* services) : previous(gServices) { gServices = services; }
-    ~ScopedServices() { gServices = previous; }
-
-private:
-    Services* previous;
-};
+// Alice's profile file in dir, as the program names and keys it.
+void ConfigureAlice(GamePlayerProfile& p, const TempDir& dir)
+{
+    p.path = dir.File("profile.lbd");
+    p.header = "secret";
+    p.key = "Alice";
+    p.formatVersion = 13;
+}
 
 // The game fields of a file of the given version, in file order.
 std::string GamePayload(int version)
@@ -219,14 +204,8 @@ TEST(GamePlayerProfile, SurvivesAFileRoundTripThroughTheBase)
     TempDir dir;
     FakeServices alice("Alice");
     ScopedServices scope(&alice);
-    auto configure = [&dir](GamePlayerProfile& p) {
-        p.path = dir.File("profile.lbd");
-        p.header = "secret";
-        p.key = "Alice";
-        p.formatVersion = 13;
-    };
     GamePlayerProfile a;
-    configure(a);
+    ConfigureAlice(a, dir);
     a.SetUser("someone");
     a.SetPassword("pw");
     a.warningAccepted = 1;
@@ -235,7 +214,7 @@ TEST(GamePlayerProfile, SurvivesAFileRoundTripThroughTheBase)
     ASSERT_TRUE(a.Save(true));
 
     GamePlayerProfile b;
-    configure(b);
+    ConfigureAlice(b, dir);
     ASSERT_TRUE(b.Load());
     EXPECT_EQ(b.User(), "someone");
     EXPECT_EQ(b.Password(), "pw");
@@ -254,12 +233,6 @@ TEST(GamePlayerProfileThreaded, SettersRunWhileAnotherThreadSaves)
     TempDir dir;
     FakeServices alice("Alice");
     ScopedServices scope(&alice);
-    auto configure = [&dir](GamePlayerProfile& p) {
-        p.path = dir.File("profile.lbd");
-        p.header = "secret";
-        p.key = "Alice";
-        p.formatVersion = 13;
-    };
     struct Case {
         const char* setter;
         std::function<void(GamePlayerProfile&, const std::string&)> set;
@@ -281,7 +254,7 @@ TEST(GamePlayerProfileThreaded, SettersRunWhileAnotherThreadSaves)
     for (std::size_t c = 0; c < std::size(cases); ++c) {
         SCOPED_TRACE(cases[c].setter);
         GamePlayerProfile profile;
-        configure(profile);
+        ConfigureAlice(profile, dir);
         std::atomic<bool> done{false};
         std::thread saver([&] {
             while (!done.load())
@@ -293,7 +266,7 @@ TEST(GamePlayerProfileThreaded, SettersRunWhileAnotherThreadSaves)
         saver.join();
         ASSERT_TRUE(profile.Save(true));
         GamePlayerProfile back;
-        configure(back);
+        ConfigureAlice(back, dir);
         ASSERT_TRUE(back.Load());
         EXPECT_EQ(cases[c].stored(back), expected[c]);
     }

@@ -19,12 +19,12 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
-#include "gui/TutorialHooks.h"
 #include "platform/Platform.h"
 #include "support/ArchiveBuilder.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/TutorialStub.h"
 #include "LbaWriter.h"
 
 #include <SDL.h>
@@ -54,22 +54,14 @@ public:
 };
 
 // A tutorial that runs (or not) and records what the screens tell it.
-class RecordingTutorial : public TutorialHooks {
+class RecordingTutorial : public TutorialStub {
 public:
-    bool IsRunning() const override { return running; }
-    bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
     void OnScreenShown(const std::string& screen, const std::string&) override { shown.push_back(screen); }
     void OnListBoxEvent(int list, int page, int item, const std::string&, const std::string&, bool) override
     {
         picks.push_back({list, page, item});
     }
-    void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
-    void OnColorChange(const std::string&, const std::string&) override {}
-    void OnToggle(const std::string&, bool, const std::string&) override {}
-    void OnMove(const std::string&) override {}
-    bool StartByName(const std::string&, const std::string&) override { return false; }
 
-    bool running = false;
     std::vector<std::string> shown;
     std::vector<std::vector<int>> picks;
 };

@@ -12,8 +12,8 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
-#include "gui/TutorialHooks.h"
 #include "support/LogCapture.h"
+#include "support/TutorialStub.h"
 
 #include <functional>
 
@@ -145,26 +145,12 @@ TEST(ServicePage, AddressesOnTheServiceHost)
         EXPECT_EQ(ServicePage(c.host, c.page), c.address) << c.host;
 }
 
-// A tour that runs or not at will; every notification goes nowhere.
-struct TourSwitch : TutorialHooks {
-    bool running = false;
-    bool IsRunning() const override { return running; }
-    bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
-    void OnScreenShown(const std::string&, const std::string&) override {}
-    void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
-    void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
-    void OnColorChange(const std::string&, const std::string&) override {}
-    void OnToggle(const std::string&, bool, const std::string&) override {}
-    void OnMove(const std::string&) override {}
-    bool StartByName(const std::string&, const std::string&) override { return false; }
-};
-
 TEST_F(Shell, MenuPages)
 {
     StartAtMainMenu();
     ASSERT_FALSE(HasFatalFailure());
     MainMenuScreen* menu = MainMenu();
-    TourSwitch tour;
+    TutorialStub tour;
     TutorialHooks* const previousHooks = gTutorialHooks;
     gTutorialHooks = &tour;
     struct MainCase {

@@ -19,7 +19,6 @@
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 
-#include <SDL_image.h>
 
 #include <filesystem>
 #include <string>
@@ -72,19 +71,7 @@ protected:
     void Picture(int objective)
     {
         Frame(2);
-        int w = 0;
-        int h = 0;
-        SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        ASSERT_NE(surface, nullptr);
-        ASSERT_EQ(SDL_RenderReadPixels(core->Renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, surface->pixels,
-                                       surface->pitch),
-                  0);
-        std::filesystem::create_directories(VN_ARTIFACTS_DIR);
-        const std::string number = (objective < 10 ? "0" : "") + std::to_string(objective);
-        const std::string path = std::string(VN_ARTIFACTS_DIR) + "/tutorial-" + number + ".png";
-        EXPECT_EQ(IMG_SavePNG(surface, path.c_str()), 0) << path;
-        SDL_FreeSurface(surface);
+        SavePicture("tutorial-", objective);
     }
 
     // The bubble points at the objective's widget from the objective's side.
@@ -189,7 +176,7 @@ protected:
             }
             ASSERT_TRUE(gColorPicker->active) << "the colour button opens the picker";
             const SDL_Rect r = gColorPicker->pickerElement->rect;
-            Press(SDL_Point{r.x + r.w / 4, r.y + r.h / 3});
+            PressAt(r.x + r.w / 4, r.y + r.h / 3);
             break;
         }
         case Objective::kMove: {
@@ -197,61 +184,13 @@ protected:
             ASSERT_NE(layer, nullptr);
             const SDL_Rect figure = Editor::FigureRect();
             const SDL_Point from{figure.x + figure.w / 2, figure.y + figure.h / 2};
-            Drag(from, SDL_Point{from.x - 60, from.y + 30});
+            Drag(from, SDL_Point{from.x - 60, from.y + 30}, 4);
             break;
         }
         default:
             FAIL() << "unknown kind " << o.kind;
         }
         Frame(2);
-    }
-
-    SDL_Event Mouse(Uint32 type, SDL_Point at)
-    {
-        SDL_Event e{};
-        e.type = type;
-        e.button.windowID = SDL_GetWindowID(core->Window());
-        e.button.button = SDL_BUTTON_LEFT;
-        e.button.state = type == SDL_MOUSEBUTTONUP ? SDL_RELEASED : SDL_PRESSED;
-        e.button.clicks = 1;
-        e.button.x = static_cast<int>(static_cast<float>(at.x) * core->ScaleX());
-        e.button.y = static_cast<int>(static_cast<float>(at.y) * core->ScaleY());
-        return e;
-    }
-
-    void Press(SDL_Point at)
-    {
-        for (Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-            SDL_Event e = Mouse(type, at);
-            SDL_PushEvent(&e);
-        }
-        Frame();
-    }
-
-    // Down, a few motions, up: the way a hand drags (design pixels).
-    void Drag(SDL_Point from, SDL_Point to)
-    {
-        SDL_Event down = Mouse(SDL_MOUSEBUTTONDOWN, from);
-        SDL_PushEvent(&down);
-        Frame();
-        SDL_Point at = from;
-        for (int i = 1; i <= 4; ++i) {
-            const SDL_Point next{from.x + (to.x - from.x) * i / 4, from.y + (to.y - from.y) * i / 4};
-            SDL_Event motion{};
-            motion.type = SDL_MOUSEMOTION;
-            motion.motion.windowID = SDL_GetWindowID(core->Window());
-            motion.motion.state = SDL_BUTTON_LMASK;
-            motion.motion.x = static_cast<int>(static_cast<float>(next.x) * core->ScaleX());
-            motion.motion.y = static_cast<int>(static_cast<float>(next.y) * core->ScaleY());
-            motion.motion.xrel = static_cast<int>(static_cast<float>(next.x - at.x) * core->ScaleX());
-            motion.motion.yrel = static_cast<int>(static_cast<float>(next.y - at.y) * core->ScaleY());
-            SDL_PushEvent(&motion);
-            Frame();
-            at = next;
-        }
-        SDL_Event up = Mouse(SDL_MOUSEBUTTONUP, to);
-        SDL_PushEvent(&up);
-        Frame();
     }
 
     // Narrows the edit screen's item grid to one entry per screen, as a much smaller window would,
@@ -276,21 +215,6 @@ protected:
         grid->screenIndex.at(page) = 0;
         grid->SetRect(box);
         return turned;
-    }
-
-    // A window of another shape: the layout area changes and everything is laid out again.
-    void Resize(int w, int h)
-    {
-        SDL_SetWindowSize(core->Window(), w, h);
-        SDL_PumpEvents();
-        SDL_FlushEvents(SDL_WINDOWEVENT, SDL_WINDOWEVENT);
-        core->windowWidth = w;
-        core->windowHeight = h;
-        ComputeLayoutSize(core->designWidth, core->designHeight, w, h, core->layoutWidth, core->layoutHeight,
-                          core->scaleX, core->scaleY);
-        SDL_RenderSetScale(core->Renderer(), core->scaleX, core->scaleY);
-        core->relayout = 1;
-        Frame(2);
     }
 
     void CtrlKey(SDL_Keycode key)

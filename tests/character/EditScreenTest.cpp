@@ -9,9 +9,9 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
-#include "gui/TutorialHooks.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
+#include "support/TutorialStub.h"
 #include "LbaWriter.h"
 
 #include <gtest/gtest.h>
@@ -49,10 +49,8 @@ VerticalContainers
 }
 )";
 
-class RecordingTutorial : public TutorialHooks {
+class RecordingTutorial : public TutorialStub {
 public:
-    bool IsRunning() const override { return running; }
-    bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
     void OnScreenShown(const std::string& screen, const std::string& set) override
     {
         calls.push_back("shown " + screen + " " + set);
@@ -66,19 +64,16 @@ public:
     {
         calls.push_back("button " + std::to_string(button) + " " + category);
     }
-    void OnColorChange(const std::string&, const std::string&) override {}
     void OnToggle(const std::string& category, bool on, const std::string&) override
     {
         calls.push_back("toggle " + category + " " + (on ? "1" : "0"));
     }
-    void OnMove(const std::string&) override {}
     bool StartByName(const std::string& category, const std::string&) override
     {
         calls.push_back("start " + category);
         return false;
     }
 
-    bool running = false;
     std::vector<std::string> calls;
 };
 

@@ -1,13 +1,12 @@
 #include "gui/GUIListBox.h"
 
-#include "gui/TutorialHooks.h"
-
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "gui/GuiLogWatch.h"
 #include "gui/ListBoxTestSupport.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
+#include "support/TutorialStub.h"
 
 #include <gtest/gtest.h>
 
@@ -165,18 +164,8 @@ TEST_F(ListBoxTest, PagersWaitUntilTheTutorialIsComplete)
     shape.items = 20;
     shape.paging = true;
     auto list = MakeList(sdl.Renderer(), shape);
-    struct Running : TutorialHooks {
-        bool running = true;
-        bool IsRunning() const override { return running; }
-        bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
-        void OnScreenShown(const std::string&, const std::string&) override {}
-        void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
-        void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
-        void OnColorChange(const std::string&, const std::string&) override {}
-        void OnToggle(const std::string&, bool, const std::string&) override {}
-        void OnMove(const std::string&) override {}
-        bool StartByName(const std::string&, const std::string&) override { return false; }
-    } tutorial;
+    TutorialStub tutorial;
+    tutorial.running = true;
     gTutorialHooks = &tutorial;
     Click(*list, list->rightPager);
     list->PollClick();

@@ -10,6 +10,7 @@
 #include "gui/GUIText.h"
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
+#include "support/ProgramProfile.h"
 
 #include <filesystem>
 
@@ -62,10 +63,7 @@ bool OnlineAppFixture::StartService(const std::string& scenarioText)
 void OnlineAppFixture::WriteProfile(const std::string& user, const std::string& password, bool withPackageList)
 {
     GamePlayerProfile profile;
-    profile.path = temp.File("profile.lbd");
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, temp.File("profile.lbd"));
     profile.warningAccepted = 1;
     profile.rememberLogin = 1;
     profile.loginWithoutCredentials = 0;
@@ -120,21 +118,7 @@ void OnlineAppFixture::Key(SDL_Keycode key, bool downOnly)
     Frame();
 }
 
-void OnlineAppFixture::ClickAt(const SDL_Rect& r)
-{
-    for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-        SDL_Event event{};
-        event.type = type;
-        event.button.windowID = SDL_GetWindowID(core->Window());
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-        event.button.clicks = 1;
-        event.button.x = static_cast<int>((r.x + r.w / 2) * core->ScaleX());
-        event.button.y = static_cast<int>((r.y + r.h / 2) * core->ScaleY());
-        SDL_PushEvent(&event);
-    }
-    Frame();
-}
+void OnlineAppFixture::ClickAt(const SDL_Rect& r) { PressAt(r.x + r.w / 2, r.y + r.h / 2); }
 
 void OnlineAppFixture::SignInByHand(const std::string& user, const std::string& password)
 {

@@ -20,10 +20,10 @@
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
+#include "support/ProgramProfile.h"
 #include "vn_service_core.h"
 
 #include <SDL.h>
-#include <SDL_image.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -50,20 +50,8 @@ class OnlineJourney : public OnlineAppFixture {
 protected:
     void OnlineShot()
     {
-        int w = 0;
-        int h = 0;
-        SDL_GetRendererOutputSize(core->Renderer(), &w, &h);
-        SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
-        ASSERT_NE(surface, nullptr);
-        ASSERT_EQ(SDL_RenderReadPixels(core->Renderer(), nullptr, SDL_PIXELFORMAT_ARGB8888, surface->pixels,
-                                       surface->pitch),
-                  0);
         ++onlineShots;
-        fs::create_directories(VN_ARTIFACTS_DIR);
-        const std::string number = (onlineShots < 10 ? "0" : "") + std::to_string(onlineShots);
-        EXPECT_EQ(IMG_SavePNG(surface, (std::string(VN_ARTIFACTS_DIR) + "/journey-online-" + number + ".png").c_str()),
-                  0);
-        SDL_FreeSurface(surface);
+        SavePicture("journey-online-", onlineShots);
     }
 
     int onlineShots = 0;
@@ -161,10 +149,7 @@ TEST_F(OnlineJourney, SignInDownloadTheAddOnAndSeeTheNotices)
     SetWebServiceHostOverride(service.HostUrl());
     {
         GamePlayerProfile saved;
-        saved.path = temp.File("profile.lbd");
-        saved.header = "secret";
-        saved.formatVersion = 13;
-        saved.key = gServices->GetUserId();
+        UseProgramProfile(saved, temp.File("profile.lbd"));
         ASSERT_TRUE(saved.Load());
         saved.Change([](PlayerProfile& p) { p.tutorialState = 1; });
         ASSERT_TRUE(saved.Save(true));

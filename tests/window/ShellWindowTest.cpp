@@ -14,20 +14,10 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
+#include "support/ProgramProfile.h"
 #include "support/TempDir.h"
 
-// gtest before the X11 headers: their macros (None, Bool, Success) would clash with its names.
-#include <gtest/gtest.h>
-
-#include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
-#include "window/XProperty.h"
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
+#include "window/WindowTestSupport.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -35,64 +25,15 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRunDir = VN_RUN_DIR;
 constexpr std::uint32_t kFrameMs = 17;
 
 bool HaveDisplayAndContent()
 {
-    const char* display = std::getenv("DISPLAY");
-    return display != nullptr && *display != '\0' && FileExists(kRunDir + "/dat/core.lba") &&
-           FileExists(kRunDir + "/dat/char_vuro.lba");
-}
-
-// SDL's own X connection and window, so what is sent here is in the queue SDL reads next.
-struct XTarget {
-    Display* display = nullptr;
-    Window window = 0;
-};
-
-XTarget XTargetOf(SDL_Window* window)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
-        return XTarget{};
-    return XTarget{info.info.x11.display, info.info.x11.window};
-}
-
-void SendKey(Display* display, Window window, KeySym key)
-{
-    for (const int type : {KeyPress, KeyRelease}) {
-        XEvent event{};
-        event.xkey.type = type;
-        event.xkey.display = display;
-        event.xkey.window = window;
-        event.xkey.root = DefaultRootWindow(display);
-        event.xkey.time = CurrentTime;
-        event.xkey.same_screen = True;
-        event.xkey.keycode = XKeysymToKeycode(display, key);
-        XSendEvent(display, window, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
-    }
-    XSync(display, False);
-}
-
-void SendClose(Display* display, Window window)
-{
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XSync(display, False);
+    return HaveDisplay() && FileExists(kRunDir + "/dat/core.lba") && FileExists(kRunDir + "/dat/char_vuro.lba");
 }
 
 // A left click through the X server at window pixels. SDL takes a button's position from the
@@ -192,7 +133,7 @@ protected:
     TempDir temp;
     std::unique_ptr<ScopedWorkingDir> workDir;
     std::unique_ptr<MyCore> core;
-    XTarget x;
+    XWindow x;
     std::uint32_t now = 1000;
 };
 
@@ -201,7 +142,7 @@ TEST_F(ShellWindow, FirstRunFromTheWarningToTheEditorAndOut)
     core = std::make_unique<MyCore>();
     gCore = core.get();
     ASSERT_TRUE(core->Init());
-    x = XTargetOf(core->Window());
+    x = XWindowOf(core->Window());
     ASSERT_NE(x.display, nullptr) << "an X11 window";
     Frame(2);
 
@@ -235,80 +176,19 @@ TEST_F(ShellWindow, FirstRunFromTheWarningToTheEditorAndOut)
     EXPECT_TRUE(NoLogsLeft(temp.File("logs"), found)) << found;
 }
 
-// The started program; killed and collected when the test leaves early, so no window outlives it.
-struct Child {
-    ~Child()
-    {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-    int Poll()
-    {
-        int status = 0;
-        if (pid <= 0 || waitpid(pid, &status, WNOHANG) != pid)
-            return -1;
-        pid = 0;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    pid_t pid = 0;
-};
-
-int IgnoreXError(Display*, XErrorEvent*) { return 0; }
-
-Window FindProgramWindow(Display* display, pid_t pid)
-{
-    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
-    Window root = 0;
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    Window found = 0;
-    if (pidAtom == None || XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count) == 0)
-        return 0;
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
-        Atom type = None;
-        int format = 0;
-        unsigned long items = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        XWindowAttributes attributes{};
-        if (XGetWindowProperty(display, children[i], pidAtom, 0, 1, False, AnyPropertyType, &type, &format, &items,
-                               &remaining, &data) == Success &&
-            data != nullptr && format == 32 && items == 1 && *reinterpret_cast<const long*>(data) == pid &&
-            XGetWindowAttributes(display, children[i], &attributes) != 0 && attributes.map_state == IsViewable &&
-            !ReadUtf8Property(display, children[i], "_NET_WM_NAME").empty())
-            found = children[i];
-        if (data != nullptr)
-            XFree(data);
-    }
-    if (children != nullptr)
-        XFree(children);
-    return found;
-}
-
-void Nap(int ms)
-{
-    const timespec pause{0, ms * 1000000L};
-    nanosleep(&pause, nullptr);
-}
-
 // Starts the program in folder, answers `answers` boxes with Return once its window is up, then
 // closes the window and confirms until it ends. The exit status, or -1 when it never ended.
 int RunProgram(Display* display, const std::string& folder, int answers)
 {
-    const std::string program = folder + "/varnoth";
-    std::vector<char*> argv{const_cast<char*>(program.c_str()), nullptr};
-    Child child;
-    if (posix_spawn(&child.pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0)
+    ChildProcess child;
+    if (!child.Start({folder + "/varnoth"}))
         return -2;
     // Waiting here is for another process: generous limits that only a hang reaches.
     int status = -1;
     int answered = 0;
     for (int waited = 0; waited < 30000 && status < 0; waited += 10) {
         if (waited % 300 == 0) {
-            const Window window = FindProgramWindow(display, child.pid);
+            const Window window = FindMappedWindow(display, child.pid, true);
             if (window != 0 && answered < answers) {
                 SendKey(display, window, XK_Return);
                 ++answered;
@@ -317,7 +197,7 @@ int RunProgram(Display* display, const std::string& folder, int answers)
                 SendKey(display, window, XK_Return);
             }
         }
-        Nap(10);
+        NapMs(10);
         status = child.Poll();
     }
     return status;
@@ -328,26 +208,14 @@ TEST(ShellProgram, FirstAndSecondRunOnOneProfileEndWithZero)
     if (!HaveDisplayAndContent() || !FileExists(kRunDir + "/varnoth"))
         GTEST_SKIP() << "no DISPLAY, program or bundled content";
     TempDir temp;
-    std::error_code ec;
-    fs::copy_file(kRunDir + "/varnoth", temp.File("varnoth"), ec);
-    ASSERT_FALSE(ec) << ec.message();
-    fs::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
-    ASSERT_FALSE(ec) << ec.message();
-    XSetErrorHandler(IgnoreXError);
-    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NO_FATAL_FAILURE(PrepareRunFolder(temp));
+    const DisplayHandle display = OpenDisplay();
     ASSERT_NE(display, nullptr);
-    struct CloseDisplay {
-        Display* display;
-        ~CloseDisplay() { XCloseDisplay(display); }
-    } closeDisplay{display};
 
     // First run: the warning and the offline notice are answered, then the window is closed.
-    EXPECT_EQ(RunProgram(display, temp.Path(), 2), 0);
+    EXPECT_EQ(RunProgram(display.get(), temp.Path(), 2), 0);
     GamePlayerProfile profile;
-    profile.path = temp.File("profile.lbd");
-    profile.header = "secret";
-    profile.formatVersion = 13;
-    profile.key = gServices != nullptr ? gServices->GetUserId() : std::string();
+    UseProgramProfile(profile, temp.File("profile.lbd"));
     ASSERT_TRUE(profile.Load()) << "the first run wrote its profile";
     EXPECT_EQ(profile.warningAccepted, 1) << "the warning was shown and answered";
     EXPECT_EQ(profile.lastNewsId, 1u) << "the main menu was shown";
@@ -355,12 +223,9 @@ TEST(ShellProgram, FirstAndSecondRunOnOneProfileEndWithZero)
     EXPECT_TRUE(NoLogsLeft(temp.File("logs"), found)) << found;
 
     // Second run on that profile: only the offline notice is in the way.
-    EXPECT_EQ(RunProgram(display, temp.Path(), 1), 0);
+    EXPECT_EQ(RunProgram(display.get(), temp.Path(), 1), 0);
     GamePlayerProfile again;
-    again.path = profile.path;
-    again.header = "secret";
-    again.formatVersion = 13;
-    again.key = profile.key;
+    UseProgramProfile(again, profile.path);
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.warningAccepted, 1);
     EXPECT_TRUE(NoLogsLeft(temp.File("logs"), found)) << found;

@@ -17,18 +17,10 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
 #include "platform/Platform.h"
+#include "support/SdlClick.h"
 #include "support/TempDir.h"
+#include "window/WindowTestSupport.h"
 
-// gtest before the X11 headers: their macros (None, Bool, Success) would clash with its names.
-#include <gtest/gtest.h>
-
-#include <SDL.h>
-#include <SDL_syswm.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include "window/XProperty.h"
-
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -41,51 +33,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRunDat = std::string(VN_RUN_DIR) + "/dat";
+const std::string kRunDat = kRunDir + "/dat";
 constexpr std::uint32_t kFrameMs = 17;
 constexpr int kExitDialog = 0;
 constexpr int kButtonYes = 2;
 constexpr int kButtonNo = 3;
 constexpr std::uint64_t kButtonOn = 2;
-
-// The X connection and window behind an SDL window. SDL's own connection is used, so a request
-// sent here and an XSync put its answer in the queue SDL reads next: no waiting on another client.
-struct XWindow {
-    Display* display = nullptr;
-    Window window = 0;
-};
-
-XWindow XWindowOf(SDL_Window* window)
-{
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11)
-        return XWindow{};
-    return XWindow{info.info.x11.display, info.info.x11.window};
-}
-
-// A window property as 32-bit items (Xlib hands them over as longs); empty when absent.
-std::vector<long> CardinalProperty(const XWindow& x, const char* name, Atom type)
-{
-    std::vector<long> values;
-    const Atom property = XInternAtom(x.display, name, True);
-    if (property == None)
-        return values;
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(x.display, x.window, property, 0, LONG_MAX / 4, False, type, &actualType, &format, &count,
-                           &remaining, &data) == Success &&
-        data != nullptr && format == 32) {
-        const long* items = reinterpret_cast<const long*>(data);
-        values.assign(items, items + count);
-    }
-    if (data != nullptr)
-        XFree(data);
-    return values;
-}
 
 // The window's size as the X server has it.
 SDL_Point ServerSize(const XWindow& x)
@@ -99,16 +52,8 @@ SDL_Point ServerSize(const XWindow& x)
 // What a window manager sends when the user clicks the close button.
 void SendCloseRequest(const XWindow& x)
 {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = x.window;
-    event.xclient.message_type = XInternAtom(x.display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(x.display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(x.display, x.window, False, NoEventMask, &event);
     // The event comes back on this connection ahead of the sync's reply.
-    XSync(x.display, False);
+    SendClose(x.display, x.window);
     SDL_PumpEvents();
 }
 
@@ -261,17 +206,8 @@ protected:
     {
         const float layoutX = static_cast<float>(button.rect.x + button.activeRect.x) + button.activeRect.w * 0.5f;
         const float layoutY = static_cast<float>(button.rect.y + button.activeRect.y) + button.activeRect.h * 0.5f;
-        for (const Uint32 type : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
-            SDL_Event event{};
-            event.type = type;
-            event.button.windowID = SDL_GetWindowID(core->Window());
-            event.button.button = SDL_BUTTON_LEFT;
-            event.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
-            event.button.clicks = 1;
-            event.button.x = static_cast<int>(layoutX * core->ScaleX());
-            event.button.y = static_cast<int>(layoutY * core->ScaleY());
-            SDL_PushEvent(&event);
-        }
+        PushLeftClick(core->Window(), static_cast<int>(layoutX * core->ScaleX()),
+                      static_cast<int>(layoutY * core->ScaleY()));
         core->Frame();
     }
 

@@ -11,6 +11,7 @@ add_executable(vn_window_tests
   window/WindowRunTest.cpp
   window/ProgramRunTest.cpp
   window/ShellWindowTest.cpp
+  window/WindowTestSupport.cpp
   support/TempDir.cpp
 )
 target_include_directories(vn_window_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
