@@ -31,6 +31,7 @@ constexpr std::uint32_t kPauseStep = 10;
 // Fewer, larger writes: archives are megabytes.
 constexpr std::size_t kFileBuffer = 1024 * 1024;
 constexpr long kReceiveBuffer = 256 * 1024;
+constexpr std::int64_t kWritebackStep = 2 * 1024 * 1024;
 
 WebState& S()
 {
@@ -214,7 +215,11 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
     if (std::fwrite(data, 1, bytes, c.file.get()) != bytes)
         return Refuse(c, DownloadOutcome::kTempFailed);
     *c.crc = Crc32Update(*c.crc, reinterpret_cast<const unsigned char*>(data), bytes);
+    const std::int64_t before = c.job->received;
     c.job->received += static_cast<std::int64_t>(bytes);
+    // Writing back while the download runs leaves the sync before the install little to wait for.
+    if (before / kWritebackStep != c.job->received / kWritebackStep && !platform::StartWriteback(c.file.get()))
+        return Refuse(c, DownloadOutcome::kTempFailed);
     if (c.job->expected > c.job->received) {
         const int percent = static_cast<int>(c.job->received * 100 / c.job->expected);
         if (percent != c.lastPercent) {

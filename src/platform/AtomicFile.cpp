@@ -221,4 +221,13 @@ std::uint64_t MonotonicMilliseconds()
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
+bool StartWriteback(std::FILE* file)
+{
+    if (file == nullptr || std::fflush(file) != 0)
+        return false;
+    // Only a hint: where the kernel cannot start writeback early the final sync does all of it.
+    (void)sync_file_range(fileno(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+    return true;
+}
+
 } // namespace platform

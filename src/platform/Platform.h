@@ -80,6 +80,9 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 // fopen; a mode that writes ("w", "a", "+") honours the write-failure seam below. Null on failure
 // (errno set).
 FilePtr OpenFile(const std::string& path, const char* mode);
+// Hands what was written to the file so far to the disk without waiting for it, so that the sync
+// before a rename later has little left to wait for. False when the file could not be flushed.
+bool StartWriteback(std::FILE* file);
 // Size of a regular file; false when it cannot be examined.
 bool FileSize(const std::string& path, std::uint64_t& size);
 

@@ -264,3 +264,17 @@ TEST(PlatformFiles, WritesHonourTheFailureSeam)
     EXPECT_FALSE(platform::FileExists(temp.File("kept.tmp")));
     EXPECT_FALSE(platform::FileExists(temp.File("other")));
 }
+
+TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
+{
+    TempDir dir;
+    EXPECT_FALSE(platform::StartWriteback(nullptr));
+    platform::FilePtr file = platform::OpenFile(dir.File("part.lbt"), "wb");
+    ASSERT_TRUE(file);
+    ASSERT_EQ(std::fwrite("abc", 1, 3, file.get()), 3u);
+    EXPECT_TRUE(platform::StartWriteback(file.get()));
+    EXPECT_EQ(dir.Read("part.lbt"), "abc") << "buffered bytes reach the file";
+    ASSERT_EQ(std::fwrite("def", 1, 3, file.get()), 3u);
+    file.reset();
+    EXPECT_EQ(dir.Read("part.lbt"), "abcdef");
+}
