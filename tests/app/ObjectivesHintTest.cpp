@@ -51,10 +51,10 @@ protected:
         // list (3) is missing.
         auto layer = std::make_unique<PickLayer>("MainScreen");
         for (int i = 0; i < 3; ++i) {
-            ListSpec spec;
-            spec.box = SDL_Rect{200, 250, 400, 100};
-            spec.items = 3;
-            layer->listBoxes.push_back(MakeList(sdl.Renderer(), spec));
+            ListSpec shape;
+            shape.box = SDL_Rect{200, 250, 400, 100};
+            shape.items = 3;
+            layer->listBoxes.push_back(MakeList(sdl.Renderer(), shape));
             layer->listBoxes.back()->listIndex = i;
             layer->listBoxes.back()->SetOwner(layer.get());
         }
