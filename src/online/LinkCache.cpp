@@ -17,7 +17,6 @@ constexpr std::size_t kMaxLoggedText = 300;
 std::mutex gTableLock;
 LinkCacheTable gTable;
 std::uint32_t gTextCrc = 0;
-bool gDirty = false;
 
 // Unsigned decimal only, no overflow: false for anything else.
 bool ParseDecimal(const std::string& text, std::uint64_t limit, std::uint64_t& value)
@@ -174,18 +173,6 @@ std::uint32_t LinkCache::TextCrc()
     return gTextCrc;
 }
 
-bool LinkCache::IsDirty()
-{
-    std::lock_guard<std::mutex> guard(gTableLock);
-    return gDirty;
-}
-
-void LinkCache::SetDirty(bool on)
-{
-    std::lock_guard<std::mutex> guard(gTableLock);
-    gDirty = on;
-}
-
 void LinkCache::Install()
 {
     SetLinkCacheLookup([](const std::string& name, std::uint32_t& crc) { return LookupCrc(name, crc); });
@@ -196,5 +183,4 @@ void LinkCache::Reset()
     std::lock_guard<std::mutex> guard(gTableLock);
     gTable = LinkCacheTable();
     gTextCrc = 0;
-    gDirty = false;
 }

@@ -42,9 +42,6 @@ public:
     static std::size_t Size();
     // CRC-32 of the text of the last rebuild; 0 before the first.
     static std::uint32_t TextCrc();
-    // Set when a "linkcache" answer stored a new text; the web pump saves and rebuilds.
-    static bool IsDirty();
-    static void SetDirty(bool on);
     // Lets the archive registry judge archives by this table.
     static void Install();
     // Back to the empty table of a fresh start (tests).

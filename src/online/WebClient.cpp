@@ -71,12 +71,6 @@ void RaiseOffline()
     WebClient::PushEvent("Offline", "");
 }
 
-void SaveProfile()
-{
-    if (gProfile != nullptr)
-        gProfile->Save(false);
-}
-
 void HandleAuthAnswer(const std::string& text)
 {
     const std::vector<std::string> f = SplitFields(text);
@@ -121,15 +115,15 @@ void HandleAnswer(const std::string& name, const std::string& text)
         if (!ok)
             return;
         const std::string cacheText = text.size() > 3 ? text.substr(3) : std::string();
-        if (gProfile == nullptr) {
-            LinkCache::RebuildFrom(cacheText);
-            return;
+        if (gProfile != nullptr) {
+            gProfile->Change([&cacheText](PlayerProfile& p) {
+                p.linkCacheText = cacheText;
+                p.linkCacheTime = UnixTimeNow();
+            });
+            gProfile->Save(false);
         }
-        gProfile->Change([&cacheText](PlayerProfile& p) {
-            p.linkCacheText = cacheText;
-            p.linkCacheTime = UnixTimeNow();
-        });
-        LinkCache::SetDirty(true);
+        // Rebuilt at once: the next answers (the sign-in's package sync) must see the new table.
+        LinkCache::RebuildFrom(cacheText);
         return;
     }
     WebClient::PushEvent(name, text);
@@ -224,12 +218,6 @@ void HandleResult(const WorkerResult& r)
     case ResultKind::kDownloadsFinished:
         WebClient::PushEvent("downloads", "finished");
         break;
-    }
-    // The next answers (the sign-in's package sync) must see the new table.
-    if (LinkCache::IsDirty()) {
-        SaveProfile();
-        LinkCache::SetDirty(false);
-        LinkCache::Rebuild();
     }
 }
 
@@ -391,11 +379,6 @@ void WebClient::Pump(float)
     }
     for (const WorkerResult& r : results)
         HandleResult(r);
-    if (LinkCache::IsDirty()) {
-        SaveProfile();
-        LinkCache::SetDirty(false);
-        LinkCache::Rebuild();
-    }
 
     if (!gState.halted && HasWork()) {
         const bool online = gState.onlineTest ? gState.onlineTest() : (gServices == nullptr || gServices->IsOnline());
