@@ -1,3 +1,4 @@
+#include "character/PackageList.h"
 #include "engine/PlayerProfile.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
@@ -13,13 +14,7 @@ void QueueAchievements()
     std::string tags;
     gProfile->Inspect([&tags](const PlayerProfile& p) { tags = p.achievementTags; });
     const std::string link = WebServicePage("myvorn=1");
-    std::size_t start = 0;
-    while (start <= tags.size()) {
-        std::size_t end = tags.find(':', start);
-        if (end == std::string::npos)
-            end = tags.size();
-        const std::string tag = tags.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& tag : PackageList::SplitNames(tags, ':')) {
         if (tag.empty())
             continue;
         std::string text;
