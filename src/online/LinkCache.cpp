@@ -126,7 +126,7 @@ void LinkCache::RebuildFrom(const std::string& text)
         return;
     ArchiveRecord record;
     const std::uint64_t installed = GetArchiveRecord("dyncfg", record) ? record.crc : 0;
-    if ((installed >> 32) != 0 || static_cast<std::uint32_t>(installed) != listed)
+    if (installed != listed)
         WebClient::SetDyncfgChanged(true);
 }
 

@@ -43,8 +43,7 @@ void PackageSync::VerifyArchive(std::vector<std::string>& list, const std::strin
         return;
     }
     ArchiveRecord record;
-    if (opened && GetArchiveRecord(name, record) && static_cast<std::uint32_t>(record.crc) == listed &&
-        (record.crc >> 32) == 0)
+    if (opened && GetArchiveRecord(name, record) && record.crc == listed)
         return;
     if (opened)
         LogText(kLogFile, name + " differs from the listed archive: fetched again");
