@@ -237,11 +237,9 @@ void LoginScreen::Login(const std::string& user, const std::string& password, bo
         request.AddParam("pass", secret);
     }
     WebClient::EnqueueRequest(request);
-    if (auto* screen = dynamic_cast<LoginScreen*>(GUIScreenManager::FindLayer("LoginScreen"))) {
-        if (clearStatus)
-            screen->ClearStatus();
-        screen->AppendStatusLine(Localize("LOG_LOGIN"));
-    }
+    if (clearStatus)
+        ClearStatus();
+    AppendStatusLine(Localize("LOG_LOGIN"));
 }
 
 void LoginScreen::ClearStatus()
