@@ -147,38 +147,6 @@ bool UpdateTexturePixels(SDL_Texture* texture, SDL_Surface* surface)
     return updated;
 }
 
-// A private copy in the layer format. Decoded PNGs are bytes R, G, B, A: one byte swap per
-// pixel; anything else goes through SDL's converter.
-SDL_Surface* CopyToLayerFormat(SDL_Surface* source)
-{
-    SDL_Surface* copy = nullptr;
-    if (source->format->format == SDL_PIXELFORMAT_RGBA32 && kLayerPixelFormat == SDL_PIXELFORMAT_RGBA8888 &&
-        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
-        copy = SDL_CreateRGBSurfaceWithFormat(0, source->w, source->h, 32, kLayerPixelFormat);
-        if (copy) {
-            SDL_LockSurface(source);
-            for (int y = 0; y < source->h; ++y) {
-                const auto* from = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(source->pixels) +
-                                                                   static_cast<std::ptrdiff_t>(y) * source->pitch);
-                auto* to = reinterpret_cast<Uint32*>(static_cast<Uint8*>(copy->pixels) +
-                                                     static_cast<std::ptrdiff_t>(y) * copy->pitch);
-                for (int x = 0; x < source->w; ++x) {
-                    to[x] = SDL_Swap32(from[x]);
-                }
-            }
-            SDL_UnlockSurface(source);
-        }
-    } else {
-        copy = SDL_ConvertSurfaceFormat(source, kLayerPixelFormat, 0);
-    }
-    if (copy) {
-        SDL_SetSurfaceBlendMode(copy, SDL_BLENDMODE_BLEND);
-    } else {
-        LogText(kLogFile, std::string("Cannot copy a layer picture: ") + SDL_GetError());
-    }
-    return copy;
-}
-
 // Refills a private layer surface of the source's size with the source's pixels; false when the
 // source's format cannot be converted directly (the caller then makes a new copy).
 bool RefillLayerSurface(SDL_Surface* source, SDL_Surface* target)
@@ -208,6 +176,29 @@ bool RefillLayerSurface(SDL_Surface* source, SDL_Surface* target)
     }
     SDL_UnlockSurface(source);
     return ok;
+}
+
+// A private copy in the layer format. Decoded PNGs are bytes R, G, B, A: one byte swap per
+// pixel; anything else goes through SDL's converter.
+SDL_Surface* CopyToLayerFormat(SDL_Surface* source)
+{
+    SDL_Surface* copy = nullptr;
+    if (source->format->format == SDL_PIXELFORMAT_RGBA32 && kLayerPixelFormat == SDL_PIXELFORMAT_RGBA8888 &&
+        SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+        copy = SDL_CreateRGBSurfaceWithFormat(0, source->w, source->h, 32, kLayerPixelFormat);
+        if (copy && !RefillLayerSurface(source, copy)) {
+            SDL_FreeSurface(copy);
+            copy = nullptr;
+        }
+    } else {
+        copy = SDL_ConvertSurfaceFormat(source, kLayerPixelFormat, 0);
+    }
+    if (copy) {
+        SDL_SetSurfaceBlendMode(copy, SDL_BLENDMODE_BLEND);
+    } else {
+        LogText(kLogFile, std::string("Cannot copy a layer picture: ") + SDL_GetError());
+    }
+    return copy;
 }
 
 } // namespace

@@ -249,7 +249,7 @@ bool CharacterFile::Load(bool ask, const std::string& path)
     if (ask) {
         std::string chosen = path;
         if (chosen.empty()) {
-            if (gTutorialHooks && gTutorialHooks->IsRunning()) {
+            if (TutorialRunning()) {
                 chosen = kTutorialFigure;
             } else {
                 ShowFileDialog(chosen, false, false);

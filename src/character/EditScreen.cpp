@@ -29,8 +29,6 @@ enum MenuItem { kMenuTip = 0, kMenuRandom = 1, kMenuSettings = 2, kMenuHome = 3 
 constexpr int kHomeDialog = 14;
 constexpr int kInfoDialog = 1;
 
-bool TutorialRunning() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
-
 void SetShown(GUIButton* button, bool shown)
 {
     if (button != nullptr) {

@@ -68,11 +68,6 @@ OperationsState& Fresh()
     return state;
 }
 
-bool TutorialRuns()
-{
-    return gTutorialHooks && gTutorialHooks->IsRunning();
-}
-
 float CoreScale(bool horizontal)
 {
     if (!gCore) {
@@ -195,7 +190,7 @@ void RunHotkey(const SDL_KeyboardEvent& key)
         return;
     }
     // Behind an open box the key belongs to the box's question, not to the figure.
-    if (GUIMessageBox::IsModal() || TutorialRuns()) {
+    if (GUIMessageBox::IsModal() || TutorialRunning()) {
         return;
     }
     switch (key.keysym.sym) {

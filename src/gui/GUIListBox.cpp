@@ -548,7 +548,7 @@ bool GUIListBox::HandleEvent(const SDL_Event* event, bool testOnly)
         }
     }
     if (paging) {
-        const bool tutorialDone = gTutorialHooks == nullptr || !gTutorialHooks->IsRunning();
+        const bool tutorialDone = !TutorialRunning();
         if (leftPager.visible && leftPager.HandleEvent(event, true) && tutorialDone) {
             if (!testOnly) {
                 leftPager.HandleEvent(event, false);

@@ -115,6 +115,16 @@ GUIButton* ButtonAt(int code)
     return S().buttons[static_cast<std::size_t>(code)].get();
 }
 
+void FitToConfiguredSize(GUIButton& button)
+{
+    const State& s = S();
+    button.SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
+    // The whole button is clickable, whatever size its picture has.
+    button.activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
+    button.SetPosition(0, 0);
+    button.SetScale(1.0f);
+}
+
 // Sizes come from the configuration, never from the pictures, so loading them late moves nothing.
 void LoadButtonPictures(int code)
 {
@@ -126,11 +136,7 @@ void LoadButtonPictures(int code)
     }
     pending = false;
     button->LoadImages(false, "core");
-    button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
-    // The whole button is clickable, whatever size its picture has.
-    button->activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
-    button->SetPosition(0, 0);
-    button->SetScale(1.0f);
+    FitToConfiguredSize(*button);
 }
 
 void LoadSetPicture(MessageBoxSet& set)
@@ -232,11 +238,7 @@ void LoadButtons(ConfigFile& file)
         if (normalName.empty()) {
             LogText(kLogFile, "messagebox.cfg: no picture for button " + std::to_string(n));
         }
-        button->SetSize(s.buttonWidth, static_cast<std::uint32_t>(s.buttonHeight));
-        // The whole button is clickable, whatever size its picture has.
-        button->activeRectBase = SDL_Rect{0, 0, static_cast<int>(s.buttonWidth), s.buttonHeight};
-        button->SetPosition(0, 0);
-        button->SetScale(1.0f);
+        FitToConfiguredSize(*button);
         button->visible = false;
         s.buttons[static_cast<std::size_t>(n)] = std::move(button);
     }

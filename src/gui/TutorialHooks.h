@@ -28,3 +28,5 @@ public:
 };
 
 inline TutorialHooks* gTutorialHooks = nullptr;
+
+inline bool TutorialRunning() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
