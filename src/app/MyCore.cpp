@@ -185,7 +185,7 @@ void MyCore::AnswerReview(int button)
 {
     // 2 opens the review page and never asks again, 3 never asks again, 4 asks after more play.
     if (button == 2) {
-        const std::string address = ServicePage(ServiceHost(), "index.php?review=1");
+        const std::string address = WebServicePage("review=1");
         if (!address.empty() && gServices != nullptr)
             gServices->OpenPage(address.c_str());
     }
