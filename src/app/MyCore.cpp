@@ -93,9 +93,6 @@ void MyCore::PrepareProfile()
     PrefixUserDataPath(profile.path);
     profile.header = kProfileHeader;
     profile.formatVersion = kProfileVersion;
-    // A profile reads back only under the same user.
-    if (gServices != nullptr)
-        profile.key = gServices->GetUserId();
     PackageList::SetProfile(&profile);
     PackageList::UseCharacterRegistry();
     CharacterRegistry::Init();
