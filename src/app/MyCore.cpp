@@ -23,7 +23,6 @@
 
 namespace {
 
-const char* const kVersionText = "33";
 const char* const kProfileHeader = "secret";
 constexpr std::uint32_t kProfileVersion = 13;
 
@@ -112,7 +111,6 @@ void MyCore::InstallHooks()
 
 bool MyCore::Init()
 {
-    SetCrashReportVersion(kVersionText);
     MainMenuScreen::tutorialOffered = false;
     RegisterScreens();
     gObjectives = &objectives;
