@@ -137,8 +137,6 @@ void MyCore::HandleEvent(const SDL_Event* event)
     Editor::HandleInput(event);
 }
 
-void MyCore::Update(float seconds) { Core::Update(seconds); }
-
 void MyCore::Shutdown()
 {
     if (gObjectives != nullptr)
