@@ -242,7 +242,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         return;
     }
     case 1: {
-        const std::string address = ServicePage(ServiceHost(), "client.php?myvorn=1");
+        const std::string address = ServicePage(WebServiceHost(), "client.php?myvorn=1");
         if (!address.empty() && gServices != nullptr)
             gServices->OpenURL(address.c_str());
         return;
@@ -387,11 +387,6 @@ void MainMenuScreen::Unload()
         frame->contentElement = nullptr;
     ResourceCache::ReleaseTexture(&credits.texture);
     GUIScreenLayer::Unload();
-}
-
-std::string ServiceHost()
-{
-    return WebServiceHost();
 }
 
 std::string ServicePage(const std::string& host, const std::string& page)

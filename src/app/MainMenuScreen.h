@@ -100,7 +100,5 @@ protected:
     GUIElement* shownPicture = nullptr;
 };
 
-// The service host of the globals ("ServiceHost"); empty: no web page is opened.
-std::string ServiceHost();
 // host + "/tavisk/" + page; empty when the host is empty.
 std::string ServicePage(const std::string& host, const std::string& page);

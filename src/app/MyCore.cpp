@@ -23,7 +23,6 @@
 
 namespace {
 
-const char* const kVersionText = "33";
 const char* const kProfileHeader = "secret";
 constexpr std::uint32_t kProfileVersion = 13;
 
@@ -93,9 +92,6 @@ void MyCore::PrepareProfile()
     PrefixUserDataPath(profile.path);
     profile.header = kProfileHeader;
     profile.formatVersion = kProfileVersion;
-    // A profile reads back only under the same user.
-    if (gServices != nullptr)
-        profile.key = gServices->GetUserId();
     PackageList::SetProfile(&profile);
     PackageList::UseCharacterRegistry();
     CharacterRegistry::Init();
@@ -115,7 +111,6 @@ void MyCore::InstallHooks()
 
 bool MyCore::Init()
 {
-    SetCrashReportVersion(kVersionText);
     MainMenuScreen::tutorialOffered = false;
     RegisterScreens();
     gObjectives = &objectives;
@@ -141,8 +136,6 @@ void MyCore::HandleEvent(const SDL_Event* event)
     // Also events a layer consumed or that arrive while paused: the editor decides by itself.
     Editor::HandleInput(event);
 }
-
-void MyCore::Update(float seconds) { Core::Update(seconds); }
 
 void MyCore::Shutdown()
 {
@@ -185,7 +178,7 @@ void MyCore::AnswerReview(int button)
 {
     // 2 opens the review page and never asks again, 3 never asks again, 4 asks after more play.
     if (button == 2) {
-        const std::string address = ServicePage(ServiceHost(), "index.php?review=1");
+        const std::string address = WebServicePage("review=1");
         if (!address.empty() && gServices != nullptr)
             gServices->OpenPage(address.c_str());
     }

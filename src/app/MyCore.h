@@ -18,7 +18,6 @@ public:
 
     bool Init() override;
     void HandleEvent(const SDL_Event* event) override;
-    void Update(float seconds) override;
     void Shutdown() override;
     void OnWebResponse(const std::string& name, const std::string& payload) override;
     void OnDialogAnswer(int dialogId, int button) override;

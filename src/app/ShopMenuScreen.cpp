@@ -60,7 +60,6 @@ std::string CleanDescription(const std::string& text)
     return out;
 }
 
-// The questions page on the service host of the globals; empty when no host is set.
 // The questions page on the service's host, read from the one place the whole program reads it.
 std::string QuestionsAddress()
 {

@@ -100,6 +100,7 @@ void Core::LoadStartState()
     if (gServices != nullptr)
         gServices->InitLanguage();
     if (gProfile != nullptr) {
+        // A profile reads back only under the same user.
         if (gProfile->key.empty() && gServices != nullptr)
             gProfile->key = gServices->GetUserId();
         profileRead = gProfile->Load();
