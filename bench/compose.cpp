@@ -2,12 +2,12 @@
 // composed into one texture, against the memory-bandwidth floor of the same bytes measured in
 // the same run, and the time from one item pick to a composed figure.
 
-#include "character/CharacterRegistry.h"
-#include "character/Editor.h"
-#include "engine/AssetArchive.h"
-#include "engine/ResourceCache.h"
 #include "LbaWriter.h"
 #include "PngBytes.h"
+#include "character/CharacterRegistry.h"
+#include "character/Editor.h"
+#include "engine/ArchiveRegistry.h"
+#include "engine/ResourceCache.h"
 
 #include <SDL.h>
 #include <SDL_image.h>

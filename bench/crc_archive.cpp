@@ -3,6 +3,7 @@
 
 #include "LbaWriter.h"
 #include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>

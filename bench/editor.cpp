@@ -6,17 +6,17 @@
 // Headless: software renderer drawing into a surface, pictures in a package written to a
 // temporary folder. Medians of repeated runs.
 
+#include "LbaWriter.h"
+#include "PngBytes.h"
 #include "character/CharacterFile.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "character/PngExport.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ResourceCache.h"
 #include "engine/SaveBuffer.h"
 #include "platform/Platform.h"
-#include "LbaWriter.h"
-#include "PngBytes.h"
 
 #include <SDL.h>
 #include <SDL_image.h>

@@ -3,6 +3,7 @@
 // of 10,000 entries.
 
 #include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
 #include "vn_service_core.h"

@@ -4,7 +4,7 @@
 // so what this costs is paid before the first frame for nothing. Run from the build's run folder
 // (dat/core.lba).
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIColorPicker.h"

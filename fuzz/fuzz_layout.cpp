@@ -1,6 +1,7 @@
 // Random layout text into a screen layer: load, lay out, draw a frame, feed it a few events.
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
@@ -12,7 +13,6 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
-#include "LbaWriter.h"
 
 #include <SDL.h>
 

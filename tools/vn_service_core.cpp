@@ -1,7 +1,8 @@
 #include "vn_service_core.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
+#include "engine/Crc32.h"
 #include "engine/Utilities.h"
 
 #include <httplib.h>

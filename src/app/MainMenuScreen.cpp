@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
+#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/CharacterRegistry.h"
@@ -22,6 +23,8 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
+#include "online/Notices.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 
 #include <algorithm>
@@ -248,7 +251,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         return;
     }
     case 2: {
-        // The login screen comes with the online flow; until then there is nowhere to sign out to.
+        // Without a login screen (a menu built on its own) there is nowhere to sign out to.
         if (GUIScreenManager::FindLayer("LoginScreen") == nullptr)
             return;
         MyCore* app = MyCore::Current();

@@ -6,7 +6,7 @@
 // Packages are kept by entry name, never as PackageRecord pointers: the package list may be
 // reloaded between two presses, and every name is looked up again before it is used.
 
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 #include "gui/GUIElement.h"
 
 #include <SDL.h>

@@ -2,6 +2,7 @@
 
 #include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
+#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "app/ShopMenuScreen.h"
 #include "app/SubMenuScreen.h"
@@ -9,6 +10,7 @@
 #include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
+#include "character/UndoStack.h"
 #include "engine/Log.h"
 #include "engine/Services.h"
 #include "gui/GUIColorPicker.h"
@@ -16,6 +18,8 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
 #include "gui/TipList.h"
+#include "online/Notices.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 

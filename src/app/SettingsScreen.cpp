@@ -1,5 +1,6 @@
 #include "app/SettingsScreen.h"
 
+#include "app/ScreenSupport.h"
 #include "character/CharacterFile.h"
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
@@ -36,10 +37,6 @@ constexpr int kSwitchedOff = 2;
 constexpr std::uint32_t kFilterListHeight = 55;
 constexpr std::uint32_t kSpacerHeight = 6;
 
-// Content size of a picture that has not arrived: the figure's design size.
-constexpr int kFigureWidth = 1010;
-constexpr int kFigureHeight = 1200;
-
 struct Filter {
     std::uint64_t bit;
     const char* name;
@@ -54,48 +51,6 @@ constexpr Filter kFilters[] = {
 std::string FilterItem(const std::string& name) { return "subcat/" + name + "_i.png subcat/" + name + "_a.png"; }
 
 } // namespace
-
-bool ScreenSupport::TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
-
-bool ScreenSupport::SwitchToScreen(const std::string& name)
-{
-    if (GUIScreenManager::FindLayer(name) == nullptr) {
-        LogText(kLogFile, "No screen \"" + name + "\" to switch to");
-        return false;
-    }
-    GUIScreenManager::ShowScreen(name);
-    return true;
-}
-
-bool ScreenSupport::ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
-{
-    if (frame == nullptr) {
-        return false;
-    }
-    frame->contentElement = holder;
-    int w = 0;
-    int h = 0;
-    const bool hasPicture = holder != nullptr && holder->texture != nullptr &&
-                            SDL_QueryTexture(holder->texture, nullptr, nullptr, &w, &h) == 0 && w > 0 && h > 0;
-    if (hasPicture) {
-        frame->CenterContent(SDL_Rect{0, 0, w, h});
-    } else {
-        frame->CenterContent(SDL_Rect{0, 0, kFigureWidth, kFigureHeight});
-    }
-    return hasPicture;
-}
-
-void ScreenSupport::QueuePicture(GUIElement& holder, const std::string& path)
-{
-    ResourceCache::ReleaseTexture(&holder.texture);
-    SDL_Texture* handedOut = AsyncImageLoader::Enqueue(&holder, path);
-    if (handedOut != nullptr && handedOut == AsyncImageLoader::Placeholder()) {
-        // A stretched loading sign is no preview: the frame stays empty until the picture comes.
-        ResourceCache::ReleaseTexture(&handedOut);
-        return;
-    }
-    holder.texture = handedOut;
-}
 
 SettingsScreen::SettingsScreen() : TwoFramesStyleScreen("SettingScreen") { frameGap = 10; }
 

@@ -3,7 +3,7 @@
 // optionally switched by theme, each one's preview in the left frame; saving, loading and exporting
 // the figure; and the way back to the editor, where a changed package choice is applied.
 
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include <cstdint>
 #include <memory>
@@ -11,23 +11,7 @@
 #include <vector>
 
 class GUIElement;
-class GUIVerticalContainer;
 struct PackageRecord;
-
-// What the settings and package-information screens share.
-struct ScreenSupport {
-    // The holder becomes the frame's content, centred at its picture's size, or at the figure size
-    // 1010 x 1200 while the picture has not arrived; true when it was sized by its picture.
-    static bool ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder);
-    // Queues path on the background loader into holder. The holder keeps no placeholder: it has no
-    // picture until its own arrives (or it is loaded at once when the loader is not running).
-    static void QueuePicture(GUIElement& holder, const std::string& path);
-    // Whether the tutorial tracker is installed and running.
-    static bool TutorialRuns();
-    // Shows the named screen. A name that no layer has leaves the user where they are, with a log
-    // line, rather than hide every screen; false then.
-    static bool SwitchToScreen(const std::string& name);
-};
 
 class SettingsScreen : public TwoFramesStyleScreen {
 public:

@@ -1,6 +1,7 @@
 #include "app/ShopMenuScreen.h"
 
 #include "app/MainMenuScreen.h"
+#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
@@ -17,6 +18,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // left frame shows the one chosen. A menu opens the questions page and leads back to the menu the
 // user came from.
 
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

@@ -1,5 +1,6 @@
 #include "app/SubMenuScreen.h"
 
+#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"

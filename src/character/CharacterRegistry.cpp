@@ -1,6 +1,6 @@
 #include "character/CharacterRegistry.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"

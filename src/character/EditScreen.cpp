@@ -3,6 +3,7 @@
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
+#include "character/UndoStack.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"

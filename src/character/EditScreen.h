@@ -8,7 +8,7 @@
 // 4 undo; list boxes 0 main categories, 1 sub-categories (a page per group), 2 unused, 3 item grid
 // (a page per listed category), 4 menu; containers 0 the figure's frame, 1 the lists' frame.
 
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include <SDL.h>
 

@@ -11,31 +11,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <utility>
-#include <vector>
-
-// One undo step: (category index, list index) pairs, restored in order. visible, when not
-// empty, holds each entry's visibility: a pick can hide other layers (exclusions) without
-// changing their items, and undo shows them again.
-struct UndoSnapshot {
-    std::vector<std::pair<std::int32_t, std::int32_t>> entries;
-    std::vector<std::uint8_t> visible;
-};
-
-class UndoStack {
-public:
-    // Remembers the current category's selection (and the visibility of the layers its pick may
-    // hide) before the edit screen applies a grid pick.
-    static void Push();
-    // Pushes a whole snapshot (the random figure's one step for every layer).
-    static void PushSnapshot(UndoSnapshot snapshot);
-    // Restores the last snapshot; nothing when empty. Keeps the edit screen's grid and undo
-    // button in step.
-    static void Undo();
-    static bool CanUndo();
-    static void Clear();
-    static std::size_t Size();
-};
 
 class Editor {
 public:
@@ -66,7 +41,6 @@ public:
     // The layer the editor works on: an index into the current categories, -1 for none.
     static void SetCurrentCategoryIndex(std::int32_t index);
     static std::int32_t CurrentCategoryIndex();
-    static bool Dragging();
 
     // The random figure: Start snapshots the figure (one undo step) and arms the cursor; the
     // edit screen calls Step once per frame while RandomCursor() >= 0.

@@ -6,6 +6,7 @@
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "character/PngExport.h"
+#include "character/UndoStack.h"
 #include "engine/Core.h"
 #include "engine/TextTable.h"
 #include "gui/GUIButton.h"
@@ -14,11 +15,11 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/TutorialHooks.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <ctime>
 
 namespace {
 
@@ -287,11 +288,6 @@ void UndoStack::Push()
     state.undo.push_back(std::move(snapshot));
 }
 
-void UndoStack::PushSnapshot(UndoSnapshot snapshot)
-{
-    Fresh().undo.push_back(std::move(snapshot));
-}
-
 void UndoStack::Undo()
 {
     OperationsState& state = Fresh();
@@ -374,11 +370,6 @@ std::int32_t Editor::CurrentCategoryIndex()
     return current ? current->Index : -1;
 }
 
-bool Editor::Dragging()
-{
-    return Fresh().dragging;
-}
-
 void Editor::StartRandomFigure()
 {
     OperationsState& state = Fresh();
@@ -390,7 +381,7 @@ void Editor::StartRandomFigure()
     }
     state.undo.push_back(std::move(snapshot));
     if (!state.random) {
-        std::srand(static_cast<unsigned>(std::time(nullptr)));
+        std::srand(static_cast<unsigned>(platform::UnixTime()));
     }
     state.exclusions.clear();
     state.randomDone = false;

@@ -1,7 +1,7 @@
 #include "character/PackageList.h"
 
 #include "character/PackageSelection.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
 #include "engine/Utilities.h"

@@ -1,6 +1,7 @@
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 
 #include "engine/Core.h"
+#include "engine/Crc32.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "platform/Platform.h"

@@ -1,7 +1,8 @@
 #include "engine/Core.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
+#include "engine/Crc32.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "engine/ResourceCache.h"

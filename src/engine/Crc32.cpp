@@ -1,4 +1,4 @@
-#include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 
 #include "platform/Platform.h"
 

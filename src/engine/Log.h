@@ -33,8 +33,8 @@ using LogListener = std::function<void(int target, const std::string& text)>;
 LogListener SetLogListener(LogListener listener);
 
 // The crash report: the log folder + "crash_" + start-up stamp + "_v" + version + ".dmp".
-// main installs it first thing (the stamp is taken then; the folder is "logs/" until
-// OpenSessionLog knows the user data folder); the application sets its version ("33") later.
+// main installs it and sets the program's version first thing (the stamp is taken then; the
+// folder is "logs/" until OpenSessionLog knows the user data folder).
 void InstallCrashReport();
 void SetCrashReportVersion(const std::string& version);
 std::string CrashReportPath();

@@ -1,6 +1,6 @@
 #include "engine/ResourceCache.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/TextTable.h"
@@ -643,12 +643,6 @@ void ResourceCache::SetArchivesOnly(bool on)
 {
     Guard guard(gLock);
     gArchivesOnly = on;
-}
-
-bool ResourceCache::ArchivesOnly()
-{
-    Guard guard(gLock);
-    return gArchivesOnly;
 }
 
 int ResourceCache::ReferenceCount(const void* resource)

@@ -84,7 +84,6 @@ public:
     static void ReleaseAll();
 
     static void SetArchivesOnly(bool on);
-    static bool ArchivesOnly();
     // Test hooks: the reference count of a held pointer (-1 when not in the table) and the size.
     static int ReferenceCount(const void* resource);
     static std::size_t EntryCount();

@@ -109,7 +109,6 @@ std::string IntToString(int value) { return std::to_string(value); }
 std::string UIntToString(unsigned value) { return std::to_string(value); }
 std::string Int64ToString(std::int64_t value) { return std::to_string(value); }
 std::string UInt64ToString(std::uint64_t value) { return std::to_string(value); }
-std::string BoolToString(bool value) { return value ? "1" : "0"; }
 
 std::string Base64Encode(const unsigned char* bytes, std::size_t count)
 {

@@ -20,7 +20,6 @@ std::string IntToString(int value);
 std::string UIntToString(unsigned value);
 std::string Int64ToString(std::int64_t value);
 std::string UInt64ToString(std::uint64_t value);
-std::string BoolToString(bool value); // "1" or "0"
 
 std::string Base64Encode(const unsigned char* bytes, std::size_t count);
 std::string Base64Decode(const std::string& text);

@@ -157,8 +157,6 @@ bool GUIScreenLayer::HandleEvent(const SDL_Event* event)
     return handled;
 }
 
-bool GUIScreenLayer::OnSwipe(int, int, int, int) { return false; }
-
 void GUIScreenLayer::Layout()
 {
     ResetRect();

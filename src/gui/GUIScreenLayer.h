@@ -33,7 +33,6 @@ public:
     virtual void Show();
     virtual void OnShow();
     virtual bool HandleEvent(const SDL_Event* event);
-    virtual bool OnSwipe(int startX, int startY, int endX, int endY);
     virtual void Layout();
     virtual void Update(float dt);
     virtual void Render();

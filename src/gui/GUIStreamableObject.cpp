@@ -33,4 +33,3 @@ GUIStreamableObject& GUIStreamableObject::operator=(GUIStreamableObject&& other)
 
 void GUIStreamableObject::SetTexture(SDL_Texture* newTexture) { texture = newTexture; }
 
-void GUIStreamableObject::SetSurface(SDL_Surface* newSurface) { surface = newSurface; }

@@ -15,7 +15,6 @@ public:
     GUIStreamableObject& operator=(GUIStreamableObject&& other) noexcept;
 
     virtual void SetTexture(SDL_Texture* newTexture);
-    virtual void SetSurface(SDL_Surface* newSurface);
 
     SDL_Surface* surface = nullptr;
     SDL_Texture* texture = nullptr;

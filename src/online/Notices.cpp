@@ -1,8 +1,11 @@
+#include "online/Notices.h"
+
 #include "character/PackageList.h"
 #include "engine/PlayerProfile.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 
 #include <string>

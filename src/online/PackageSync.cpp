@@ -1,7 +1,7 @@
 #include "online/PackageSync.h"
 
 #include "character/PackageList.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/Utilities.h"

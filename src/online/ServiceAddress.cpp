@@ -1,9 +1,9 @@
+#include "online/ServiceAddress.h"
+
 #include "engine/ConfigFile.h"
 #include "engine/Log.h"
-#include "online/WebClient.h"
 #include "platform/Platform.h"
 
-#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -14,8 +14,8 @@ bool gHasOverride = false;
 
 std::string ConfiguredHost()
 {
-    const char* fromEnvironment = std::getenv("VARNOTH_SERVICE_HOST");
-    if (fromEnvironment != nullptr && fromEnvironment[0] != '\0')
+    const std::string fromEnvironment = platform::EnvironmentValue("VARNOTH_SERVICE_HOST");
+    if (!fromEnvironment.empty())
         return fromEnvironment;
     ConfigFile globals;
     if (!globals.Load("globals.cfg") || globals.SelectSection("Globals") == nullptr)

@@ -1,6 +1,6 @@
 #include "online/WebClient.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
@@ -350,13 +350,6 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     return true;
 }
 
-void WebClient::RemoveDownloads(const std::string& name)
-{
-    std::lock_guard<std::mutex> guard(gState.lock);
-    auto& d = gState.downloads;
-    d.erase(std::remove_if(d.begin(), d.end(), [&name](const DownloadJob& j) { return j.name == name; }), d.end());
-}
-
 void WebClient::ClearDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
@@ -458,13 +451,11 @@ void WebClient::Reset()
 
 bool WebClient::IsHalted() { return gState.halted; }
 void WebClient::SetHalted(bool on) { gState.halted = on; }
-bool WebClient::IsStopped() { return gState.stop; }
 bool WebClient::IsUpdateAvailable() { return gState.updateAvailable; }
 void WebClient::SetUpdateAvailable(bool on) { gState.updateAvailable = on; }
 bool WebClient::IsDyncfgChanged() { return gState.dyncfgChanged; }
 void WebClient::SetDyncfgChanged(bool on) { gState.dyncfgChanged = on; }
 void WebClient::SetClientVersion(int version) { gState.clientVersion = version; }
-int WebClient::ClientVersion() { return gState.clientVersion; }
 
 void WebClient::ClearFlags()
 {
@@ -525,11 +516,6 @@ std::string WebClient::SessionToken()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
     return gState.token;
-}
-
-const std::string& WebClient::ServiceUrl()
-{
-    return gState.serviceUrl;
 }
 
 void WebClient::SetEventHook(EventHook hook) { gState.eventHook = std::move(hook); }
@@ -601,10 +587,4 @@ std::size_t WebClient::NewsCount()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
     return gState.news.size();
-}
-
-void WebClient::ClearNews()
-{
-    std::lock_guard<std::mutex> guard(gState.lock);
-    gState.news.clear();
 }

@@ -75,7 +75,6 @@ public:
     // is a plain file name and it was not tried twice in this run already. A name already queued
     // is not queued again (true).
     static bool EnqueueDownload(const std::string& name, const std::string& localPath);
-    static void RemoveDownloads(const std::string& name);
     static void ClearDownloads();
     static void PushEvent(const std::string& name, const std::string& payload);
 
@@ -89,7 +88,6 @@ public:
 
     static bool IsHalted();
     static void SetHalted(bool on);
-    static bool IsStopped();
     // Clears the halted and stop flags (entering the main menu).
     static void ClearFlags();
     static bool IsUpdateAvailable();
@@ -97,7 +95,6 @@ public:
     static bool IsDyncfgChanged();
     static void SetDyncfgChanged(bool on);
     static void SetClientVersion(int version);
-    static int ClientVersion();
     static bool HasWork();
     // Nothing queued, nothing running, nothing waiting for the main thread (events aside).
     static bool IsIdle();
@@ -107,7 +104,6 @@ public:
     static bool HasPendingEvent(const std::string& name);
     static std::size_t PendingDownloads();
     static std::string SessionToken();
-    static const std::string& ServiceUrl();
 
     // Seams: where events go (default: the core's web-event hook), the online test (default: the
     // platform services), the clock of the stall limit (default: the monotonic clock), and the
@@ -124,26 +120,4 @@ public:
     static bool PopNews(bool openLink, bool clearTags);
     static bool PeekNews(NewsItem& out);
     static std::size_t NewsCount();
-    static void ClearNews();
 };
-
-// One notice per achievement tag stored in the profile.
-void QueueAchievements();
-// The first queued notice as dialog 21 (its message, buttons 2 and 3) when no box is open; false
-// when nothing was shown.
-bool ShowFirstNotice();
-// Dialog 21's answer: the notice is recorded as seen (its page opened on 2), the next one shown.
-void AnswerNotice(int button);
-// Dialog 23 when the service offers a newer program and no box is open; the flag is cleared.
-bool ShowUpdateWarning();
-
-// The service's address: "ServiceHost" of "globals.cfg", overridden by the environment variable
-// VARNOTH_SERVICE_HOST; "http://" is assumed when no scheme is given. "" when none is set or it is
-// not an http(s) address.
-std::string WebServiceHost();
-// WebServiceHost() + "/tavisk/client2.php", or "".
-std::string WebServiceEndpoint();
-// A page of the service: WebServiceHost() + "/tavisk/index.php?" + query, or "".
-std::string WebServicePage(const std::string& query);
-// Tests: replaces what globals.cfg and the environment say ("" restores them).
-void SetWebServiceHostOverride(const std::string& host);

@@ -1,7 +1,7 @@
 // The "RequestProcess" worker: requests first, then downloads, one transfer at a time. It owns
 // its curl handle. It touches no profile, archive or screen: what it learns goes to the main
 // thread as WorkerResults.
-#include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 #include "engine/Log.h"
 #include "engine/Utilities.h"
 #include "online/AnswerParser.h"

@@ -97,6 +97,8 @@ bool IsFolder(const std::string& path)
 
 } // namespace
 
+std::string EnvironmentValue(const char* name) { return EnvOrEmpty(name); }
+
 void SetReportFunction(ReportFunction function) { gReport = function; }
 
 void Report(int target, const std::string& text)

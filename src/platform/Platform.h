@@ -53,6 +53,9 @@ void ReapChildren(bool block = false);
 // Children started without waiting that were not collected yet.
 int PendingChildCount();
 
+// The environment variable's value; "" when it is not set.
+std::string EnvironmentValue(const char* name);
+
 // Seconds since 1970 (UTC) and the local calendar time now.
 std::uint64_t UnixTime();
 bool LocalTimeNow(std::tm& out);

@@ -11,12 +11,13 @@
 #include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
+#include "character/UndoStack.h"
 #include "engine/Utilities.h"
 #include "gui/GUIColorPicker.h"
 #include "gui/GUIListBox.h"
-#include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUIVerticalContainer.h"
 #include "platform/Platform.h"
 
 namespace {

@@ -4,12 +4,13 @@
 // background image loader, the demo packages loaded into the package list, and the application's
 // screens under test with stand-ins for the screens they switch to.
 
+#include "LbaWriter.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "character/PackageSelection.h"
 #include "character/PackageTestSupport.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Services.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
@@ -25,7 +26,6 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/TutorialStub.h"
-#include "LbaWriter.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

@@ -2,12 +2,13 @@
 // page lists, the description page, the way back when a package has no description, the menu and
 // index checks, and the bundled char_vexa page driven by clicks with pictures of each step.
 
-#include "app/ShopMenuScreen.h"
 #include "app/SettingsScreenTestFixture.h"
+#include "app/ShopMenuScreen.h"
 #include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIVerticalContainer.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 
 #include <algorithm>

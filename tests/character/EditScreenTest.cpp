@@ -1,8 +1,10 @@
 #include "character/EditScreen.h"
 
+#include "LbaWriter.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/FigureFixture.h"
+#include "character/UndoStack.h"
 #include "engine/ConfigFile.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIListBox.h"
@@ -12,7 +14,6 @@
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "support/TutorialStub.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

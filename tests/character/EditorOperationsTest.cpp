@@ -2,6 +2,7 @@
 #include "character/Editor.h"
 #include "character/EditorTestSupport.h"
 #include "character/FigureFixture.h"
+#include "character/UndoStack.h"
 #include "engine/Core.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIMessageBox.h"

@@ -1,11 +1,11 @@
 #include "character/FigureFixture.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/ResourceCache.h"
 #include "support/ArchiveBuilder.h"
 #include "support/PngPicture.h"
-#include "LbaWriter.h"
 
 #include <SDL_image.h>
 

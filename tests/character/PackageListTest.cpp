@@ -1,10 +1,10 @@
 #include "character/PackageList.h"
 
+#include "LbaWriter.h"
 #include "character/PackageSelection.h"
 #include "character/PackageTestSupport.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Utilities.h"
-#include "LbaWriter.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 

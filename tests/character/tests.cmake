@@ -7,7 +7,6 @@ list(APPEND VN_TEST_SOURCES
   character/CharacterRegistryTest.cpp
   character/FigureCompositingTest.cpp
   character/DemoFigureTest.cpp
-  character/TwoFramesStyleScreenTest.cpp
   character/EditorOperationsTest.cpp
   character/CharacterFileTest.cpp
   character/PngExportTest.cpp

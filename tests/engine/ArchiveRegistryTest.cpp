@@ -1,4 +1,5 @@
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
+#include "engine/Crc32.h"
 
 #include "engine/PlayerProfile.h"
 #include "platform/Platform.h"

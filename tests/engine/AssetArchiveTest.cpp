@@ -1,4 +1,5 @@
 #include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 
 #include "support/ArchiveBuilder.h"
 #include "support/LogCapture.h"

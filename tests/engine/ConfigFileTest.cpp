@@ -1,6 +1,6 @@
 #include "engine/ConfigFile.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 
 #include <gtest/gtest.h>
 

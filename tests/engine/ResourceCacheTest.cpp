@@ -1,6 +1,7 @@
 #include "engine/ResourceCache.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
+#include "engine/Crc32.h"
 #include "support/ArchiveBuilder.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"

@@ -3,14 +3,14 @@
 
 #include "gui/AsyncImageLoader.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GuiLogWatch.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 
 #include "gui/GUIColorPicker.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElement.h"
@@ -13,7 +14,6 @@
 #include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 #include "gui/GUIElement.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
-#include "gui/GuiTestSupport.h"
 
 #include <gtest/gtest.h>
 

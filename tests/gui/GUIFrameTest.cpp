@@ -1,5 +1,6 @@
 #include "gui/GUIFrame.h"
 
+#include "LbaWriter.h"
 #include "engine/AssetArchive.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
@@ -7,7 +8,6 @@
 #include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,8 @@
 // Draws one frame of a layer whose framed container holds a paged list box of picture buttons, with
 // selected, active and highlighted items, and writes it to the artifacts folder.
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "gui/GUIFrame.h"
 #include "gui/GUIListBox.h"
@@ -12,7 +13,6 @@
 #include "gui/ListLayoutSupport.h"
 #include "gui/WidgetTestSupport.h"
 #include "support/PngPicture.h"
-#include "LbaWriter.h"
 
 #include <SDL_image.h>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // gui-gallery-3.png to the artifacts folder: on the left the colour picker open with a hint bubble
 // beside a button, on the right the same screen with the display-mode panel open over it.
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/PlayerProfile.h"
 #include "engine/ResourceCache.h"

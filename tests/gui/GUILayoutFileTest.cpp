@@ -1,5 +1,6 @@
 // Layers built from layout text packed into a "core" archive, read back through the render queues.
 
+#include "LbaWriter.h"
 #include "engine/AssetArchive.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIInputField.h"
@@ -10,7 +11,6 @@
 #include "gui/WidgetTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

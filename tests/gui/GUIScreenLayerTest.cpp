@@ -1,6 +1,7 @@
 #include "gui/GUIScreenLayer.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIInputField.h"
@@ -11,7 +12,6 @@
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

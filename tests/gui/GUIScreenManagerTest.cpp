@@ -1,12 +1,12 @@
 #include "gui/GUIScreenManager.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,8 @@
 
 #include "gui/GUISettings.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/PlayerProfile.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIFrame.h"
@@ -12,7 +13,6 @@
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

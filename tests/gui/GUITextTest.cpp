@@ -1,11 +1,11 @@
 #include "gui/GUIText.h"
 
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "gui/GuiTestSupport.h"
-#include "engine/AssetArchive.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 #pragma once
 // Pieces shared by the button, input field, loader, message box and gallery tests.
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/RenderItem.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "LbaWriter.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

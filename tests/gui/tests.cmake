@@ -21,4 +21,5 @@ list(APPEND VN_TEST_SOURCES
   gui/GUIGallery3Test.cpp
   gui/GuiLogWatch.cpp
   gui/TipListTest.cpp
+  gui/TwoFramesStyleScreenTest.cpp
 )

@@ -1,6 +1,8 @@
 #include "engine/PlayerProfile.h"
 #include "engine/Services.h"
 #include "engine/TextTable.h"
+#include "online/Notices.h"
+#include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 #include "support/TempDir.h"
 

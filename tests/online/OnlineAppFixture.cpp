@@ -1,7 +1,8 @@
 #include "online/OnlineAppFixture.h"
+#include "online/ServiceAddress.h"
 
 #include "app/GamePlayerProfile.h"
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/Services.h"
 #include "engine/Utilities.h"
 #include "gui/GUIButton.h"

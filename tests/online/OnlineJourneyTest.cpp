@@ -5,12 +5,13 @@
 // by itself and shows the notices one after the other.
 
 #include "online/OnlineAppFixture.h"
+#include "online/ServiceAddress.h"
 
 #include "app/GamePlayerProfile.h"
 #include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
-#include "engine/AssetArchive.h"
+#include "engine/Crc32.h"
 #include "engine/Services.h"
 #include "engine/Utilities.h"
 #include "gui/GUIInputField.h"

@@ -3,6 +3,7 @@
 // waiting to be moved.
 
 #include "online/OnlineAppFixture.h"
+#include "online/ServiceAddress.h"
 
 #include "app/GamePlayerProfile.h"
 #include "engine/Utilities.h"

@@ -1,6 +1,7 @@
 #include "online/OnlineTestSupport.h"
 
-#include "engine/AssetArchive.h"
+#include "engine/ArchiveRegistry.h"
+#include "engine/Crc32.h"
 #include "platform/Platform.h"
 
 #include <SDL.h>

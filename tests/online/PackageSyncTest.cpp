@@ -1,9 +1,10 @@
 #include "online/PackageSync.h"
 
+#include "LbaWriter.h"
 #include "character/PackageList.h"
 #include "character/PackageTestSupport.h"
-#include "engine/AssetArchive.h"
-#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
+#include "engine/Crc32.h"
 #include "online/LinkCache.h"
 #include "platform/Platform.h"
 #include "support/LogCapture.h"

@@ -1,9 +1,9 @@
 #include "support/HeadlessSdl.h"
 
-#include "engine/AssetArchive.h"
+#include "LbaWriter.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIScreenManager.h"
-#include "LbaWriter.h"
 
 #include <SDL_image.h>
 #include <SDL_ttf.h>

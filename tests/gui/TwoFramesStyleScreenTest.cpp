@@ -1,4 +1,4 @@
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include "gui/GUIVerticalContainer.h"
 #include "support/HeadlessSdl.h"

@@ -1,4 +1,4 @@
-#include "character/TwoFramesStyleScreen.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include "engine/Core.h"
 #include "gui/GUIVerticalContainer.h"
