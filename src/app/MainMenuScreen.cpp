@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
+#include "app/OnlineSession.h"
 #include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "app/SubMenuScreen.h"
@@ -23,7 +24,6 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
-#include "online/Notices.h"
 #include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 

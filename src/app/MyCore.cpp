@@ -18,7 +18,6 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUISettings.h"
 #include "gui/TipList.h"
-#include "online/Notices.h"
 #include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"

@@ -4,8 +4,8 @@
 
 #include "app/GameObjectives.h"
 #include "app/GamePlayerProfile.h"
+#include "app/OnlineSession.h"
 #include "engine/Core.h"
-#include "online/OnlineSession.h"
 
 #include <SDL.h>
 

@@ -4,7 +4,6 @@
 #include "engine/PlayerProfile.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
-#include "gui/GUIMessageBox.h"
 #include "online/ServiceAddress.h"
 #include "online/WebClient.h"
 
@@ -33,37 +32,4 @@ void QueueAchievements()
             text = FillPlaceholders(Localize("ACH_REFERRAL"), tag);
         WebClient::AddNews(-1, text, link);
     }
-}
-
-namespace {
-
-constexpr int kDialogNotice = 21;
-constexpr int kDialogUpdateWarning = 23;
-constexpr int kButtonYes = 2;
-constexpr int kButtonNo = 3;
-
-} // namespace
-
-bool ShowFirstNotice()
-{
-    NewsItem first;
-    if (GUIMessageBox::IsModal() || !WebClient::PeekNews(first))
-        return false;
-    GUIMessageBox::ShowTwoButtons(kDialogNotice, -1, first.message, kButtonYes, kButtonNo);
-    return true;
-}
-
-void AnswerNotice(int button)
-{
-    WebClient::PopNews(button == kButtonYes, true);
-    ShowFirstNotice();
-}
-
-bool ShowUpdateWarning()
-{
-    if (!WebClient::IsUpdateAvailable() || GUIMessageBox::IsModal())
-        return false;
-    WebClient::SetUpdateAvailable(false);
-    GUIMessageBox::ShowTwoButtons(kDialogUpdateWarning, 0, Localize("ERR_PATCH"), kButtonYes, kButtonNo);
-    return true;
 }

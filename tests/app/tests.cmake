@@ -6,6 +6,8 @@ list(APPEND VN_TEST_SOURCES
   app/SettingsScreenTest.cpp
   app/ShopMenuScreenTest.cpp
   app/CredentialScrambleTest.cpp
+  app/LoginScreenTest.cpp
+  app/OnlineSessionThreadedTest.cpp
 )
 list(APPEND VN_TEST_SOURCES
   app/AppFixture.cpp

@@ -1,4 +1,4 @@
-#include "online/OnlineSession.h"
+#include "app/OnlineSession.h"
 
 #include "app/GamePlayerProfile.h"
 #include "app/LoginScreen.h"
@@ -443,4 +443,37 @@ void OnlineSession::DrawNow()
         gCore->Clear();
         gCore->Draw();
     }
+}
+
+namespace {
+
+constexpr int kDialogNotice = 21;
+constexpr int kDialogUpdateWarning = 23;
+constexpr int kButtonYes = 2;
+constexpr int kButtonNo = 3;
+
+} // namespace
+
+bool ShowFirstNotice()
+{
+    NewsItem first;
+    if (GUIMessageBox::IsModal() || !WebClient::PeekNews(first))
+        return false;
+    GUIMessageBox::ShowTwoButtons(kDialogNotice, -1, first.message, kButtonYes, kButtonNo);
+    return true;
+}
+
+void AnswerNotice(int button)
+{
+    WebClient::PopNews(button == kButtonYes, true);
+    ShowFirstNotice();
+}
+
+bool ShowUpdateWarning()
+{
+    if (!WebClient::IsUpdateAvailable() || GUIMessageBox::IsModal())
+        return false;
+    WebClient::SetUpdateAvailable(false);
+    GUIMessageBox::ShowTwoButtons(kDialogUpdateWarning, 0, Localize("ERR_PATCH"), kButtonYes, kButtonNo);
+    return true;
 }

@@ -6,9 +6,9 @@
 #include "online/ServiceAddress.h"
 
 #include "app/GamePlayerProfile.h"
+#include "app/OnlineSession.h"
 #include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
-#include "online/OnlineSession.h"
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 #include "support/LogCapture.h"

@@ -67,6 +67,14 @@ private:
     bool moveOffered = false;
 };
 
+// The first queued notice as dialog 21 (its message, buttons 2 and 3) when no box is open; false
+// when nothing was shown.
+bool ShowFirstNotice();
+// Dialog 21's answer: the notice is recorded as seen (its page opened on 2), the next one shown.
+void AnswerNotice(int button);
+// Dialog 23 when the service offers a newer program and no box is open; the flag is cleared.
+bool ShowUpdateWarning();
+
 // Dialog ids of the session flow.
 constexpr int kDialogInformation = 1;
 constexpr int kDialogRegister = 15;
