@@ -1,14 +1,17 @@
-// The engine sits under every other subsystem; only the screen manager (which the core draws
-// through) and its dialogs may be reached from it, so the link graph has no other cycle.
+// The subsystems stack: platform, engine, gui, character, online, app. Each folder includes only
+// what lies below it (the engine reaches up to the screen manager it draws through and its dialogs,
+// no further), so the link graph has no cycle but that one.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -39,4 +42,37 @@ TEST(EngineBoundary, ReachesOnlyTheScreenManagerAboveIt)
     ASSERT_TRUE(std::regex_search(cmake, link, std::regex("target_link_libraries\\(vn_engine([^)]*)\\)")));
     for (const char* library : {"vn_online", "vn_app", "vn_character"})
         EXPECT_EQ(link[1].str().find(library), std::string::npos) << library;
+}
+
+TEST(EngineBoundary, EveryFolderIncludesOnlyWhatLiesBelowIt)
+{
+    struct Rule {
+        const char* folder;
+        std::vector<std::string> forbidden;
+    };
+    const Rule rules[] = {
+        {"platform", {"engine", "gui", "character", "online", "app"}},
+        {"engine", {"character", "online", "app"}},
+        {"gui", {"character", "online", "app"}},
+        {"character", {"online", "app"}},
+        {"online", {"gui", "app"}},
+    };
+    const std::regex ours("#include \"(platform|engine|gui|character|online|app)/[^\"]+\"");
+    for (const Rule& rule : rules) {
+        const std::filesystem::path folder = std::filesystem::path(VN_SOURCE_DIR) / "src" / rule.folder;
+        int files = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            const std::string text = ReadText(entry.path());
+            ++files;
+            for (std::sregex_iterator it(text.begin(), text.end(), ours), end; it != end; ++it) {
+                const std::string target = (*it)[1].str();
+                EXPECT_EQ(std::find(rule.forbidden.begin(), rule.forbidden.end(), target), rule.forbidden.end())
+                    << rule.folder << "/" << entry.path().filename().string() << " includes " << (*it)[0];
+            }
+            if (entry.path().filename() == "CMakeLists.txt") {
+                EXPECT_EQ(text.find("../"), std::string::npos) << rule.folder << " builds from outside its folder";
+            }
+        }
+        EXPECT_GT(files, 2) << rule.folder;
+    }
 }
