@@ -1,5 +1,6 @@
 #include "app/GameObjectives.h"
 
+#include "app/Navigation.h"
 #include "engine/TextTable.h"
 #include "gui/GUIMessageBox.h"
 
@@ -9,11 +10,11 @@
 
 namespace {
 
-const std::string kMain = "MainScreen";
-const std::string kSub = "MainSubScreen";
-const std::string kEdit = "EditScreen";
-const std::string kSettings = "SettingScreen";
-const std::string kShop = "ShopMenuScreen";
+const std::string kMain = Navigation::LayerName(ScreenId::kMainMenu);
+const std::string kSub = Navigation::LayerName(ScreenId::kSubMenu);
+const std::string kEdit = Navigation::LayerName(ScreenId::kEdit);
+const std::string kSettings = Navigation::LayerName(ScreenId::kSettings);
+const std::string kShop = Navigation::LayerName(ScreenId::kShopMenu);
 const std::string kVexa = "char_vexa";
 const std::string kVuro = "char_vuro";
 const std::string kNoSet;
@@ -100,5 +101,5 @@ void GameObjectives::Build()
 
 void GameObjectives::OnAllCompleted()
 {
-    GUIMessageBox::ShowOneButton(kCompletedDialog, 0, Localize("OBJ_COMPLETED"));
+    GUIMessageBox::ShowOneButton(kDialogCompleted, 0, Localize("OBJ_COMPLETED"));
 }

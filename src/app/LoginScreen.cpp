@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
+#include "app/Navigation.h"
 #include "engine/Core.h"
 #include "engine/Services.h"
 #include "engine/TextTable.h"
@@ -40,7 +41,7 @@ GamePlayerProfile* Profile()
 const char* const LoginScreen::kUserPlaceholder = "account@varnoth.test";
 const char* const LoginScreen::kPasswordPlaceholder = "************";
 
-LoginScreen::LoginScreen() : GUIScreenLayer("LoginScreen") {}
+LoginScreen::LoginScreen() : GUIScreenLayer(Navigation::LayerName(ScreenId::kLogin)) {}
 
 void LoginScreen::Load()
 {
@@ -208,7 +209,7 @@ bool LoginScreen::Validate()
     const bool passwordOk = FieldAcceptable(1);
     if (userOk && passwordOk)
         return true;
-    GUIMessageBox::ShowOneButton(1, 0, Localize("ERR_LOGIN_EMPTY"));
+    GUIMessageBox::ShowOneButton(kDialogInformation, 0, Localize("ERR_LOGIN_EMPTY"));
     return false;
 }
 

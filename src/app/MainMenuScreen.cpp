@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
+#include "app/Navigation.h"
 #include "app/OnlineSession.h"
 #include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
@@ -33,7 +34,6 @@ bool MainMenuScreen::tutorialOffered = false;
 
 namespace {
 
-constexpr int kDialogTutorial = 26;
 // The preview pictures sit in the large frame: the layout's first container.
 constexpr std::size_t kPreviewFrame = 0;
 
@@ -64,7 +64,7 @@ void MainMenuScreen::Load()
 {
     GUIScreenLayer::Load();
     GUIListBox* menu = GetListBox(kMenuList);
-    if (name != "MainScreen") {
+    if (name != Navigation::LayerName(ScreenId::kMainMenu)) {
         // The sub-menu's information and credits items stay on or off until pressed again.
         if (menu != nullptr) {
             for (const auto& page : menu->pages) {
@@ -169,7 +169,7 @@ void MainMenuScreen::OfferTutorial()
     if (gProfile != nullptr && gProfile->tutorialState == 0 && !tutorialOffered && gTutorialHooks != nullptr &&
         !GUIMessageBox::IsModal()) {
         tutorialOffered = true;
-        GUIMessageBox::ShowOneButton(kDialogTutorial, 0, Localize("COM_TUTORIAL"));
+        GUIMessageBox::ShowOneButton(kDialogTutorialOffer, 0, Localize("COM_TUTORIAL"));
     }
 }
 
@@ -231,17 +231,17 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
             const std::string entry = selected->entryName;
             const std::string set = selected->setName;
             if (PlayPackage(entry, set))
-                Editor::SetCameFromSubMenu(false);
+                Navigation::SetCameFromSubMenu(false);
             return;
         }
-        auto* sub = dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen"));
+        auto* sub = dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer(Navigation::LayerName(ScreenId::kSubMenu)));
         if (sub == nullptr) {
             LogText(kLogFile, "No sub-menu screen to list the collection " + selected->entryName);
             return;
         }
-        Editor::SetCameFromSubMenu(true);
+        Navigation::SetCameFromSubMenu(true);
         sub->collection = selected->entryName;
-        ScreenSupport::SwitchToScreen("MainSubScreen");
+        Navigation::Show(ScreenId::kSubMenu);
         return;
     }
     case 1: {
@@ -252,7 +252,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
     }
     case 2: {
         // Without a login screen (a menu built on its own) there is nowhere to sign out to.
-        if (GUIScreenManager::FindLayer("LoginScreen") == nullptr)
+        if (GUIScreenManager::FindLayer(Navigation::LayerName(ScreenId::kLogin)) == nullptr)
             return;
         MyCore* app = MyCore::Current();
         auto* profile = dynamic_cast<GamePlayerProfile*>(gProfile);
@@ -266,7 +266,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
             profile->Change([profile](PlayerProfile&) { profile->rememberLogin = 0; });
         if (gProfile != nullptr)
             gProfile->Save(false);
-        ScreenSupport::SwitchToScreen("LoginScreen");
+        Navigation::Show(ScreenId::kLogin);
         return;
     }
     case 3:
@@ -288,7 +288,7 @@ bool MainMenuScreen::OpenEditor(const std::string& setName, bool skipSetup)
         LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), setName + ".txt", setName));
         return false;
     }
-    return ScreenSupport::SwitchToScreen("EditScreen");
+    return Navigation::Show(ScreenId::kEdit);
 }
 
 bool MainMenuScreen::PlayPackage(const std::string& entryName, const std::string& setToLoad)
@@ -364,7 +364,7 @@ void MainMenuScreen::OpenPackageInfo(int index)
     MyCore* app = MyCore::Current();
     if (app == nullptr || !app->OpenPackageInfo(listedPackages[static_cast<std::size_t>(index)]))
         return;
-    ScreenSupport::SwitchToScreen("ShopMenuScreen");
+    Navigation::Show(ScreenId::kShopMenu);
 }
 
 void MainMenuScreen::Layout()

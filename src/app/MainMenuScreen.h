@@ -1,13 +1,14 @@
 #pragma once
-// The main menu ("MainScreen"): the playable packages and collections on one side, the preview of
+// The main menu: the playable packages and collections on one side, the preview of
 // the selected one in the large frame, and play, account, sign-out and exit. The sub-menu derives
 // from it and lists the packages of one collection.
 //
 // Packages are kept by entry name, never as PackageRecord pointers: the package list may be
 // reloaded between two presses, and every name is looked up again before it is used.
 
-#include "gui/TwoFramesStyleScreen.h"
+#include "app/Navigation.h"
 #include "gui/GUIElement.h"
+#include "gui/TwoFramesStyleScreen.h"
 
 #include <SDL.h>
 
@@ -32,7 +33,7 @@ public:
     static constexpr int kPreviewWidth = 1010;
     static constexpr int kPreviewHeight = 1200;
 
-    explicit MainMenuScreen(const std::string& layerName = "MainScreen");
+    explicit MainMenuScreen(const std::string& layerName = Navigation::LayerName(ScreenId::kMainMenu));
     ~MainMenuScreen() override;
 
     void Load() override;

@@ -71,6 +71,8 @@ MyCore::~MyCore()
     }
     if (gProfile == &profile)
         gProfile = nullptr;
+    if (gNavigator == &navigation)
+        gNavigator = nullptr;
     PackageList::SetProfile(nullptr);
 }
 
@@ -118,6 +120,7 @@ bool MyCore::Init()
     RegisterScreens();
     gObjectives = &objectives;
     gTutorialHooks = &objectives;
+    gNavigator = &navigation;
     PrepareProfile();
     InstallHooks();
     if (!Core::Init())
@@ -128,8 +131,8 @@ bool MyCore::Init()
     PrefixUserDataPath(dat);
     platform::MakeFolder(dat);
 
-    GUIScreenManager::ShowScreen("LoginScreen");
-    onlineSession.Start(GUIScreenManager::FindLayer("LoginScreen"));
+    GUIScreenManager::ShowScreen(Navigation::LayerName(ScreenId::kLogin));
+    onlineSession.Start(GUIScreenManager::FindLayer(Navigation::LayerName(ScreenId::kLogin)));
     return true;
 }
 
@@ -170,7 +173,7 @@ void MyCore::OnDisplayChanged()
 
 bool MyCore::OpenPackageInfo(const std::string& entryName)
 {
-    auto* page = dynamic_cast<ShopMenuScreen*>(GUIScreenManager::FindLayer("ShopMenuScreen"));
+    auto* page = dynamic_cast<ShopMenuScreen*>(GUIScreenManager::FindLayer(Navigation::LayerName(ScreenId::kShopMenu)));
     if (page == nullptr)
         return false;
     page->SetPackage(entryName);
@@ -179,69 +182,18 @@ bool MyCore::OpenPackageInfo(const std::string& entryName)
 
 void MyCore::AnswerReview(int button)
 {
-    // 2 opens the review page and never asks again, 3 never asks again, 4 asks after more play.
-    if (button == 2) {
+    if (button == kButtonYes) {
         const std::string address = WebServicePage("review=1");
         if (!address.empty() && gServices != nullptr)
             gServices->OpenPage(address.c_str());
     }
-    if (button == 2 || button == 3)
+    if (button == kButtonYes || button == kButtonNo)
         profile.Change([](PlayerProfile& p) { p.reviewThreshold = 0; });
-    else if (button == 4)
+    else if (button == kButtonLater)
         profile.Change([](PlayerProfile& p) { p.reviewThreshold += kReviewPostponeMinutes; });
     else
         return;
     profile.Save(false);
 }
 
-void MyCore::OnDialogAnswer(int dialogId, int button)
-{
-    GUIMessageBox::Hide();
-    if (dialogId == kDialogExit && button == 2)
-        running = 0;
-    // The exit question takes the place of the box on screen; declined before any screen was
-    // reached (the first-run warning), the start-up flow asks again instead of leaving a blank window.
-    if (dialogId == kDialogExit && button != 2 && onlineSession.WarningPending())
-        onlineSession.Start(nullptr);
-    switch (dialogId) {
-    case kDialogHome:
-        if (button == 2)
-            ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
-        break;
-    case kDialogNews:
-        AnswerNotice(button);
-        break;
-    case kDialogReview:
-        AnswerReview(button);
-        break;
-    case kDialogTutorialOffer:
-        if (button == 0)
-            objectives.Start();
-        break;
-    case kDialogReset:
-        if (button == 2) {
-            CharacterRegistry::ApplyDefaults(true);
-            UndoStack::Clear();
-            CharacterRegistry::SetFigureDirty(true);
-            if (auto* edit = dynamic_cast<EditScreen*>(GUIScreenManager::GetActiveLayer())) {
-                edit->SyncItemSelection();
-                edit->SyncCategoryButtons();
-            }
-        }
-        break;
-    case kDialogWarning:
-        if (profile.warningAccepted != 1)
-            profile.Change([this](PlayerProfile&) { profile.warningAccepted = 1; });
-        profile.Save(false);
-        onlineSession.Start(nullptr);
-        break;
-    default:
-        break;
-    }
-    onlineSession.OnDialogAnswer(dialogId, button);
-    // A first start's notices come before the main menu's tutorial offer; it follows once they are
-    // answered.
-    auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::CurrentLayer());
-    if (menu != nullptr && menu->active && menu->name == "MainScreen")
-        menu->OfferTutorial();
-}
+void MyCore::OnDialogAnswer(int dialogId, int button) { Navigation::RouteAnswer(*this, dialogId, button); }

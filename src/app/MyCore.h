@@ -1,9 +1,10 @@
 #pragma once
 // The application object: registers the screens, gives the profile its file, brings the engine up,
-// starts the session flow, and answers the dialogs that belong to the application.
+// starts the session flow; dialog answers go to its navigation.
 
 #include "app/GameObjectives.h"
 #include "app/GamePlayerProfile.h"
+#include "app/Navigation.h"
 #include "app/OnlineSession.h"
 #include "engine/Core.h"
 
@@ -34,21 +35,18 @@ public:
     GamePlayerProfile profile;
     OnlineSession onlineSession;
 
+    // The review question's answer: the review page, never again, or later.
+    void AnswerReview(int button);
+
 private:
     // The screens, in the order that fixes their layout order and event priority.
     void RegisterScreens();
     // Everything the engine needs from the application before Core::Init.
     void PrepareProfile();
     void InstallHooks();
-    void AnswerReview(int button);
+
+    Navigation navigation;
 };
 
-// The application's dialog ids.
-constexpr int kDialogExit = 0;
-constexpr int kDialogHome = 14;
-constexpr int kDialogNews = 21;
-constexpr int kDialogReview = 25;
-constexpr int kDialogTutorialOffer = 26;
-constexpr int kDialogReset = 28;
 // Minutes of play added when the user asks to be asked again later.
 constexpr std::uint64_t kReviewPostponeMinutes = 120;

@@ -2,6 +2,7 @@
 
 #include "app/GamePlayerProfile.h"
 #include "app/LoginScreen.h"
+#include "app/Navigation.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
@@ -44,13 +45,6 @@ std::string NextField(const std::string& text, std::size_t& position)
 std::string Rest(const std::string& text, std::size_t position)
 {
     return position < text.size() ? text.substr(position) : std::string();
-}
-
-void OpenServicePage(const std::string& query)
-{
-    const std::string page = WebServicePage(query);
-    if (!page.empty() && gServices != nullptr)
-        gServices->OpenPage(page.c_str());
 }
 
 // The file in the working folder, or in the user data folder when one is in use.
@@ -166,7 +160,7 @@ void OnlineSession::EnterMain()
     Editor::ResetSession();
     WebClient::ClearFlags();
     state = kReady;
-    GUIScreenManager::ShowScreen("MainScreen");
+    GUIScreenManager::ShowScreen(Navigation::LayerName(ScreenId::kMainMenu));
 }
 
 void OnlineSession::OnResponse(const std::string& name, const std::string& payload)
@@ -187,7 +181,7 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     } else if (name == "downloads") {
         OnDownloadsFinished();
     } else if (name == "proxy") {
-        GUIMessageBox::ShowTwoButtons(kDialogProxy, 1, Localize("ERR_PROXY"), 0, 7);
+        GUIMessageBox::ShowTwoButtons(kDialogProxy, 1, Localize("ERR_PROXY"), kButtonOk, kButtonRetry);
     }
 }
 
@@ -250,14 +244,14 @@ void OnlineSession::OnLoginResponse(const std::string& payload, const std::strin
     }
     if (status == "ERR_DEVICES") {
         LogText(kLogFile, Localize("LOG_PROFILE_DEVICES"));
-        GUIMessageBox::ShowTwoButtons(kDialogDevices, 0, Localize("LOG_PROFILE_DEVICES"), 2, 3);
+        GUIMessageBox::ShowTwoButtons(kDialogDevices, 0, Localize("LOG_PROFILE_DEVICES"), kButtonYes, kButtonNo);
         WebClient::SetHalted(true);
         state = kReady;
         return;
     }
     LogText(kLogFile, Localize("LOG_LOGIN_FAILED"));
     AddStatusLine(Localize("LOG_LOGIN_FAILED"));
-    GUIMessageBox::ShowTwoButtons(kDialogRegister, -1, Localize("LOG_LOGIN_REGISTER_MB"), 7, 6);
+    GUIMessageBox::ShowTwoButtons(kDialogRegister, -1, Localize("LOG_LOGIN_REGISTER_MB"), kButtonRetry, kButtonRegister);
     state = kReady;
 }
 
@@ -393,38 +387,6 @@ void OnlineSession::MoveWaitingFiles()
     SyncPackages();
 }
 
-void OnlineSession::OnDialogAnswer(int dialogId, int button)
-{
-    switch (dialogId) {
-    case kDialogRegister:
-        if (button == 6)
-            OpenServicePage("register=1");
-        break;
-    case kDialogDevices:
-        if (button == 2)
-            OpenServicePage("myvorn=1");
-        break;
-    case kDialogUpdate:
-        if (button == 2)
-            OpenServicePage("downloadpage=1");
-        break;
-    case kDialogPatchReady:
-        if (button == 0)
-            InstallPatch();
-        break;
-    case kDialogMoveFiles:
-        if (button == 0)
-            MoveWaitingFiles();
-        break;
-    case kDialogProxy:
-        if (button == 7)
-            WebClient::SetHalted(false);
-        break;
-    default:
-        break;
-    }
-}
-
 void OnlineSession::AddStatusLine(const std::string& text)
 {
     if (auto* login = dynamic_cast<LoginScreen*>(screen))
@@ -445,21 +407,12 @@ void OnlineSession::DrawNow()
     }
 }
 
-namespace {
-
-constexpr int kDialogNotice = 21;
-constexpr int kDialogUpdateWarning = 23;
-constexpr int kButtonYes = 2;
-constexpr int kButtonNo = 3;
-
-} // namespace
-
 bool ShowFirstNotice()
 {
     NewsItem first;
     if (GUIMessageBox::IsModal() || !WebClient::PeekNews(first))
         return false;
-    GUIMessageBox::ShowTwoButtons(kDialogNotice, -1, first.message, kButtonYes, kButtonNo);
+    GUIMessageBox::ShowTwoButtons(kDialogNews, -1, first.message, kButtonYes, kButtonNo);
     return true;
 }
 
@@ -474,6 +427,13 @@ bool ShowUpdateWarning()
     if (!WebClient::IsUpdateAvailable() || GUIMessageBox::IsModal())
         return false;
     WebClient::SetUpdateAvailable(false);
-    GUIMessageBox::ShowTwoButtons(kDialogUpdateWarning, 0, Localize("ERR_PATCH"), kButtonYes, kButtonNo);
+    GUIMessageBox::ShowTwoButtons(kDialogUpdate, 0, Localize("ERR_PATCH"), kButtonYes, kButtonNo);
     return true;
+}
+
+void OnlineSession::OpenServicePage(const std::string& query)
+{
+    const std::string page = WebServicePage(query);
+    if (!page.empty() && gServices != nullptr)
+        gServices->OpenPage(page.c_str());
 }

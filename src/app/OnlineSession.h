@@ -2,7 +2,9 @@
 // The flow from start-up to the main menu: the first-run warning and the write-access check, the
 // session with the web service ("auth"), the sign-in, the package list, the package
 // synchronisation with its downloads, patches, and the offline way when no service answers.
-// Main thread only; web events arrive through OnResponse, dialog answers through OnDialogAnswer.
+// Main thread only; web events arrive through OnResponse, dialog answers through the navigation.
+
+#include "gui/Navigator.h"
 
 #include <cstdint>
 #include <string>
@@ -30,7 +32,6 @@ public:
     void OnPackagesResponse(const std::string& payload, const std::string& status, std::size_t position);
     // True when it showed a dialog that must be answered before the main menu.
     bool CheckPendingPatch();
-    void OnDialogAnswer(int dialogId, int button);
 
     // One synchronisation pass: the patch, a changed "dyncfg", then the package archives.
     void SyncPackages();
@@ -40,6 +41,11 @@ public:
     // A first run: the warning must be acknowledged before anything else happens.
     bool WarningPending() const;
     bool RestartRequested() const { return restartRequested; }
+
+    // What the session's dialogs lead to.
+    static void OpenServicePage(const std::string& query);
+    void InstallPatch();
+    void MoveWaitingFiles();
 
     std::int32_t state = kReady;
     GUIScreenLayer* screen = nullptr;
@@ -56,8 +62,6 @@ private:
     void AddStatusLine(const std::string& text);
     void PopStatusLine();
     void DrawNow();
-    void InstallPatch();
-    void MoveWaitingFiles();
     void PrepareOnce();
 
     GamePlayerProfile& profile;
@@ -74,17 +78,6 @@ bool ShowFirstNotice();
 void AnswerNotice(int button);
 // Dialog 23 when the service offers a newer program and no box is open; the flag is cleared.
 bool ShowUpdateWarning();
-
-// Dialog ids of the session flow.
-constexpr int kDialogInformation = 1;
-constexpr int kDialogRegister = 15;
-constexpr int kDialogDevices = 17;
-constexpr int kDialogUpdate = 23;
-constexpr int kDialogPatchReady = 27;
-constexpr int kDialogMoveFiles = 29;
-constexpr int kDialogWarning = 34;
-constexpr int kDialogWriteAccess = 35;
-constexpr int kDialogProxy = 38;
 
 // The patcher and unpacker in the program folder, and the program's own restart.
 extern const char* const kPatcherProgram;

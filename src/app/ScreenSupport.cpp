@@ -1,10 +1,8 @@
 #include "app/ScreenSupport.h"
 
-#include "engine/Log.h"
 #include "engine/ResourceCache.h"
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIElement.h"
-#include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TutorialHooks.h"
 
@@ -19,16 +17,6 @@ constexpr int kFigureHeight = 1200;
 } // namespace
 
 bool ScreenSupport::TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
-
-bool ScreenSupport::SwitchToScreen(const std::string& name)
-{
-    if (GUIScreenManager::FindLayer(name) == nullptr) {
-        LogText(kLogFile, "No screen \"" + name + "\" to switch to");
-        return false;
-    }
-    GUIScreenManager::ShowScreen(name);
-    return true;
-}
 
 bool ScreenSupport::ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
 {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers every application screen uses: switching screens, framing a picture, queueing one.
+// Helpers every application screen uses: framing a picture, queueing one, asking after the tutorial.
 
 #include <string>
 
@@ -16,7 +16,4 @@ struct ScreenSupport {
     static void QueuePicture(GUIElement& holder, const std::string& path);
     // Whether the tutorial tracker is installed and running.
     static bool TutorialRuns();
-    // Shows the named screen. A name that no layer has leaves the user where they are, with a log
-    // line, rather than hide every screen; false then.
-    static bool SwitchToScreen(const std::string& name);
 };

@@ -1,5 +1,6 @@
 #include "app/SettingsScreen.h"
 
+#include "app/Navigation.h"
 #include "app/ScreenSupport.h"
 #include "character/CharacterFile.h"
 #include "character/CharacterRegistry.h"
@@ -52,7 +53,7 @@ std::string FilterItem(const std::string& name) { return "subcat/" + name + "_i.
 
 } // namespace
 
-SettingsScreen::SettingsScreen() : TwoFramesStyleScreen("SettingScreen") { frameGap = 10; }
+SettingsScreen::SettingsScreen() : TwoFramesStyleScreen(Navigation::LayerName(ScreenId::kSettings)) { frameGap = 10; }
 
 SettingsScreen::~SettingsScreen() = default;
 
@@ -274,7 +275,7 @@ void SettingsScreen::OnListBox(int list, int page, int item)
         case kMenuLoad:
             if (CharacterFile::Load(true, std::string()) && CharacterFile::Apply()) {
                 CharacterRegistry::SetFigureDirty(true);
-                ScreenSupport::SwitchToScreen("EditScreen");
+                Navigation::Show(ScreenId::kEdit);
             }
             return;
         case kMenuExport:
@@ -349,7 +350,7 @@ void SettingsScreen::BackToEditor()
         packagesChanged = false;
     }
     CharacterRegistry::SetFigureDirty(true);
-    ScreenSupport::SwitchToScreen("EditScreen");
+    Navigation::Show(ScreenId::kEdit);
 }
 
 void SettingsScreen::Hide()

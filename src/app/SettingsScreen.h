@@ -1,5 +1,5 @@
 #pragma once
-// The editor's settings screen ("SettingScreen"): the current set's add-on packages as switches,
+// The editor's settings screen: the current set's add-on packages as switches,
 // optionally switched by theme, each one's preview in the left frame; saving, loading and exporting
 // the figure; and the way back to the editor, where a changed package choice is applied.
 

@@ -1,6 +1,7 @@
 #include "app/ShopMenuScreen.h"
 
 #include "app/MainMenuScreen.h"
+#include "app/Navigation.h"
 #include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
@@ -70,7 +71,7 @@ std::string QuestionsAddress()
 
 } // namespace
 
-ShopMenuScreen::ShopMenuScreen() : TwoFramesStyleScreen("ShopMenuScreen") { frameGap = 10; }
+ShopMenuScreen::ShopMenuScreen() : TwoFramesStyleScreen(Navigation::LayerName(ScreenId::kShopMenu)) { frameGap = 10; }
 
 ShopMenuScreen::~ShopMenuScreen() { ResourceCache::ReleaseFont(&pageFont); }
 
@@ -99,7 +100,7 @@ void ShopMenuScreen::ReleasePreviews()
 
 void ShopMenuScreen::ReturnToMenu()
 {
-    ScreenSupport::SwitchToScreen(Editor::CameFromSubMenu() ? "MainSubScreen" : "MainScreen");
+    Navigation::ShowHomeMenu();
 }
 
 bool ShopMenuScreen::BuildPage()

@@ -1,5 +1,5 @@
 #pragma once
-// The package-information screen ("ShopMenuScreen"): one content package's description set on a
+// The package-information screen: one content package's description set on a
 // parchment, its information picture and its numbered pictures. The right frame lists them; the
 // left frame shows the one chosen. A menu opens the questions page and leads back to the menu the
 // user came from.

@@ -1,5 +1,6 @@
 #include "app/SubMenuScreen.h"
 
+#include "app/Navigation.h"
 #include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
@@ -19,7 +20,6 @@
 
 namespace {
 
-constexpr int kDialogReview = 25;
 // A toggle button's on bit.
 constexpr std::uint64_t kToggleOn = 2;
 
@@ -33,7 +33,7 @@ constexpr QuickLoad kQuickLoads[] = {{"loadall", SubMenuScreen::kLoadAll},
 
 } // namespace
 
-SubMenuScreen::SubMenuScreen() : MainMenuScreen("MainSubScreen") {}
+SubMenuScreen::SubMenuScreen() : MainMenuScreen(Navigation::LayerName(ScreenId::kSubMenu)) {}
 
 std::string SubMenuScreen::CollectionSet() const
 {
@@ -103,7 +103,7 @@ void SubMenuScreen::OnShow()
     CharacterRegistry::ResetCurrent();
     if (firstShow != 0 && !GUIMessageBox::IsModal() && gProfile != nullptr && gProfile->reviewThreshold != 0 &&
         gProfile->minutesPlayed >= gProfile->reviewThreshold)
-        GUIMessageBox::ShowThreeButtons(kDialogReview, 0, Localize("COM_REVIEW"), 2, 4, 3);
+        GUIMessageBox::ShowThreeButtons(kDialogReview, 0, Localize("COM_REVIEW"), kButtonYes, kButtonLater, kButtonNo);
     firstShow = 0;
     if (gTutorialHooks != nullptr)
         gTutorialHooks->OnScreenShown(name, CharacterRegistry::CurrentSetName());
@@ -154,8 +154,8 @@ void SubMenuScreen::OnListBox(int list, int page, int item)
             }
             break;
         case 3:
-            Editor::SetCameFromSubMenu(false);
-            if (ScreenSupport::SwitchToScreen("MainScreen")) {
+            Navigation::SetCameFromSubMenu(false);
+            if (Navigation::Show(ScreenId::kMainMenu)) {
                 if (GUIListBox* packages = GetListBox(kPackageList))
                     packages->Clear();
             }

@@ -1,5 +1,5 @@
 #pragma once
-// The sub-menu ("MainSubScreen"): the packages of one collection, quick loads that open the editor
+// The sub-menu: the packages of one collection, quick loads that open the editor
 // with all of them or all of one theme, and the preview frame's information and credits toggles.
 
 #include "app/MainMenuScreen.h"

@@ -1,6 +1,7 @@
 // Figure saves: writing and reading ".lbd" files, and carrying a figure across a reload.
 
 #include "character/CharacterFile.h"
+#include "gui/Navigator.h"
 
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
@@ -44,7 +45,7 @@ void ShowError(const char* key)
 {
     const std::string text = Localize(key);
     LogText(kLogFile, text);
-    GUIMessageBox::ShowOneButton(1, 0, text);
+    GUIMessageBox::ShowOneButton(kDialogInformation, 0, text);
 }
 
 float SaneOffset(float value)

@@ -16,6 +16,7 @@
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
+#include "gui/Navigator.h"
 #include "gui/TipList.h"
 #include "gui/TutorialHooks.h"
 
@@ -27,8 +28,6 @@ enum ButtonIndex { kColourButton = 0, kHideButton = 1, kMoveHint = 2, kResetButt
 enum ListIndex { kMainList = 0, kSubList = 1, kGridList = 3, kMenuList = 4 };
 enum MenuItem { kMenuTip = 0, kMenuRandom = 1, kMenuSettings = 2, kMenuHome = 3 };
 
-constexpr int kHomeDialog = 14;
-constexpr int kInfoDialog = 1;
 
 void SetShown(GUIButton* button, bool shown)
 {
@@ -38,16 +37,6 @@ void SetShown(GUIButton* button, bool shown)
 }
 
 bool PickerShown() { return gColorPicker != nullptr && gColorPicker->active; }
-
-// Showing a name no layer has would hide every screen and leave an empty window.
-void SwitchTo(const std::string& screen)
-{
-    if (GUIScreenManager::FindLayer(screen) == nullptr) {
-        LogText(kLogFile, "No screen \"" + screen + "\" to switch to");
-        return;
-    }
-    GUIScreenManager::ShowScreen(screen);
-}
 
 } // namespace
 
@@ -241,12 +230,12 @@ void EditScreen::OnListBox(int list, int page, int item)
             SetShown(GetButton(kUndoButton), true);
             refreshAfterRandom = true;
         } else if (item == kMenuSettings) {
-            SwitchTo("SettingScreen");
+            NavigateTo(ScreenId::kSettings);
         } else if (item == kMenuHome) {
             if (TutorialRunning()) {
-                SwitchTo("MainSubScreen");
+                NavigateTo(ScreenId::kSubMenu);
             } else {
-                GUIMessageBox::ShowTwoButtons(kHomeDialog, 0, Localize("COM_CONFIRM_HOME"), 2, 3);
+                GUIMessageBox::ShowTwoButtons(kDialogHome, 0, Localize("COM_CONFIRM_HOME"), kButtonYes, kButtonNo);
             }
         }
     }
@@ -408,7 +397,7 @@ void EditScreen::OnShow()
     if (!GUIMessageBox::IsModal()) {
         int width = 0;
         int buttonY = 0;
-        GUIMessageBox::Show(kInfoDialog, 0, Localize("COM_LOADING"), width, buttonY);
+        GUIMessageBox::Show(kDialogInformation, 0, Localize("COM_LOADING"), width, buttonY);
         openedBox = GUIMessageBox::IsModal();
         if (gCore != nullptr && openedBox) {
             gCore->Draw();

@@ -62,10 +62,6 @@ public:
     static void ToggleLayer();
     static void ApplyPickedColor(SDL_Color colour);
 
-    // Whether the user came into the editor through the sub-menu (home returns there).
-    static void SetCameFromSubMenu(bool on);
-    static bool CameFromSubMenu();
-
     // Drops the per-visit state: current category, drag, random figure, undo history.
     static void ResetSession();
 };

@@ -3,6 +3,7 @@
 
 #include "character/CharacterFile.h"
 #include "character/CharacterRegistry.h"
+#include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
 #include "character/PngExport.h"
@@ -14,6 +15,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/Navigator.h"
 #include "gui/TutorialHooks.h"
 #include "platform/Platform.h"
 
@@ -24,10 +26,6 @@
 namespace {
 
 constexpr std::uint32_t kDragDelayMs = 250;
-constexpr int kResetDialog = 28;
-constexpr int kConfirmButton = 2;
-constexpr int kDeclineButton = 3;
-constexpr const char* kEditScreen = "EditScreen";
 constexpr std::size_t kItemGridList = 3;
 constexpr std::size_t kUndoButton = 4;
 // A set of this width keeps its packages as chosen (Ctrl+A does not apply to it).
@@ -42,7 +40,6 @@ struct OperationsState {
     bool randomDone = false;
     std::vector<std::int32_t> exclusions;
     std::vector<UndoSnapshot> undo;
-    bool cameFromSubMenu = false;
     Editor::RandomSource random;
     // The registry generation the indices above belong to.
     std::uint32_t generation = 0;
@@ -161,7 +158,7 @@ void DragStep(Category& current, const SDL_MouseMotionEvent& motion)
 
 void ShowEditScreen()
 {
-    GUIScreenManager::ShowScreen(kEditScreen);
+    GUIScreenManager::ShowScreen(EditScreen::kLayerName);
     CharacterRegistry::SetFigureDirty(true);
 }
 
@@ -224,7 +221,7 @@ void RunHotkey(const SDL_KeyboardEvent& key)
 // Undo changes the selection behind the edit screen's back: its grid and undo button follow.
 void SyncEditScreen()
 {
-    GUIScreenLayer* screen = GUIScreenManager::FindLayer(kEditScreen);
+    GUIScreenLayer* screen = GUIScreenManager::FindLayer(EditScreen::kLayerName);
     if (!screen) {
         return;
     }
@@ -446,7 +443,7 @@ void Editor::SetRandomSource(RandomSource source)
 
 void Editor::ConfirmReset()
 {
-    GUIMessageBox::ShowTwoButtons(kResetDialog, 0, Localize("COM_CONFIRM_RESET"), kConfirmButton, kDeclineButton);
+    GUIMessageBox::ShowTwoButtons(kDialogReset, 0, Localize("COM_CONFIRM_RESET"), kButtonYes, kButtonNo);
 }
 
 void Editor::ToggleLayer()
@@ -469,16 +466,6 @@ void Editor::ApplyPickedColor(SDL_Color colour)
     if (gTutorialHooks) {
         gTutorialHooks->OnColorChange(current->Name, CharacterRegistry::CurrentSetName());
     }
-}
-
-void Editor::SetCameFromSubMenu(bool on)
-{
-    State().cameFromSubMenu = on;
-}
-
-bool Editor::CameFromSubMenu()
-{
-    return State().cameFromSubMenu;
 }
 
 void Editor::ResetSession()

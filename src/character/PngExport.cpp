@@ -9,6 +9,7 @@
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
+#include "gui/Navigator.h"
 #include "platform/Platform.h"
 
 #include <SDL_image.h>
@@ -28,7 +29,7 @@ void ShowSaveFailed()
 {
     const std::string text = Localize("ERR_SAVE_FAILED");
     LogText(kLogFile, text);
-    GUIMessageBox::ShowOneButton(1, 0, text);
+    GUIMessageBox::ShowOneButton(kDialogInformation, 0, text);
 }
 
 // Copies pixels as they are: blending onto a fresh transparent canvas would darken every

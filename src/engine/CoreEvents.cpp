@@ -3,12 +3,9 @@
 #include "engine/TextTable.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/Navigator.h"
 
 namespace {
-
-constexpr int kExitDialog = 0;
-constexpr int kButtonYes = 2;
-constexpr int kButtonNo = 3;
 
 // Exactly one Alt key and nothing else: Num Lock and Caps Lock count as modifiers too, so a
 // shortcut is never taken while either is on.
@@ -57,7 +54,7 @@ void Core::HandleEvent(const SDL_Event* event)
 void Core::ConfirmExit()
 {
     if (UseMessageBox) {
-        GUIMessageBox::ShowTwoButtons(kExitDialog, 0, Localize("COM_CONFIRM_EXIT"), kButtonYes, kButtonNo);
+        GUIMessageBox::ShowTwoButtons(kDialogExit, 0, Localize("COM_CONFIRM_EXIT"), kButtonYes, kButtonNo);
         return;
     }
     running = 0;
@@ -66,6 +63,6 @@ void Core::ConfirmExit()
 void Core::OnDialogAnswer(int dialogId, int button)
 {
     GUIMessageBox::Hide();
-    if (dialogId == kExitDialog && button == kButtonYes)
+    if (dialogId == kDialogExit && button == kButtonYes)
         running = 0;
 }

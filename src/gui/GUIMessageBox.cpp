@@ -7,6 +7,7 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "gui/Navigator.h"
 
 #include <algorithm>
 #include <array>
@@ -311,7 +312,7 @@ void GUIMessageBox::Init()
         LogText(kLogFile, "messagebox.cfg: no sets, messages show without a box");
     }
     // Log lines meant for the screen become information boxes in the normal set.
-    SetLogScreenHandler([](const std::string& text) { GUIMessageBox::ShowOneButton(1, 0, text); });
+    SetLogScreenHandler([](const std::string& text) { GUIMessageBox::ShowOneButton(kDialogInformation, 0, text); });
 }
 
 void GUIMessageBox::Release()

@@ -2,6 +2,7 @@
 
 #include "engine/TextTable.h"
 #include "gui/GUIMessageBox.h"
+#include "gui/Navigator.h"
 
 #include <cstdlib>
 
@@ -57,7 +58,7 @@ void TipList::ShowRandom()
     const int r = static_cast<int>(static_cast<unsigned>(value) % s.bag.size());
     const int tip = s.bag[static_cast<std::size_t>(r)];
     if (tip >= 0 && static_cast<std::size_t>(tip) < s.tips.size()) {
-        GUIMessageBox::ShowOneButton(1, 0, s.tips[static_cast<std::size_t>(tip)]);
+        GUIMessageBox::ShowOneButton(kDialogInformation, 0, s.tips[static_cast<std::size_t>(tip)]);
     }
     s.bag.erase(s.bag.begin() + r);
     if (s.bag.empty()) {

@@ -4,6 +4,7 @@
 
 #include "app/AppFixture.h"
 #include "app/MainMenuScreen.h"
+#include "app/Navigation.h"
 #include "app/SettingsScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/Category.h"
@@ -97,7 +98,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     ClickItem("MainScreen", MainMenuScreen::kPackageList, 0);
     ClickItem("MainScreen", MainMenuScreen::kMenuList, 0);
     EXPECT_EQ(Screen(), "MainSubScreen");
-    EXPECT_TRUE(Editor::CameFromSubMenu());
+    EXPECT_TRUE(Navigation::CameFromSubMenu());
     SubMenuScreen* sub = SubMenu();
     ASSERT_NE(sub, nullptr);
     const std::vector<std::string> addOns{"vexa_forest_prev", "vexa_castle_prev", "vexa_city_prev"};
@@ -133,7 +134,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     ASSERT_EQ(Screen(), "EditScreen");
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "char_vexa");
     EXPECT_EQ(PackageList::SelectedCount(), 3) << "all three add-ons";
-    EXPECT_TRUE(Editor::CameFromSubMenu());
+    EXPECT_TRUE(Navigation::CameFromSubMenu());
     EXPECT_EQ(sub->firstShow, 1);
     auto* edit = dynamic_cast<EditScreen*>(GUIScreenManager::FindLayer("EditScreen"));
     ASSERT_NE(edit, nullptr);
@@ -263,7 +264,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
 
     ClickItem("MainSubScreen", MainMenuScreen::kMenuList, 3);
     EXPECT_EQ(Screen(), "MainScreen");
-    EXPECT_FALSE(Editor::CameFromSubMenu());
+    EXPECT_FALSE(Navigation::CameFromSubMenu());
     Frame(2);
 
     // A playable package goes straight to the editor, and home returns to the main menu.
@@ -272,7 +273,7 @@ TEST_F(Journey, FirstStartToTheMenusAndBack)
     ASSERT_EQ(Screen(), "EditScreen");
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "char_vuro");
     EXPECT_GT(CharacterRegistry::CategoryCount(), 0);
-    EXPECT_FALSE(Editor::CameFromSubMenu());
+    EXPECT_FALSE(Navigation::CameFromSubMenu());
     Frame(3);
     Shot("editor-vuro");
     ClickItem("EditScreen", 4, 3);

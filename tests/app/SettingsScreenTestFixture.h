@@ -5,6 +5,7 @@
 // screens under test with stand-ins for the screens they switch to.
 
 #include "LbaWriter.h"
+#include "app/Navigation.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
@@ -97,7 +98,7 @@ protected:
         TextTable::Load();
         CharacterRegistry::Init();
         CharacterRegistry::SetFigureDirty(false);
-        Editor::SetCameFromSubMenu(false);
+        Navigation::SetCameFromSubMenu(false);
         profile.list = kDemoList;
         PackageList::Destroy();
         PackageList::SetProfile(&profile);

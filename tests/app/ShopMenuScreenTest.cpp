@@ -2,6 +2,7 @@
 // page lists, the description page, the way back when a package has no description, the menu and
 // index checks, and the bundled char_vexa page driven by clicks with pictures of each step.
 
+#include "app/Navigation.h"
 #include "app/SettingsScreenTestFixture.h"
 #include "app/ShopMenuScreen.h"
 #include "engine/ConfigFile.h"
@@ -231,7 +232,7 @@ TEST_F(ShopMenuScreenTest, APackageWithoutDescriptionSendsTheUserBackToTheMenu)
         if (c.addRecord) {
             AddRecord(c.entry, "pk_e", 2, false);
         }
-        Editor::SetCameFromSubMenu(c.fromSubMenu);
+        Navigation::SetCameFromSubMenu(c.fromSubMenu);
         tutorial.shown.clear();
         log->Clear();
         const int shows = StandIn(c.menu)->shows;
@@ -275,7 +276,7 @@ TEST_F(ShopMenuScreenTest, MenuLeadsBackAndPicksOutsideTheListsDoNothing)
     EXPECT_EQ(services.opened, std::vector<std::string>{"http://127.0.0.1:9/tavisk/client.php?faq=1"});
 
     for (bool fromSubMenu : {false, true}) {
-        Editor::SetCameFromSubMenu(fromSubMenu);
+        Navigation::SetCameFromSubMenu(fromSubMenu);
         GUIScreenManager::ShowScreen("ShopMenuScreen");
         screen->OnListBox(1, 0, 3);
         EXPECT_TRUE(StandIn(fromSubMenu ? "MainSubScreen" : "MainScreen")->active);

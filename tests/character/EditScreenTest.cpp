@@ -11,6 +11,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
+#include "gui/Navigator.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 #include "support/TutorialStub.h"
@@ -76,6 +77,19 @@ public:
     }
 
     std::vector<std::string> calls;
+};
+
+// The application's way to its sub-menu, which is all the editor leaves for.
+class SubMenuNavigator : public Navigator {
+public:
+    bool ShowScreen(ScreenId screen) override
+    {
+        if (screen != ScreenId::kSubMenu)
+            return false;
+        GUIScreenManager::ShowScreen("MainSubScreen");
+        return true;
+    }
+    bool ShowHome() override { return ShowScreen(ScreenId::kSubMenu); }
 };
 
 class EditScreenTest : public ::testing::Test {
@@ -424,6 +438,8 @@ Buttons { [ Button_0="b.png" Button_1="b.png" Button_2="b.png" Button_3="b.png" 
     RecordingTutorial tutorial;
     gTutorialHooks = &tutorial;
     auto* sub = GUIScreenManager::AddLayer(std::make_unique<GUIScreenLayer>("MainSubScreen"));
+    SubMenuNavigator navigator;
+    gNavigator = &navigator;
     const char* definition = R"(
 Zoom { [ Subcategory="g" ] [ Subcategory="last" ] }
 Items { [ Name="hair" Subcategory="g" ItemCount="3" ] [ Name="eyes" Subcategory="g" ItemCount="3" ] }
@@ -463,6 +479,7 @@ Items { [ Name="hair" Subcategory="g" ItemCount="3" ] [ Name="eyes" Subcategory=
         }
         GUIMessageBox::Hide();
     }
+    gNavigator = nullptr;
     GUIMessageBox::Release();
 }
 

@@ -26,7 +26,7 @@ std::string ReadText(const std::filesystem::path& path)
 TEST(EngineBoundary, ReachesOnlyTheScreenManagerAboveIt)
 {
     const std::filesystem::path engine = std::filesystem::path(VN_SOURCE_DIR) / "src" / "engine";
-    const std::set<std::string> allowed = {"gui/GUIScreenManager.h", "gui/GUIMessageBox.h"};
+    const std::set<std::string> allowed = {"gui/GUIScreenManager.h", "gui/GUIMessageBox.h", "gui/Navigator.h"};
     const std::regex upward("#include \"((gui|online|app|character)/[^\"]+)\"");
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(engine)) {
