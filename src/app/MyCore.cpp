@@ -2,7 +2,6 @@
 
 #include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
-#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "app/ShopMenuScreen.h"
 #include "app/SubMenuScreen.h"
@@ -10,7 +9,6 @@
 #include "character/EditScreen.h"
 #include "character/Editor.h"
 #include "character/PackageList.h"
-#include "character/UndoStack.h"
 #include "engine/Log.h"
 #include "engine/Services.h"
 #include "gui/GUIColorPicker.h"

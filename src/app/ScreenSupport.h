@@ -1,12 +1,12 @@
 #pragma once
-// Helpers every application screen uses: framing a picture, queueing one, asking after the tutorial.
+// What the settings and package-information screens share: framing a picture, queueing one,
+// asking after the tutorial.
 
 #include <string>
 
 class GUIElement;
 class GUIVerticalContainer;
 
-// What the settings and package-information screens share.
 struct ScreenSupport {
     // The holder becomes the frame's content, centred at its picture's size, or at the figure size
     // 1010 x 1200 while the picture has not arrived; true when it was sized by its picture.

@@ -5,7 +5,6 @@
 #include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
-#include "character/Editor.h"
 #include "character/PackageList.h"
 #include "engine/Core.h"
 #include "engine/Log.h"

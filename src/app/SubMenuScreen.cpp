@@ -1,10 +1,8 @@
 #include "app/SubMenuScreen.h"
 
 #include "app/Navigation.h"
-#include "app/ScreenSupport.h"
 #include "app/SettingsScreen.h"
 #include "character/CharacterRegistry.h"
-#include "character/Editor.h"
 #include "character/PackageList.h"
 #include "character/PackageSelection.h"
 #include "engine/Core.h"
