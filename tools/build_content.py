@@ -43,6 +43,7 @@ def first_rects(defs):
 def stage(content, stage_dir, packages):
     problems = []
     defs, previews = check_content.check_packages(content, None, problems)
+    problems += art.check_sizes(defs.values())
     if problems:
         return problems
     rects = first_rects(defs)

@@ -91,7 +91,9 @@ class SetDefinition:
         self.name = name
         s = parse_config(text)
         self.lists = [get(e, "Subcategory") or "" for e in (section(s, "Zoom") or [])]
-        self.has_dimensions = section(s, "Dimensions") is not None
+        dims = section(s, "Dimensions")
+        self.has_dimensions = dims is not None
+        self.size = (get_int(dims[0], "Width"), get_int(dims[0], "Height")) if dims else (-1, -1)
         rects = section(s, "Rects")
         items = section(s, "Items") or []
         self.rect_entries = None if rects is None else len(rects)

@@ -93,10 +93,11 @@ TEST_F(DemoContent, AddOnsNumberAcrossPackagesAndTheFigureComposes)
     Layer("top").ApplyColor(SDL_Color{170, 40, 60, 255});
     Layer("body").ApplyColor(SDL_Color{240, 196, 160, 255});
     ASSERT_TRUE(Compose());
-    EXPECT_EQ(Width(), 480);
-    EXPECT_EQ(Height(), 600);
-    EXPECT_EQ(Pixel(240, 150).a, 255) << "the face";
-    EXPECT_EQ(Pixel(240, 320).a, 255) << "the top";
+    // The size that fills the edit screen's figure area at the default window.
+    EXPECT_EQ(Width(), 816);
+    EXPECT_EQ(Height(), 1020);
+    EXPECT_EQ(Pixel(408, 255).a, 255) << "the face";
+    EXPECT_EQ(Pixel(408, 544).a, 255) << "the top";
     SavePng(std::string(VN_ARTIFACTS_DIR) + "/demo-figure-vexa.png");
 
     Layer("frame").SelectItem(2);  // the token frames the portrait over the cover layer

@@ -7,8 +7,21 @@ import os
 import figure as F
 from svg import doc, group, rect, tint_filter, circle
 
-CANVAS = (480, 600)
+CANVAS = (480, 600)   # the design canvas every drawing of figure.py uses
+# Pictures are rendered at SCALE times their design size. 816 x 1020 set pixels fill the edit
+# screen's figure area at the default 1600 x 1200 window (816 wide); a smaller set would be shown
+# at its own size in a corner of that area. One decimal keeps every rectangle, all multiples of
+# 10 in design units, whole in set pixels.
+SCALE = 1.7
 ICON = 96
+
+
+def px(design):
+    """A design length in set pixels."""
+    return int(round(design * SCALE))
+
+
+PIXELS = (px(CANVAS[0]), px(CANVAS[1]))
 
 # (package, category) -> {item: drawing}; item 0 is the picture drawn when nothing is chosen.
 ITEMS = {
@@ -95,11 +108,12 @@ def item_markup(package, category, item):
 
 
 def placed(package, category, item, rects):
-    """An item's drawing in canvas coordinates (small pictures moved to their rectangle)."""
+    """An item's drawing in canvas coordinates (small pictures moved to their rectangle, which the
+    definitions give in set pixels)."""
     body = item_markup(package, category, item)
     r = rects.get((package, category))
     if r:
-        body = group(body, 'transform="translate(%d %d)"' % (r[0], r[1]))
+        body = group(body, 'transform="translate(%g %g)"' % (r[0] / SCALE, r[1] / SCALE))
     return body
 
 
@@ -142,6 +156,31 @@ def icon_svg(package, category, item):
     return doc(ICON, ICON, tile + inner)
 
 
+def check_sizes(defs):
+    """Definitions whose size or rectangles disagree with the pictures rendered here: the program
+    clips a picture to its rectangle and places it in set pixels, so a mismatch shows as a cut or
+    misplaced part rather than an error."""
+    problems = []
+    for d in defs:
+        where = "%s/%s.txt" % (d.name, d.name)
+        if d.has_dimensions and d.size != PIXELS:
+            problems.append("%s: Dimensions %dx%d, but the pictures are rendered at %dx%d" % ((where,) + d.size + PIXELS))
+        for c in d.categories:
+            want = tuple(px(n) for n in SIZES.get(c.name, CANVAS))
+            for g in c.rect_text.split(","):
+                nums = g.split()
+                if len(nums) != 4 or not all(n.isdigit() for n in nums):
+                    continue   # the checker reports malformed groups
+                x, y, w, h = (int(n) for n in nums)
+                if (w, h) != want:
+                    problems.append("%s [%s]: rectangle \"%s\" is not the picture's size %dx%d"
+                                    % ((where, c.name, g.strip()) + want))
+                elif x + w > PIXELS[0] or y + h > PIXELS[1]:
+                    problems.append("%s [%s]: rectangle \"%s\" reaches past the set's %dx%d"
+                                    % ((where, c.name, g.strip()) + PIXELS))
+    return problems
+
+
 def write_item_pictures(package, category, count, out_dir):
     """Pictures and icons of items 0..count of a category; returns the files written."""
     drawings = ITEMS.get((package, category), {})
@@ -152,7 +191,8 @@ def write_item_pictures(package, category, count, out_dir):
         if item > count:
             continue
         name = "pictures/%s/%d.%s" % (category, item, "jpg.svg" if jpeg else "svg")
-        write(os.path.join(out_dir, name), doc(size[0], size[1], item_markup(package, category, item)))
+        write(os.path.join(out_dir, name), doc(px(size[0]), px(size[1]), item_markup(package, category, item),
+                                               view=(0, 0, size[0], size[1])))
         written.append(name)
         if item > 0:
             name = "icons/%s/%d.svg" % (category, item)
