@@ -67,6 +67,9 @@ class CheckContent(unittest.TestCase):
             ("char_vexa/char_vexa.txt", 'Name="cheeks" Subcategory="face"', 'Name="cheeks" Subcategory="hidden"',
              "tutorial expects \"background\" on grid page 15"),
             ("vexa_castle_prev/preview.txt", 'Font="font.ttf" ', '', "needs Font and FontSize"),
+            ("char_vuro/char_vuro.txt", ' DefaultColor="60 40 30"', '', "[hair]: a colourable layer of a playable set needs"),
+            ("char_vimo/char_vimo.txt", 'DefaultColor="230 60 90"', 'DefaultColor="230 60 290"',
+             "DefaultColor \"230 60 290\" is not three numbers 0..255"),
         ]
         for rel, old, new, expected in cases:
             with self.subTest(expected):

@@ -88,17 +88,26 @@ ICON_VIEW = {
 }
 
 # The default figures of the package pictures: (package, category, item, tint or None), back to front.
-SKIN = (240, 196, 160)
-HAIR_BACK = ("char_vexa", "col_hair_back", 3, (150, 90, 50))
-VEXA = [("char_vexa", "body", 1, SKIN), ("char_vexa", "eyes", 3, None),
+# DEFAULT tints a layer with its definition's DefaultColor, the colour the editor starts it with, so
+# the menu's preview and the first figure in the editor cannot drift apart.
+DEFAULT = "DefaultColor"
+
+
+def default_of(package, category):
+    """The DefaultColor of another layer (an add-on's drawing in the base set's layer)."""
+    return (DEFAULT, package, category)
+
+
+HAIR_BACK = ("char_vexa", "col_hair_back", 3, default_of("char_vexa", "hair_back"))
+VEXA = [("char_vexa", "body", 1, DEFAULT), ("char_vexa", "eyes", 3, None),
         ("char_vexa", "brows", 1, None), ("char_vexa", "mouth", 1, None), ("char_vexa", "cheeks", 1, None),
-        ("char_vexa", "pants", 1, (70, 90, 140)), ("char_vexa", "boots", 1, None)]
-VURO = [("char_vuro", "body", 1, (214, 160, 120)), ("char_vuro", "eyes", 1, None), ("char_vuro", "mouth", 1, None),
-        ("char_vuro", "pants", 1, (60, 70, 90)), ("char_vuro", "shoes", 1, None), ("char_vuro", "shirt", 1, (230, 120, 60)),
-        ("char_vuro", "hair", 1, (60, 40, 30)), ("char_vuro", "cap", 1, (60, 130, 200))]
-VIMO = [("char_vimo", "body", 1, (250, 210, 180)), ("char_vimo", "eyes", 1, None), ("char_vimo", "mouth", 1, None),
-        ("char_vimo", "shoes", 1, None), ("char_vimo", "dress", 1, (200, 90, 160)), ("char_vimo", "hair", 1, (240, 190, 90)),
-        ("char_vimo", "bow", 1, (230, 60, 90))]
+        ("char_vexa", "pants", 1, DEFAULT), ("char_vexa", "boots", 1, None)]
+VURO = [("char_vuro", "body", 1, DEFAULT), ("char_vuro", "eyes", 1, None), ("char_vuro", "mouth", 1, None),
+        ("char_vuro", "pants", 1, DEFAULT), ("char_vuro", "shoes", 1, None), ("char_vuro", "shirt", 1, DEFAULT),
+        ("char_vuro", "hair", 1, DEFAULT), ("char_vuro", "cap", 1, DEFAULT)]
+VIMO = [("char_vimo", "body", 1, DEFAULT), ("char_vimo", "eyes", 1, None), ("char_vimo", "mouth", 1, None),
+        ("char_vimo", "shoes", 1, None), ("char_vimo", "dress", 1, DEFAULT), ("char_vimo", "hair", 1, DEFAULT),
+        ("char_vimo", "bow", 1, DEFAULT)]
 
 
 def item_markup(package, category, item):
@@ -117,7 +126,7 @@ def placed(package, category, item, rects):
     return body
 
 
-def figure(layers, rects, background=None, extra=()):
+def figure(layers, rects, background=None, extra=(), colours=None):
     defs = ""
     body = background or ""
     stack = list(layers) + list(extra)
@@ -125,6 +134,10 @@ def figure(layers, rects, background=None, extra=()):
     stack = [x for x in stack if x[1] == "col_hair_back"] + [x for x in stack if x[1] != "col_hair_back"]
     for n, (package, category, item, tint) in enumerate(stack):
         markup = placed(package, category, item, rects)
+        if tint == DEFAULT:
+            tint = default_of(package, category)
+        if isinstance(tint, tuple) and tint[0] == DEFAULT:
+            tint = (colours or {}).get(tint[1:])
         if tint:
             fid = "t%d" % n
             defs += tint_filter(fid, tint)
@@ -203,11 +216,11 @@ def write_item_pictures(package, category, count, out_dir):
 
 # ---------------------------------------------------------------- package pictures
 PREVIEWS = {
-    "char_vexa_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 1, (90, 140, 80)), ("char_vexa", "col_hair", 3, (150, 90, 50))],
+    "char_vexa_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 1, default_of("char_vexa", "top")), ("char_vexa", "col_hair", 3, DEFAULT)],
                            bg=lambda: F.background(1), colour="#7fb77e", title="Vexa"),
     "char_vuro_prev": dict(layers=VURO, extra=[], bg=lambda: F.room(2), colour="#6f8fa8", title="Vuro"),
     "char_vimo_prev": dict(layers=VIMO, extra=[], bg=lambda: F.background(4), colour="#e58fb5", title="Vimo"),
-    "vexa_forest_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 6, (60, 110, 70)), ("char_vexa", "col_hair", 3, (150, 90, 50)),
+    "vexa_forest_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 6, (60, 110, 70)), ("char_vexa", "col_hair", 3, DEFAULT),
                                                  ("vexa_forest", "items", 1, None)],
                              bg=lambda: F.background(1), colour="#3f7d4e", title="Forest"),
     "vexa_castle_prev": dict(layers=VEXA, extra=[("vexa_castle", "top", 1, (170, 40, 60)), ("char_vexa", "col_hair", 5, (90, 60, 40)),
@@ -226,15 +239,17 @@ ALTERNATIVES = [
 ]
 
 
-def write_package_pictures(entry, image_count, rects, out_dir):
+def write_package_pictures(entry, image_count, rects, out_dir, colours=None):
+    """colours: (package, category) -> the DefaultColor of its definition."""
     p = PREVIEWS[entry]
     written = []
-    defs, body = figure(p["layers"], rects, p["bg"](), p["extra"])
+    defs, body = figure(p["layers"], rects, p["bg"](), p["extra"], colours)
     # prev.jpg: the figure in its scene.
     write(os.path.join(out_dir, "prev.jpg.svg"), doc(480, 600, body, defs=defs))
     written.append("prev.jpg.svg")
     # icon.png: the head on a coloured disc.
-    head = ('<svg x="6" y="6" width="116" height="116" viewBox="120 30 240 240">%s</svg>' % figure(p["layers"], rects, "", p["extra"])[1])
+    head = ('<svg x="6" y="6" width="116" height="116" viewBox="120 30 240 240">%s</svg>'
+            % figure(p["layers"], rects, "", p["extra"], colours)[1])
     if entry == "season_logo_prev":
         head = '<svg x="14" y="14" width="100" height="100" viewBox="0 0 70 70">%s</svg>' % F.badge(1)
     write(os.path.join(out_dir, "icon.svg"), doc(128, 128, circle(64, 64, 60, p["colour"], "#ffffff", 4) + head, defs=defs))
@@ -248,7 +263,7 @@ def write_package_pictures(entry, image_count, rects, out_dir):
     written.append("info.jpg.svg")
     for k in range(max(0, image_count)):
         alt = ALTERNATIVES[k % len(ALTERNATIVES)]
-        d2, b2 = figure(p["layers"], rects, F.background((k + 2) % 6), alt if p["layers"] else p["extra"])
+        d2, b2 = figure(p["layers"], rects, F.background((k + 2) % 6), alt if p["layers"] else p["extra"], colours)
         write(os.path.join(out_dir, "%d.jpg.svg" % k), doc(480, 600, b2, defs=d2))
         written.append("%d.jpg.svg" % k)
     return written
