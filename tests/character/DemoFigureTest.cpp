@@ -132,10 +132,10 @@ TEST_F(DemoFigure, VuroAndVimoChangeTheirLayers)
          }},
         {"items", {"shirt", "cap"}, [&] {
              Layer("shirt").SelectItem(3);
-             Layer("cap").SelectItem(1);
+             Layer("cap").SelectItem(2);
          }},
         {"move-all", {"body"}, [&] { CharacterRegistry::MoveAll(-85, 51); }},
-        {"background", {"background"}, [&] { Layer("background").SelectItem(2); }},
+        {"background", {"background"}, [&] { Layer("background").SelectItem(3); }},
     };
     Run("char_vuro", {}, vuro);
 
@@ -146,7 +146,7 @@ TEST_F(DemoFigure, VuroAndVimoChangeTheirLayers)
          }},
         {"items", {"dress", "bow"}, [&] {
              Layer("dress").SelectItem(2);
-             Layer("bow").SelectItem(1);
+             Layer("bow").SelectItem(2);
          }},
         {"fixed-layer", {"eyes"}, [&] {
              // Eyes cannot be emptied: list index 0 is item 1, index 1 is item 2.
