@@ -8,10 +8,10 @@ import figure as F
 from svg import doc, group, rect, tint_filter, circle
 
 CANVAS = (480, 600)   # the design canvas every drawing of figure.py uses
-# Pictures are rendered at SCALE times their design size. 816 x 1020 set pixels fill the edit
-# screen's figure area at the default 1600 x 1200 window (816 wide); a smaller set would be shown
-# at its own size in a corner of that area. One decimal keeps every rectangle, all multiples of
-# 10 in design units, whole in set pixels.
+# Item pictures are rendered at SCALE times their design size: 816 x 1020 set pixels fill the width
+# of the edit screen's figure area at the default 1600 x 1200 window (816 x 1152), where a smaller
+# set is drawn at its own size in the middle. One decimal keeps every rectangle (all multiples of 10
+# in design units) whole in set pixels. Package pictures stay at the design size.
 SCALE = 1.7
 ICON = 96
 
