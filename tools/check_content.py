@@ -3,8 +3,8 @@
 
 Reads the files with the program's own configuration grammar and refuses what the program would
 silently get wrong: missing pictures or icons, rectangle lists of the wrong length, links that
-would be ignored, item numbering that an add-on would shift, and a char_vexa layout whose pages
-no longer match the tutorial. Usage: check_content.py <content-folder> [<staged-folder>]
+would be ignored, item numbering that an add-on would shift, colourable layers of a playable set
+without a default colour, and a char_vexa layout whose pages no longer match the tutorial. Usage: check_content.py <content-folder> [<staged-folder>]
 (the staged folder holds the generated pictures; without it only the text files are checked).
 Exit status 1 and one line per problem on failure.
 """
