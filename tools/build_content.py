@@ -40,9 +40,15 @@ def first_rects(defs):
     return out
 
 
+def default_colours(defs):
+    """(package, category) -> (r, g, b) of the layers whose definition gives a DefaultColor."""
+    return {(d.name, c.name): c.default_color for d in defs.values() for c in d.categories if c.default_color}
+
+
 def stage(content, stage_dir, packages):
     problems = []
     defs, previews = check_content.check_packages(content, None, problems)
+    problems += art.check_sizes(defs.values())
     if problems:
         return problems
     rects = first_rects(defs)
@@ -61,7 +67,8 @@ def stage(content, stage_dir, packages):
             for c in defs[pkg].categories:
                 art.write_item_pictures(pkg, c.name, max(c.count, 0), dst)
         if pkg in previews:
-            art.write_package_pictures(pkg, check_content.get_int(previews[pkg], "ImageCount"), rects, dst)
+            art.write_package_pictures(pkg, check_content.get_int(previews[pkg], "ImageCount"), rects, dst,
+                                       default_colours(defs))
     return []
 
 

@@ -3,8 +3,8 @@
 
 Reads the files with the program's own configuration grammar and refuses what the program would
 silently get wrong: missing pictures or icons, rectangle lists of the wrong length, links that
-would be ignored, item numbering that an add-on would shift, and a char_vexa layout whose pages
-no longer match the tutorial. Usage: check_content.py <content-folder> [<staged-folder>]
+would be ignored, item numbering that an add-on would shift, colourable layers of a playable set
+without a default colour, and a char_vexa layout whose pages no longer match the tutorial. Usage: check_content.py <content-folder> [<staged-folder>]
 (the staged folder holds the generated pictures; without it only the text files are checked).
 Exit status 1 and one line per problem on failure.
 """
@@ -82,6 +82,12 @@ class Category:
         self.removable = get_int(entry, "Removable") != 0
         self.has_icons = get_int(entry, "HasIcons") == 1
         self.transparent = get_int(entry, "TransparentItem")
+        self.colourable = get_int(entry, "Colorable") == 1
+        text = get(entry, "DefaultColor")
+        nums = (text or "").split()
+        ok = len(nums) == 3 and all(n.isdigit() and int(n) <= 255 for n in nums)
+        self.default_color = tuple(int(n) for n in nums) if ok else None
+        self.bad_color = text is not None and not ok
         self.entry = entry
         self.rect_text = rect_text or ""
 
@@ -91,7 +97,9 @@ class SetDefinition:
         self.name = name
         s = parse_config(text)
         self.lists = [get(e, "Subcategory") or "" for e in (section(s, "Zoom") or [])]
-        self.has_dimensions = section(s, "Dimensions") is not None
+        dims = section(s, "Dimensions")
+        self.has_dimensions = dims is not None
+        self.size = (get_int(dims[0], "Width"), get_int(dims[0], "Height")) if dims else (-1, -1)
         rects = section(s, "Rects")
         items = section(s, "Items") or []
         self.rect_entries = None if rects is None else len(rects)
@@ -119,7 +127,7 @@ def rect_groups(text, where, problems):
     return len(groups)
 
 
-def check_definition(d, files, problems):
+def check_definition(d, files, problems, base=False):
     where = "%s/%s.txt" % (d.name, d.name)
     if not d.lists:
         problems.append("%s: no Zoom lists" % where)
@@ -152,6 +160,11 @@ def check_definition(d, files, problems):
             nums = g.split()
             if len(nums) < 2 or not nums[0].isdigit() or not nums[1].isdigit() or not 1 <= int(nums[0]) <= count:
                 problems.append("%s: Alpha group \"%s\" does not name one of its items and a bit" % (cw, g))
+        if c.bad_color:
+            problems.append("%s: DefaultColor \"%s\" is not three numbers 0..255" % (cw, get(c.entry, "DefaultColor")))
+        elif base and c.colourable and c.default_color is None:
+            # the program would start this layer as the grey drawing, unlike the menu's preview
+            problems.append("%s: a colourable layer of a playable set needs a DefaultColor" % cw)
         ext = "jpg" if c.transparent > -1 else "png"
         has_zero = ("pictures/%s/0.%s" % (c.name, ext)) in files if files is not None else False
         n_rects = rect_groups(c.rect_text, cw, problems)
@@ -213,8 +226,9 @@ def check_packages(root, staged, problems):
                 out.add(rel)
         return out
 
+    bases = {get(e, "Assets") for e in previews.values() if flag(e, "Base")}
     for d in defs.values():
-        check_definition(d, files_of(d.name), problems)
+        check_definition(d, files_of(d.name), problems, d.name in bases)
 
     for entry, e in previews.items():
         set_name = get(e, "Assets") or ""

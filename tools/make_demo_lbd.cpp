@@ -30,8 +30,8 @@ constexpr SDL_Color kAsDrawn{255, 255, 255, 255};
 
 // A figure that differs from char_vuro's defaults in every layer the tutorial's loaded step shows.
 const Pick kFigure[] = {
-    {"background", "char_vuro", 2, kAsDrawn},
-    {"body", "char_vuro", 1, {214, 160, 120, 255}},
+    {"background", "char_vuro", 3, kAsDrawn},
+    {"body", "char_vuro", 1, {190, 135, 100, 255}},
     {"eyes", "char_vuro", 2, kAsDrawn},
     {"mouth", "char_vuro", 1, kAsDrawn},
     {"pants", "char_vuro", 3, {70, 80, 110, 255}},

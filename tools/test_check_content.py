@@ -54,13 +54,22 @@ class CheckContent(unittest.TestCase):
              'Name="top" Subcategory="clothes" ItemCount="3"', "numbering would shift"),
             ("char_vexa/char_vexa.txt", 'Name="boots_under" Subcategory="hidden"',
              'Name="boots_under" Subcategory="clothes"', "only read for categories of the last list"),
-            ("vexa_city/vexa_city.txt", 'Rect="290 250 120 240, 290 250 120 240"', 'Rect="290 250 120 240"',
+            ("vexa_city/vexa_city.txt", 'Rect="493 425 204 408, 493 425 204 408"', 'Rect="493 425 204 408"',
              "1 rectangles for 2 items"),
+            ("char_vimo/char_vimo.txt", 'Width="816" Height="1020"', 'Width="480" Height="600"',
+             "Dimensions 480x600, but the pictures are rendered at 816x1020"),
+            ("vexa_castle/vexa_castle.txt", 'Rect="493 425 204 408"', 'Rect="290 250 120 240"',
+             "is not the picture's size 204x408"),
+            ("season_logo/season_logo.txt", 'Rect="663 34 119 119"', 'Rect="700 34 119 119"',
+             "reaches past the set's 816x1020"),
             ("char_vexa/char_vexa.txt", 'Name="glasses" Subcategory="extras" ItemCount="2"',
              'Name="glasses" Subcategory="extras" ItemCount="3"', "item 3 has no picture"),
             ("char_vexa/char_vexa.txt", 'Name="cheeks" Subcategory="face"', 'Name="cheeks" Subcategory="hidden"',
              "tutorial expects \"background\" on grid page 15"),
             ("vexa_castle_prev/preview.txt", 'Font="font.ttf" ', '', "needs Font and FontSize"),
+            ("char_vuro/char_vuro.txt", ' DefaultColor="60 40 30"', '', "[hair]: a colourable layer of a playable set needs"),
+            ("char_vimo/char_vimo.txt", 'DefaultColor="230 60 90"', 'DefaultColor="230 60 290"',
+             "DefaultColor \"230 60 290\" is not three numbers 0..255"),
         ]
         for rel, old, new, expected in cases:
             with self.subTest(expected):

@@ -51,6 +51,8 @@ struct CategoryDefinition {
     std::int32_t ItemCount = 0;
     std::int32_t TransparentItem = -1;
     std::int32_t DefaultItem = 0;
+    // The colour a loaded figure starts with; white shows the picture as drawn.
+    SDL_Color DefaultColor{255, 255, 255, 255};
     std::int32_t RandomChance = 0;
     std::uint8_t Visible = 0;
     std::uint8_t Colorable = 0;

@@ -219,7 +219,7 @@ void CharacterRegistry::ResolveLinks()
 {
     RegistryState& state = State();
     for (auto& category : state.categories) {
-        category->ApplyColor(SDL_Color{255, 255, 255, 255});
+        category->ApplyColor(category->DefaultColor);
         category->Alterers.clear();
     }
     for (auto& owned : state.categories) {

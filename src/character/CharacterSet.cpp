@@ -90,6 +90,24 @@ void ParseAlpha(const std::string& text, CategoryDefinition& category, const std
     }
 }
 
+// "r g b" or "r g b a", each 0..255; anything else leaves the picture's own colours.
+void ParseDefaultColor(const std::string& text, CategoryDefinition& category, const std::string& where)
+{
+    if (text.empty()) {
+        return;
+    }
+    std::vector<std::int32_t> numbers;
+    const bool parsed = ParseNumbers(text, numbers);
+    if (!parsed || numbers.size() < 3 || numbers.size() > 4 ||
+        std::any_of(numbers.begin(), numbers.end(), [](std::int32_t n) { return n > 255; })) {
+        LogText(kLogFile, "Unusable \"DefaultColor\" of " + where + "; the pictures keep their own colours");
+        return;
+    }
+    category.DefaultColor = SDL_Color{static_cast<std::uint8_t>(numbers[0]), static_cast<std::uint8_t>(numbers[1]),
+                                      static_cast<std::uint8_t>(numbers[2]),
+                                      static_cast<std::uint8_t>(numbers.size() == 4 ? numbers[3] : 255)};
+}
+
 } // namespace
 
 void CharacterSet::Clear()
@@ -149,6 +167,7 @@ void CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const
             category.ItemCount = kMaxPackageItems;
         }
         category.DefaultItem = file.GetInt("DefaultItem");
+        ParseDefaultColor(file.GetString("DefaultColor"), category, where);
         category.SetTransparentItem(file.GetInt("TransparentItem"));
         category.Colorable = file.GetInt("Colorable") == 1 ? 1 : 0;
         category.SetMovable(file.GetInt("Movable") == 1);

@@ -51,10 +51,10 @@ TEST_F(CharacterRegistryTest, DefinitionKeysAndUntrustedValues)
         Items {
             [ Name="A" ItemCount="3" DefaultItem="2" TransparentItem="1" Colorable="1" Movable="2" Token="1"
               ForbidRandom="1" RandomChance="7" Alpha="1 3, 2 64, 3 5 9, 4, x 1" IgnoreItem="B A  C"
-              AlterType="Alpha" ]
+              AlterType="Alpha" DefaultColor="150 90 50" ]
             [ Name="B" ItemCount="50000" MoveAll="1" IgnoreMoveAll="1" AppliedTo="A C" AvailableTo="C"
-              AlterType="Blit" Cover="1" HasIcons="1" SkipIgnoredRandom="1" Linked="A" Toggle="C" ]
-            [ Name="C" AlterType="alpha" ]
+              AlterType="Blit" Cover="1" HasIcons="1" SkipIgnoredRandom="1" Linked="A" Toggle="C" DefaultColor="300 1 1" ]
+            [ Name="C" AlterType="alpha" DefaultColor="1 2" ]
         })");
     EXPECT_EQ(set.Dimensions.w, 40);
     EXPECT_EQ(set.Dimensions.h, 30);
@@ -79,6 +79,7 @@ TEST_F(CharacterRegistryTest, DefinitionKeysAndUntrustedValues)
     EXPECT_EQ(a.AlphaEntries[1].bit, 5);
     EXPECT_EQ(a.IgnoreItem, (std::vector<std::string>{"B", "C"}));
     EXPECT_EQ(a.AlterType, kAlterAlpha);
+    EXPECT_TRUE(a.DefaultColor.r == 150 && a.DefaultColor.g == 90 && a.DefaultColor.b == 50 && a.DefaultColor.a == 255);
     const CategoryDefinition& b = *Find(set, "B");
     EXPECT_EQ(b.ItemCount, kMaxPackageItems);
     EXPECT_TRUE(b.MoveAll);
@@ -92,10 +93,13 @@ TEST_F(CharacterRegistryTest, DefinitionKeysAndUntrustedValues)
     EXPECT_EQ(b.Linked, "A");
     EXPECT_EQ(b.Toggle, "C");
     EXPECT_TRUE(b.Rects.empty());
+    // A colour out of range, or too few numbers, leaves the pictures as drawn.
+    EXPECT_TRUE(b.DefaultColor.r == 255 && b.DefaultColor.g == 255 && b.DefaultColor.b == 255);
     const CategoryDefinition& c = *Find(set, "C");
     EXPECT_EQ(c.AlterType, kAlterNone);
     EXPECT_EQ(c.ItemCount, -1);
     EXPECT_EQ(c.TransparentItem, -1);
+    EXPECT_TRUE(c.DefaultColor.r == 255 && c.DefaultColor.g == 255 && c.DefaultColor.b == 255);
 }
 
 TEST_F(CharacterRegistryTest, TransparentItemOfTheFirstDefinitionWins)
@@ -313,14 +317,19 @@ TEST_F(CharacterRegistryTest, DefaultsAreListIndicesAndEmptyFigureClearsAll)
 TEST_F(CharacterRegistryTest, LoadingCopiesTheDefinition)
 {
     ASSERT_TRUE(LoadParsedSet("s", R"(
-        Items { [ Name="A" ItemCount="0" IgnoreItem="B" ] [ Name="B" ItemCount="0" ] })"));
+        Items { [ Name="A" ItemCount="0" IgnoreItem="B" Colorable="1" DefaultColor="10 20 30" ] [ Name="B" ItemCount="0" ] })"));
+    EXPECT_EQ(Layer("A").Color.g, 20) << "a loaded figure wears its definition's colours";
     Layer("A").AddPackageItems("p", 4, nullptr, {});
     Layer("A").SelectItem(2);
+    Layer("A").ApplyColor(SDL_Color{200, 200, 200, 255});
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "s");
     ASSERT_TRUE(CharacterRegistry::LoadCharacter("s", true, false));
     EXPECT_EQ(Layer("A").ItemCount, 0);
     EXPECT_EQ(Layer("A").CurrentItem, 0);
     EXPECT_EQ(Layer("A").IgnoreItem, (std::vector<std::string>{"B"}));
+    ASSERT_TRUE(CharacterRegistry::LoadCharacter("s", false, false));
+    EXPECT_TRUE(Layer("A").Color.r == 10 && Layer("A").Color.g == 20 && Layer("A").Color.b == 30)
+        << "the user's colour does not outlive a new load";
     EXPECT_FALSE(CharacterRegistry::LoadCharacter("missing", false, false));
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "");
     EXPECT_EQ(CharacterRegistry::CategoryCount(), 0);

@@ -89,14 +89,15 @@ TEST_F(DemoContent, AddOnsNumberAcrossPackagesAndTheFigureComposes)
     Layer("col_hair").SelectItem(3);
     Layer("hat").SelectItem(1);
     Layer("background").SelectItem(1);
-    Layer("col_hair").ApplyColor(SDL_Color{150, 90, 50, 255});
     Layer("top").ApplyColor(SDL_Color{170, 40, 60, 255});
-    Layer("body").ApplyColor(SDL_Color{240, 196, 160, 255});
     ASSERT_TRUE(Compose());
-    EXPECT_EQ(Width(), 480);
-    EXPECT_EQ(Height(), 600);
-    EXPECT_EQ(Pixel(240, 150).a, 255) << "the face";
-    EXPECT_EQ(Pixel(240, 320).a, 255) << "the top";
+    // The size that fills the edit screen's figure area at the default window.
+    EXPECT_EQ(Width(), 816);
+    EXPECT_EQ(Height(), 1020);
+    EXPECT_EQ(Pixel(408, 255).a, 255) << "the face";
+    // The colourable drawings are grey; the set's default colours tint them as the menu shows.
+    EXPECT_GT(Pixel(408, 255).r, Pixel(408, 255).b + 40) << "the face has its skin colour";
+    EXPECT_EQ(Pixel(408, 544).a, 255) << "the top";
     SavePng(std::string(VN_ARTIFACTS_DIR) + "/demo-figure-vexa.png");
 
     Layer("frame").SelectItem(2);  // the token frames the portrait over the cover layer

@@ -110,13 +110,13 @@ TEST_F(DemoFigure, VexaShowsEveryFeature)
         {"move", {"items"}, [&] {
              Layer("items").SelectItem(4);
              ASSERT_TRUE(Compose()); // the user drags what is on screen: the picture is placed first
-             Layer("items").Move(-180, -60, true);
+             Layer("items").Move(-306, -102, true);
              Layer("items").ComputeRects();
              CharacterRegistry::SetFigureDirty(true);
          }},
         // The demo body fills the figure, so a clamped drag cannot move it: move everything as
         // the move-all drag does once clamped.
-        {"move-all", {"body"}, [&] { CharacterRegistry::MoveAll(60, 40); }},
+        {"move-all", {"body"}, [&] { CharacterRegistry::MoveAll(102, 68); }},
         {"background", {"background"}, [&] { Layer("background").SelectItem(3); }},
         {"token", {"frame"}, [&] { Layer("frame").SelectItem(1); }},
     };
@@ -132,10 +132,10 @@ TEST_F(DemoFigure, VuroAndVimoChangeTheirLayers)
          }},
         {"items", {"shirt", "cap"}, [&] {
              Layer("shirt").SelectItem(3);
-             Layer("cap").SelectItem(1);
+             Layer("cap").SelectItem(2);
          }},
-        {"move-all", {"body"}, [&] { CharacterRegistry::MoveAll(-50, 30); }},
-        {"background", {"background"}, [&] { Layer("background").SelectItem(2); }},
+        {"move-all", {"body"}, [&] { CharacterRegistry::MoveAll(-85, 51); }},
+        {"background", {"background"}, [&] { Layer("background").SelectItem(3); }},
     };
     Run("char_vuro", {}, vuro);
 
@@ -146,7 +146,7 @@ TEST_F(DemoFigure, VuroAndVimoChangeTheirLayers)
          }},
         {"items", {"dress", "bow"}, [&] {
              Layer("dress").SelectItem(2);
-             Layer("bow").SelectItem(1);
+             Layer("bow").SelectItem(2);
          }},
         {"fixed-layer", {"eyes"}, [&] {
              // Eyes cannot be emptied: list index 0 is item 1, index 1 is item 2.

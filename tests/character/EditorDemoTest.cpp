@@ -67,7 +67,7 @@ protected:
 TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
 {
     ASSERT_TRUE(CharacterRegistry::LoadCharacter("char_vexa", false, false));
-    Editor::SetFigureRect(SDL_Rect{0, 0, 480, 600});
+    Editor::SetFigureRect(SDL_Rect{0, 0, 816, 1020});
     Editor::LayoutFigure();
     const int baseItems = ItemTotal();
     Editor::SetCurrentCategoryIndex(CharacterRegistry::FindCategory("top")->Index);
@@ -79,7 +79,7 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     EXPECT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3) << "the figure survives the reload";
     CharacterRegistry::ApplyDefaults(true);
     EXPECT_GT(PackageList::SelectedCount(), 0);
-    Editor::SetFigureRect(SDL_Rect{0, 0, 480, 600});
+    Editor::SetFigureRect(SDL_Rect{0, 0, 816, 1020});
     Editor::LayoutFigure();
     Export("0-defaults");
 
@@ -97,7 +97,7 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     Category& items = *CharacterRegistry::FindCategory("items");
     items.SelectItem(1);
     ASSERT_TRUE(Compose());
-    items.Move(-40, 10, true);
+    items.Move(-68, 17, true);
     items.ComputeRects();
     Category& boots = *CharacterRegistry::FindCategory("boots_under");
     boots.Toggled = 1;
@@ -111,7 +111,7 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     ASSERT_TRUE(CharacterFile::Load(true, temp->File("vexa.lbd")));
     ASSERT_TRUE(CharacterFile::Apply());
     EXPECT_EQ(Shown(), figure);
-    Editor::SetFigureRect(SDL_Rect{0, 0, 480, 600});
+    Editor::SetFigureRect(SDL_Rect{0, 0, 816, 1020});
     Editor::LayoutFigure();
     Export("2-loaded");
 
@@ -120,8 +120,8 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     ASSERT_TRUE(Compose());
     SDL_Surface* framed = PngExport::BuildSurface();
     ASSERT_NE(framed, nullptr);
-    EXPECT_LT(framed->w, 480);
-    EXPECT_LT(framed->h, 600);
+    EXPECT_LT(framed->w, 816);
+    EXPECT_LT(framed->h, 1020);
     ResourceCache::ReleaseSurface(&framed);
     Export("3-framed");
 }

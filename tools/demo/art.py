@@ -7,8 +7,21 @@ import os
 import figure as F
 from svg import doc, group, rect, tint_filter, circle
 
-CANVAS = (480, 600)
+CANVAS = (480, 600)   # the design canvas every drawing of figure.py uses
+# Item pictures are rendered at SCALE times their design size: 816 x 1020 set pixels fill the width
+# of the edit screen's figure area at the default 1600 x 1200 window (816 x 1152), where a smaller
+# set is drawn at its own size in the middle. One decimal keeps every rectangle (all multiples of 10
+# in design units) whole in set pixels. Package pictures stay at the design size.
+SCALE = 1.7
 ICON = 96
+
+
+def px(design):
+    """A design length in set pixels."""
+    return int(round(design * SCALE))
+
+
+PIXELS = (px(CANVAS[0]), px(CANVAS[1]))
 
 # (package, category) -> {item: drawing}; item 0 is the picture drawn when nothing is chosen.
 ITEMS = {
@@ -75,17 +88,26 @@ ICON_VIEW = {
 }
 
 # The default figures of the package pictures: (package, category, item, tint or None), back to front.
-SKIN = (240, 196, 160)
-HAIR_BACK = ("char_vexa", "col_hair_back", 3, (150, 90, 50))
-VEXA = [("char_vexa", "body", 1, SKIN), ("char_vexa", "eyes", 3, None),
+# DEFAULT tints a layer with its definition's DefaultColor, the colour the editor starts it with, so
+# the menu's preview and the first figure in the editor cannot drift apart.
+DEFAULT = "DefaultColor"
+
+
+def default_of(package, category):
+    """The DefaultColor of another layer (an add-on's drawing in the base set's layer)."""
+    return (DEFAULT, package, category)
+
+
+HAIR_BACK = ("char_vexa", "col_hair_back", 3, default_of("char_vexa", "hair_back"))
+VEXA = [("char_vexa", "body", 1, DEFAULT), ("char_vexa", "eyes", 3, None),
         ("char_vexa", "brows", 1, None), ("char_vexa", "mouth", 1, None), ("char_vexa", "cheeks", 1, None),
-        ("char_vexa", "pants", 1, (70, 90, 140)), ("char_vexa", "boots", 1, None)]
-VURO = [("char_vuro", "body", 1, (214, 160, 120)), ("char_vuro", "eyes", 1, None), ("char_vuro", "mouth", 1, None),
-        ("char_vuro", "pants", 1, (60, 70, 90)), ("char_vuro", "shoes", 1, None), ("char_vuro", "shirt", 1, (230, 120, 60)),
-        ("char_vuro", "hair", 1, (60, 40, 30)), ("char_vuro", "cap", 1, (60, 130, 200))]
-VIMO = [("char_vimo", "body", 1, (250, 210, 180)), ("char_vimo", "eyes", 1, None), ("char_vimo", "mouth", 1, None),
-        ("char_vimo", "shoes", 1, None), ("char_vimo", "dress", 1, (200, 90, 160)), ("char_vimo", "hair", 1, (240, 190, 90)),
-        ("char_vimo", "bow", 1, (230, 60, 90))]
+        ("char_vexa", "pants", 1, DEFAULT), ("char_vexa", "boots", 1, None)]
+VURO = [("char_vuro", "body", 1, DEFAULT), ("char_vuro", "eyes", 1, None), ("char_vuro", "mouth", 1, None),
+        ("char_vuro", "pants", 1, DEFAULT), ("char_vuro", "shoes", 1, None), ("char_vuro", "shirt", 1, DEFAULT),
+        ("char_vuro", "hair", 1, DEFAULT), ("char_vuro", "cap", 1, DEFAULT)]
+VIMO = [("char_vimo", "body", 1, DEFAULT), ("char_vimo", "eyes", 1, None), ("char_vimo", "mouth", 1, None),
+        ("char_vimo", "shoes", 1, None), ("char_vimo", "dress", 1, DEFAULT), ("char_vimo", "hair", 1, DEFAULT),
+        ("char_vimo", "bow", 1, DEFAULT)]
 
 
 def item_markup(package, category, item):
@@ -95,15 +117,16 @@ def item_markup(package, category, item):
 
 
 def placed(package, category, item, rects):
-    """An item's drawing in canvas coordinates (small pictures moved to their rectangle)."""
+    """An item's drawing in canvas coordinates (small pictures moved to their rectangle, which the
+    definitions give in set pixels)."""
     body = item_markup(package, category, item)
     r = rects.get((package, category))
     if r:
-        body = group(body, 'transform="translate(%d %d)"' % (r[0], r[1]))
+        body = group(body, 'transform="translate(%g %g)"' % (r[0] / SCALE, r[1] / SCALE))
     return body
 
 
-def figure(layers, rects, background=None, extra=()):
+def figure(layers, rects, background=None, extra=(), colours=None):
     defs = ""
     body = background or ""
     stack = list(layers) + list(extra)
@@ -111,6 +134,10 @@ def figure(layers, rects, background=None, extra=()):
     stack = [x for x in stack if x[1] == "col_hair_back"] + [x for x in stack if x[1] != "col_hair_back"]
     for n, (package, category, item, tint) in enumerate(stack):
         markup = placed(package, category, item, rects)
+        if tint == DEFAULT:
+            tint = default_of(package, category)
+        if isinstance(tint, tuple) and tint[0] == DEFAULT:
+            tint = (colours or {}).get(tint[1:])
         if tint:
             fid = "t%d" % n
             defs += tint_filter(fid, tint)
@@ -142,6 +169,31 @@ def icon_svg(package, category, item):
     return doc(ICON, ICON, tile + inner)
 
 
+def check_sizes(defs):
+    """Definitions whose size or rectangles disagree with the pictures rendered here: the program
+    clips a picture to its rectangle and places it in set pixels, so a mismatch shows as a cut or
+    misplaced part rather than an error."""
+    problems = []
+    for d in defs:
+        where = "%s/%s.txt" % (d.name, d.name)
+        if d.has_dimensions and d.size != PIXELS:
+            problems.append("%s: Dimensions %dx%d, but the pictures are rendered at %dx%d" % ((where,) + d.size + PIXELS))
+        for c in d.categories:
+            want = tuple(px(n) for n in SIZES.get(c.name, CANVAS))
+            for g in c.rect_text.split(","):
+                nums = g.split()
+                if len(nums) != 4 or not all(n.isdigit() for n in nums):
+                    continue   # the checker reports malformed groups
+                x, y, w, h = (int(n) for n in nums)
+                if (w, h) != want:
+                    problems.append("%s [%s]: rectangle \"%s\" is not the picture's size %dx%d"
+                                    % ((where, c.name, g.strip()) + want))
+                elif x + w > PIXELS[0] or y + h > PIXELS[1]:
+                    problems.append("%s [%s]: rectangle \"%s\" reaches past the set's %dx%d"
+                                    % ((where, c.name, g.strip()) + PIXELS))
+    return problems
+
+
 def write_item_pictures(package, category, count, out_dir):
     """Pictures and icons of items 0..count of a category; returns the files written."""
     drawings = ITEMS.get((package, category), {})
@@ -152,7 +204,8 @@ def write_item_pictures(package, category, count, out_dir):
         if item > count:
             continue
         name = "pictures/%s/%d.%s" % (category, item, "jpg.svg" if jpeg else "svg")
-        write(os.path.join(out_dir, name), doc(size[0], size[1], item_markup(package, category, item)))
+        write(os.path.join(out_dir, name), doc(px(size[0]), px(size[1]), item_markup(package, category, item),
+                                               view=(0, 0, size[0], size[1])))
         written.append(name)
         if item > 0:
             name = "icons/%s/%d.svg" % (category, item)
@@ -163,11 +216,11 @@ def write_item_pictures(package, category, count, out_dir):
 
 # ---------------------------------------------------------------- package pictures
 PREVIEWS = {
-    "char_vexa_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 1, (90, 140, 80)), ("char_vexa", "col_hair", 3, (150, 90, 50))],
+    "char_vexa_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 1, default_of("char_vexa", "top")), ("char_vexa", "col_hair", 3, DEFAULT)],
                            bg=lambda: F.background(1), colour="#7fb77e", title="Vexa"),
     "char_vuro_prev": dict(layers=VURO, extra=[], bg=lambda: F.room(2), colour="#6f8fa8", title="Vuro"),
     "char_vimo_prev": dict(layers=VIMO, extra=[], bg=lambda: F.background(4), colour="#e58fb5", title="Vimo"),
-    "vexa_forest_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 6, (60, 110, 70)), ("char_vexa", "col_hair", 3, (150, 90, 50)),
+    "vexa_forest_prev": dict(layers=VEXA, extra=[HAIR_BACK, ("vexa_forest", "top", 6, (60, 110, 70)), ("char_vexa", "col_hair", 3, DEFAULT),
                                                  ("vexa_forest", "items", 1, None)],
                              bg=lambda: F.background(1), colour="#3f7d4e", title="Forest"),
     "vexa_castle_prev": dict(layers=VEXA, extra=[("vexa_castle", "top", 1, (170, 40, 60)), ("char_vexa", "col_hair", 5, (90, 60, 40)),
@@ -186,15 +239,17 @@ ALTERNATIVES = [
 ]
 
 
-def write_package_pictures(entry, image_count, rects, out_dir):
+def write_package_pictures(entry, image_count, rects, out_dir, colours=None):
+    """colours: (package, category) -> the DefaultColor of its definition."""
     p = PREVIEWS[entry]
     written = []
-    defs, body = figure(p["layers"], rects, p["bg"](), p["extra"])
+    defs, body = figure(p["layers"], rects, p["bg"](), p["extra"], colours)
     # prev.jpg: the figure in its scene.
     write(os.path.join(out_dir, "prev.jpg.svg"), doc(480, 600, body, defs=defs))
     written.append("prev.jpg.svg")
     # icon.png: the head on a coloured disc.
-    head = ('<svg x="6" y="6" width="116" height="116" viewBox="120 30 240 240">%s</svg>' % figure(p["layers"], rects, "", p["extra"])[1])
+    head = ('<svg x="6" y="6" width="116" height="116" viewBox="120 30 240 240">%s</svg>'
+            % figure(p["layers"], rects, "", p["extra"], colours)[1])
     if entry == "season_logo_prev":
         head = '<svg x="14" y="14" width="100" height="100" viewBox="0 0 70 70">%s</svg>' % F.badge(1)
     write(os.path.join(out_dir, "icon.svg"), doc(128, 128, circle(64, 64, 60, p["colour"], "#ffffff", 4) + head, defs=defs))
@@ -208,7 +263,7 @@ def write_package_pictures(entry, image_count, rects, out_dir):
     written.append("info.jpg.svg")
     for k in range(max(0, image_count)):
         alt = ALTERNATIVES[k % len(ALTERNATIVES)]
-        d2, b2 = figure(p["layers"], rects, F.background((k + 2) % 6), alt if p["layers"] else p["extra"])
+        d2, b2 = figure(p["layers"], rects, F.background((k + 2) % 6), alt if p["layers"] else p["extra"], colours)
         write(os.path.join(out_dir, "%d.jpg.svg" % k), doc(480, 600, b2, defs=d2))
         written.append("%d.jpg.svg" % k)
     return written

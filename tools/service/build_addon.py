@@ -17,6 +17,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "demo"))
 
 import figure as F  # noqa: E402
+from art import px  # noqa: E402
 from svg import circle, doc, group, path, rect  # noqa: E402
 
 ICON = 96
@@ -48,9 +49,10 @@ def icon(markup, view):
 
 def stage_set(dst):
     for n, draw in enumerate(TOPS, 1):
-        write(os.path.join(dst, "pictures/top/%d.svg" % n), doc(480, 600, draw()))
+        # rendered at the bundled sets' size, which this add-on mixes into
+        write(os.path.join(dst, "pictures/top/%d.svg" % n), doc(px(480), px(600), draw(), view=(0, 0, 480, 600)))
         write(os.path.join(dst, "icons/top/%d.svg" % n), icon(draw(), "130 220 220 280"))
-    write(os.path.join(dst, "pictures/items/1.svg"), doc(120, 240, KITE))
+    write(os.path.join(dst, "pictures/items/1.svg"), doc(px(120), px(240), KITE, view=(0, 0, 120, 240)))
     write(os.path.join(dst, "icons/items/1.svg"), icon(KITE, "-6 -6 132 252"))
 
 
