@@ -20,13 +20,23 @@
 struct UndoSnapshot {
     std::vector<std::pair<std::int32_t, std::int32_t>> entries;
     std::vector<std::uint8_t> visible;
+    // A pick on an alterer's page changes the alterer's choices, not any layer's item: the
+    // alterer's index (-1 for none) and its choices before the pick.
+    std::int32_t alterer = -1;
+    std::vector<std::pair<std::int32_t, std::int32_t>> alterChoices;
 };
 
+class Category;
+
+// Push, Undo and Clear first end a running random figure: its later steps would otherwise
+// overtake the snapshot taken before it.
 class UndoStack {
 public:
     // Remembers the current category's selection (and the visibility of the layers its pick may
     // hide) before the edit screen applies a grid pick.
     static void Push();
+    // The same for a pick in `picked`'s grid page; an alterer's page records the alterer's choices.
+    static void Push(const Category& picked);
     // Pushes a whole snapshot (the random figure's one step for every layer).
     static void PushSnapshot(UndoSnapshot snapshot);
     // Restores the last snapshot; nothing when empty. Keeps the edit screen's grid and undo
@@ -78,7 +88,7 @@ public:
     // Stops a running random figure and forgets its exclusions (screen hidden, set loaded).
     static void StopRandomFigure();
     // A source of rand()-like values (0 .. RAND_MAX); without one the C library's rand, seeded
-    // from the clock when a random figure starts.
+    // from the clock once per run, when the first random figure starts.
     using RandomSource = std::function<int()>;
     static void SetRandomSource(RandomSource source);
 
@@ -86,6 +96,9 @@ public:
     // CharacterRegistry::ApplyDefaults(true) and UndoStack::Clear.
     static void ConfirmReset();
     static void ToggleLayer();
+    // The grid entry shown as chosen on `shown`'s page: an alterer's choice for the layer being
+    // edited, else the layer's own list index.
+    static std::int32_t ChosenEntry(const Category& shown);
     static void ApplyPickedColor(SDL_Color colour);
 
     // Whether the user came into the editor through the sub-menu (home returns there).

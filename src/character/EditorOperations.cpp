@@ -43,6 +43,7 @@ struct OperationsState {
     std::vector<UndoSnapshot> undo;
     bool cameFromSubMenu = false;
     Editor::RandomSource random;
+    bool isSeeded = false;
     // The registry generation the indices above belong to.
     std::uint32_t generation = 0;
 };
@@ -220,16 +221,16 @@ void RunHotkey(const SDL_KeyboardEvent& key)
     }
 }
 
-// Undo changes the selection behind the edit screen's back: its grid and undo button follow.
-void SyncEditScreen()
+// Undo changes the selection behind the edit screen's back: its grid (showing `shown`'s page)
+// and undo button follow.
+void SyncEditScreen(const Category* shown)
 {
     GUIScreenLayer* screen = GUIScreenManager::FindLayer(kEditScreen);
     if (!screen) {
         return;
     }
-    Category* current = CharacterRegistry::CurrentCategory();
-    if (current && screen->listBoxes.size() > kItemGridList && screen->listBoxes[kItemGridList]) {
-        screen->listBoxes[kItemGridList]->SetSelected(current->SelectedListIndex());
+    if (shown && screen->listBoxes.size() > kItemGridList && screen->listBoxes[kItemGridList]) {
+        screen->listBoxes[kItemGridList]->SetSelected(Editor::ChosenEntry(*shown));
     }
     if (State().undo.empty() && screen->buttons.size() > kUndoButton && screen->buttons[kUndoButton]) {
         screen->buttons[kUndoButton]->visible = false;
@@ -240,6 +241,14 @@ void FinishRandomFigure(OperationsState& state)
 {
     state.exclusions.clear();
     state.randomDone = true;
+}
+
+void EndRandomFigure(OperationsState& state)
+{
+    if (state.randomCursor >= 0) {
+        state.randomCursor = -1;
+        FinishRandomFigure(state);
+    }
 }
 
 bool IsExcluded(const OperationsState& state, std::int32_t index)
@@ -273,6 +282,7 @@ std::int32_t RandomPick(const Category& category)
 void UndoStack::Push()
 {
     OperationsState& state = Fresh();
+    EndRandomFigure(state);
     Category* current = CharacterRegistry::CurrentCategory();
     if (!current) {
         return;
@@ -287,6 +297,20 @@ void UndoStack::Push()
     state.undo.push_back(std::move(snapshot));
 }
 
+void UndoStack::Push(const Category& picked)
+{
+    if (!IsAlterer(picked)) {
+        Push();
+        return;
+    }
+    OperationsState& state = Fresh();
+    EndRandomFigure(state);
+    UndoSnapshot snapshot;
+    snapshot.alterer = picked.Index;
+    snapshot.alterChoices = picked.AlterChoices;
+    state.undo.push_back(std::move(snapshot));
+}
+
 void UndoStack::PushSnapshot(UndoSnapshot snapshot)
 {
     Fresh().undo.push_back(std::move(snapshot));
@@ -295,11 +319,24 @@ void UndoStack::PushSnapshot(UndoSnapshot snapshot)
 void UndoStack::Undo()
 {
     OperationsState& state = Fresh();
+    EndRandomFigure(state);
     if (state.undo.empty()) {
         return;
     }
     const UndoSnapshot snapshot = std::move(state.undo.back());
     state.undo.pop_back();
+    Category* alterer = CharacterRegistry::CategoryAt(snapshot.alterer);
+    if (alterer && alterer->AlterChoices.size() == snapshot.alterChoices.size()) {
+        for (std::size_t i = 0; i < snapshot.alterChoices.size(); ++i) {
+            const auto& choice = snapshot.alterChoices[i];
+            Category* target = CharacterRegistry::CategoryAt(choice.first);
+            if (target && alterer->AlterChoices[i] != choice) {
+                target->MarkForRebuild();
+            }
+        }
+        alterer->AlterChoices = snapshot.alterChoices;
+        CharacterRegistry::SetFigureDirty(true);
+    }
     for (const auto& entry : snapshot.entries) {
         if (Category* category = CharacterRegistry::CategoryAt(entry.first)) {
             category->SelectItem(entry.second);
@@ -312,7 +349,7 @@ void UndoStack::Undo()
             category->SetVisible(snapshot.visible[i] != 0);
         }
     }
-    SyncEditScreen();
+    SyncEditScreen(alterer ? alterer : CharacterRegistry::CurrentCategory());
 }
 
 bool UndoStack::CanUndo()
@@ -322,7 +359,9 @@ bool UndoStack::CanUndo()
 
 void UndoStack::Clear()
 {
-    Fresh().undo.clear();
+    OperationsState& state = Fresh();
+    EndRandomFigure(state);
+    state.undo.clear();
 }
 
 std::size_t UndoStack::Size()
@@ -382,6 +421,8 @@ bool Editor::Dragging()
 void Editor::StartRandomFigure()
 {
     OperationsState& state = Fresh();
+    // A second press while one runs keeps the first one's undo step and starts from its figure.
+    EndRandomFigure(state);
     UndoSnapshot snapshot;
     for (const auto& category : CharacterRegistry::Categories()) {
         if (!IsAlterer(*category)) {
@@ -389,8 +430,10 @@ void Editor::StartRandomFigure()
         }
     }
     state.undo.push_back(std::move(snapshot));
-    if (!state.random) {
+    // Seeding again within the same second would replay the last figure's rolls.
+    if (!state.random && !state.isSeeded) {
         std::srand(static_cast<unsigned>(std::time(nullptr)));
+        state.isSeeded = true;
     }
     state.exclusions.clear();
     state.randomDone = false;
@@ -466,6 +509,21 @@ void Editor::ToggleLayer()
     }
     current->Toggled = current->Toggled ? 0 : 1;
     CharacterRegistry::SetFigureDirty(true);
+}
+
+std::int32_t Editor::ChosenEntry(const Category& shown)
+{
+    if (!IsAlterer(shown)) {
+        return shown.SelectedListIndex();
+    }
+    const Category* edited = CharacterRegistry::CurrentCategory();
+    std::int32_t choice = 0;
+    for (const auto& entry : shown.AlterChoices) {
+        if (edited && entry.first == edited->Index) {
+            choice = entry.second;
+        }
+    }
+    return shown.Removable || choice < 1 ? choice : choice - 1;
 }
 
 void Editor::ApplyPickedColor(SDL_Color colour)

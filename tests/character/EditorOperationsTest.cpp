@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -309,6 +310,69 @@ TEST_F(EditorOperationsTest, SeededRandomFigureIsOneUndoStepAndSkipsExcludedLaye
     UndoStack::Undo();
     Editor::StepRandomFigure();
     EXPECT_EQ(Editor::CurrentCategoryIndex(), -1);
+}
+
+TEST_F(EditorOperationsTest, UndoAndAnyPickFirstEndARunningRandomFigure)
+{
+    struct Case {
+        const char* name;
+        int steps;             // random steps before the user acts
+        bool pick;             // a grid pick on the current layer
+        bool clear;            // a change of category (the history is emptied)
+        std::size_t undoSteps; // left on the stack afterwards
+    };
+    const std::vector<Case> cases = {
+        {"undo before the first step", 0, false, false, 0},
+        {"undo in the middle", 1, false, false, 0},
+        {"a pick in the middle", 1, true, false, 2},
+        {"a change of category in the middle", 1, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(LoadModelSet(kLayers, kItems));
+        Current("Prop");
+        auto figure = [this] {
+            return std::vector<int>{Layer("Back").CurrentItem, Layer("Prop").CurrentItem, Layer("Fixed").CurrentItem};
+        };
+        const std::vector<int> before = figure();
+        int next = 0;
+        Editor::SetRandomSource([&next] { return next++ * 7; });
+        Editor::StartRandomFigure();
+        for (int i = 0; i < c.steps; ++i) {
+            Editor::StepRandomFigure();
+        }
+        if (c.pick) {
+            UndoStack::Push();
+            Layer("Prop").SelectItem(2);
+        } else if (c.clear) {
+            UndoStack::Clear();
+        } else {
+            UndoStack::Undo();
+        }
+        EXPECT_EQ(Editor::RandomCursor(), -1);
+        EXPECT_TRUE(Editor::RandomDone());
+        const std::vector<int> after = figure();
+        Editor::StepRandomFigure();
+        EXPECT_EQ(figure(), after) << "the random figure does not go on";
+        EXPECT_EQ(UndoStack::Size(), c.undoSteps);
+        while (UndoStack::CanUndo()) {
+            UndoStack::Undo();
+        }
+        if (!c.clear) {
+            EXPECT_EQ(figure(), before) << "the steps left lead back to the figure from before";
+        }
+    }
+}
+
+TEST_F(EditorOperationsTest, LibraryGeneratorIsSeededOncePerRun)
+{
+    ASSERT_TRUE(LoadModelSet(kLayers, kItems));
+    Editor::StartRandomFigure();
+    std::srand(42);
+    const int expected = std::rand();
+    std::srand(42);
+    Editor::StartRandomFigure();
+    EXPECT_EQ(std::rand(), expected) << "a second random figure in the same second must not replay the first";
 }
 
 TEST_F(EditorOperationsTest, UndoToggleAndColourActOnTheCurrentLayer)
