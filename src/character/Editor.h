@@ -70,8 +70,10 @@ public:
     static std::uint32_t Now();
 
     // Every SDL event, after the screen manager saw it: drags the current layer and runs the Ctrl
-    // hotkeys (s save, l load, e export, a all packages, u undo, r reset).
-    static void HandleInput(const SDL_Event* event);
+    // hotkeys (s save, l load, e export, a all packages, u undo, r reset). A press a widget took
+    // (`takenByWidget`) starts no drag; a drag ends with its button, with motion while no button
+    // is held (its release went to another window) and when the window loses the focus.
+    static void HandleInput(const SDL_Event* event, bool takenByWidget = false);
 
     // The layer the editor works on: an index into the current categories, -1 for none.
     static void SetCurrentCategoryIndex(std::int32_t index);

@@ -369,7 +369,7 @@ std::size_t UndoStack::Size()
     return Fresh().undo.size();
 }
 
-void Editor::HandleInput(const SDL_Event* event)
+void Editor::HandleInput(const SDL_Event* event, bool takenByWidget)
 {
     if (!event) {
         return;
@@ -385,11 +385,23 @@ void Editor::HandleInput(const SDL_Event* event)
         state.dragging = false;
         break;
     case SDL_MOUSEBUTTONDOWN:
-        BeginDrag(event->button);
+        if (takenByWidget) {
+            state.dragging = false;
+        } else {
+            BeginDrag(event->button);
+        }
         break;
     case SDL_MOUSEMOTION:
+        if (state.dragging && event->motion.state == 0) {
+            state.dragging = false;
+        }
         if (state.dragging) {
             DragStep(*current, event->motion);
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            state.dragging = false;
         }
         break;
     case SDL_KEYUP:

@@ -39,21 +39,22 @@ protected:
 
     void Current(const std::string& name) { Editor::SetCurrentCategoryIndex(Layer(name).Index); }
 
-    static void Send(SDL_Event event) { Editor::HandleInput(&event); }
+    static void Send(SDL_Event event, bool takenByWidget = false) { Editor::HandleInput(&event, takenByWidget); }
 
-    static void Press(int x, int y)
+    static void Press(int x, int y, bool takenByWidget = false)
     {
         SDL_Event event{};
         event.type = SDL_MOUSEBUTTONDOWN;
         event.button.x = x;
         event.button.y = y;
-        Send(event);
+        Send(event, takenByWidget);
     }
 
-    static void Motion(int dx, int dy)
+    static void Motion(int dx, int dy, Uint32 buttons = SDL_BUTTON_LMASK)
     {
         SDL_Event event{};
         event.type = SDL_MOUSEMOTION;
+        event.motion.state = buttons;
         event.motion.xrel = dx;
         event.motion.yrel = dy;
         Send(event);
@@ -93,6 +94,10 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         std::vector<SDL_Point> motions;
         float offsetX;           // figure pixels afterwards
         float offsetY;
+        bool taken = false;      // a widget took the press
+        // After the motions, before the release: 1 the release went to another window (motion
+        // with no button held), 2 the window lost the focus; then the pointer moves on.
+        int interruption = 0;
     };
     const std::vector<Case> cases = {
         // A set smaller than the frame is drawn 1:1: the layer follows the cursor, not half of it.
@@ -106,6 +111,11 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         {"too soon after layout", "Prop", {0, 0, 100, 100}, 1.0f, 250, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
         {"behind a message box", "Prop", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, true, {{3, 0}}, 0.0f, 0.0f},
         {"layer that cannot move", "Back", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
+        {"press a widget took", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 0.0f, 0.0f, true},
+        {"release lost to another window", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f,
+         4.0f, false, 1},
+        {"window lost the focus", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f, 4.0f, false,
+         2},
     };
     Core core;
     struct CoreScope {
@@ -127,9 +137,20 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         }
         scope->tutorial.moves.clear();
         CharacterRegistry::SetFigureDirty(false);
-        Press(static_cast<int>(c.press.x * c.coreScale), static_cast<int>(c.press.y * c.coreScale));
+        Press(static_cast<int>(c.press.x * c.coreScale), static_cast<int>(c.press.y * c.coreScale), c.taken);
         for (const SDL_Point& motion : c.motions) {
             Motion(motion.x, motion.y);
+        }
+        if (c.interruption == 1) {
+            Motion(5, 5, 0);
+        } else if (c.interruption == 2) {
+            SDL_Event focus{};
+            focus.type = SDL_WINDOWEVENT;
+            focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+            Send(focus);
+        }
+        if (c.interruption != 0) {
+            Motion(5, 5);
         }
         Release();
         Motion(50, 50); // after the button is up nothing moves
