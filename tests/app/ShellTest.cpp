@@ -3,6 +3,9 @@
 #include "app/AppFixture.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
+#include "character/Category.h"
+#include "character/EditScreen.h"
+#include "character/Editor.h"
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
 #include "engine/TextTable.h"
@@ -65,8 +68,32 @@ TEST_F(Shell, DialogAnswers)
         int dialog;
         int button;
         std::function<void()> check;
+        std::function<void()> before = [] {};
     };
     const std::uint64_t threshold = core->profile.reviewThreshold;
+    // In the editor, one grid pick away from the defaults.
+    EditScreen* edit = dynamic_cast<EditScreen*>(GUIScreenManager::FindLayer("EditScreen"));
+    ASSERT_NE(edit, nullptr);
+    std::int32_t defaultEntry = -1;
+    auto pickInTheEditor = [&] {
+        MainMenu()->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+        MainMenu()->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+        ASSERT_EQ(Screen(), "EditScreen");
+        Category* layer = edit->CurrentCategory();
+        ASSERT_NE(layer, nullptr);
+        defaultEntry = layer->SelectedListIndex();
+        edit->OnListBox(3, edit->CurrentEntry(), (defaultEntry + 1) % (ChoosableItemCount(*layer) + 1));
+        ASSERT_NE(layer->SelectedListIndex(), defaultEntry);
+        ASSERT_TRUE(UndoStack::CanUndo());
+    };
+    auto backToDefaults = [&] {
+        const Category* layer = edit->CurrentCategory();
+        ASSERT_NE(layer, nullptr);
+        EXPECT_EQ(layer->SelectedListIndex(), defaultEntry);
+        EXPECT_EQ(edit->GetListBox(3)->selectedItem, defaultEntry) << "the grid follows";
+        EXPECT_FALSE(UndoStack::CanUndo());
+        EXPECT_FALSE(edit->GetButton(4)->visible) << "nothing left to undo";
+    };
     const Case cases[] = {
         {"exit declined", kDialogExit, 3, [&] { EXPECT_EQ(core->running, 1); }},
         {"review later", kDialogReview, 4,
@@ -82,10 +109,12 @@ TEST_F(Shell, DialogAnswers)
         {"home declined", kDialogHome, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
         {"home from the main menu's way", kDialogHome, 2, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
         {"reset declined", kDialogReset, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"reset confirmed in the editor", kDialogReset, 2, backToDefaults, pickInTheEditor},
         {"exit confirmed", kDialogExit, 2, [&] { EXPECT_EQ(core->running, 0); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        c.before();
         GUIMessageBox::ShowOneButton(c.dialog, 0, "question");
         core->OnDialogAnswer(c.dialog, c.button);
         EXPECT_FALSE(BoxOpen()) << "every answer closes the box";
