@@ -435,3 +435,53 @@ TEST_F(ShellLayout, PreviewFitsTheFrameAfterARelayout)
 }
 
 } // namespace
+
+TEST_F(Shell, APressAWidgetTookStartsNoFigureDrag)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    std::uint32_t ticks = 1000;
+    Editor::SetClock([&ticks] { return ticks; });
+    MainMenu()->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    MainMenu()->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    ASSERT_EQ(Screen(), "EditScreen");
+    Frame();
+    GUIMessageBox::Hide(); // the tutorial offer
+    ticks += 1000;
+    // The middle column's buttons reach into the figure's rectangle.
+    const SDL_Rect figure = Editor::FigureRect();
+    SDL_Point onWidget{-1, -1};
+    for (const auto& button : GUIScreenManager::FindLayer("EditScreen")->buttons) {
+        const SDL_Rect area{button->rect.x + button->activeRect.x, button->rect.y + button->activeRect.y,
+                            button->activeRect.w, button->activeRect.h};
+        SDL_Rect overlap{0, 0, 0, 0};
+        if (button->visible && SDL_IntersectRect(&area, &figure, &overlap)) {
+            onWidget = SDL_Point{overlap.x + overlap.w / 2, overlap.y + overlap.h / 2};
+            break;
+        }
+    }
+    ASSERT_GE(onWidget.x, 0) << "no button over the figure";
+    struct Case {
+        const char* what;
+        SDL_Point at;
+        bool drags;
+    };
+    const Case cases[] = {
+        {"a button over the figure", onWidget, false},
+        {"the figure itself", SDL_Point{figure.x + figure.w / 3, figure.y + figure.h / 2}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_Event event{};
+        event.type = SDL_MOUSEBUTTONDOWN;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.x = static_cast<int>(c.at.x * core->ScaleX());
+        event.button.y = static_cast<int>(c.at.y * core->ScaleY());
+        core->HandleEvent(&event);
+        EXPECT_EQ(Editor::Dragging(), c.drags);
+        event.type = SDL_MOUSEBUTTONUP;
+        core->HandleEvent(&event);
+        EXPECT_FALSE(Editor::Dragging());
+    }
+    Editor::SetClock({});
+}

@@ -39,15 +39,15 @@ protected:
 
     void Current(const std::string& name) { Editor::SetCurrentCategoryIndex(Layer(name).Index); }
 
-    static void Send(SDL_Event event, bool takenByWidget = false) { Editor::HandleInput(&event, takenByWidget); }
+    static void Send(SDL_Event event) { Editor::HandleInput(&event); }
 
-    static void Press(int x, int y, bool takenByWidget = false)
+    static void Press(int x, int y)
     {
         SDL_Event event{};
         event.type = SDL_MOUSEBUTTONDOWN;
         event.button.x = x;
         event.button.y = y;
-        Send(event, takenByWidget);
+        Send(event);
     }
 
     static void Motion(int dx, int dy, Uint32 buttons = SDL_BUTTON_LMASK)
@@ -94,7 +94,6 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         std::vector<SDL_Point> motions;
         float offsetX;           // figure pixels afterwards
         float offsetY;
-        bool taken = false;      // a widget took the press
         // After the motions, before the release: 1 the release went to another window (motion
         // with no button held), 2 the window lost the focus; then the pointer moves on.
         int interruption = 0;
@@ -111,11 +110,9 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         {"too soon after layout", "Prop", {0, 0, 100, 100}, 1.0f, 250, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
         {"behind a message box", "Prop", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, true, {{3, 0}}, 0.0f, 0.0f},
         {"layer that cannot move", "Back", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
-        {"press a widget took", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 0.0f, 0.0f, true},
         {"release lost to another window", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f,
-         4.0f, false, 1},
-        {"window lost the focus", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f, 4.0f, false,
-         2},
+         4.0f, 1},
+        {"window lost the focus", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f, 4.0f, 2},
     };
     Core core;
     struct CoreScope {
@@ -137,7 +134,7 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         }
         scope->tutorial.moves.clear();
         CharacterRegistry::SetFigureDirty(false);
-        Press(static_cast<int>(c.press.x * c.coreScale), static_cast<int>(c.press.y * c.coreScale), c.taken);
+        Press(static_cast<int>(c.press.x * c.coreScale), static_cast<int>(c.press.y * c.coreScale));
         for (const SDL_Point& motion : c.motions) {
             Motion(motion.x, motion.y);
         }
