@@ -85,8 +85,8 @@ void LoginScreen::Refresh()
                 profile->loginWithoutCredentials = 0;
                 profile->rememberLogin = 1;
             });
-            inputFields[0]->SetText(kUserPlaceholder);
-            inputFields[1]->SetText(kPasswordPlaceholder);
+            inputFields[0]->SetPlaceholder(kUserPlaceholder);
+            inputFields[1]->SetPlaceholder(kPasswordPlaceholder);
             profile->Save(false);
         } else {
             inputFields[0]->SetText(user);
@@ -181,13 +181,12 @@ bool LoginScreen::HandleEvent(const SDL_Event* event)
 std::string LoginScreen::FieldText(std::size_t index)
 {
     GUIInputField* field = GetInputField(index);
-    if (field == nullptr)
+    if (field == nullptr || field->ShowsPlaceholder())
         return std::string();
     std::string text = field->GetText();
     if (field->focused && !text.empty() && text.back() == '|')
         text.pop_back();
-    const char* placeholder = index == 0 ? kUserPlaceholder : kPasswordPlaceholder;
-    return text == placeholder ? std::string() : text;
+    return text;
 }
 
 bool LoginScreen::FieldAcceptable(std::size_t index)

@@ -137,8 +137,9 @@ bool MyCore::Init()
 void MyCore::HandleEvent(const SDL_Event* event)
 {
     Core::HandleEvent(event);
-    // Also events a layer consumed or that arrive while paused: the editor decides by itself.
-    Editor::HandleInput(event);
+    // Also events a layer consumed or that arrive while paused: the editor decides by itself,
+    // knowing whether a widget took the event.
+    Editor::HandleInput(event, lastEventTaken);
 }
 
 void MyCore::Shutdown()

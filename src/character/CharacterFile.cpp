@@ -41,12 +41,13 @@ FileState& State()
     return state;
 }
 
-void ShowError(const char* key)
+void ShowText(const std::string& text)
 {
-    const std::string text = Localize(key);
     LogText(kLogFile, text);
     GUIMessageBox::ShowOneButton(kDialogInformation, 0, text);
 }
+
+void ShowError(const char* key) { ShowText(Localize(key)); }
 
 float SaneOffset(float value)
 {
@@ -277,7 +278,8 @@ bool CharacterFile::LoadFile(const std::string& path)
     }
     if (!CharacterRegistry::FindSet(setName)) {
         LogText(kLogFile, "Figure file " + path + " is made for the set " + setName + ", which is not installed");
-        ShowError("ERR_SAVE_CORRUPT");
+        // The file is sound; what the user can act on is the package to install.
+        ShowText(FillPlaceholders(Localize("ERR_SAVE_MISSING_SET"), setName));
         return false;
     }
     FileState& state = State();

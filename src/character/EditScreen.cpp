@@ -166,7 +166,7 @@ void EditScreen::ShowCategory(std::int32_t entry)
     }
     UndoStack::Clear();
     if (GUIListBox* grid = GetListBox(kGridList)) {
-        grid->SetSelected(category->SelectedListIndex());
+        grid->SetSelected(Editor::ChosenEntry(*category));
     }
     SyncCategoryButtons();
 }
@@ -218,7 +218,7 @@ void EditScreen::OnListBox(int list, int page, int item)
             if (GUIListBox* grid = GetListBox(kGridList)) {
                 grid->SetSelected(item);
             }
-            UndoStack::Push();
+            UndoStack::Push(*category);
             category->SelectItem(item);
             SetShown(GetButton(kUndoButton), true);
         }
@@ -304,7 +304,7 @@ void EditScreen::SyncItemSelection()
     Category* category = CurrentCategory();
     GUIListBox* grid = GetListBox(kGridList);
     if (category != nullptr && grid != nullptr) {
-        grid->SetSelected(category->SelectedListIndex());
+        grid->SetSelected(Editor::ChosenEntry(*category));
     }
     if (!UndoStack::CanUndo()) {
         SetShown(GetButton(kUndoButton), false);
@@ -316,6 +316,10 @@ void EditScreen::SyncCategoryButtons()
     const Category* category = CurrentCategory();
     if (category == nullptr) {
         return;
+    }
+    // The buttons act on the layer being edited, which an alterer's page leaves as it was.
+    if (const Category* edited = CharacterRegistry::CurrentCategory()) {
+        category = edited;
     }
     SetShown(GetButton(kColourButton), category->Colorable != 0);
     SetShown(GetButton(kHideButton), category->IsToggleTarget != 0);

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 
+class Category;
+
 class Editor {
 public:
     // The edit screen sets the figure rectangle (design pixels) and then lays the figure out.
@@ -35,12 +37,15 @@ public:
     static std::uint32_t Now();
 
     // Every SDL event, after the screen manager saw it: drags the current layer and runs the Ctrl
-    // hotkeys (s save, l load, e export, a all packages, u undo, r reset).
-    static void HandleInput(const SDL_Event* event);
+    // hotkeys (s save, l load, e export, a all packages, u undo, r reset). A press a widget took
+    // (`takenByWidget`) starts no drag; a drag ends with its button, with motion while no button
+    // is held (its release went to another window) and when the window loses the focus.
+    static void HandleInput(const SDL_Event* event, bool takenByWidget = false);
 
     // The layer the editor works on: an index into the current categories, -1 for none.
     static void SetCurrentCategoryIndex(std::int32_t index);
     static std::int32_t CurrentCategoryIndex();
+    static bool Dragging();
 
     // The random figure: Start snapshots the figure (one undo step) and arms the cursor; the
     // edit screen calls Step once per frame while RandomCursor() >= 0.
@@ -52,7 +57,7 @@ public:
     // Stops a running random figure and forgets its exclusions (screen hidden, set loaded).
     static void StopRandomFigure();
     // A source of rand()-like values (0 .. RAND_MAX); without one the C library's rand, seeded
-    // from the clock when a random figure starts.
+    // from the clock once per run, when the first random figure starts.
     using RandomSource = std::function<int()>;
     static void SetRandomSource(RandomSource source);
 
@@ -60,6 +65,9 @@ public:
     // CharacterRegistry::ApplyDefaults(true) and UndoStack::Clear.
     static void ConfirmReset();
     static void ToggleLayer();
+    // The grid entry shown as chosen on `shown`'s page: an alterer's choice for the layer being
+    // edited, else the layer's own list index.
+    static std::int32_t ChosenEntry(const Category& shown);
     static void ApplyPickedColor(SDL_Color colour);
 
     // Drops the per-visit state: current category, drag, random figure, undo history.

@@ -41,6 +41,7 @@ struct OperationsState {
     std::vector<std::int32_t> exclusions;
     std::vector<UndoSnapshot> undo;
     Editor::RandomSource random;
+    bool isSeeded = false;
     // The registry generation the indices above belong to.
     std::uint32_t generation = 0;
 };
@@ -218,16 +219,16 @@ void RunHotkey(const SDL_KeyboardEvent& key)
     }
 }
 
-// Undo changes the selection behind the edit screen's back: its grid and undo button follow.
-void SyncEditScreen()
+// Undo changes the selection behind the edit screen's back: its grid (showing `shown`'s page)
+// and undo button follow.
+void SyncEditScreen(const Category* shown)
 {
     GUIScreenLayer* screen = GUIScreenManager::FindLayer(EditScreen::kLayerName);
     if (!screen) {
         return;
     }
-    Category* current = CharacterRegistry::CurrentCategory();
-    if (current && screen->listBoxes.size() > kItemGridList && screen->listBoxes[kItemGridList]) {
-        screen->listBoxes[kItemGridList]->SetSelected(current->SelectedListIndex());
+    if (shown && screen->listBoxes.size() > kItemGridList && screen->listBoxes[kItemGridList]) {
+        screen->listBoxes[kItemGridList]->SetSelected(Editor::ChosenEntry(*shown));
     }
     if (State().undo.empty() && screen->buttons.size() > kUndoButton && screen->buttons[kUndoButton]) {
         screen->buttons[kUndoButton]->visible = false;
@@ -238,6 +239,14 @@ void FinishRandomFigure(OperationsState& state)
 {
     state.exclusions.clear();
     state.randomDone = true;
+}
+
+void EndRandomFigure(OperationsState& state)
+{
+    if (state.randomCursor >= 0) {
+        state.randomCursor = -1;
+        FinishRandomFigure(state);
+    }
 }
 
 bool IsExcluded(const OperationsState& state, std::int32_t index)
@@ -271,6 +280,7 @@ std::int32_t RandomPick(const Category& category)
 void UndoStack::Push()
 {
     OperationsState& state = Fresh();
+    EndRandomFigure(state);
     Category* current = CharacterRegistry::CurrentCategory();
     if (!current) {
         return;
@@ -285,14 +295,41 @@ void UndoStack::Push()
     state.undo.push_back(std::move(snapshot));
 }
 
+void UndoStack::Push(const Category& picked)
+{
+    if (!IsAlterer(picked)) {
+        Push();
+        return;
+    }
+    OperationsState& state = Fresh();
+    EndRandomFigure(state);
+    UndoSnapshot snapshot;
+    snapshot.alterer = picked.Index;
+    snapshot.alterChoices = picked.AlterChoices;
+    state.undo.push_back(std::move(snapshot));
+}
+
 void UndoStack::Undo()
 {
     OperationsState& state = Fresh();
+    EndRandomFigure(state);
     if (state.undo.empty()) {
         return;
     }
     const UndoSnapshot snapshot = std::move(state.undo.back());
     state.undo.pop_back();
+    Category* alterer = CharacterRegistry::CategoryAt(snapshot.alterer);
+    if (alterer && alterer->AlterChoices.size() == snapshot.alterChoices.size()) {
+        for (std::size_t i = 0; i < snapshot.alterChoices.size(); ++i) {
+            const auto& choice = snapshot.alterChoices[i];
+            Category* target = CharacterRegistry::CategoryAt(choice.first);
+            if (target && alterer->AlterChoices[i] != choice) {
+                target->MarkForRebuild();
+            }
+        }
+        alterer->AlterChoices = snapshot.alterChoices;
+        CharacterRegistry::SetFigureDirty(true);
+    }
     for (const auto& entry : snapshot.entries) {
         if (Category* category = CharacterRegistry::CategoryAt(entry.first)) {
             category->SelectItem(entry.second);
@@ -305,7 +342,7 @@ void UndoStack::Undo()
             category->SetVisible(snapshot.visible[i] != 0);
         }
     }
-    SyncEditScreen();
+    SyncEditScreen(alterer ? alterer : CharacterRegistry::CurrentCategory());
 }
 
 bool UndoStack::CanUndo()
@@ -315,7 +352,9 @@ bool UndoStack::CanUndo()
 
 void UndoStack::Clear()
 {
-    Fresh().undo.clear();
+    OperationsState& state = Fresh();
+    EndRandomFigure(state);
+    state.undo.clear();
 }
 
 std::size_t UndoStack::Size()
@@ -323,7 +362,7 @@ std::size_t UndoStack::Size()
     return Fresh().undo.size();
 }
 
-void Editor::HandleInput(const SDL_Event* event)
+void Editor::HandleInput(const SDL_Event* event, bool takenByWidget)
 {
     if (!event) {
         return;
@@ -339,11 +378,23 @@ void Editor::HandleInput(const SDL_Event* event)
         state.dragging = false;
         break;
     case SDL_MOUSEBUTTONDOWN:
-        BeginDrag(event->button);
+        if (takenByWidget) {
+            state.dragging = false;
+        } else {
+            BeginDrag(event->button);
+        }
         break;
     case SDL_MOUSEMOTION:
+        if (state.dragging && event->motion.state == 0) {
+            state.dragging = false;
+        }
         if (state.dragging) {
             DragStep(*current, event->motion);
+        }
+        break;
+    case SDL_WINDOWEVENT:
+        if (event->window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+            state.dragging = false;
         }
         break;
     case SDL_KEYUP:
@@ -367,9 +418,16 @@ std::int32_t Editor::CurrentCategoryIndex()
     return current ? current->Index : -1;
 }
 
+bool Editor::Dragging()
+{
+    return Fresh().dragging;
+}
+
 void Editor::StartRandomFigure()
 {
     OperationsState& state = Fresh();
+    // A second press while one runs keeps the first one's undo step and starts from its figure.
+    EndRandomFigure(state);
     UndoSnapshot snapshot;
     for (const auto& category : CharacterRegistry::Categories()) {
         if (!IsAlterer(*category)) {
@@ -377,8 +435,10 @@ void Editor::StartRandomFigure()
         }
     }
     state.undo.push_back(std::move(snapshot));
-    if (!state.random) {
+    // Seeding again within the same second would replay the last figure's rolls.
+    if (!state.random && !state.isSeeded) {
         std::srand(static_cast<unsigned>(platform::UnixTime()));
+        state.isSeeded = true;
     }
     state.exclusions.clear();
     state.randomDone = false;
@@ -454,6 +514,21 @@ void Editor::ToggleLayer()
     }
     current->Toggled = current->Toggled ? 0 : 1;
     CharacterRegistry::SetFigureDirty(true);
+}
+
+std::int32_t Editor::ChosenEntry(const Category& shown)
+{
+    if (!IsAlterer(shown)) {
+        return shown.SelectedListIndex();
+    }
+    const Category* edited = CharacterRegistry::CurrentCategory();
+    std::int32_t choice = 0;
+    for (const auto& entry : shown.AlterChoices) {
+        if (edited && entry.first == edited->Index) {
+            choice = entry.second;
+        }
+    }
+    return shown.Removable || choice < 1 ? choice : choice - 1;
 }
 
 void Editor::ApplyPickedColor(SDL_Color colour)

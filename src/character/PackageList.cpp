@@ -446,8 +446,12 @@ bool PackageList::SelectByTheme(const std::string& theme)
     }
     bool changed = false;
     for (const std::string& name : names) {
-        if (SetSelected(name, true))
+        if (SetSelected(name, true)) {
             changed = true;
+        } else if (const PackageRecord* r = FindBySet(name); r != nullptr && r->selected) {
+            // The themes were emptied above; one that stays selected is listed again.
+            PackageSelection::Toggle(r->theme, true);
+        }
     }
     return changed;
 }

@@ -69,8 +69,8 @@ void ToImageOrder(SDL_Surface* canvas, const SDL_Rect& area, SDL_Surface* image)
     }
 }
 
-// An opaque (JPEG) background drawn at the origin by its own blit gives exactly the copy the
-// canvas would start from: the copy is left out.
+// A background drawn at the origin by its own blit is exactly the copy the canvas starts from;
+// blending it over that copy again would raise the alpha of its half-transparent pixels.
 bool DrawnAsItsOwnCopy(const Category& background)
 {
     return background.TransparentItem >= 0 && background.Visible && !background.Toggled &&
@@ -228,20 +228,27 @@ SDL_Surface* PngExport::BuildSurface()
         ResourceCache::ReleaseSurface(&image);
         return nullptr;
     }
+    // The background is copied, not blended: blending onto the empty canvas would darken its
+    // half-transparent pixels.
+    bool backgroundCopied = false;
     if (!transparentBackground) {
-        SDL_Surface* picture = background->GetSurface();
-        if (picture && !DrawnAsItsOwnCopy(*background)) {
+        if (SDL_Surface* picture = background->GetSurface()) {
             CopyPixels(picture, nullptr, canvas);
+            backgroundCopied = true;
         }
     }
     for (auto& category : CharacterRegistry::Categories()) {
         if (category->Cover && transparentBackground) {
             continue;
         }
+        if (category.get() == background && backgroundCopied && DrawnAsItsOwnCopy(*background)) {
+            continue;
+        }
         category->BlitTo(canvas, SDL_Point{0, 0}, nullptr, transparentBackground, false);
     }
     SDL_Rect area{0, 0, canvas->w, canvas->h};
-    Category* token = CharacterRegistry::FirstActiveToken();
+    // Like the figure on screen: without a cover layer there is no frame and the figure stays whole.
+    Category* token = CharacterRegistry::CoverLayer() ? CharacterRegistry::FirstActiveToken() : nullptr;
     if (!token) {
         ToImageOrder(canvas, area, image);
         SDL_FreeSurface(canvas);

@@ -13,13 +13,23 @@
 struct UndoSnapshot {
     std::vector<std::pair<std::int32_t, std::int32_t>> entries;
     std::vector<std::uint8_t> visible;
+    // A pick on an alterer's page changes the alterer's choices, not any layer's item: the
+    // alterer's index (-1 for none) and its choices before the pick.
+    std::int32_t alterer = -1;
+    std::vector<std::pair<std::int32_t, std::int32_t>> alterChoices;
 };
 
+class Category;
+
+// Push, Undo and Clear first end a running random figure: its later steps would otherwise
+// overtake the snapshot taken before it.
 class UndoStack {
 public:
     // Remembers the current category's selection (and the visibility of the layers its pick may
     // hide) before the edit screen applies a grid pick.
     static void Push();
+    // The same for a pick in `picked`'s grid page; an alterer's page records the alterer's choices.
+    static void Push(const Category& picked);
     // Restores the last snapshot; nothing when empty. Keeps the edit screen's grid and undo
     // button in step.
     static void Undo();

@@ -66,6 +66,8 @@ public:
     std::uint8_t UseColorPicker = 0;
     std::uint8_t UseSettings = 0;
     std::uint8_t paused = 0;
+    // Whether a screen (or the open message box) took the last event HandleEvent routed.
+    bool lastEventTaken = false;
     // Set by Run when Init failed: the log is the only record of why, so Shutdown keeps it.
     bool keepSessionLog = false;
     // The profile was read at start-up; false on a first run (or an unreadable profile), when the

@@ -18,6 +18,7 @@ bool IsAltOnly(std::uint16_t modifiers)
 
 void Core::HandleEvent(const SDL_Event* event)
 {
+    lastEventTaken = false;
     if (event == nullptr)
         return;
     if (event->type == SDL_APP_WILLENTERBACKGROUND)
@@ -42,8 +43,10 @@ void Core::HandleEvent(const SDL_Event* event)
         }
     }
 
-    if (GUIScreenManager::HandleEvent(event))
+    if (GUIScreenManager::HandleEvent(event)) {
+        lastEventTaken = true;
         return;
+    }
 
     const bool isBackKey = event->type == SDL_KEYUP &&
                            (event->key.keysym.sym == SDLK_ESCAPE || event->key.keysym.sym == SDLK_AC_BACK);

@@ -213,6 +213,7 @@ bool GUIInputField::StopsEvent() const { return false; }
 
 void GUIInputField::SetText(const std::string& s)
 {
+    isPlaceholder = false;
     editText = s;
     // A focused field keeps its caret last, or the next blink would overwrite the last character.
     if (focused) {
@@ -225,6 +226,12 @@ void GUIInputField::SetText(const std::string& s)
     Refresh(true);
 }
 
+void GUIInputField::SetPlaceholder(const std::string& s)
+{
+    SetText(s);
+    isPlaceholder = true;
+}
+
 std::string GUIInputField::GetText() const { return editText; }
 
 void GUIInputField::SetFocus(bool gain)
@@ -233,6 +240,10 @@ void GUIInputField::SetFocus(bool gain)
         return;
     }
     if (gain) {
+        if (isPlaceholder) {
+            isPlaceholder = false;
+            editText.clear();
+        }
         focused = true;
         blinkTimer = 0.0f;
         caretChar = '|';

@@ -22,6 +22,10 @@ public:
     // False: a click that focuses this field still reaches the elements under it.
     bool StopsEvent() const override;
     void SetText(const std::string& s) override;
+    // Shows `s` until the field gains the focus, which empties it; SetText ends it too. Whether the
+    // field shows its placeholder is kept here, so a value that looks like one is still a value.
+    void SetPlaceholder(const std::string& s);
+    bool ShowsPlaceholder() const { return isPlaceholder; }
     // The edit text, caret included while focused.
     std::string GetText() const override;
 
@@ -53,4 +57,5 @@ private:
     void SetTypedText(const std::string& typed);
     // The value changed since the last UpdateCaret (typing, paste, Backspace, focus change).
     bool edited = false;
+    bool isPlaceholder = false;
 };

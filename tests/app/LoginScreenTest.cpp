@@ -37,6 +37,15 @@ TEST_F(LoginScreenTest, KeysEndTheEditingFirstAndPlaceholdersAreNeverSent)
     Click(*Login()->GetButton(kLoginSignInButton));
     EXPECT_EQ(Dialog(), kDialogInformation);
     Answer(0);
+    // A click on a field that still shows its placeholder empties it for typing.
+    ClickAt(Field(0)->rect);
+    ASSERT_TRUE(Field(0)->focused);
+    EXPECT_LE(Field(0)->GetText().size(), 1u) << "only the caret is left";
+    Key(SDLK_ESCAPE);
+    // Text that only looks like a placeholder is the user's own: twelve asterisks are a password.
+    Field(0)->SetText("someone");
+    Field(1)->SetText(LoginScreen::kPasswordPlaceholder);
+    EXPECT_TRUE(Login()->Validate());
 
     Type(0, "demo@varnoth.test");
     Key(SDLK_TAB);

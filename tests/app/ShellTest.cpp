@@ -3,6 +3,10 @@
 #include "app/AppFixture.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
+#include "character/Category.h"
+#include "character/EditScreen.h"
+#include "character/Editor.h"
+#include "character/UndoStack.h"
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
 #include "engine/TextTable.h"
@@ -65,8 +69,32 @@ TEST_F(Shell, DialogAnswers)
         int dialog;
         int button;
         std::function<void()> check;
+        std::function<void()> before = [] {};
     };
     const std::uint64_t threshold = core->profile.reviewThreshold;
+    // In the editor, one grid pick away from the defaults.
+    EditScreen* edit = dynamic_cast<EditScreen*>(GUIScreenManager::FindLayer("EditScreen"));
+    ASSERT_NE(edit, nullptr);
+    std::int32_t defaultEntry = -1;
+    auto pickInTheEditor = [&] {
+        MainMenu()->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+        MainMenu()->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+        ASSERT_EQ(Screen(), "EditScreen");
+        Category* layer = edit->CurrentCategory();
+        ASSERT_NE(layer, nullptr);
+        defaultEntry = layer->SelectedListIndex();
+        edit->OnListBox(3, edit->CurrentEntry(), (defaultEntry + 1) % (ChoosableItemCount(*layer) + 1));
+        ASSERT_NE(layer->SelectedListIndex(), defaultEntry);
+        ASSERT_TRUE(UndoStack::CanUndo());
+    };
+    auto backToDefaults = [&] {
+        const Category* layer = edit->CurrentCategory();
+        ASSERT_NE(layer, nullptr);
+        EXPECT_EQ(layer->SelectedListIndex(), defaultEntry);
+        EXPECT_EQ(edit->GetListBox(3)->selectedItem, defaultEntry) << "the grid follows";
+        EXPECT_FALSE(UndoStack::CanUndo());
+        EXPECT_FALSE(edit->GetButton(4)->visible) << "nothing left to undo";
+    };
     const Case cases[] = {
         {"exit declined", kDialogExit, 3, [&] { EXPECT_EQ(core->running, 1); }},
         {"review later", kDialogReview, 4,
@@ -82,10 +110,12 @@ TEST_F(Shell, DialogAnswers)
         {"home declined", kDialogHome, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
         {"home from the main menu's way", kDialogHome, 2, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
         {"reset declined", kDialogReset, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
+        {"reset confirmed in the editor", kDialogReset, 2, backToDefaults, pickInTheEditor},
         {"exit confirmed", kDialogExit, 2, [&] { EXPECT_EQ(core->running, 0); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        c.before();
         GUIMessageBox::ShowOneButton(c.dialog, 0, "question");
         core->OnDialogAnswer(c.dialog, c.button);
         EXPECT_FALSE(BoxOpen()) << "every answer closes the box";
@@ -406,3 +436,53 @@ TEST_F(ShellLayout, PreviewFitsTheFrameAfterARelayout)
 }
 
 } // namespace
+
+TEST_F(Shell, APressAWidgetTookStartsNoFigureDrag)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    std::uint32_t ticks = 1000;
+    Editor::SetClock([&ticks] { return ticks; });
+    MainMenu()->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    MainMenu()->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    ASSERT_EQ(Screen(), "EditScreen");
+    Frame();
+    GUIMessageBox::Hide(); // the tutorial offer
+    ticks += 1000;
+    // The middle column's buttons reach into the figure's rectangle.
+    const SDL_Rect figure = Editor::FigureRect();
+    SDL_Point onWidget{-1, -1};
+    for (const auto& button : GUIScreenManager::FindLayer("EditScreen")->buttons) {
+        const SDL_Rect area{button->rect.x + button->activeRect.x, button->rect.y + button->activeRect.y,
+                            button->activeRect.w, button->activeRect.h};
+        SDL_Rect overlap{0, 0, 0, 0};
+        if (button->visible && SDL_IntersectRect(&area, &figure, &overlap)) {
+            onWidget = SDL_Point{overlap.x + overlap.w / 2, overlap.y + overlap.h / 2};
+            break;
+        }
+    }
+    ASSERT_GE(onWidget.x, 0) << "no button over the figure";
+    struct Case {
+        const char* what;
+        SDL_Point at;
+        bool drags;
+    };
+    const Case cases[] = {
+        {"a button over the figure", onWidget, false},
+        {"the figure itself", SDL_Point{figure.x + figure.w / 3, figure.y + figure.h / 2}, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SDL_Event event{};
+        event.type = SDL_MOUSEBUTTONDOWN;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.x = static_cast<int>(c.at.x * core->ScaleX());
+        event.button.y = static_cast<int>(c.at.y * core->ScaleY());
+        core->HandleEvent(&event);
+        EXPECT_EQ(Editor::Dragging(), c.drags);
+        event.type = SDL_MOUSEBUTTONUP;
+        core->HandleEvent(&event);
+        EXPECT_FALSE(Editor::Dragging());
+    }
+    Editor::SetClock({});
+}

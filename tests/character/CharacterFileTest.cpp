@@ -65,8 +65,9 @@ protected:
         scope = std::make_unique<EditorTestScope>();
         TextTable::Parse("[ERR_SAVE_CORRUPT]{damaged figure}[ERR_SAVE_VERSION]{old figure}"
                          "[ERR_SAVE_NOT_WRITABLE]{cannot write figure}[ERR_DEV_PACK]{dev figure}"
-                         "[ERR_SAVE_NOT_FOUND]{no figure}");
+                         "[ERR_SAVE_NOT_FOUND]{no figure}[ERR_SAVE_MISSING_SET]{figure needs %n}");
         log->Allow("damaged figure");
+        log->Allow("figure needs");
         log->Allow("cannot write figure");
         log->Allow("not saved to");
         // The model has no pictures: the movable layer looks for one before it is placed.
@@ -289,11 +290,11 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
     const std::vector<LayerState> before = Figure();
     const std::size_t recordsBefore = CharacterFile::Records().size();
     const std::uint32_t generation = CharacterRegistry::Generation();
-    auto expectUnchanged = [&](const std::string& what) {
+    auto expectUnchanged = [&](const std::string& what, const std::string& message = "damaged figure") {
         EXPECT_EQ(Figure(), before) << what;
         EXPECT_EQ(CharacterRegistry::Generation(), generation) << what;
         EXPECT_EQ(CharacterFile::Records().size(), recordsBefore) << what;
-        EXPECT_TRUE(log->Contains("damaged figure")) << what;
+        EXPECT_TRUE(log->Contains(message)) << what;
         log->Clear();
     };
     for (std::size_t length = 0; length < payload.size(); ++length) {
@@ -306,6 +307,7 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
         std::string payload;
         std::string header;
         std::string key;
+        std::string message = "damaged figure";
     };
     SaveBuffer hugeCount;
     hugeCount.WriteU32(3);
@@ -328,12 +330,13 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
         {"record count beyond the data", hugeCount.payload, "lbd", "figurePackSaver"},
         {"string length beyond the data", longString.payload, "lbd", "figurePackSaver"},
         {"no records", noRecords.payload, "lbd", "figurePackSaver"},
-        {"set not installed", unknownSet, "lbd", "figurePackSaver"},
+        // A sound file for a set that is not installed names the package to get, not damage.
+        {"set not installed", unknownSet, "lbd", "figurePackSaver", "figure needs x"},
     };
     for (const Bad& b : bad) {
         WritePayload(Path("bad.lbd"), b.payload, b.header, b.key);
         EXPECT_FALSE(CharacterFile::Load(true, Path("bad.lbd"))) << b.name;
-        expectUnchanged(b.name);
+        expectUnchanged(b.name, b.message);
     }
     EXPECT_FALSE(CharacterFile::Load(true, Path("missing.lbd")));
     expectUnchanged("missing file");

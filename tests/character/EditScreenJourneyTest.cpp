@@ -39,7 +39,7 @@ public:
     void HandleEvent(const SDL_Event* event) override
     {
         Core::HandleEvent(event);
-        Editor::HandleInput(event);
+        Editor::HandleInput(event, lastEventTaken);
     }
     void OnDialogAnswer(int dialogId, int button) override
     {

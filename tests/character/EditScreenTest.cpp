@@ -385,7 +385,7 @@ TEST_F(EditScreenTest, AltererPagesAlterTheLayerBeingEdited)
 Zoom { [ Subcategory="g" ] [ Subcategory="last" ] }
 Items {
   [ Name="body" Subcategory="g" ItemCount="2" Removable="0" ]
-  [ Name="top" Subcategory="g" ItemCount="3" ]
+  [ Name="top" Subcategory="g" ItemCount="3" Colorable="1" ]
   [ Name="cut" Subcategory="last" ItemCount="1" AvailableTo="top" AlterType="Alpha" HasIcons="1" ]
   [ Name="hidden" Subcategory="last" ItemCount="2" ]
 }
@@ -413,11 +413,21 @@ Items {
     EXPECT_EQ(screen->listBoxes[3]->currentPage, 2);
     screen->OnListBox(3, 2, 1);
     EXPECT_EQ(choiceFor(top), 1);
+    EXPECT_EQ(screen->listBoxes[3]->selectedItem, 1);
+    // The colour button follows the top it acts on; undo takes back the alterer's pick.
+    EXPECT_TRUE(screen->buttons[0]->visible);
+    ASSERT_TRUE(screen->buttons[4]->visible);
+    screen->OnButton(4);
+    EXPECT_EQ(choiceFor(top), 0);
+    EXPECT_EQ(screen->listBoxes[3]->selectedItem, 0);
+    EXPECT_FALSE(screen->buttons[4]->visible);
+    screen->OnListBox(3, 2, 1);
 
     // Editing the body, which the alterer is not for: the pick only hides the alterer.
     screen->OnListBox(0, 0, 0);
     screen->OnListBox(0, 0, 1);
     EXPECT_EQ(Editor::CurrentCategoryIndex(), body.Index);
+    EXPECT_FALSE(screen->buttons[0]->visible);
     screen->OnListBox(3, 2, 1);
     EXPECT_TRUE(std::find(body.Alterers.begin(), body.Alterers.end(), cut.Index) == body.Alterers.end());
     EXPECT_EQ(cut.Visible, 0);

@@ -5,6 +5,7 @@
 #include "character/CharacterFile.h"
 #include "character/DemoFixture.h"
 #include "character/EditorTestSupport.h"
+#include "character/PackageSelection.h"
 #include "character/PngExport.h"
 #include "engine/ResourceCache.h"
 
@@ -74,9 +75,37 @@ TEST_F(EditorDemoTest, AddOnsRandomFigureSaveLoadAndExport)
     CharacterRegistry::FindCategory("pants")->SelectItem(3);
     ASSERT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3);
     const SDL_Event allPackages = KeyUp(SDLK_a, KMOD_LCTRL | KMOD_NUM);
-    Editor::HandleInput(&allPackages);
-    EXPECT_GT(ItemTotal(), baseItems) << "Ctrl+A mixes the add-ons in";
-    EXPECT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3) << "the figure survives the reload";
+    struct Case {
+        const char* name;
+        int width;
+        bool reloads;
+    };
+    const Case cases[] = {
+        {"a set 639 wide keeps its packages as chosen", 639, false},
+        {"every add-on is mixed in", 480, true},
+        {"nothing new to select", 480, false},
+    };
+    std::vector<std::string> themes;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const_cast<SDL_Rect&>(CharacterRegistry::Dimensions()).w = c.width;
+        Editor::SetCurrentCategoryIndex(CharacterRegistry::FindCategory("top")->Index);
+        const std::uint32_t generation = CharacterRegistry::Generation();
+        const int items = ItemTotal();
+        Editor::HandleInput(&allPackages);
+        EXPECT_EQ(CharacterRegistry::Generation() != generation, c.reloads);
+        EXPECT_EQ(ItemTotal() > items, c.reloads) << "Ctrl+A mixes the add-ons in";
+        EXPECT_EQ(CharacterRegistry::FindCategory("pants")->CurrentItem, 3) << "the figure survives";
+        std::vector<std::string> now;
+        for (const ActivePackage& entry : PackageSelection::Entries()) {
+            now.push_back(entry.name);
+        }
+        if (c.reloads) {
+            themes = now;
+        }
+        EXPECT_EQ(now, themes) << "the selected packages' themes stay listed";
+    }
+    EXPECT_GT(ItemTotal(), baseItems);
     CharacterRegistry::ApplyDefaults(true);
     EXPECT_GT(PackageList::SelectedCount(), 0);
     Editor::SetFigureRect(SDL_Rect{0, 0, 816, 1020});

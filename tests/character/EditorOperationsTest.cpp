@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -50,10 +51,11 @@ protected:
         Send(event);
     }
 
-    static void Motion(int dx, int dy)
+    static void Motion(int dx, int dy, Uint32 buttons = SDL_BUTTON_LMASK)
     {
         SDL_Event event{};
         event.type = SDL_MOUSEMOTION;
+        event.motion.state = buttons;
         event.motion.xrel = dx;
         event.motion.yrel = dy;
         Send(event);
@@ -93,6 +95,9 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         std::vector<SDL_Point> motions;
         float offsetX;           // figure pixels afterwards
         float offsetY;
+        // After the motions, before the release: 1 the release went to another window (motion
+        // with no button held), 2 the window lost the focus; then the pointer moves on.
+        int interruption = 0;
     };
     const std::vector<Case> cases = {
         // A set smaller than the frame is drawn 1:1: the layer follows the cursor, not half of it.
@@ -106,6 +111,9 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         {"too soon after layout", "Prop", {0, 0, 100, 100}, 1.0f, 250, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
         {"behind a message box", "Prop", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, true, {{3, 0}}, 0.0f, 0.0f},
         {"layer that cannot move", "Back", {0, 0, 100, 100}, 1.0f, 251, {10, 10}, false, {{3, 0}}, 0.0f, 0.0f},
+        {"release lost to another window", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f,
+         4.0f, 1},
+        {"window lost the focus", "Prop", {0, 0, 200, 200}, 1.0f, 251, {10, 10}, false, {{10, 4}}, 10.0f, 4.0f, 2},
     };
     Core core;
     struct CoreScope {
@@ -130,6 +138,17 @@ TEST_F(EditorOperationsTest, DragMovesTheCurrentLayerWithTheCursor)
         Press(static_cast<int>(c.press.x * c.coreScale), static_cast<int>(c.press.y * c.coreScale));
         for (const SDL_Point& motion : c.motions) {
             Motion(motion.x, motion.y);
+        }
+        if (c.interruption == 1) {
+            Motion(5, 5, 0);
+        } else if (c.interruption == 2) {
+            SDL_Event focus{};
+            focus.type = SDL_WINDOWEVENT;
+            focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+            Send(focus);
+        }
+        if (c.interruption != 0) {
+            Motion(5, 5);
         }
         Release();
         Motion(50, 50); // after the button is up nothing moves
@@ -310,6 +329,69 @@ TEST_F(EditorOperationsTest, SeededRandomFigureIsOneUndoStepAndSkipsExcludedLaye
     UndoStack::Undo();
     Editor::StepRandomFigure();
     EXPECT_EQ(Editor::CurrentCategoryIndex(), -1);
+}
+
+TEST_F(EditorOperationsTest, UndoAndAnyPickFirstEndARunningRandomFigure)
+{
+    struct Case {
+        const char* name;
+        int steps;             // random steps before the user acts
+        bool pick;             // a grid pick on the current layer
+        bool clear;            // a change of category (the history is emptied)
+        std::size_t undoSteps; // left on the stack afterwards
+    };
+    const std::vector<Case> cases = {
+        {"undo before the first step", 0, false, false, 0},
+        {"undo in the middle", 1, false, false, 0},
+        {"a pick in the middle", 1, true, false, 2},
+        {"a change of category in the middle", 1, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(LoadModelSet(kLayers, kItems));
+        Current("Prop");
+        auto figure = [this] {
+            return std::vector<int>{Layer("Back").CurrentItem, Layer("Prop").CurrentItem, Layer("Fixed").CurrentItem};
+        };
+        const std::vector<int> before = figure();
+        int next = 0;
+        Editor::SetRandomSource([&next] { return next++ * 7; });
+        Editor::StartRandomFigure();
+        for (int i = 0; i < c.steps; ++i) {
+            Editor::StepRandomFigure();
+        }
+        if (c.pick) {
+            UndoStack::Push();
+            Layer("Prop").SelectItem(2);
+        } else if (c.clear) {
+            UndoStack::Clear();
+        } else {
+            UndoStack::Undo();
+        }
+        EXPECT_EQ(Editor::RandomCursor(), -1);
+        EXPECT_TRUE(Editor::RandomDone());
+        const std::vector<int> after = figure();
+        Editor::StepRandomFigure();
+        EXPECT_EQ(figure(), after) << "the random figure does not go on";
+        EXPECT_EQ(UndoStack::Size(), c.undoSteps);
+        while (UndoStack::CanUndo()) {
+            UndoStack::Undo();
+        }
+        if (!c.clear) {
+            EXPECT_EQ(figure(), before) << "the steps left lead back to the figure from before";
+        }
+    }
+}
+
+TEST_F(EditorOperationsTest, LibraryGeneratorIsSeededOncePerRun)
+{
+    ASSERT_TRUE(LoadModelSet(kLayers, kItems));
+    Editor::StartRandomFigure();
+    std::srand(42);
+    const int expected = std::rand();
+    std::srand(42);
+    Editor::StartRandomFigure();
+    EXPECT_EQ(std::rand(), expected) << "a second random figure in the same second must not replay the first";
 }
 
 TEST_F(EditorOperationsTest, UndoToggleAndColourActOnTheCurrentLayer)

@@ -21,6 +21,7 @@ namespace {
 constexpr Uint32 kW = 0xFFFFFFFFu; // opaque white
 constexpr Uint32 kC = 0u;          // clear
 constexpr Uint32 kK = 0xFF000000u; // opaque black
+constexpr Rgba kHalfBlue{0, 0, 255, 128};
 
 // The clean-up as repeated whole-image sweeps: the plain statement of what must be cleared, kept
 // here to check the fill against.
@@ -114,14 +115,16 @@ protected:
         FigureFixture::TearDown();
     }
 
-    // An 8 x 6 set: a JPEG background (item 0 transparent, item 2 larger than the set), the
-    // cover, a recolourable body with one white pixel enclosed by red, and a token frame whose white ring covers the 6 x 6 window at x 1.
-    void BuildFigure()
+    // An 8 x 6 set: a JPEG background (item 0 transparent, item 2 larger than the set, item 3
+    // half transparent), the cover (an ordinary layer without `withCover`), a recolourable body
+    // with one white pixel enclosed by red, and a token frame whose white ring covers the 6 x 6
+    // window at x 1.
+    void BuildFigure(bool withCover = true)
     {
         const std::string zoom = R"(Zoom { [ Subcategory="Main" ] })";
         WritePackage("fig", {{"fig.txt", zoom + R"(Dimensions { [ Width="8" Height="6" ] } Items {
             [ Name="Back" Subcategory="Main" ItemCount="0" TransparentItem="0" ]
-            [ Name="Cover" Subcategory="Main" ItemCount="0" Cover="1" Removable="0" ]
+            [ Name="Cover" Subcategory="Main" ItemCount="0" Cover=")" + (withCover ? "1" : "0") + R"(" Removable="0" ]
             [ Name="Body" Subcategory="Main" ItemCount="0" Colorable="1" ]
             [ Name="Frame" Subcategory="Main" ItemCount="0" Token="1" ] })"}});
         const std::string body = MakePng(8, 6, [](int x, int y) {
@@ -134,10 +137,11 @@ protected:
             return x == 0 || y == 0 || x == 5 || y == 5 ? kWhite : kClear;
         });
         WritePackage("figp", {{"figp.txt", zoom + R"(Rects { [ Rect="" ] [ Rect="" ] [ Rect="" ] [ Rect="1 0 6 6" ] }
-            Items { [ Name="Back" Subcategory="Main" ItemCount="2" ] [ Name="Cover" Subcategory="Main" ItemCount="1" ]
+            Items { [ Name="Back" Subcategory="Main" ItemCount="3" ] [ Name="Cover" Subcategory="Main" ItemCount="1" ]
                     [ Name="Body" Subcategory="Main" ItemCount="3" ] [ Name="Frame" Subcategory="Main" ItemCount="1" ] })"},
                               {"pictures/Back/1.jpg", SolidPng(8, 6, kBlue)},
                               {"pictures/Back/2.jpg", SolidPng(12, 9, kBlue)},
+                              {"pictures/Back/3.jpg", SolidPng(8, 6, kHalfBlue)},
                               {"pictures/Cover/1.png", SolidPng(8, 6, kGreen)},
                               {"pictures/Body/1.png", body},
                               {"pictures/Body/2.png", RectPng(8, 6, SDL_Rect{6, 4, 2, 2}, kGreen)},
@@ -239,6 +243,7 @@ TEST_F(PngExportTest, ExportDrawsEveryLayerAndCropsToTheToken)
     const std::vector<Case> cases = {
         {"opaque background", 1, false, 8, 6, {{{0, 0}, kBlue}, {{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 5}, kBlue}}},
         {"background larger than the set", 2, false, 8, 6, {{{0, 0}, kBlue}, {{2, 1}, kRed}, {{7, 5}, kBlue}}},
+        {"half-transparent background keeps its colour", 3, false, 8, 6, {{{0, 0}, kHalfBlue}, {{2, 1}, kRed}}},
         {"transparent background", 0, false, 8, 6, {{{0, 0}, kClear}, {{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 5}, kClear}}},
         // Cropped to the frame's 6 x 6 window at x 1; the white ring touches the border and goes,
         // the cover shows beside the body.
@@ -354,4 +359,21 @@ TEST_F(PngExportTest, EachPickShowsItsOwnPictureInTheFigureAndTheExport)
             }
         }
     }
+}
+
+TEST_F(PngExportTest, WithoutACoverLayerTheTokenExportsTheWholeFigureAsShown)
+{
+    BuildFigure(false);
+    Layer("Back").SelectItem(1);
+    Layer("Frame").SelectItem(1);
+    SDL_Surface* image = PngExport::BuildSurface();
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->w, 8);
+    EXPECT_EQ(image->h, 6);
+    ASSERT_TRUE(Compose());
+    for (const SDL_Point point : {SDL_Point{0, 0}, SDL_Point{1, 0}, SDL_Point{2, 1}, SDL_Point{7, 5}}) {
+        EXPECT_EQ(At(image, point.x, point.y), Pixel(point.x, point.y)) << "at " << point.x << "," << point.y;
+    }
+    EXPECT_EQ(At(image, 1, 0), kWhite) << "the frame's ring is drawn, not cleaned away";
+    ResourceCache::ReleaseSurface(&image);
 }

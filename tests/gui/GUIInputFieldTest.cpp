@@ -14,14 +14,17 @@ namespace {
 
 struct FieldOptions {
     // A constructor rather than member initialisers: GCC 12 misreports aggregate tables of them.
-    FieldOptions(bool isProtectedIn = false, bool numericIn = false, int maxCharsIn = -1, std::string startIn = {})
-        : isProtected(isProtectedIn), numeric(numericIn), maxChars(maxCharsIn), start(std::move(startIn))
+    FieldOptions(bool isProtectedIn = false, bool numericIn = false, int maxCharsIn = -1, std::string startIn = {},
+                 bool isPlaceholderIn = false)
+        : isProtected(isProtectedIn), numeric(numericIn), maxChars(maxCharsIn), start(std::move(startIn)),
+          isPlaceholder(isPlaceholderIn)
     {
     }
     bool isProtected = false;
     bool numeric = false;
     int maxChars = -1;
     std::string start;
+    bool isPlaceholder = false; // start is shown as the placeholder
 };
 
 // A field without a font: editing works the same, nothing is rendered.
@@ -31,8 +34,12 @@ std::unique_ptr<GUIInputField> MakeField(const FieldOptions& options)
     base.SetRect(SDL_Rect{0, 0, 200, 30});
     base.SetTextBox(SDL_Rect{0, 0, 200, 30});
     base.text = options.start;
-    return std::make_unique<GUIInputField>(std::move(base), options.isProtected, true, options.numeric,
-                                           options.maxChars);
+    auto field = std::make_unique<GUIInputField>(std::move(base), options.isProtected, true, options.numeric,
+                                                 options.maxChars);
+    if (options.isPlaceholder) {
+        field->SetPlaceholder(options.start);
+    }
+    return field;
 }
 
 // Types each piece as one text-input event into a focused field; returns the value without caret.
@@ -81,6 +88,10 @@ TEST(GUIInputFieldTyping, ValuesAfterTypingAndFocusLoss)
          "\xC3\xA9\xC3\xBCo"},
         {"multi-character input is cut to the limit", {false, false, 3, "a"}, {"bcdef"}, "abc"},
         {"control characters never enter", {false, false, -1, ""}, {"a\tb\nc"}, "abc"},
+        {"a placeholder gives way to typing", {false, false, -1, "account@varnoth.test", true}, {"demo"}, "demo"},
+        {"a placeholder is emptied by the focus alone", {true, false, -1, "************", true}, {}, ""},
+        {"a value that looks like the placeholder is kept", {true, false, -1, "************"}, {"*"},
+         "*************"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
