@@ -50,11 +50,12 @@ void OpenServicePage(const std::string& query)
         gServices->OpenPage(page.c_str());
 }
 
-// The file in the working folder, or in the user data folder when one is in use.
+// "updater.lba" or "patch.lba" in the working folder, or "patch.lba" in the user data folder.
 bool PatchFileExists()
 {
     std::string inUserData = "patch.lba";
-    return platform::FileExists("patch.lba") || (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
+    return platform::FileExists("updater.lba") || platform::FileExists("patch.lba") ||
+           (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
 }
 
 bool RunAndWait(const char* program)
@@ -171,6 +172,7 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     std::size_t position = 0;
     const std::string status = NextField(payload, position);
     if (name == "Offline") {
+        signInWaiting = false;
         if (ScreenInFront())
             GoOffline();
     } else if (name == "auth") {
@@ -205,19 +207,48 @@ void OnlineSession::OnAuthResponse(const std::string& payload, const std::string
         }
         return;
     }
+    const bool wasWaiting = signInWaiting;
+    signInWaiting = false;
     if (status == "Failed") {
         LogText(kLogFile, Localize("LOG_CORRUPT"));
         AddStatusLine(Localize("LOG_CORRUPT"));
         WebClient::EnqueueDownload("patch", "patch.lba");
-        return;
+        if (!wasWaiting)
+            return;
+    }
+    // Without a session no sign-in can succeed: the user is told why, and goes on offline.
+    if (wasWaiting) {
+        LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
+        AddStatusLine(Localize("LOG_SESSION_REFUSED"));
     }
     if (ScreenInFront())
         GoOffline();
 }
 
+bool OnlineSession::OpenSessionForSignIn()
+{
+    if (WebClient::HasPendingRequest("auth") || WebClient::HasPendingEvent("auth"))
+        return false;
+    signInWaiting = true;
+    Start(nullptr);
+    // Offline, or a first-run question came first: nothing is on its way.
+    if (!WebClient::HasPendingRequest("auth"))
+        signInWaiting = false;
+    return signInWaiting;
+}
+
 void OnlineSession::SignInAutomatically()
 {
-    if (!ScreenInFront() || profile.rememberLogin == 0)
+    if (!ScreenInFront())
+        return;
+    if (signInWaiting) {
+        // The user asked for this sign-in; the credentials were stored when they did.
+        signInWaiting = false;
+        if (auto* login = dynamic_cast<LoginScreen*>(screen))
+            login->Login("", "", true, false);
+        return;
+    }
+    if (profile.rememberLogin == 0)
         return;
     // A first run has nothing stored: it must not send empty credentials.
     if (profile.loginWithoutCredentials == 0 && (profile.User().empty() || profile.Password().empty()))
@@ -262,6 +293,8 @@ void OnlineSession::OnPackagesResponse(const std::string& payload, const std::st
 {
     if (status != "Ok") {
         LogText(kLogFile, Localize("LOG_PACKAGES_FAILED"));
+        if (signInWaiting) // the stored list serves; the user's sign-in goes on
+            SignInAutomatically();
         return;
     }
     LogText(kLogFile, Localize("LOG_PACKAGES_SUCCESS"));
@@ -414,8 +447,17 @@ void OnlineSession::OnDialogAnswer(int dialogId, int button)
             MoveWaitingFiles();
         break;
     case kDialogProxy:
-        if (button == 7)
+        if (button == 7) {
             WebClient::SetHalted(false);
+            break;
+        }
+        // The user gives up on the service: what waited for it is dropped, and the program goes
+        // on offline with what is installed.
+        WebClient::ClearRequests();
+        WebClient::SetHalted(false);
+        signInWaiting = false;
+        if (ScreenInFront())
+            GoOffline();
         break;
     default:
         break;

@@ -30,6 +30,9 @@ public:
     void OnPackagesResponse(const std::string& payload, const std::string& status, std::size_t position);
     // True when it showed a dialog that must be answered before the main menu.
     bool CheckPendingPatch();
+    // A sign-in was asked for while no session is open: one is opened first, and the sign-in
+    // follows its answer. False when the sign-in cannot go out now (a session is being opened).
+    bool OpenSessionForSignIn();
     void OnDialogAnswer(int dialogId, int button);
 
     // One synchronisation pass: the patch, a changed "dyncfg", then the package archives.
@@ -65,6 +68,8 @@ private:
     bool restartRequested = false;
     // The patcher is offered the waiting archives once per run: without it they would wait for ever.
     bool moveOffered = false;
+    // A sign-in waits for the session being opened.
+    bool signInWaiting = false;
 };
 
 // Dialog ids of the session flow.

@@ -62,12 +62,18 @@ std::string LanguageCode()
     return gServices != nullptr && !gServices->languageCode.empty() ? gServices->languageCode : std::string("en");
 }
 
+// Every request that found no service ends here, each time: what was queued behind it is dropped
+// (nothing waits for an answer that will not come, so the user can sign in again), and so is the
+// session, which the service may not know any more when it comes back.
 void RaiseOffline()
 {
-    if (gState.offlineReported)
-        return;
-    gState.offlineReported = true;
     LogText(kLogFile, "Web service unreachable: going offline");
+    {
+        std::lock_guard<std::mutex> guard(gState.lock);
+        gState.requests.clear();
+        gState.downloads.clear();
+        gState.token.clear();
+    }
     WebClient::PushEvent("Offline", "");
 }
 
@@ -184,7 +190,6 @@ void HandleResult(const WorkerResult& r)
 {
     switch (r.kind) {
     case ResultKind::kAnswer:
-        gState.offlineReported = false;
         HandleAnswer(r.name, r.text);
         break;
     case ResultKind::kProxy:
@@ -210,8 +215,6 @@ void HandleResult(const WorkerResult& r)
         break;
     }
     case ResultKind::kDownloaded:
-        if (r.outcome == DownloadOutcome::kVerified)
-            gState.offlineReported = false;
         InstallDownload(r.job, r.outcome);
         WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
         break;
@@ -357,6 +360,12 @@ void WebClient::RemoveDownloads(const std::string& name)
     d.erase(std::remove_if(d.begin(), d.end(), [&name](const DownloadJob& j) { return j.name == name; }), d.end());
 }
 
+void WebClient::ClearRequests()
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    gState.requests.clear();
+}
+
 void WebClient::ClearDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
@@ -449,7 +458,6 @@ void WebClient::Reset()
     gState.updateAvailable = false;
     gState.dyncfgChanged = false;
     gState.transferRunning = false;
-    gState.offlineReported = false;
     gState.eventHook = nullptr;
     gState.clock = nullptr;
     gState.onlineTest = nullptr;

@@ -76,6 +76,8 @@ public:
     // is not queued again (true).
     static bool EnqueueDownload(const std::string& name, const std::string& localPath);
     static void RemoveDownloads(const std::string& name);
+    // Drops every queued request (the user gave up on an answer: a proxy page, say).
+    static void ClearRequests();
     static void ClearDownloads();
     static void PushEvent(const std::string& name, const std::string& payload);
 

@@ -66,7 +66,6 @@ struct WebState {
     // Main thread only.
     SDL_Thread* worker = nullptr;
     bool curlReady = false;
-    bool offlineReported = false;
 
     // Set on the main thread while no worker runs; read by the worker.
     WebClient::EventHook eventHook;
