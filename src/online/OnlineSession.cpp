@@ -58,6 +58,19 @@ bool PatchFileExists()
            (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
 }
 
+// The patch waiting here is the one the service lists now: fetching it again would only repeat it.
+bool VerifiedPatchWaits()
+{
+    std::string path = "patch.lba";
+    if (!platform::FileExists(path)) {
+        if (!PrefixUserDataPath(path) || !platform::FileExists(path))
+            return false;
+    }
+    std::uint32_t listed = 0;
+    std::uint32_t onDisk = 0;
+    return LinkCache::LookupCrc("patch", listed) && Crc32File(path, onDisk) && onDisk == listed;
+}
+
 bool RunAndWait(const char* program)
 {
     const std::string path = std::string("./") + program;
@@ -314,7 +327,7 @@ bool OnlineSession::CheckPendingPatch()
             GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
             return true;
         }
-        LogText(kLogFile, "A patch is waiting, but the patcher is not installed: it is not applied");
+        AnnounceUnappliedPatch();
     }
     if (!moveOffered && HasFilesToMove()) {
         if (patcher) {
@@ -330,11 +343,15 @@ bool OnlineSession::CheckPendingPatch()
 void OnlineSession::SyncPackages()
 {
     if (WebClient::IsUpdateAvailable()) {
-        if (WebClient::EnqueueDownload("patch", "patch.lba")) {
+        if (VerifiedPatchWaits()) {
+            WebClient::SetUpdateAvailable(false);
+            AnnounceUnappliedPatch();
+        } else if (WebClient::EnqueueDownload("patch", "patch.lba")) {
             state = kPatching;
             return;
+        } else {
+            LogText(kLogFile, "The update cannot be fetched: packages are synchronised as they are");
         }
-        LogText(kLogFile, "The update cannot be fetched: packages are synchronised as they are");
     }
     bool dyncfgQueued = false;
     if (WebClient::IsDyncfgChanged()) {
@@ -348,8 +365,12 @@ void OnlineSession::SyncPackages()
     std::vector<std::string> missing;
     PackageSync::VerifyArchives(missing);
     int queued = dyncfgQueued ? 1 : 0;
-    for (const std::string& name : missing)
-        queued += WebClient::EnqueueDownload(name, "dat/" + name + ".lba") ? 1 : 0;
+    for (const std::string& name : missing) {
+        if (WebClient::EnqueueDownload(name, "dat/" + name + ".lba"))
+            ++queued;
+        else if (OpenArchive(name) == nullptr) // what is installed stays in use; only a gap is reported
+            AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGE_NOT_INSTALLED"), name));
+    }
     if (queued == 0) {
         // Nothing could be queued: no "downloads" event will come to go on from.
         EnterMain();
@@ -382,7 +403,7 @@ void OnlineSession::OnDownloadsFinished()
                 GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
                 return;
             }
-            LogText(kLogFile, "The patch was downloaded, but the patcher is not installed: it is not applied");
+            AnnounceUnappliedPatch();
         }
         // The update flag stays set when nothing arrived: the main menu offers the download page.
         state = kReady;
@@ -407,6 +428,18 @@ void OnlineSession::InstallPatch()
     if (gCore != nullptr)
         gCore->running = 0;
     restartRequested = true;
+}
+
+void OnlineSession::AnnounceUnappliedPatch()
+{
+    LogText(kLogFile, "A patch is waiting, but the patcher is not installed: it is not applied");
+    if (patchAnnounced)
+        return;
+    patchAnnounced = true;
+    AddStatusLine(Localize("LOG_PATCH_NO_PATCHER"));
+    // A box already open (the offline notice) is not pushed aside; the status line still says it.
+    if (!GUIMessageBox::IsModal())
+        GUIMessageBox::ShowOneButton(kDialogInformation, 0, Localize("LOG_PATCH_NO_PATCHER"));
 }
 
 void OnlineSession::MoveWaitingFiles()

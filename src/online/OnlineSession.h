@@ -60,6 +60,8 @@ private:
     void PopStatusLine();
     void DrawNow();
     void InstallPatch();
+    // Once per run: a patch waits that this installation cannot apply (no patcher).
+    void AnnounceUnappliedPatch();
     void MoveWaitingFiles();
     void PrepareOnce();
 
@@ -70,6 +72,7 @@ private:
     bool moveOffered = false;
     // A sign-in waits for the session being opened.
     bool signInWaiting = false;
+    bool patchAnnounced = false;
 };
 
 // Dialog ids of the session flow.
