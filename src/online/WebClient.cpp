@@ -68,6 +68,7 @@ std::string LanguageCode()
 void RaiseOffline()
 {
     LogText(kLogFile, "Web service unreachable: going offline");
+    gState.abandoned = true;
     {
         std::lock_guard<std::mutex> guard(gState.lock);
         gState.requests.clear();
@@ -242,6 +243,7 @@ void StartWorker()
         gState.curlReady = true;
     }
     gState.workerFinished = false;
+    gState.abandoned = false;
     gState.worker = SDL_CreateThread(RequestProcess, "RequestProcess", nullptr);
     if (gState.worker == nullptr)
         LogText(kLogFile, std::string("Failed to start the web worker: ") + SDL_GetError());

@@ -40,7 +40,7 @@ WebState& S()
 
 bool ShouldLeave()
 {
-    return S().stop || S().halted;
+    return S().stop || S().halted || S().abandoned;
 }
 
 void Touch()

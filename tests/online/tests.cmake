@@ -4,6 +4,7 @@ list(APPEND VN_TEST_SOURCES
   online/LoginScreenTest.cpp
   online/NoticesTest.cpp
   online/OnlineAppFixture.cpp
+  online/OnlineFaultsThreadedTest.cpp
   online/OnlineJourneyTest.cpp
   online/OnlineSessionThreadedTest.cpp
   online/OnlineTestSupport.cpp
