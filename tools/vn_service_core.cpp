@@ -38,6 +38,7 @@ struct ServedArchive {
     int cutTimes = 0;           // how many transfers are cut; -1 every one
     std::uint64_t extraBytes = 0;
     bool stall = false;
+    std::string redirect; // answered with 302 to this address instead of the file
 };
 
 struct Account {
@@ -46,6 +47,7 @@ struct Account {
     std::string tags;
     std::string packages;
     std::string result = "Ok";
+    std::string device; // a device that may sign in without credentials
 };
 
 struct NewsEntry {
@@ -59,6 +61,8 @@ struct AnswerOverride {
     bool hasRaw = false;
     std::string stall; // "before" or "after" the length prefix
     std::string status; // replaces "Ok" in a built answer
+    int httpStatus = 200; // another status comes with an error page instead of the answer
+    std::string redirect; // answered with 302 to this address instead
     int times = -1;     // -1: every time
 };
 
@@ -139,10 +143,14 @@ struct ServiceStandIn::State {
     std::map<std::string, int> cutsDone;
     std::set<std::string> tokens;
     int tokenCounter = 0;
+    std::map<std::string, std::size_t> knownDevices; // device -> index into accounts
 
     bool LoadScenario();
     void AddArchiveFile(const std::string& name, const std::string& file);
     std::string LinkCacheText() const;
+    std::string HostUrl() const { return "http://" + options.host + ":" + std::to_string(port); }
+    // "@host@" in a scenario value becomes the service's own address.
+    std::string WithHost(std::string text) const;
     void Record(ServiceHit hit);
     // Waits until released or stopped; true when the service is stopping.
     void WaitForRelease();
@@ -217,6 +225,9 @@ bool ServiceStandIn::State::LoadScenario()
         account.packages = config.GetString("Packages");
         if (has("Result"))
             account.result = config.GetString("Result");
+        account.device = config.GetString("Device");
+        if (!account.device.empty())
+            knownDevices[account.device] = accounts.size();
         accounts.push_back(account);
     });
     each("Packages", [&] { packageList = config.GetString("List"); });
@@ -252,6 +263,7 @@ bool ServiceStandIn::State::LoadScenario()
         if (has("Extra"))
             a.extraBytes = ToUInt64(config.GetString("Extra"));
         a.stall = config.GetString("Stall") == "1";
+        a.redirect = config.GetString("Redirect");
     });
     each("Answers", [&] {
         AnswerOverride o;
@@ -259,6 +271,9 @@ bool ServiceStandIn::State::LoadScenario()
         o.hasRaw = has("RawFile") && ReadWholeFile(base + "/" + config.GetString("RawFile"), o.raw);
         o.stall = config.GetString("Stall");
         o.status = config.GetString("Status");
+        if (has("HttpStatus"))
+            o.httpStatus = config.GetInt("HttpStatus");
+        o.redirect = config.GetString("Redirect");
         o.times = has("Times") ? config.GetInt("Times") : -1;
         overrides[config.GetString("Request")] = o;
     });
@@ -272,11 +287,19 @@ bool ServiceStandIn::State::LoadScenario()
 
 std::string ServiceStandIn::State::LinkCacheText() const
 {
-    std::string text = "http://" + options.host + ":" + std::to_string(port) + "/files/";
+    std::string text = HostUrl() + "/files/";
     for (const auto& [name, a] : archives) {
         if (a.listed)
             text += ";" + name + " " + std::to_string(a.listedSize) + " " + std::to_string(a.listedCrc);
     }
+    return text;
+}
+
+std::string ServiceStandIn::State::WithHost(std::string text) const
+{
+    const std::size_t at = text.find("@host@");
+    if (at != std::string::npos)
+        text.replace(at, 6, HostUrl());
     return text;
 }
 
@@ -322,14 +345,29 @@ std::string ServiceStandIn::State::BuildAnswer(const std::string& name, std::map
             return "ERR_TOKEN";
     }
     if (name == "login") {
-        for (const Account& account : accounts) {
-            if (account.user == params["user"] && account.password == params["pass"]) {
-                if (account.result != "Ok")
-                    return account.result;
-                return statusOr("Ok") + ";" + account.tags + ";" + account.packages;
+        const std::string device = params["device"];
+        const Account* found = nullptr;
+        if (params.count("user") == 0 && params.count("pass") == 0) {
+            // No credentials: a device that signed in before is signed in again.
+            std::lock_guard<std::mutex> lock(mutex);
+            auto known = knownDevices.find(device);
+            if (known != knownDevices.end())
+                found = &accounts[known->second];
+        } else {
+            for (const Account& account : accounts) {
+                if (account.user == params["user"] && account.password == params["pass"])
+                    found = &account;
             }
         }
-        return statusOr("ERR_LOGIN");
+        if (found == nullptr)
+            return statusOr("ERR_LOGIN");
+        if (found->result != "Ok")
+            return found->result;
+        if (!device.empty()) {
+            std::lock_guard<std::mutex> lock(mutex);
+            knownDevices[device] = static_cast<std::size_t>(found - accounts.data());
+        }
+        return statusOr("Ok") + ";" + found->tags + ";" + found->packages;
     }
     if (name == "packages")
         return statusOr("Ok") + ";" + packageList;
@@ -337,13 +375,8 @@ std::string ServiceStandIn::State::BuildAnswer(const std::string& name, std::map
         return statusOr("Ok") + ";" + LinkCacheText();
     if (name == "news") {
         std::string text = statusOr("Ok");
-        for (const NewsEntry& n : news) {
-            std::string link = n.link;
-            const std::size_t at = link.find("@host@");
-            if (at != std::string::npos)
-                link.replace(at, 6, "http://" + options.host + ":" + std::to_string(port));
-            text += ";" + n.message + ";" + link + ";" + n.id;
-        }
+        for (const NewsEntry& n : news)
+            text += ";" + n.message + ";" + WithHost(n.link) + ";" + n.id;
         return text;
     }
     return "ERR_UNKNOWN";
@@ -376,6 +409,18 @@ void ServiceStandIn::State::HandleClient(const httplib::Request& request, httpli
             if (found->second.times > 0)
                 --found->second.times;
         }
+    }
+    if (useOverride && !applied.redirect.empty()) {
+        response.set_redirect(WithHost(applied.redirect), 302);
+        response.set_content("<html>\n<body>Moved <a href=\"" + WithHost(applied.redirect) + "\">here</a></body>\n</html>\n",
+                             "text/html");
+        return;
+    }
+    if (useOverride && applied.httpStatus != 200) {
+        response.status = applied.httpStatus;
+        response.set_content("<html>\n<body>Error " + std::to_string(applied.httpStatus) + "</body>\n</html>\n",
+                             "text/html");
+        return;
     }
     const std::string body =
         useOverride && applied.hasRaw ? applied.raw : Frame(BuildAnswer(name, params, useOverride ? applied.status : ""));
@@ -422,6 +467,10 @@ void ServiceStandIn::State::HandleDownload(const httplib::Request& request, http
         response.set_content("<html><body>Error " + std::to_string(archive.status) + "</body></html>\n", "text/html");
         return;
     }
+    if (!archive.redirect.empty()) {
+        response.set_redirect(WithHost(archive.redirect), 302);
+        return;
+    }
     if (archive.html) {
         response.set_content("<html>\n<body>Please sign in to download.</body>\n</html>\n", "text/html");
         return;
@@ -464,7 +513,7 @@ void ServiceStandIn::State::HandlePage(const httplib::Request& request, httplib:
     hit.path = request.path;
     Record(hit);
     std::string which = "index";
-    for (const char* key : {"register", "myvorn", "downloadpage", "review", "news", "questions"}) {
+    for (const char* key : {"register", "myvorn", "downloadpage", "review", "news", "questions", "faq"}) {
         if (request.has_param(key))
             which = key;
     }
@@ -496,15 +545,11 @@ bool ServiceStandIn::Start(const ServiceOptions& options)
                   [&s](const httplib::Request& q, httplib::Response& r) { s.HandleClient(q, r); });
     s.server.Get(R"(/files/([A-Za-z0-9_.\-]+))",
                  [&s](const httplib::Request& q, httplib::Response& r) { s.HandleDownload(q, r); });
-    s.server.Post(R"(/files/(.*))", [&s](const httplib::Request& q, httplib::Response& r) {
-        ServiceHit hit; // a download must never be a POST: record it and refuse
-        hit.method = q.method;
-        hit.path = q.path;
-        hit.body = q.body;
-        s.Record(hit);
-        r.status = 405;
-    });
-    s.server.Get("/tavisk/index.php", [&s](const httplib::Request& q, httplib::Response& r) { s.HandlePage(q, r); });
+    // A download may come as a POST carrying the body of the last request: it is served the same.
+    s.server.Post(R"(/files/([A-Za-z0-9_.\-]+))",
+                  [&s](const httplib::Request& q, httplib::Response& r) { s.HandleDownload(q, r); });
+    for (const char* page : {"/tavisk/index.php", "/tavisk/client.php"})
+        s.server.Get(page, [&s](const httplib::Request& q, httplib::Response& r) { s.HandlePage(q, r); });
     s.server.Get(R"(/tavisk/news/(\d+)\.html)", [&s](const httplib::Request& q, httplib::Response& r) {
         std::string message = "No such notice.";
         for (const NewsEntry& n : s.news) {

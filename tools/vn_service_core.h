@@ -4,9 +4,17 @@
 //
 // Scenario folder: "scenario.cfg" (sections Service, Accounts, Packages, News, Archives, Answers,
 // Pages) and the files it names, relative to the folder. Values cannot hold "=", braces or
-// brackets: raw answers come from files ("RawFile"), and "@host@" in a news link becomes the
-// service's own address. Archives of the extra folders given in
+// brackets: raw answers come from files ("RawFile"), and "@host@" in a news link or a "Redirect"
+// becomes the service's own address. Archives of the extra folders given in
 // ServiceOptions are served and listed too (the bundled "dat/" of a build, for instance).
+//
+// Faults a scenario can inject: per request (Answers) a raw answer, a stall before or after the
+// length prefix, another status word, an HTTP error page ("HttpStatus") or a redirect; per archive
+// (Archives) a listed size or CRC that differs from the file, an error status, an HTML page, a
+// redirect, a cut or stalled transfer, extra bytes. A service that is down is one that was stopped;
+// Start with the same port brings it back (with no memory of earlier sessions).
+// A device that signed in with credentials (or is named by an account's "Device") may later sign
+// in with its device name alone.
 
 #include <cstdint>
 #include <map>

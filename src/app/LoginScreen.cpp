@@ -221,6 +221,7 @@ void LoginScreen::Login(const std::string& user, const std::string& password, bo
     // One sign-in at a time: a second click before its answer was handled would only ask twice.
     if (WebClient::HasPendingRequest("login") || WebClient::HasPendingEvent("login"))
         return;
+    const bool hasSession = !WebClient::SessionToken().empty();
     std::string name = profile->User();
     std::string secret = profile->Password();
     if (!useStored && !user.empty() && !password.empty()) {
@@ -229,6 +230,16 @@ void LoginScreen::Login(const std::string& user, const std::string& password, bo
         profile->Save(false);
         name = user;
         secret = password;
+    }
+    if (!hasSession) {
+        // A sign-in without a session would be refused for it; the session's answer brings the
+        // sign-in back here with the credentials just stored.
+        if (!core->onlineSession.OpenSessionForSignIn())
+            return;
+        if (clearStatus)
+            ClearStatus();
+        AppendStatusLine(Localize("LOG_LOGIN"));
+        return;
     }
     WebRequest request("login");
     request.AddParam("device", gServices != nullptr ? gServices->GetUserName() : std::string());

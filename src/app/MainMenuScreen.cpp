@@ -3,12 +3,14 @@
 #include "app/GamePlayerProfile.h"
 #include "app/MyCore.h"
 #include "app/Navigation.h"
+#include "app/Objectives.h"
 #include "app/OnlineSession.h"
 #include "app/SettingsScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
 #include "character/PackageSelection.h"
+#include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
@@ -34,10 +36,6 @@ namespace {
 
 // The preview pictures sit in the large frame: the layout's first container.
 constexpr std::size_t kPreviewFrame = 0;
-
-// The menus' page rules follow the running tour, not the profile's record of a finished one: a tour
-// left unfinished in an earlier run no longer holds the menus back.
-bool TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
 
 } // namespace
 
@@ -81,10 +79,39 @@ void MainMenuScreen::BuildLists()
 {
     std::vector<PackageRecord*> visible;
     PackageList::CollectVisible(visible);
+    DropUninstalled(visible);
     // With nothing to list the list is emptied: names of packages that are gone are not offered.
     BuildPackageList(visible);
     if (!visible.empty())
         AsyncImageLoader::Start();
+}
+
+void MainMenuScreen::DropUninstalled(std::vector<PackageRecord*>& packages)
+{
+    packages.erase(std::remove_if(packages.begin(), packages.end(),
+                                  [](const PackageRecord* r) {
+                                      if (r->devPackage || r->setName.empty() || OpenArchive(r->setName) != nullptr)
+                                          return false;
+                                      LogText(kLogFile, "Package " + r->entryName + " is not listed: its archive " +
+                                                            r->setName + " is not installed");
+                                      return true;
+                                  }),
+                   packages.end());
+}
+
+bool MainMenuScreen::TutorialComplete()
+{
+    if (TutorialRunning())
+        return false;
+    if (gProfile != nullptr && gProfile->tutorialState == 2)
+        return true;
+    if (gObjectives == nullptr || gObjectives->Count() == 0)
+        return false;
+    for (int i = 0; i < gObjectives->Count(); ++i) {
+        if (!gObjectives->At(i)->done)
+            return false;
+    }
+    return true;
 }
 
 void MainMenuScreen::ReleasePictures()
@@ -215,7 +242,7 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
         ShowPreview();
         MyCore* app = MyCore::Current();
         const bool signedIn = app != nullptr && app->onlineSession.signedIn;
-        SetMenuPage(signedIn && !TutorialRuns() ? kSignedInPage : kPlayPage);
+        SetMenuPage(signedIn && TutorialComplete() ? kSignedInPage : kPlayPage);
         return;
     }
     if (list != kMenuList)

@@ -46,6 +46,11 @@ public:
     void BuildLists() override;
 
     void BuildPackageList(const std::vector<PackageRecord*>& packages);
+    // Leaves out packages whose character-set archive is not installed or cannot be opened: a
+    // package half installed (its preview without its set) would only fail when played.
+    static void DropUninstalled(std::vector<PackageRecord*>& packages);
+    // The last tutorial step was done (in this run, or recorded by an earlier one) and no tour runs.
+    static bool TutorialComplete();
     void ShowPreview();
     void ShowCredits();
     void OpenPackageInfo(int index);

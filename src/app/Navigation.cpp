@@ -43,6 +43,8 @@ void AnswerSession(OnlineSession& session, int dialogId, int button)
     case kDialogProxy:
         if (button == kButtonRetry)
             WebClient::SetHalted(false);
+        else
+            session.GiveUpOnService();
         break;
     default:
         break;

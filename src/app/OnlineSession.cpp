@@ -47,11 +47,25 @@ std::string Rest(const std::string& text, std::size_t position)
     return position < text.size() ? text.substr(position) : std::string();
 }
 
-// The file in the working folder, or in the user data folder when one is in use.
+// "updater.lba" or "patch.lba" in the working folder, or "patch.lba" in the user data folder.
 bool PatchFileExists()
 {
     std::string inUserData = "patch.lba";
-    return platform::FileExists("patch.lba") || (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
+    return platform::FileExists("updater.lba") || platform::FileExists("patch.lba") ||
+           (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
+}
+
+// The patch waiting here is the one the service lists now: fetching it again would only repeat it.
+bool VerifiedPatchWaits()
+{
+    std::string path = "patch.lba";
+    if (!platform::FileExists(path)) {
+        if (!PrefixUserDataPath(path) || !platform::FileExists(path))
+            return false;
+    }
+    std::uint32_t listed = 0;
+    std::uint32_t onDisk = 0;
+    return LinkCache::LookupCrc("patch", listed) && Crc32File(path, onDisk) && onDisk == listed;
 }
 
 bool RunAndWait(const char* program)
@@ -168,6 +182,7 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     std::size_t position = 0;
     const std::string status = NextField(payload, position);
     if (name == "Offline") {
+        signInWaiting = false;
         if (ScreenInFront())
             GoOffline();
     } else if (name == "auth") {
@@ -202,19 +217,48 @@ void OnlineSession::OnAuthResponse(const std::string& payload, const std::string
         }
         return;
     }
+    const bool wasWaiting = signInWaiting;
+    signInWaiting = false;
     if (status == "Failed") {
         LogText(kLogFile, Localize("LOG_CORRUPT"));
         AddStatusLine(Localize("LOG_CORRUPT"));
         WebClient::EnqueueDownload("patch", "patch.lba");
-        return;
+        if (!wasWaiting)
+            return;
+    }
+    // Without a session no sign-in can succeed: the user is told why, and goes on offline.
+    if (wasWaiting) {
+        LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
+        AddStatusLine(Localize("LOG_SESSION_REFUSED"));
     }
     if (ScreenInFront())
         GoOffline();
 }
 
+bool OnlineSession::OpenSessionForSignIn()
+{
+    if (WebClient::HasPendingRequest("auth") || WebClient::HasPendingEvent("auth"))
+        return false;
+    signInWaiting = true;
+    Start(nullptr);
+    // Offline, or a first-run question came first: nothing is on its way.
+    if (!WebClient::HasPendingRequest("auth"))
+        signInWaiting = false;
+    return signInWaiting;
+}
+
 void OnlineSession::SignInAutomatically()
 {
-    if (!ScreenInFront() || profile.rememberLogin == 0)
+    if (!ScreenInFront())
+        return;
+    if (signInWaiting) {
+        // The user asked for this sign-in; the credentials were stored when they did.
+        signInWaiting = false;
+        if (auto* login = dynamic_cast<LoginScreen*>(screen))
+            login->Login("", "", true, false);
+        return;
+    }
+    if (profile.rememberLogin == 0)
         return;
     // A first run has nothing stored: it must not send empty credentials.
     if (profile.loginWithoutCredentials == 0 && (profile.User().empty() || profile.Password().empty()))
@@ -259,6 +303,8 @@ void OnlineSession::OnPackagesResponse(const std::string& payload, const std::st
 {
     if (status != "Ok") {
         LogText(kLogFile, Localize("LOG_PACKAGES_FAILED"));
+        if (signInWaiting) // the stored list serves; the user's sign-in goes on
+            SignInAutomatically();
         return;
     }
     LogText(kLogFile, Localize("LOG_PACKAGES_SUCCESS"));
@@ -278,7 +324,7 @@ bool OnlineSession::CheckPendingPatch()
             GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
             return true;
         }
-        LogText(kLogFile, "A patch is waiting, but the patcher is not installed: it is not applied");
+        AnnounceUnappliedPatch();
     }
     if (!moveOffered && HasFilesToMove()) {
         if (patcher) {
@@ -294,11 +340,15 @@ bool OnlineSession::CheckPendingPatch()
 void OnlineSession::SyncPackages()
 {
     if (WebClient::IsUpdateAvailable()) {
-        if (WebClient::EnqueueDownload("patch", "patch.lba")) {
+        if (VerifiedPatchWaits()) {
+            WebClient::SetUpdateAvailable(false);
+            AnnounceUnappliedPatch();
+        } else if (WebClient::EnqueueDownload("patch", "patch.lba")) {
             state = kPatching;
             return;
+        } else {
+            LogText(kLogFile, "The update cannot be fetched: packages are synchronised as they are");
         }
-        LogText(kLogFile, "The update cannot be fetched: packages are synchronised as they are");
     }
     bool dyncfgQueued = false;
     if (WebClient::IsDyncfgChanged()) {
@@ -312,8 +362,12 @@ void OnlineSession::SyncPackages()
     std::vector<std::string> missing;
     PackageSync::VerifyArchives(missing);
     int queued = dyncfgQueued ? 1 : 0;
-    for (const std::string& name : missing)
-        queued += WebClient::EnqueueDownload(name, "dat/" + name + ".lba") ? 1 : 0;
+    for (const std::string& name : missing) {
+        if (WebClient::EnqueueDownload(name, "dat/" + name + ".lba"))
+            ++queued;
+        else if (OpenArchive(name) == nullptr) // what is installed stays in use; only a gap is reported
+            AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGE_NOT_INSTALLED"), name));
+    }
     if (queued == 0) {
         // Nothing could be queued: no "downloads" event will come to go on from.
         EnterMain();
@@ -346,7 +400,7 @@ void OnlineSession::OnDownloadsFinished()
                 GUIMessageBox::ShowOneButton(kDialogPatchReady, 0, Localize("LOG_PATCH_DOWNLOADED"));
                 return;
             }
-            LogText(kLogFile, "The patch was downloaded, but the patcher is not installed: it is not applied");
+            AnnounceUnappliedPatch();
         }
         // The update flag stays set when nothing arrived: the main menu offers the download page.
         state = kReady;
@@ -373,6 +427,18 @@ void OnlineSession::InstallPatch()
     restartRequested = true;
 }
 
+void OnlineSession::AnnounceUnappliedPatch()
+{
+    LogText(kLogFile, "A patch is waiting, but the patcher is not installed: it is not applied");
+    if (patchAnnounced)
+        return;
+    patchAnnounced = true;
+    AddStatusLine(Localize("LOG_PATCH_NO_PATCHER"));
+    // A box already open (the offline notice) is not pushed aside; the status line still says it.
+    if (!GUIMessageBox::IsModal())
+        GUIMessageBox::ShowOneButton(kDialogInformation, 0, Localize("LOG_PATCH_NO_PATCHER"));
+}
+
 void OnlineSession::MoveWaitingFiles()
 {
     RunAndWait(kPatcherProgram);
@@ -385,6 +451,17 @@ void OnlineSession::MoveWaitingFiles()
         return;
     }
     SyncPackages();
+}
+
+void OnlineSession::GiveUpOnService()
+{
+    // What waited for the service is dropped, and the program goes on offline with what is
+    // installed.
+    WebClient::ClearRequests();
+    WebClient::SetHalted(false);
+    signInWaiting = false;
+    if (ScreenInFront())
+        GoOffline();
 }
 
 void OnlineSession::AddStatusLine(const std::string& text)

@@ -32,6 +32,11 @@ public:
     void OnPackagesResponse(const std::string& payload, const std::string& status, std::size_t position);
     // True when it showed a dialog that must be answered before the main menu.
     bool CheckPendingPatch();
+    // A sign-in was asked for while no session is open: one is opened first, and the sign-in
+    // follows its answer. False when the sign-in cannot go out now (a session is being opened).
+    bool OpenSessionForSignIn();
+    // The user gave up waiting for the service (a proxy page): the program goes on offline.
+    void GiveUpOnService();
 
     // One synchronisation pass: the patch, a changed "dyncfg", then the package archives.
     void SyncPackages();
@@ -62,6 +67,8 @@ private:
     void AddStatusLine(const std::string& text);
     void PopStatusLine();
     void DrawNow();
+    // Once per run: a patch waits that this installation cannot apply (no patcher).
+    void AnnounceUnappliedPatch();
     void PrepareOnce();
 
     GamePlayerProfile& profile;
@@ -69,6 +76,9 @@ private:
     bool restartRequested = false;
     // The patcher is offered the waiting archives once per run: without it they would wait for ever.
     bool moveOffered = false;
+    // A sign-in waits for the session being opened.
+    bool signInWaiting = false;
+    bool patchAnnounced = false;
 };
 
 // The first queued notice as dialog 21 (its message, buttons 2 and 3) when no box is open; false

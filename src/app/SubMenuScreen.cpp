@@ -48,6 +48,7 @@ void SubMenuScreen::BuildLists()
     const std::string set = CollectionSet();
     if (!set.empty())
         PackageList::CollectBySet(set, members);
+    DropUninstalled(members);
     // An empty or vanished collection lists nothing rather than the previous collection's packages.
     BuildPackageList(members);
     GUIListBox* quick = GetListBox(kQuickLoadList);
@@ -132,8 +133,7 @@ void SubMenuScreen::OnListBox(int list, int page, int item)
         if (GUIListBox* packages = GetListBox(kPackageList))
             packages->SetSelected(item);
         ShowPreview();
-        const bool tutorialRuns = gTutorialHooks != nullptr && gTutorialHooks->IsRunning();
-        SetMenuPage(tutorialRuns && item != 0 ? kInfoPage : kPlayPage);
+        SetMenuPage(!TutorialComplete() && item != 0 ? kInfoPage : kPlayPage);
     } else if (list == kMenuList) {
         switch (item) {
         case 0:

@@ -6,9 +6,11 @@ namespace {
 
 // A length prefix longer than this cannot be within the answer limit.
 constexpr std::size_t kMaxPrefixDigits = 8;
-// How much of a page without a usable prefix is still read looking for the line break that
-// makes it a proxy page.
-constexpr std::size_t kMaxJunkScan = 64 * 1024;
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // The shared decoder stops quietly at a foreign character; in an answer one makes it invalid.
 const char* const kBase64Letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -51,15 +53,18 @@ AnswerParser::State AnswerParser::Feed(const char* data, std::size_t size)
     std::size_t i = 0;
     while (state == State::kNeedMore && inPrefix && i < size) {
         const char c = data[i++];
-        if (c == '\n' || c == '\r') {
+        // Only a markup page counts as one from a proxy (a sign-in page of the network, say): the
+        // user can act on that. Any other foreign answer is simply no answer.
+        if (prefixDigits == 0 && IsBlank(c)) {
+            leadingBlanks = true;
+            continue;
+        }
+        if (prefixDigits == 0 && c == '<') {
             state = State::kProxy;
             return state;
         }
-        if (badPrefix) {
-            if (++badBytes > kMaxJunkScan)
-                return Fail("no length prefix");
-            continue;
-        }
+        if (leadingBlanks)
+            return Fail("no length prefix");
         if (c >= '0' && c <= '9') {
             if (++prefixDigits > kMaxPrefixDigits)
                 return Fail("length prefix too long");
@@ -72,7 +77,7 @@ AnswerParser::State AnswerParser::Feed(const char* data, std::size_t size)
             if (announced == 0)
                 return Decode();
         } else {
-            badPrefix = true; // keep reading: a line break further on makes it a proxy page
+            return Fail("no length prefix");
         }
     }
     if (state != State::kNeedMore || inPrefix)
@@ -81,10 +86,8 @@ AnswerParser::State AnswerParser::Feed(const char* data, std::size_t size)
     const std::size_t take = size - i < wanted ? size - i : wanted;
     for (std::size_t k = 0; k < take; ++k) {
         const char c = data[i + k];
-        if (c == '\n' || c == '\r') {
-            state = State::kProxy;
-            return state;
-        }
+        if (c == '\n' || c == '\r')
+            return Fail("line break in the answer");
         if (c == '\0')
             return Fail("NUL byte in the answer");
     }
@@ -109,8 +112,6 @@ AnswerParser::State AnswerParser::Finish()
 {
     if (state != State::kNeedMore)
         return state;
-    if (badPrefix)
-        return Fail("no length prefix");
     if (inPrefix)
         return Fail(prefixDigits == 0 ? "empty answer" : "answer ended in its length prefix");
     return Fail("answer shorter than announced");

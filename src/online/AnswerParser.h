@@ -10,8 +10,8 @@ public:
     enum class State {
         kNeedMore,  // the answer is not whole yet
         kComplete,  // Text() holds the decoded answer
-        kProxy,     // a line break: a page from something between us and the service
-        kMalformed, // not an answer (bad prefix, too long, NUL, invalid base64, cut short)
+        kProxy,     // a markup page where the answer should be: something between us and the service
+        kMalformed, // not an answer (bad prefix, too long, NUL, line break, invalid base64, cut short)
     };
 
     // Far above any real answer (the link cache of a large catalogue is well under 1 MiB).
@@ -33,9 +33,8 @@ private:
 
     State state = State::kNeedMore;
     bool inPrefix = true;
-    bool badPrefix = false;
+    bool leadingBlanks = false;
     std::size_t prefixDigits = 0;
-    std::size_t badBytes = 0;
     std::size_t announced = 0;
     std::string body;
     std::string text;

@@ -52,11 +52,8 @@ void PackageSync::VerifyArchive(std::vector<std::string>& list, const std::strin
 
 void PackageSync::AddArchiveFiles(std::vector<std::string>& list, const std::string& name)
 {
-    if (std::find(list.begin(), list.end(), name) != list.end())
-        return;
-    CloseArchive(name);
-    DeleteArchiveFiles(name);
-    list.push_back(name);
+    if (std::find(list.begin(), list.end(), name) == list.end())
+        list.push_back(name);
 }
 
 bool HasFilesToMove()

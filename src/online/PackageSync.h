@@ -11,7 +11,9 @@ public:
     // archive and set archive. list: names to download, without duplicates.
     static void VerifyArchives(std::vector<std::string>& list);
     static void VerifyArchive(std::vector<std::string>& list, const std::string& name);
-    // Closes and deletes the archive's files (its patch twin too) and lists it; nothing when listed.
+    // Lists the archive for download; nothing when listed. What is installed stays in use until a
+    // verified download replaces it in one rename: a service that serves something else than it
+    // lists, or a transfer that breaks off, must never cost the user the working copy.
     static void AddArchiveFiles(std::vector<std::string>& list, const std::string& name);
 };
 

@@ -62,12 +62,19 @@ std::string LanguageCode()
     return gServices != nullptr && !gServices->languageCode.empty() ? gServices->languageCode : std::string("en");
 }
 
+// Every request that found no service ends here, each time: what was queued behind it is dropped
+// (nothing waits for an answer that will not come, so the user can sign in again), and so is the
+// session, which the service may not know any more when it comes back.
 void RaiseOffline()
 {
-    if (gState.offlineReported)
-        return;
-    gState.offlineReported = true;
     LogText(kLogFile, "Web service unreachable: going offline");
+    gState.abandoned = true;
+    {
+        std::lock_guard<std::mutex> guard(gState.lock);
+        gState.requests.clear();
+        gState.downloads.clear();
+        gState.token.clear();
+    }
     WebClient::PushEvent("Offline", "");
 }
 
@@ -184,7 +191,6 @@ void HandleResult(const WorkerResult& r)
 {
     switch (r.kind) {
     case ResultKind::kAnswer:
-        gState.offlineReported = false;
         HandleAnswer(r.name, r.text);
         break;
     case ResultKind::kProxy:
@@ -210,8 +216,6 @@ void HandleResult(const WorkerResult& r)
         break;
     }
     case ResultKind::kDownloaded:
-        if (r.outcome == DownloadOutcome::kVerified)
-            gState.offlineReported = false;
         InstallDownload(r.job, r.outcome);
         WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
         break;
@@ -239,6 +243,7 @@ void StartWorker()
         gState.curlReady = true;
     }
     gState.workerFinished = false;
+    gState.abandoned = false;
     gState.worker = SDL_CreateThread(RequestProcess, "RequestProcess", nullptr);
     if (gState.worker == nullptr)
         LogText(kLogFile, std::string("Failed to start the web worker: ") + SDL_GetError());
@@ -350,6 +355,12 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     return true;
 }
 
+void WebClient::ClearRequests()
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    gState.requests.clear();
+}
+
 void WebClient::ClearDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
@@ -442,7 +453,6 @@ void WebClient::Reset()
     gState.updateAvailable = false;
     gState.dyncfgChanged = false;
     gState.transferRunning = false;
-    gState.offlineReported = false;
     gState.eventHook = nullptr;
     gState.clock = nullptr;
     gState.onlineTest = nullptr;

@@ -75,6 +75,8 @@ public:
     // is a plain file name and it was not tried twice in this run already. A name already queued
     // is not queued again (true).
     static bool EnqueueDownload(const std::string& name, const std::string& localPath);
+    // Drops every queued request (the user gave up on an answer: a proxy page, say).
+    static void ClearRequests();
     static void ClearDownloads();
     static void PushEvent(const std::string& name, const std::string& payload);
 

@@ -62,11 +62,13 @@ struct WebState {
     std::atomic<bool> transferRunning{false};
     std::atomic<std::uint64_t> lastActivity{0};
     std::atomic<bool> workerFinished{false};
+    // Set when the service counts as gone: the running worker leaves even if the flow clears the
+    // stop flag (entering the main menu) before the worker saw it. Cleared for the next worker.
+    std::atomic<bool> abandoned{false};
 
     // Main thread only.
     SDL_Thread* worker = nullptr;
     bool curlReady = false;
-    bool offlineReported = false;
 
     // Set on the main thread while no worker runs; read by the worker.
     WebClient::EventHook eventHook;

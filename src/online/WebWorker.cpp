@@ -40,7 +40,7 @@ WebState& S()
 
 bool ShouldLeave()
 {
-    return S().stop || S().halted;
+    return S().stop || S().halted || S().abandoned;
 }
 
 void Touch()
@@ -78,7 +78,6 @@ void ConfigureTransfer(CURL* handle, const std::string& url, long timeoutSeconds
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
 }
@@ -128,13 +127,20 @@ bool RunRequest(CURL* handle, const PendingRequest& request)
     S().transferRunning = true;
     const CURLcode code = curl_easy_perform(handle);
     S().transferRunning = false;
-    const AnswerParser::State state = parser.Finish();
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    // An error page or a redirect is the server's, not the service's answer, whatever it holds.
+    const AnswerParser::State state = status == 200 ? parser.Finish() : AnswerParser::State::kMalformed;
 
     if (state == AnswerParser::State::kComplete) {
         std::lock_guard<std::mutex> guard(S().lock);
-        if (request.name == "auth" && parser.Text().compare(0, 3, "Ok;") == 0) {
-            const std::size_t end = parser.Text().find(';', 3);
-            S().token = parser.Text().substr(3, end == std::string::npos ? std::string::npos : end - 3);
+        if (request.name == "auth") {
+            // A refused session leaves none: no later request may carry an old one.
+            S().token.clear();
+            if (parser.Text().compare(0, 3, "Ok;") == 0) {
+                const std::size_t end = parser.Text().find(';', 3);
+                S().token = parser.Text().substr(3, end == std::string::npos ? std::string::npos : end - 3);
+            }
         }
         auto& q = S().requests;
         q.erase(std::remove_if(q.begin(), q.end(), [&request](const QueuedRequest& r) { return r.id == request.id; }),
@@ -155,7 +161,9 @@ bool RunRequest(CURL* handle, const PendingRequest& request)
     if (code == CURLE_ABORTED_BY_CALLBACK && ShouldLeave())
         return false;
     LogText(kLogFile, "Web request " + request.name + " got no answer: " +
-                          (code != CURLE_OK ? std::string(curl_easy_strerror(code)) : parser.Problem()));
+                          (code != CURLE_OK ? std::string(curl_easy_strerror(code))
+                           : status != 200  ? "HTTP status " + IntToString(static_cast<int>(status))
+                                            : parser.Problem()));
     S().stop = true;
     PostSimple(ResultKind::kOffline, request.name);
     return false;
@@ -250,9 +258,9 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
         return DownloadOutcome::kTempFailed;
     }
     ConfigureTransfer(handle, job.url, S().limits.downloadTimeoutSeconds);
+    // No redirect is followed: an archive comes from the host the link cache names or not at all.
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadData);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &c);
     curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBuffer);

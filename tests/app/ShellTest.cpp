@@ -189,9 +189,9 @@ TEST_F(Shell, MenuPages)
         std::uint64_t tutorialState;
         int page;
     };
-    // The running tour decides, whatever the profile says of earlier runs.
+    // Page 2 only for a user signed in during this run whose tutorial is complete (and not run again).
     for (const MainCase& c : {MainCase{false, true, 0, 0}, MainCase{true, true, 0, 0}, MainCase{false, false, 2, 0},
-                              MainCase{true, false, 2, 2}, MainCase{true, false, 0, 2}, MainCase{true, true, 2, 0}}) {
+                              MainCase{true, false, 2, 2}, MainCase{true, false, 0, 0}, MainCase{true, true, 2, 0}}) {
         SCOPED_TRACE(testing::Message() << "signed in " << c.signedIn << ", tour runs " << c.tourRuns);
         core->onlineSession.signedIn = c.signedIn;
         tour.running = c.tourRuns;
@@ -216,12 +216,17 @@ TEST_F(Shell, MenuPages)
     SubMenuScreen* sub = SubMenu();
     struct SubCase {
         bool tourRuns;
+        std::uint64_t tutorialState;
         int item;
         int page;
     };
-    for (const SubCase& c : {SubCase{true, 0, 0}, SubCase{true, 2, 1}, SubCase{false, 2, 0}, SubCase{false, 0, 0}}) {
-        SCOPED_TRACE(testing::Message() << "tour runs " << c.tourRuns << ", item " << c.item);
+    // Until the tutorial is complete every package but the first opens its information first.
+    for (const SubCase& c : {SubCase{true, 2, 0, 0}, SubCase{true, 2, 2, 1}, SubCase{false, 2, 2, 0},
+                             SubCase{false, 0, 2, 1}, SubCase{false, 0, 0, 0}}) {
+        SCOPED_TRACE(testing::Message() << "tour runs " << c.tourRuns << ", state " << c.tutorialState << ", item "
+                                        << c.item);
         tour.running = c.tourRuns;
+        core->profile.tutorialState = c.tutorialState;
         sub->OnListBox(MainMenuScreen::kPackageList, 0, c.item);
         EXPECT_EQ(sub->SelectedIndex(), c.item);
         EXPECT_EQ(MenuPage(sub), c.page);

@@ -7,6 +7,7 @@ list(APPEND VN_TEST_SOURCES
   app/ShopMenuScreenTest.cpp
   app/CredentialScrambleTest.cpp
   app/LoginScreenTest.cpp
+  app/OnlineFaultsThreadedTest.cpp
   app/OnlineSessionThreadedTest.cpp
 )
 list(APPEND VN_TEST_SOURCES

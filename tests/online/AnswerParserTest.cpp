@@ -39,10 +39,13 @@ TEST(AnswerParser, FramesDecodesAndRefusesWhatIsNoAnswer)
         {"padding in the middle", {"8;T2s=YWJj"}, State::kMalformed, ""},
         {"NUL in the body", {std::string("8;T2s7\0WJj", 10)}, State::kMalformed, ""},
         {"NUL in the decoded text", {"4;AEE="}, State::kMalformed, ""},
-        {"line feed in the body", {"8;T2s7\nWJj"}, State::kProxy, ""},
-        {"carriage return in the body", {"8;T2s7YWJ\r"}, State::kProxy, ""},
+        {"line feed in the body", {"8;T2s7\nWJj"}, State::kMalformed, ""},
+        {"carriage return in the body", {"8;T2s7YWJ\r"}, State::kMalformed, ""},
         {"proxy page", {"<html>", "<body>login\r\n</body>"}, State::kProxy, ""},
-        {"line break before the prefix ends", {"1\n2;"}, State::kProxy, ""},
+        {"proxy page after blank lines", {"\r\n  ", "<!DOCTYPE html>"}, State::kProxy, ""},
+        {"line break before the prefix ends", {"1\n2;"}, State::kMalformed, ""},
+        {"garbage with line breaks", {"\x93Q\nz\r\x01"}, State::kMalformed, ""},
+        {"blank before the prefix", {" 8;T2s7YWJj"}, State::kMalformed, ""},
     };
     for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.label);

@@ -46,7 +46,7 @@ void OnlineAppFixture::TearDown()
     service.Stop();
 }
 
-bool OnlineAppFixture::StartService(const std::string& scenarioText)
+bool OnlineAppFixture::StartService(const std::string& scenarioText, int port)
 {
     ServiceOptions options;
     options.scenarioFolder = std::string(VN_SOURCE_DIR) + "/tools/service/demo";
@@ -55,6 +55,7 @@ bool OnlineAppFixture::StartService(const std::string& scenarioText)
         options.scenarioFolder = temp.File("scenario");
     }
     options.archiveFolders = {addOns, temp.File("dat")};
+    options.port = port;
     if (!service.Start(options))
         return false;
     SetWebServiceHostOverride(service.HostUrl());

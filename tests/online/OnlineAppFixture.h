@@ -18,7 +18,8 @@ protected:
     void TearDown() override;
 
     // The demo scenario, or scenario.cfg text the test gives (archives beside it in "scenario/").
-    bool StartService(const std::string& scenarioText = std::string());
+    // port 0: any free port; another brings a stopped service back where it was.
+    bool StartService(const std::string& scenarioText = std::string(), int port = 0);
     // A returning user's profile: warning seen, this account remembered (none when user is empty).
     void WriteProfile(const std::string& user, const std::string& password, bool withPackageList = true);
     // Frames on the test clock, with a little real time between them for the web worker.
