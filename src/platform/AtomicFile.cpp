@@ -135,14 +135,17 @@ bool FileSize(const std::string& path, std::uint64_t& size)
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
 {
-    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; the type check
+    // below then refuses it. The flag changes nothing for the regular files that pass.
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         openError = errno;
         return;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        openError = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    const bool examined = fstat(fd, &info) == 0;
+    if (!examined || !S_ISREG(info.st_mode)) {
+        openError = !examined ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         close(fd);
         fd = -1;
         return;

@@ -230,7 +230,9 @@ TEST(PlatformFiles, ReadAtOffsetsStaysInsideTheFile)
             EXPECT_EQ(out, c.bytes);
         }
     }
-    for (const std::string& missing : {temp.File("none"), temp.Path()}) {
+    // A FIFO with no writer must be refused at once, not waited on.
+    ASSERT_EQ(mkfifo(temp.File("fifo").c_str(), 0600), 0);
+    for (const std::string& missing : {temp.File("none"), temp.Path(), temp.File("fifo")}) {
         const platform::ReadOnlyFile absent(missing);
         EXPECT_FALSE(absent.IsOpen()) << missing;
         EXPECT_NE(absent.OpenError(), 0) << missing;
