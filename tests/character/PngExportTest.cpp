@@ -5,6 +5,7 @@
 #include "character/PngExport.h"
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
+#include "platform/Platform.h"
 
 #include <SDL_image.h>
 #include <gtest/gtest.h>
@@ -307,11 +308,14 @@ TEST_F(PngExportTest, FailedExportsLeaveNoFileAndSaySo)
     BuildFigure();
     log->Clear();
     const std::string path = temp->File("kept.png");
-    std::filesystem::create_directory(path + ".tmp");
-    EXPECT_FALSE(PngExport::Save(path));
+    const std::string beside = path + ".";
+    platform::SetWriteFailureFunction(
+        [&beside](const std::string& written) { return written.compare(0, beside.size(), beside) == 0; });
+    const bool saved = PngExport::Save(path);
+    platform::SetWriteFailureFunction(nullptr);
+    EXPECT_FALSE(saved);
     EXPECT_TRUE(log->Contains("picture not saved"));
     EXPECT_FALSE(std::filesystem::exists(path));
-    std::filesystem::remove(path + ".tmp");
 
     // The dialog's cancel exports nothing.
     PngExport::Run();

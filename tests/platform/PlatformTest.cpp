@@ -267,6 +267,21 @@ TEST(PlatformFiles, WritesHonourTheFailureSeam)
     EXPECT_FALSE(platform::FileExists(temp.File("other")));
 }
 
+TEST(PlatformFiles, AtomicWritesTouchNoNeighbourAndLeaveNoTemporaryFile)
+{
+    TempDir temp;
+    temp.Write("kept.tmp", "the user's own file");
+    temp.Write("taken/inside", "a folder in the target's place makes the rename fail");
+    EXPECT_TRUE(platform::WriteFileAtomically(temp.File("kept"), "new", 3));
+    EXPECT_TRUE(platform::WriteFileAtomically(temp.File("kept"), "newer", 5));
+    std::string error;
+    EXPECT_FALSE(platform::WriteFileAtomically(temp.File("taken"), "x", 1, &error));
+    EXPECT_NE(error.find("cannot rename"), std::string::npos) << error;
+    EXPECT_EQ(temp.Read("kept"), "newer");
+    EXPECT_EQ(temp.Read("kept.tmp"), "the user's own file");
+    EXPECT_EQ(platform::ListFolderFiles(temp.Path()), (std::vector<std::string>{"kept", "kept.tmp"}));
+}
+
 TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
 {
     TempDir dir;
