@@ -160,6 +160,11 @@ FilePtr OpenFile(const std::string& path, const char* mode)
     return FilePtr(std::fopen(path.c_str(), modeText.c_str()));
 }
 
+bool TruncateFile(std::FILE* file, std::uint64_t size)
+{
+    return file != nullptr && std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
 bool FileSize(const std::string& path, std::uint64_t& size)
 {
     struct stat info {};

@@ -84,6 +84,8 @@ FilePtr OpenFile(const std::string& path, const char* mode);
 // Hands what was written to the file so far to the disk without waiting for it, so that the sync
 // before a rename later has little left to wait for. False when the file could not be flushed.
 bool StartWriteback(std::FILE* file);
+// Flushes the file and cuts it to size bytes (the handle stays open); false when it cannot.
+bool TruncateFile(std::FILE* file, std::uint64_t size);
 // Size of a regular file; false when it cannot be examined.
 bool FileSize(const std::string& path, std::uint64_t& size);
 
