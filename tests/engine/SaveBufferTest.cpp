@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,7 +72,7 @@ TEST_F(SaveBufferFile, EmptyPayloadIsHeaderPlusSeparator)
     SaveBuffer writer;
     ASSERT_TRUE(writer.WriteFile(Path(), "secret", "user"));
     EXPECT_EQ(std::filesystem::file_size(Path()), 7u);
-    EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp"));
+    EXPECT_EQ(platform::ListFolderFiles(dir.Path()), std::vector<std::string>{"save.lbd"}) << "no temporary file";
 
     SaveBuffer reader;
     reader.payload = "stale";
