@@ -90,6 +90,7 @@ bool TruncateFile(std::FILE* file, std::uint64_t size);
 bool FileSize(const std::string& path, std::uint64_t& size);
 
 // A file read at offsets without moving a shared position, so that one handle serves any reader.
+// Only a regular file opens: a folder, FIFO or device is refused at once, never waited on.
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;
