@@ -1,5 +1,6 @@
 // Building the package list from a long developer "package_generator/packs.txt": every line is
-// checked against the package text as it grows, so the cost must follow the file's length.
+// checked against the package text as it grows, so the cost must follow the file's length. The
+// same for a long list from the web service whose every package is marked new.
 
 #include "character/PackageList.h"
 #include "engine/Log.h"
@@ -19,12 +20,12 @@ namespace {
 class ProfileStub : public PackageProfile {
 public:
     const std::string& PackageListText() const override { return list; }
-    const std::string& NewPackagesText() const override { return none; }
+    const std::string& NewPackagesText() const override { return newPackages; }
     void SetEnabledPackages(const std::string&) override {}
     bool SaveProfile(bool) override { return true; }
 
     std::string list = "char_vexa_prev d;vexa_castle;vexa_city";
-    std::string none;
+    std::string newPackages;
 };
 
 void LoadWithPacksLines(benchmark::State& state)
@@ -57,8 +58,30 @@ void LoadWithPacksLines(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * lines);
 }
 
+void LoadWithNewPackages(benchmark::State& state)
+{
+    const int names = static_cast<int>(state.range(0));
+    ProfileStub profile;
+    profile.list.clear();
+    for (int i = 0; i < names; ++i)
+        profile.list += "set" + std::to_string(i) + ";";
+    profile.newPackages = profile.list;
+    PackageList::SetProfile(&profile);
+    PackageList::SetPacksFilePath("/nonexistent/packs.txt");
+    SetLogListener([](int, const std::string&) {});
+    for (auto _ : state) {
+        PackageList::Load();
+        benchmark::DoNotOptimize(PackageList::Records().size());
+    }
+    SetLogListener(nullptr);
+    PackageList::Destroy();
+    PackageList::SetProfile(nullptr);
+    state.SetItemsProcessed(state.iterations() * names);
+}
+
 } // namespace
 
 BENCHMARK(LoadWithPacksLines)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LoadWithNewPackages)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

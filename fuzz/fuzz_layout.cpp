@@ -1,4 +1,6 @@
-// Random layout text into a screen layer: load, lay out, draw a frame, feed it a few events.
+// Random layout text into a screen layer: load, lay out, draw a frame, feed it a few events. A text
+// with two or more containers goes into a two-framed screen, whose layout places both frames and
+// lays out each one's children, as the menus and the edit screen do.
 
 #include "LbaWriter.h"
 #include "engine/ArchiveRegistry.h"
@@ -12,6 +14,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/TwoFramesStyleScreen.h"
 #include "support/HeadlessSdl.h"
 
 #include <SDL.h>
@@ -19,6 +22,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,9 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string text(reinterpret_cast<const char*>(data), size);
 
-    GUIScreenLayer* layer = GUIScreenManager::AddLayer(std::make_unique<GUIScreenLayer>("Fuzz"));
     ConfigFile file;
     file.Parse(text);
+    const bool twoFrames = file.SelectSection("VerticalContainers") != nullptr && file.EntryCount() >= 2;
+    std::unique_ptr<GUIScreenLayer> made;
+    if (twoFrames) {
+        made = std::make_unique<TwoFramesStyleScreen>("Fuzz");
+    } else {
+        made = std::make_unique<GUIScreenLayer>("Fuzz");
+    }
+    GUIScreenLayer* layer = GUIScreenManager::AddLayer(std::move(made));
     layer->LoadFromConfig(file);
     layer->Layout();
     layer->Show();

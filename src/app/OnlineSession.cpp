@@ -22,6 +22,8 @@
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 
+#include <unordered_set>
+
 const char* const kPatcherProgram = "VornPatcher";
 const char* const kUnpackerProgram = "VornUnpacker";
 
@@ -79,15 +81,17 @@ bool RunAndWait(const char* program)
     return platform::SpawnProgram(path, true);
 }
 
-// Appended to the stored tags; a tag already stored is not repeated.
+// Appended to the stored tags; a tag already stored is not repeated. A set, not a list: the
+// service's answer may hold any number of tags.
 std::string MergeTags(const std::string& stored, const std::string& fresh)
 {
     std::string merged = stored;
-    std::vector<std::string> known = PackageList::SplitNames(stored, ':');
+    std::unordered_set<std::string> known;
+    for (std::string& tag : PackageList::SplitNames(stored, ':'))
+        known.insert(std::move(tag));
     for (const std::string& tag : PackageList::SplitNames(fresh, ':')) {
-        if (tag.empty() || std::find(known.begin(), known.end(), tag) != known.end())
+        if (tag.empty() || !known.insert(tag).second)
             continue;
-        known.push_back(tag);
         merged += merged.empty() ? tag : ":" + tag;
     }
     return merged;

@@ -2,6 +2,9 @@
 
 #include "character/PackageList.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 namespace {
 
 std::vector<ActivePackage> gSelection;
@@ -44,20 +47,28 @@ void PackageSelection::ParseProfileList()
         return;
     const std::string& text = profile->NewPackagesText();
     std::vector<PackageRecord>& records = PackageList::Records();
+    // Found through indexes: the lists come from the web service, and a long list checked against
+    // every record (and every member against every record again) would cost their product.
+    std::unordered_multimap<std::string, std::size_t> byEntry;
+    std::unordered_map<std::string, std::size_t> firstBySet;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        byEntry.emplace(records[i].entryName, i);
+        firstBySet.emplace(records[i].setName, i);
+    }
+    std::unordered_set<std::string> done;
     for (const std::string& name : PackageList::SplitNames(text, ';')) {
-        if (name.empty())
+        if (name.empty() || !done.insert(name).second)
             continue;
-        for (PackageRecord& r : records) {
-            if (r.entryName != name || !r.standalone || r.settingsOnly)
+        const auto named = byEntry.equal_range(name);
+        for (auto it = named.first; it != named.second; ++it) {
+            PackageRecord& r = records[it->second];
+            if (!r.standalone || r.settingsOnly)
                 continue;
             r.isNew = true;
             for (const std::string& member : r.packages) {
-                for (PackageRecord& m : records) {
-                    if (m.setName == member) {
-                        m.isNew = true;
-                        break;
-                    }
-                }
+                const auto m = firstBySet.find(member);
+                if (m != firstBySet.end())
+                    records[m->second].isNew = true;
             }
         }
     }

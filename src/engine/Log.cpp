@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -18,6 +19,12 @@ namespace {
 constexpr std::uint64_t kMaxLogAge = 259200;
 // Lines from before the log file exists; a run that never opens it must not grow without end.
 constexpr std::size_t kMaxPendingLines = 1000;
+// A run that logs without end must not fill the disk. The start of the log (how the run began) is
+// kept whole; after it, the latest lines, between kTailBytes and twice that much, behind one line
+// that says how much was dropped in between. A single line longer than kMaxLineBytes is cut.
+constexpr std::uint64_t kHeadBytes = 1u << 20;
+constexpr std::size_t kTailBytes = 1u << 20;
+constexpr std::size_t kMaxLineBytes = 64u << 10;
 
 enum class FileState { kPending, kOpen, kClosed };
 
@@ -29,6 +36,13 @@ struct Logger {
     std::string path;
     std::vector<std::string> pendingLines;
     std::size_t droppedLines = 0;
+    // Bytes of the file that belong to the kept start; once full, later lines are the tail.
+    std::uint64_t headBytes = 0;
+    bool isHeadFull = false;
+    std::deque<std::string> tailLines;
+    std::size_t tailBytes = 0;
+    std::uint64_t cutLines = 0;
+    std::uint64_t cutBytes = 0;
     std::vector<std::string> screenQueue;
     std::function<void(const std::string&)> screenHandler;
     LogListener listener;
@@ -80,6 +94,72 @@ void PurgeOldFiles(const std::string& folder)
     }
 }
 
+void ForgetSizeLocked(Logger& logger)
+{
+    logger.headBytes = 0;
+    logger.isHeadFull = false;
+    logger.tailLines.clear();
+    logger.tailBytes = 0;
+    logger.cutLines = 0;
+    logger.cutBytes = 0;
+}
+
+// The text of one line, its length capped (cut on a character boundary).
+std::string LineOf(const std::string& stamp, const std::string& text)
+{
+    if (text.size() <= kMaxLineBytes)
+        return "[" + stamp + "] " + text + "\n";
+    std::size_t cut = kMaxLineBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return "[" + stamp + "] " + text.substr(0, cut) + " ... (" + std::to_string(text.size() - cut) +
+           " more bytes)\n";
+}
+
+// Drops the oldest tail lines down to kTailBytes and rewrites the file after its start: the note
+// on what was dropped, then the tail. The start is never rewritten, so a run killed meanwhile
+// still leaves it.
+void TrimTailLocked(Logger& logger)
+{
+    while (logger.tailBytes > kTailBytes) {
+        logger.tailBytes -= logger.tailLines.front().size();
+        logger.cutBytes += logger.tailLines.front().size();
+        ++logger.cutLines;
+        logger.tailLines.pop_front();
+    }
+    platform::FilePtr file(platform::OpenFile(logger.path, "r+b"));
+    if (!file || std::fseek(file.get(), static_cast<long>(logger.headBytes), SEEK_SET) != 0)
+        return;
+    const std::string note = "[" + logger.stamp + "] (" + std::to_string(logger.cutLines) + " lines, " +
+                             std::to_string(logger.cutBytes) + " bytes dropped here to keep the log small)\n";
+    bool ok = WriteAll(file.get(), note);
+    std::uint64_t size = logger.headBytes + note.size();
+    for (const std::string& line : logger.tailLines) {
+        ok = ok && WriteAll(file.get(), line);
+        size += line.size();
+    }
+    if (ok)
+        platform::TruncateFile(file.get(), size);
+}
+
+void AppendLocked(Logger& logger, const std::string& line)
+{
+    {
+        platform::FilePtr file(platform::OpenFile(logger.path, "ab"));
+        if (!file || !WriteAll(file.get(), line))
+            return;
+    }
+    if (!logger.isHeadFull && logger.headBytes + line.size() <= kHeadBytes) {
+        logger.headBytes += line.size();
+        return;
+    }
+    logger.isHeadFull = true;
+    logger.tailLines.push_back(line);
+    logger.tailBytes += line.size();
+    if (logger.tailBytes > 2 * kTailBytes)
+        TrimTailLocked(logger);
+}
+
 std::string CrashPathLocked(const Logger& logger)
 {
     return logger.crashFolder + "crash_" + logger.crashStamp + "_v" + logger.crashVersion + ".dmp";
@@ -103,20 +183,26 @@ bool OpenSessionLog()
         PurgeOldFiles(folder);
         logger.path = folder + "/" + "session_" + runStamp + ".log";
         logger.stamp = FormatTimestamp(true);
-        platform::FilePtr file(platform::OpenFile(logger.path, "wb"));
-        if (file) {
-            bool ok = WriteAll(file.get(), "[" + logger.stamp + "] " + started + "\n");
+        ForgetSizeLocked(logger);
+        const std::string first = LineOf(logger.stamp, started);
+        bool created = false;
+        {
+            platform::FilePtr file(platform::OpenFile(logger.path, "wb"));
+            created = file != nullptr;
+            opened = created && WriteAll(file.get(), first);
+        }
+        if (opened) {
+            logger.headBytes = first.size();
             for (const std::string& line : logger.pendingLines)
-                ok = ok && WriteAll(file.get(), line);
+                AppendLocked(logger, line);
             if (logger.droppedLines > 0)
-                ok = ok && WriteAll(file.get(), "[" + logger.stamp + "] (" + std::to_string(logger.droppedLines) +
-                                                    " earlier lines were dropped)\n");
-            opened = ok;
+                AppendLocked(logger, "[" + logger.stamp + "] (" + std::to_string(logger.droppedLines) +
+                                         " earlier lines were dropped)\n");
         }
         logger.pendingLines.clear();
         logger.droppedLines = 0;
         // Without a log file the file target is skipped for the whole run.
-        logger.state = file ? FileState::kOpen : FileState::kClosed;
+        logger.state = created ? FileState::kOpen : FileState::kClosed;
         logger.crashFolder = folder + "/";
         crashPath = CrashPathLocked(logger);
     }
@@ -136,16 +222,14 @@ void LogText(int target, const std::string& text)
             logger.listener(target, text);
         if (toFile) {
             logger.stamp = FormatTimestamp(true);
-            const std::string line = "[" + logger.stamp + "] " + text + "\n";
+            std::string line = LineOf(logger.stamp, text);
             if (logger.state == FileState::kPending) {
                 if (logger.pendingLines.size() < kMaxPendingLines)
-                    logger.pendingLines.push_back(line);
+                    logger.pendingLines.push_back(std::move(line));
                 else
                     ++logger.droppedLines;
             } else if (logger.state == FileState::kOpen) {
-                platform::FilePtr file(platform::OpenFile(logger.path, "ab"));
-                if (file)
-                    WriteAll(file.get(), line);
+                AppendLocked(logger, line);
             }
         }
         if (toScreen) {
@@ -178,6 +262,7 @@ void DeleteSessionLog()
         platform::RemoveFile(logger.path);
     logger.state = FileState::kClosed;
     logger.pendingLines.clear();
+    ForgetSizeLocked(logger);
 }
 
 void CloseSessionLog()
@@ -188,6 +273,7 @@ void CloseSessionLog()
     logger.path.clear();
     logger.pendingLines.clear();
     logger.droppedLines = 0;
+    ForgetSizeLocked(logger);
 }
 
 void SetLogScreenHandler(std::function<void(const std::string&)> handler)

@@ -1,6 +1,8 @@
 #pragma once
 // The run's log: "logs/session_<stamp>.log" under the user data folder, one line per call,
-// opened and closed around every line. Safe from any thread.
+// opened and closed around every line. Safe from any thread. However much a run logs, the file
+// stays within a few megabytes: its start and its latest lines, with a line that counts what was
+// dropped between them.
 
 #include <functional>
 #include <string>

@@ -21,6 +21,14 @@ constexpr int kFrameBits = 64;
 
 bool Flag(const ConfigFile& file, const std::string& key) { return file.GetInt(key) == 1; }
 
+// A layout number that becomes geometry, within the largest element size either way, so that
+// sums with positions and margins cannot overflow. The small negative markers (-1) pass.
+int Coordinate(const ConfigFile& file, const std::string& key)
+{
+    constexpr int kMaxCoordinate = static_cast<int>(kMaxElementSize);
+    return std::clamp(file.GetInt(key), -kMaxCoordinate, kMaxCoordinate);
+}
+
 bool Given(const ConfigFile& file, const std::string& key) { return !file.GetString(key).empty(); }
 
 // Only a value above 0 sets the layer; queues stop at 7.
@@ -63,16 +71,16 @@ void LoadListBoxEntry(GUIScreenLayer& layer, ConfigFile& file)
 {
     const int id = file.GetInt("Index");
     const std::string image = file.GetString("Img");
-    const int width = file.GetInt("Width");
-    const int height = file.GetInt("Height");
-    const int buttonWidth = file.GetInt("ButtonWidth");
-    const int buttonHeight = file.GetInt("ButtonHeight");
-    const int rowSpacing = file.GetInt("SpaceBetweenRows");
-    const int columnSpacing = file.GetInt("SpaceBetweenCols");
-    const int sideMargin = file.GetInt("SideMargin");
-    const int margin = file.GetInt("Margin");
-    const int offset = file.GetInt("Offset");
-    const int pagerPosOffset = file.GetInt("PagerPosOffset");
+    const int width = Coordinate(file, "Width");
+    const int height = Coordinate(file, "Height");
+    const int buttonWidth = Coordinate(file, "ButtonWidth");
+    const int buttonHeight = Coordinate(file, "ButtonHeight");
+    const int rowSpacing = Coordinate(file, "SpaceBetweenRows");
+    const int columnSpacing = Coordinate(file, "SpaceBetweenCols");
+    const int sideMargin = Coordinate(file, "SideMargin");
+    const int margin = Coordinate(file, "Margin");
+    const int offset = Coordinate(file, "Offset");
+    const int pagerPosOffset = Coordinate(file, "PagerPosOffset");
     const int defaultFrame = file.GetInt("DefaultBtnFrame");
     const int activeFrame = file.GetInt("ActiveBtnFrame");
     const int selectedFrame = file.GetInt("SelectedBtnFrame");
@@ -85,7 +93,7 @@ void LoadListBoxEntry(GUIScreenLayer& layer, ConfigFile& file)
     const int buttonRenderLayer = file.GetInt("BtnRenderLayer");
     const std::string captionFont = file.GetString("BtnTextFont");
     const int captionFontSize = file.GetInt("BtnTextFontSize");
-    const int captionHeight = file.GetInt("BtnTextHeight");
+    const int captionHeight = Coordinate(file, "BtnTextHeight");
     const std::string captionColour0 = file.GetString("BtnTextColor0");
     const std::string captionColour1 = file.GetString("BtnTextColor1");
     const bool localised = Flag(file, "Localized");
@@ -158,10 +166,10 @@ void LoadListBoxEntry(GUIScreenLayer& layer, ConfigFile& file)
 
 void LoadContainerEntry(GUIScreenLayer& layer, ConfigFile& file)
 {
-    const int width = file.GetInt("W");
-    const int height = file.GetInt("H");
-    const int x = std::max(file.GetInt("PosX"), 0);
-    const int y = std::max(file.GetInt("PosY"), 0);
+    const int width = Coordinate(file, "W");
+    const int height = Coordinate(file, "H");
+    const int x = std::max(Coordinate(file, "PosX"), 0);
+    const int y = std::max(Coordinate(file, "PosY"), 0);
     const long long layoutW = gCore != nullptr ? gCore->LayoutWidth() : 0;
     const long long layoutH = gCore != nullptr ? gCore->LayoutHeight() : 0;
     const auto clip = [](long long value) { return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX)); };
@@ -171,14 +179,14 @@ void LoadContainerEntry(GUIScreenLayer& layer, ConfigFile& file)
     const std::string image = file.GetString("Img");
     std::vector<std::int32_t> spaces;
     for (int n = 1;; ++n) {
-        const int space = file.GetInt("Space_" + std::to_string(n));
+        const int space = Coordinate(file, "Space_" + std::to_string(n));
         if (space == -1) {
             break;
         }
         spaces.push_back(space);
     }
-    const int upperMargin = file.GetInt("UpperMargin");
-    const int sideValue = file.GetInt("SideMargin");
+    const int upperMargin = Coordinate(file, "UpperMargin");
+    const int sideValue = Coordinate(file, "SideMargin");
     const int sideMargin = sideValue == -1 ? 0 : sideValue;
     const int alignX = ParseAlignmentX(file.GetString("AlignX"));
 

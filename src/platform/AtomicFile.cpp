@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -53,12 +54,44 @@ bool WriteAll(int fd, const char* data, std::size_t size)
     return true;
 }
 
+// A name no other writer uses, so that a file of the user's beside the target is never touched
+// and two saves to one target do not write into one temporary file. Created exclusively (a
+// leftover of a killed run is stepped over, never reused); -1 (errno set) on failure, with
+// tempPath naming the last name tried.
+int CreateTemporaryBeside(const std::string& target, std::string& tempPath)
+{
+    static std::atomic<std::uint32_t> counter{0};
+    constexpr int kAttempts = 64;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        tempPath = target + "." + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+        if (WriteRefused(tempPath))
+            return -1;
+        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+// After a rename only a synced folder keeps the new name through a power cut. The new file is in
+// place by then, so a folder that cannot be synced (some file systems refuse) is no failure.
+void SyncFolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    (void)fsync(fd);
+    close(fd);
+}
+
 } // namespace
 
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error)
 {
-    const std::string tempPath = path + ".tmp";
-    const int fd = WriteRefused(tempPath) ? -1 : open(tempPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string tempPath;
+    const int fd = CreateTemporaryBeside(path, tempPath);
     if (fd < 0) {
         SetError(error, "cannot create " + tempPath);
         return false;
@@ -80,6 +113,8 @@ bool WriteFileAtomically(const std::string& path, const void* data, std::size_t 
     }
     if (!ok)
         unlink(tempPath.c_str());
+    else
+        SyncFolderOf(path);
     return ok;
 }
 
@@ -100,6 +135,7 @@ bool ReplaceFile(const std::string& from, const std::string& to, std::string* er
         SetError(error, "cannot rename " + from + " to " + to);
         return false;
     }
+    SyncFolderOf(to);
     return true;
 }
 
@@ -124,6 +160,11 @@ FilePtr OpenFile(const std::string& path, const char* mode)
     return FilePtr(std::fopen(path.c_str(), modeText.c_str()));
 }
 
+bool TruncateFile(std::FILE* file, std::uint64_t size)
+{
+    return file != nullptr && std::fflush(file) == 0 && ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
+}
+
 bool FileSize(const std::string& path, std::uint64_t& size)
 {
     struct stat info {};
@@ -135,14 +176,17 @@ bool FileSize(const std::string& path, std::uint64_t& size)
 
 ReadOnlyFile::ReadOnlyFile(const std::string& path)
 {
-    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; the type check
+    // below then refuses it. The flag changes nothing for the regular files that pass.
+    fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         openError = errno;
         return;
     }
     struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        openError = S_ISDIR(info.st_mode) ? EISDIR : errno;
+    const bool examined = fstat(fd, &info) == 0;
+    if (!examined || !S_ISREG(info.st_mode)) {
+        openError = !examined ? errno : S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
         close(fd);
         fd = -1;
         return;

@@ -68,12 +68,13 @@ std::vector<std::string> ListFolderFiles(const std::string& folder);
 bool RemoveFile(const std::string& path);
 // A regular file exists at path.
 bool FileExists(const std::string& path);
-// Writes the bytes to path + ".tmp" in the same folder, syncs, closes and renames it over path, so
-// that a failure at any point leaves the old file as it was and no temporary file behind. error (when
-// given) says which step failed and why.
+// Writes the bytes to a new temporary file of its own in the same folder (path + "." + a unique
+// part + ".tmp", created exclusively), syncs, closes and renames it over path, then syncs the folder,
+// so that a failure at any point leaves the old file as it was and no temporary file behind. error
+// (when given) says which step failed and why.
 bool WriteFileAtomically(const std::string& path, const void* data, std::size_t size, std::string* error = nullptr);
-// Syncs `from` to disk and renames it over `to` (same file system); the last step of a file written
-// piece by piece (downloads).
+// Syncs `from` to disk, renames it over `to` (same file system) and syncs the folder; the last step
+// of a file written piece by piece (downloads).
 bool ReplaceFile(const std::string& from, const std::string& to, std::string* error = nullptr);
 // Function-local stdio handles: closed on every way out of the scope.
 struct FileCloser {
@@ -86,10 +87,13 @@ FilePtr OpenFile(const std::string& path, const char* mode);
 // Hands what was written to the file so far to the disk without waiting for it, so that the sync
 // before a rename later has little left to wait for. False when the file could not be flushed.
 bool StartWriteback(std::FILE* file);
+// Flushes the file and cuts it to size bytes (the handle stays open); false when it cannot.
+bool TruncateFile(std::FILE* file, std::uint64_t size);
 // Size of a regular file; false when it cannot be examined.
 bool FileSize(const std::string& path, std::uint64_t& size);
 
 // A file read at offsets without moving a shared position, so that one handle serves any reader.
+// Only a regular file opens: a folder, FIFO or device is refused at once, never waited on.
 class ReadOnlyFile {
 public:
     ReadOnlyFile() = default;

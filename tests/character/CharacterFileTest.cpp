@@ -5,6 +5,7 @@
 #include "character/PackageSelection.h"
 #include "engine/SaveBuffer.h"
 #include "engine/TextTable.h"
+#include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -169,7 +170,8 @@ TEST_F(CharacterFileTest, SavedFigureLoadsBackAsItWas)
     CharacterFile::Save(true);
     EXPECT_EQ(scope->dialogs, std::vector<std::string>{"save lbd"});
     ASSERT_TRUE(std::filesystem::exists(Path("figure.lbd")));
-    EXPECT_FALSE(std::filesystem::exists(Path("figure.lbd.tmp")));
+    for (const std::string& name : platform::ListFolderFiles(temp->Path()))
+        EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
     // The hidden layer is stored as item 0 of its set; Back's item 4 as the second package's 2.
     const auto& records = CharacterFile::Records();
     ASSERT_EQ(records.size(), 6u);
@@ -357,10 +359,13 @@ TEST_F(CharacterFileTest, SavesThatCannotHappenKeepTheOldFile)
         text << in.rdbuf();
         return text.str();
     };
-    // A folder in the temporary file's place makes the write fail after the dialog.
-    std::filesystem::create_directory(path + ".tmp");
+    // Nothing can be written beside the target: the write fails after the dialog.
+    const std::string beside = path + ".";
+    platform::SetWriteFailureFunction(
+        [&beside](const std::string& written) { return written.compare(0, beside.size(), beside) == 0; });
     scope->answers.push_back(path);
     CharacterFile::Save(true);
+    platform::SetWriteFailureFunction(nullptr);
     EXPECT_TRUE(log->Contains("cannot write figure"));
     EXPECT_EQ(contents(), "old contents");
     EXPECT_FALSE(CharacterFile::Write(Path("no/such/folder/f.lbd")));
@@ -377,7 +382,6 @@ TEST_F(CharacterFileTest, SavesThatCannotHappenKeepTheOldFile)
     EXPECT_FALSE(std::filesystem::exists(Path("dev.lbd")));
 
     // While the tutorial runs, a load without a path takes its demo figure and asks nothing.
-    std::filesystem::remove(path + ".tmp");
     PackageSelection::Clear();
     ASSERT_TRUE(CharacterFile::Write(Path("demo.lbd")));
     scope->tutorial.running = true;

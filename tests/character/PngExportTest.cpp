@@ -5,6 +5,7 @@
 #include "character/PngExport.h"
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
+#include "platform/Platform.h"
 
 #include <SDL_image.h>
 #include <gtest/gtest.h>
@@ -258,7 +259,8 @@ TEST_F(PngExportTest, ExportDrawsEveryLayerAndCropsToTheToken)
         Layer("Frame").SelectItem(c.token ? 1 : 0);
         const std::string path = temp->File(std::string(c.name) + ".png");
         ASSERT_TRUE(PngExport::Save(path));
-        EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+        for (const std::string& name : platform::ListFolderFiles(temp->Path()))
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
         SDL_Surface* loaded = IMG_Load(path.c_str());
         ASSERT_NE(loaded, nullptr) << IMG_GetError();
         SDL_Surface* image = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_RGBA32, 0);
@@ -312,11 +314,14 @@ TEST_F(PngExportTest, FailedExportsLeaveNoFileAndSaySo)
     BuildFigure();
     log->Clear();
     const std::string path = temp->File("kept.png");
-    std::filesystem::create_directory(path + ".tmp");
-    EXPECT_FALSE(PngExport::Save(path));
+    const std::string beside = path + ".";
+    platform::SetWriteFailureFunction(
+        [&beside](const std::string& written) { return written.compare(0, beside.size(), beside) == 0; });
+    const bool saved = PngExport::Save(path);
+    platform::SetWriteFailureFunction(nullptr);
+    EXPECT_FALSE(saved);
     EXPECT_TRUE(log->Contains("picture not saved"));
     EXPECT_FALSE(std::filesystem::exists(path));
-    std::filesystem::remove(path + ".tmp");
 
     // The dialog's cancel exports nothing.
     PngExport::Run();

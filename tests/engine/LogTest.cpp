@@ -90,6 +90,31 @@ TEST_F(LogTest, LinesBeforeOpeningAreKept)
     EXPECT_LT(started, early) << "the start line stays first";
 }
 
+TEST_F(LogTest, EndlessLoggingKeepsTheStartAndTheEndAndSaysWhatWasDropped)
+{
+    ASSERT_TRUE(OpenSessionLog());
+    constexpr int kLines = 800;
+    const std::string padding(10000, 'x');
+    for (int i = 0; i < kLines; ++i)
+        LogText(kLogFile, "line " + std::to_string(i) + " " + padding);
+    LogText(kLogFile, std::string(1u << 20, 'y'));
+
+    const std::string log = ReadLog();
+    EXPECT_LT(log.size(), 4u << 20) << "8 MB were logged";
+    EXPECT_EQ(log.find("Started."), log.find("] ") + 2);
+    EXPECT_NE(log.find("line 0 "), std::string::npos);
+    EXPECT_NE(log.find("line 799 "), std::string::npos);
+    EXPECT_NE(log.find(" more bytes)\n"), std::string::npos) << "the 1 MB line is cut, not dropped";
+    std::smatch note;
+    ASSERT_TRUE(std::regex_search(log, note, std::regex(R"(\] \((\d+) lines, \d+ bytes dropped)")));
+    std::size_t kept = 0;
+    for (std::size_t at = log.find("] line "); at != std::string::npos; at = log.find("] line ", at + 1))
+        ++kept;
+    EXPECT_EQ(kept + std::stoul(note[1]), static_cast<std::size_t>(kLines));
+    EXPECT_LT(log.find("line 0 "), note.position(0));
+    EXPECT_GT(log.find("line 799 "), static_cast<std::size_t>(note.position(0)));
+}
+
 TEST_F(LogTest, ScreenOnlyWritesNothingAndScreenTargetsReachHandler)
 {
     std::vector<std::string> shown;

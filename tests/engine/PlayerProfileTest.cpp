@@ -1,5 +1,6 @@
 #include "engine/PlayerProfile.h"
 
+#include "platform/Platform.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -265,13 +266,16 @@ TEST(PlayerProfileSave, FailedSaveStaysDirtyAndLeavesNoStaleRows)
     TempDir dir;
     TestProfile profile;
     SetUpProfile(profile, dir);
-    std::filesystem::create_directory(profile.path + ".tmp");
+    const std::string beside = profile.path + ".";
+    platform::SetWriteFailureFunction(
+        [&beside](const std::string& path) { return path.compare(0, beside.size(), beside) == 0; });
     profile.sfxVolume = 7;
     profile.dirty = 1;
-    EXPECT_FALSE(profile.Save(false));
+    const bool saved = profile.Save(false);
+    platform::SetWriteFailureFunction(nullptr);
+    EXPECT_FALSE(saved);
     EXPECT_EQ(profile.dirty, 1);
 
-    std::filesystem::remove(profile.path + ".tmp");
     ASSERT_TRUE(profile.Save(false));
 
     TestProfile read;

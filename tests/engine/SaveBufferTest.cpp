@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,7 +72,7 @@ TEST_F(SaveBufferFile, EmptyPayloadIsHeaderPlusSeparator)
     SaveBuffer writer;
     ASSERT_TRUE(writer.WriteFile(Path(), "secret", "user"));
     EXPECT_EQ(std::filesystem::file_size(Path()), 7u);
-    EXPECT_FALSE(std::filesystem::exists(Path() + ".tmp"));
+    EXPECT_EQ(platform::ListFolderFiles(dir.Path()), std::vector<std::string>{"save.lbd"}) << "no temporary file";
 
     SaveBuffer reader;
     reader.payload = "stale";
@@ -211,13 +212,17 @@ TEST_F(SaveBufferFile, FailedWriteKeepsOldFileAndPayload)
 {
     const std::string old = Scrambled("secret;old", Path(), "user");
     dir.Write("save.lbd", old);
-    // The temporary file's place is taken by a folder, so nothing can be written beside the target.
-    std::filesystem::create_directory(Path() + ".tmp");
+    // Nothing can be written beside the target.
+    const std::string beside = Path() + ".";
+    platform::SetWriteFailureFunction(
+        [&beside](const std::string& path) { return path.compare(0, beside.size(), beside) == 0; });
 
     SaveBuffer writer;
     writer.WriteString("new data");
     const std::string payload = writer.payload;
-    EXPECT_FALSE(writer.WriteFile(Path(), "secret", "user"));
+    const bool written = writer.WriteFile(Path(), "secret", "user");
+    platform::SetWriteFailureFunction(nullptr);
+    EXPECT_FALSE(written);
     EXPECT_EQ(writer.status, SaveBuffer::kNotWritable);
     EXPECT_EQ(writer.payload, payload);
     EXPECT_EQ(dir.Read("save.lbd"), old);

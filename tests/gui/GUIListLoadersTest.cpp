@@ -155,9 +155,11 @@ TEST_P(ListLoaderTest, ContainerKeys)
     FrameImgHorizontalTop="t.png" FrameImgHorizontalBottom="b.png" KeepRes="1" ]
   [ Name="Side" PosX="50" W="100" H="100" Space_2="4" SideMargin="9" HasTiledFrame="0" FrameName="IGNORED"
     KeepRes="1" ]
+  [ Name="Far" PosX="2147483647" W="2147483647" Space_1="2147483647" UpperMargin="-2147483648"
+    SideMargin="2147483647" ]
 }
 )");
-    ASSERT_EQ(layer.containers.size(), 2u);
+    ASSERT_EQ(layer.containers.size(), 3u);
     const int layoutW = sdl.GetCore().LayoutWidth();
     const GUIVerticalContainer& menu = *layer.containers[0];
     EXPECT_EQ(menu.containerName, "Menu");
@@ -192,6 +194,14 @@ TEST_P(ListLoaderTest, ContainerKeys)
     EXPECT_FALSE(side.hasFrame);
     EXPECT_FALSE(side.sameTileCount);
     EXPECT_EQ(GUIFrameRegistry::Find("IGNORED"), nullptr);
+
+    // Numbers far beyond any layout are cut where they are read, so no sum with them overflows.
+    const GUIVerticalContainer& far = *layer.containers[2];
+    EXPECT_EQ(far.layoutRect.x, 99999);
+    EXPECT_EQ(far.layoutRect.w, 99999);
+    EXPECT_EQ(far.spaces, (std::vector<std::int32_t>{99999}));
+    EXPECT_EQ(far.upperMargin, -99999);
+    EXPECT_EQ(far.sideMargin, 99999);
 }
 
 INSTANTIATE_TEST_SUITE_P(Geometries, ListLoaderTest, ::testing::ValuesIn(kGeometries));

@@ -230,7 +230,9 @@ TEST(PlatformFiles, ReadAtOffsetsStaysInsideTheFile)
             EXPECT_EQ(out, c.bytes);
         }
     }
-    for (const std::string& missing : {temp.File("none"), temp.Path()}) {
+    // A FIFO with no writer must be refused at once, not waited on.
+    ASSERT_EQ(mkfifo(temp.File("fifo").c_str(), 0600), 0);
+    for (const std::string& missing : {temp.File("none"), temp.Path(), temp.File("fifo")}) {
         const platform::ReadOnlyFile absent(missing);
         EXPECT_FALSE(absent.IsOpen()) << missing;
         EXPECT_NE(absent.OpenError(), 0) << missing;
@@ -263,6 +265,21 @@ TEST(PlatformFiles, WritesHonourTheFailureSeam)
     EXPECT_EQ(temp.Read("kept"), "old");
     EXPECT_FALSE(platform::FileExists(temp.File("kept.tmp")));
     EXPECT_FALSE(platform::FileExists(temp.File("other")));
+}
+
+TEST(PlatformFiles, AtomicWritesTouchNoNeighbourAndLeaveNoTemporaryFile)
+{
+    TempDir temp;
+    temp.Write("kept.tmp", "the user's own file");
+    temp.Write("taken/inside", "a folder in the target's place makes the rename fail");
+    EXPECT_TRUE(platform::WriteFileAtomically(temp.File("kept"), "new", 3));
+    EXPECT_TRUE(platform::WriteFileAtomically(temp.File("kept"), "newer", 5));
+    std::string error;
+    EXPECT_FALSE(platform::WriteFileAtomically(temp.File("taken"), "x", 1, &error));
+    EXPECT_NE(error.find("cannot rename"), std::string::npos) << error;
+    EXPECT_EQ(temp.Read("kept"), "newer");
+    EXPECT_EQ(temp.Read("kept.tmp"), "the user's own file");
+    EXPECT_EQ(platform::ListFolderFiles(temp.Path()), (std::vector<std::string>{"kept", "kept.tmp"}));
 }
 
 TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
