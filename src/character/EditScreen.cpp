@@ -99,6 +99,8 @@ void EditScreen::BuildGridPage(std::int32_t entry)
     }
     grid->ResetItemStates();
     gridEntry = entry;
+    // A loader pass takes only what is pending when it starts: the new page's icons need their own.
+    AsyncImageLoader::Start();
 }
 
 std::int32_t EditScreen::PickedEntry(int list, int page, int item) const

@@ -4,6 +4,7 @@
 #include "character/Editor.h"
 #include "character/FigureFixture.h"
 #include "engine/ConfigFile.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIListBox.h"
 #include "gui/GUIMessageBox.h"
@@ -96,6 +97,9 @@ protected:
     void TearDown() override
     {
         gTutorialHooks = nullptr;
+        if (AsyncImageLoader::IsInitialised()) {
+            AsyncImageLoader::Shutdown();
+        }
         GUIScreenManager::Reset();
         Editor::ReleaseFigure();
         CharacterRegistry::Shutdown();
@@ -214,11 +218,16 @@ TEST_F(EditScreenTest, ListsFollowTheGroupsAndSkipWhatOffersNothing)
     std::string iconOfItem1;
     CharacterRegistry::FindCategory("four")->IconPath(0, iconOfItem1);
     EXPECT_EQ(grid.pages[2][0]->images.normalPath, iconOfItem1);
+    // A page built after the screen was shown still gets its icons from the background loader.
+    AsyncImageLoader::Init();
     screen->OnListBox(0, 0, 0);
     screen->OnListBox(1, 0, 1);
     EXPECT_EQ(CurrentName(), "three");
     EXPECT_EQ(grid.currentPage, 1);
     EXPECT_EQ(PageSizes(grid), (std::vector<std::size_t>{0, 4, 0, 0}));
+    AsyncImageLoader::Join();
+    EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
+    AsyncImageLoader::Shutdown();
     EXPECT_EQ(Editor::CurrentCategoryIndex(), CharacterRegistry::FindCategory("three")->Index);
 
     // Out-of-range picks change nothing.
