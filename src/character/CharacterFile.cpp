@@ -133,6 +133,19 @@ bool SelectableItem(const Category& category, std::int32_t item)
     return item > 0 || (item == 0 && category.Removable);
 }
 
+// Only a drag gives a layer offsets: its own, or one of a layer that moves all the others.
+bool CanBeMoved(const Category& category)
+{
+    if (category.Movable || category.MoveAll) {
+        return true;
+    }
+    if (category.IgnoreMoveAll) {
+        return false;
+    }
+    const auto& categories = CharacterRegistry::Categories();
+    return std::any_of(categories.begin(), categories.end(), [](const auto& other) { return other->MoveAll != 0; });
+}
+
 } // namespace
 
 std::string CharacterFile::EncodePayload(const std::vector<CharacterSaveRecord>& records, const std::string& setName)
@@ -332,8 +345,13 @@ bool CharacterFile::Apply()
             }
             category->GetSurface();
         }
-        category->OffsetX = record.OffsetX;
-        category->OffsetY = record.OffsetY;
+        // A file could otherwise push a fixed layer, such as a frame, off the picture for good.
+        if (CanBeMoved(*category)) {
+            category->OffsetX = record.OffsetX;
+            category->OffsetY = record.OffsetY;
+        } else if (record.OffsetX != 0.0f || record.OffsetY != 0.0f) {
+            LogText(kLogFile, "Offsets of the fixed layer " + record.Category + " ignored");
+        }
         category->ComputeRects();
     }
     CharacterRegistry::SetFigureDirty(true);
