@@ -107,6 +107,12 @@ bool ReadInto(const std::string& path, std::vector<CharacterSaveRecord>& records
     }
     std::uint32_t version = 0;
     if (!CharacterFile::DecodePayload(buffer.payload, records, setName, version)) {
+        if (version > CharacterFile::kVersion) {
+            LogText(kLogFile, "Figure file " + path + " has version " + std::to_string(version) + ", this program reads up to " +
+                                  std::to_string(CharacterFile::kVersion));
+            ShowError("ERR_SAVE_NEWER");
+            return false;
+        }
         LogText(kLogFile, "Figure file " + path + " ends inside its data");
         ShowError("ERR_SAVE_CORRUPT");
         return false;
@@ -176,7 +182,15 @@ bool CharacterFile::DecodePayload(const std::string& payload, std::vector<Charac
     in.payload = payload;
     std::uint32_t fileVersion = 0;
     std::uint32_t count = 0;
-    if (!in.ReadU32(fileVersion) || !in.ReadU32(count)) {
+    if (!in.ReadU32(fileVersion)) {
+        return false;
+    }
+    // A newer program's layout is unknown: reading it as the current one would make up a figure.
+    if (fileVersion > kVersion) {
+        version = fileVersion;
+        return false;
+    }
+    if (!in.ReadU32(count)) {
         return false;
     }
     // A count that the remaining bytes cannot hold is damage, not a reason to reserve gigabytes.

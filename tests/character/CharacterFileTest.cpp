@@ -65,7 +65,7 @@ protected:
         scope = std::make_unique<EditorTestScope>();
         TextTable::Parse("[ERR_SAVE_CORRUPT]{damaged figure}[ERR_SAVE_VERSION]{old figure}"
                          "[ERR_SAVE_NOT_WRITABLE]{cannot write figure}[ERR_DEV_PACK]{dev figure}"
-                         "[ERR_SAVE_NOT_FOUND]{no figure}");
+                         "[ERR_SAVE_NOT_FOUND]{no figure}[ERR_SAVE_NEWER]{newer figure}");
         log->Allow("damaged figure");
         log->Allow("cannot write figure");
         log->Allow("not saved to");
@@ -290,11 +290,11 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
     const std::vector<LayerState> before = Figure();
     const std::size_t recordsBefore = CharacterFile::Records().size();
     const std::uint32_t generation = CharacterRegistry::Generation();
-    auto expectUnchanged = [&](const std::string& what) {
+    auto expectUnchanged = [&](const std::string& what, const char* message = "damaged figure") {
         EXPECT_EQ(Figure(), before) << what;
         EXPECT_EQ(CharacterRegistry::Generation(), generation) << what;
         EXPECT_EQ(CharacterFile::Records().size(), recordsBefore) << what;
-        EXPECT_TRUE(log->Contains("damaged figure")) << what;
+        EXPECT_TRUE(log->Contains(message)) << what;
         log->Clear();
     };
     for (std::size_t length = 0; length < payload.size(); ++length) {
@@ -338,6 +338,14 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
     }
     EXPECT_FALSE(CharacterFile::Load(true, Path("missing.lbd")));
     expectUnchanged("missing file");
+    // A newer program's figure is not read as if it were in the current layout.
+    for (const std::uint32_t newer : {4u, 99u, 0xFFFFFFFFu}) {
+        SaveBuffer version;
+        version.WriteU32(newer);
+        WritePayload(Path("newer.lbd"), version.payload + payload.substr(4));
+        EXPECT_FALSE(CharacterFile::Load(true, Path("newer.lbd")));
+        expectUnchanged("version " + std::to_string(newer), "newer figure");
+    }
     // The unknown set is named in the log.
     WritePayload(Path("bad.lbd"), unknownSet);
     CharacterFile::LoadFile(Path("bad.lbd"));
