@@ -412,3 +412,33 @@ TEST_F(CharacterRegistryTest, DefinitionsAskingForTooMuchAreRefusedWhole)
     }
     TextTable::Clear();
 }
+
+TEST_F(CharacterRegistryTest, PackagesMixedIntoOneFigureStopAtItsBound)
+{
+    // Five packages of 100000 items each, on layers of their own: each is within a set's bound,
+    // all five are not within the figure's.
+    auto layers = [](int first, int count, const char* items) {
+        std::string text = "Items {";
+        for (int i = first; i < first + count; ++i) {
+            text += "[ Name=\"L" + std::to_string(i) + "\" Subcategory=\"Main\" ItemCount=\"" + items + "\" ]";
+        }
+        return text + "}";
+    };
+    auto& sets = CharacterRegistry::Sets();
+    sets.push_back(ParseSet("s", layers(0, 50, "0")));
+    for (int p = 0; p < 5; ++p) {
+        sets.push_back(ParseSet("p" + std::to_string(p), layers(p * 10, 10, "10000")));
+    }
+    CharacterRegistry::SetPackageActivation([](const std::string&) {
+        for (int p = 0; p < 5; ++p) {
+            CharacterRegistry::MixPackage("p" + std::to_string(p));
+        }
+    });
+    ASSERT_TRUE(CharacterRegistry::LoadCharacter("s", false, false));
+    std::int64_t items = 0;
+    for (const auto& category : CharacterRegistry::Categories()) {
+        items += category->ItemCount;
+    }
+    EXPECT_EQ(items, kMaxFigureItems);
+    EXPECT_TRUE(log->Contains("Package p4 not mixed"));
+}
