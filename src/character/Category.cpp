@@ -170,14 +170,6 @@ void Category::ReleaseResources()
 void Category::SetHasAppliedTo(bool on)
 {
     HasAppliedTo = on ? 1 : 0;
-    if (on) {
-        const std::size_t size = static_cast<std::size_t>(std::max(ItemCount, 0));
-        for (std::size_t i = size; i < MaskPictures.size(); ++i) {
-            ResourceCache::ReleaseSurface(&MaskPictures[i]);
-        }
-        MaskPictures.resize(size, nullptr);
-        maskFailed.assign(size, 0);
-    }
 }
 
 void Category::AddPackageItems(const std::string& package, std::int32_t count, const ItemRects* rects,
@@ -199,7 +191,7 @@ void Category::AddPackageItems(const std::string& package, std::int32_t count, c
                               " capped at " + std::to_string(kMaxPackageItems));
         count = kMaxPackageItems;
     }
-    if (ItemCount > INT32_MAX - count) {
+    if (ItemCount > kMaxLayerItems - count) {
         LogText(kLogFile, "Category " + Name + " cannot take more items; package " + package + " ignored");
         return;
     }
@@ -223,11 +215,6 @@ void Category::AddPackageItems(const std::string& package, std::int32_t count, c
         if (item >= INT32_MIN && item <= INT32_MAX) {
             AlphaEntries.push_back(AlphaEntry{static_cast<std::int32_t>(item), entry.bit});
         }
-    }
-    // The carrier's mask lookup goes up to ItemCount, also over the items packages add.
-    if (HasAppliedTo && MaskPictures.size() < static_cast<std::size_t>(ItemCount)) {
-        MaskPictures.resize(static_cast<std::size_t>(ItemCount), nullptr);
-        maskFailed.resize(static_cast<std::size_t>(ItemCount), 0);
     }
 }
 

@@ -35,6 +35,8 @@ struct AlphaEntry {
 using ItemRects = std::vector<std::optional<SDL_Rect>>;
 
 constexpr std::int32_t kMaxPackageItems = 10000; // larger counts are capped with a log line
+// Items one layer takes from all packages together; a package beyond it adds none to the layer.
+constexpr std::int32_t kMaxLayerItems = 4 * kMaxPackageItems;
 constexpr int kMaskBits = 64;                    // ItemMask bits; higher "Alpha" bits are ignored
 // Layer surfaces are kept in the format of the figure's render target.
 constexpr std::uint32_t kLayerPixelFormat = SDL_PIXELFORMAT_RGBA8888;
@@ -103,7 +105,8 @@ public:
     Category(const Category&) = delete;
     Category& operator=(const Category&) = delete;
 
-    // Sizes MaskPictures to ItemCount empty slots when on.
+    // Marks the layer as a mask carrier. Its mask pictures are looked up only for the items an
+    // ItemMask bit can name, and their table grows as they are used.
     void SetHasAppliedTo(bool on);
 
     // Appends one package's items (the package activation calls it for each active package).
@@ -178,7 +181,7 @@ public:
     std::vector<std::pair<std::int32_t, std::int32_t>> AlterChoices;
     std::vector<std::int32_t> Alterers;
     std::uint64_t ItemMask = 0;
-    std::vector<SDL_Surface*> MaskPictures; // shared read-only pictures from the cache
+    std::vector<SDL_Surface*> MaskPictures; // shared read-only pictures from the cache, index item - 1
 
 private:
     Category* Resolve(std::int32_t index) const;

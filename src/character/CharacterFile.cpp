@@ -109,6 +109,12 @@ bool ReadInto(const std::string& path, std::vector<CharacterSaveRecord>& records
     }
     std::uint32_t version = 0;
     if (!CharacterFile::DecodePayload(buffer.payload, records, setName, version)) {
+        if (version > CharacterFile::kVersion) {
+            LogText(kLogFile, "Figure file " + path + " has version " + std::to_string(version) + ", this program reads up to " +
+                                  std::to_string(CharacterFile::kVersion));
+            ShowError("ERR_SAVE_NEWER");
+            return false;
+        }
         LogText(kLogFile, "Figure file " + path + " ends inside its data");
         ShowError("ERR_SAVE_CORRUPT");
         return false;
@@ -133,6 +139,19 @@ Category* FindByName(const std::string& name)
 bool SelectableItem(const Category& category, std::int32_t item)
 {
     return item > 0 || (item == 0 && category.Removable);
+}
+
+// Only a drag gives a layer offsets: its own, or one of a layer that moves all the others.
+bool CanBeMoved(const Category& category)
+{
+    if (category.Movable || category.MoveAll) {
+        return true;
+    }
+    if (category.IgnoreMoveAll) {
+        return false;
+    }
+    const auto& categories = CharacterRegistry::Categories();
+    return std::any_of(categories.begin(), categories.end(), [](const auto& other) { return other->MoveAll != 0; });
 }
 
 } // namespace
@@ -165,7 +184,15 @@ bool CharacterFile::DecodePayload(const std::string& payload, std::vector<Charac
     in.payload = payload;
     std::uint32_t fileVersion = 0;
     std::uint32_t count = 0;
-    if (!in.ReadU32(fileVersion) || !in.ReadU32(count)) {
+    if (!in.ReadU32(fileVersion)) {
+        return false;
+    }
+    // A newer program's layout is unknown: reading it as the current one would make up a figure.
+    if (fileVersion > kVersion) {
+        version = fileVersion;
+        return false;
+    }
+    if (!in.ReadU32(count)) {
         return false;
     }
     // A count that the remaining bytes cannot hold is damage, not a reason to reserve gigabytes.
@@ -335,8 +362,13 @@ bool CharacterFile::Apply()
             }
             category->GetSurface();
         }
-        category->OffsetX = record.OffsetX;
-        category->OffsetY = record.OffsetY;
+        // A file could otherwise push a fixed layer, such as a frame, off the picture for good.
+        if (CanBeMoved(*category)) {
+            category->OffsetX = record.OffsetX;
+            category->OffsetY = record.OffsetY;
+        } else if (record.OffsetX != 0.0f || record.OffsetY != 0.0f) {
+            LogText(kLogFile, "Offsets of the fixed layer " + record.Category + " ignored");
+        }
         category->ComputeRects();
     }
     CharacterRegistry::SetFigureDirty(true);

@@ -49,6 +49,7 @@ public:
 
     // The payload of the records (what Write scrambles) and its bounded reader, which fills the
     // outputs only when the whole payload is sound. Shared by Write, Read and the fuzz target.
+    // A payload of a version newer than kVersion is refused with that version in `version`.
     static std::string EncodePayload(const std::vector<CharacterSaveRecord>& records, const std::string& setName);
     static bool DecodePayload(const std::string& payload, std::vector<CharacterSaveRecord>& records,
                               std::string& setName, std::uint32_t& version);

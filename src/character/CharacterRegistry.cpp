@@ -102,6 +102,26 @@ void CharacterRegistry::MixPackage(const std::string& packageSet)
     if (!source) {
         return;
     }
+    // Each definition is bounded, but many packages mixed into one figure are not.
+    auto totals = [](auto begin, auto end, auto get) {
+        std::int64_t items = 0;
+        std::int64_t records = 0;
+        for (auto it = begin; it != end; ++it) {
+            const CategoryDefinition& category = get(*it);
+            items += std::max(category.ItemCount, 0);
+            records += static_cast<std::int64_t>(category.Rects.size() + category.AlphaEntries.size());
+        }
+        return std::make_pair(items, records);
+    };
+    const auto added = totals(source->Categories.begin(), source->Categories.end(),
+                              [](const CategoryDefinition& c) -> const CategoryDefinition& { return c; });
+    const auto held = totals(State().categories.begin(), State().categories.end(),
+                             [](const std::unique_ptr<Category>& c) -> const CategoryDefinition& { return *c; });
+    if (held.first + added.first > kMaxFigureItems || held.second + added.second > kMaxFigureItems) {
+        LogText(kLogFile, "Package " + packageSet + " not mixed into set " + State().setName + ": the figure would hold more than " +
+                              std::to_string(kMaxFigureItems) + " items");
+        return;
+    }
     for (const CategoryDefinition& category : source->Categories) {
         // A nameless entry is a content fault of that package: skip it, and keep its archive
         // open (closing it would only re-hash the file and save the profile on the next read).
@@ -170,7 +190,11 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
     }
     const std::string package = set.Name;
     const bool archiveOnly = !set.LooseFiles;
-    set.ReadSections(file, [&](const std::string& path) { return ResourceCache::Exists(package, path, archiveOnly); });
+    if (!set.ReadSections(file, [&](const std::string& path) { return ResourceCache::Exists(package, path, archiveOnly); })) {
+        // The archive is intact: fetching it again would bring the same definition back.
+        LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_SET_TOO_LARGE"), set.Name, set.Refusal));
+        return false;
+    }
     return true;
 }
 
@@ -178,7 +202,7 @@ bool CharacterRegistry::LoadCharacter(const std::string& name, bool skipSetup, b
 {
     ResetCurrent();
     const CharacterSet* set = FindSet(name);
-    if (!set) {
+    if (!set || !set->Refusal.empty()) {
         return false;
     }
     RegistryState& state = State();

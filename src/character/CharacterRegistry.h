@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+// What the packages mixed into one figure may add over all its layers (items, and rectangles with
+// "Alpha" entries); a package that would go beyond is left out.
+constexpr std::int64_t kMaxFigureItems = 4 * kMaxSetItems;
+
 // One package record as the set list needs it (in package-list order).
 struct SetSource {
     std::string setName;

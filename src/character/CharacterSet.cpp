@@ -116,10 +116,19 @@ void CharacterSet::Clear()
     Lists.clear();
 }
 
-void CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const std::string& path)>& pictureExists)
+bool CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const std::string& path)>& pictureExists)
 {
     Clear();
+    Refusal.clear();
+    auto refuse = [this](const std::string& what) {
+        Clear();
+        Refusal = what;
+        return false;
+    };
     if (file.SelectSection("Zoom")) {
+        if (file.EntryCount() > kMaxSetLayers) {
+            return refuse(std::to_string(file.EntryCount()) + " lists, at most " + std::to_string(kMaxSetLayers));
+        }
         for (std::size_t i = 0; i < file.EntryCount(); ++i) {
             file.currentEntry = static_cast<std::uint32_t>(i);
             Lists.push_back(SubcategoryList{file.GetString("Subcategory"), {}});
@@ -142,14 +151,21 @@ void CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const
     }
     std::vector<std::string> rectTexts;
     if (file.SelectSection("Rects")) {
-        for (std::size_t i = 0; i < file.EntryCount(); ++i) {
+        // Entries past the last possible layer belong to no layer.
+        for (std::size_t i = 0; i < std::min(file.EntryCount(), kMaxSetLayers); ++i) {
             file.currentEntry = static_cast<std::uint32_t>(i);
             rectTexts.push_back(file.GetString("Rect"));
         }
     }
     if (!file.SelectSection("Items")) {
-        return;
+        return true;
     }
+    if (file.EntryCount() > kMaxSetLayers) {
+        return refuse(std::to_string(file.EntryCount()) + " layers, at most " + std::to_string(kMaxSetLayers));
+    }
+    std::int64_t items = 0;
+    std::int64_t rects = 0;
+    std::int64_t alphas = 0;
     for (std::size_t i = 0; i < file.EntryCount(); ++i) {
         file.currentEntry = static_cast<std::uint32_t>(i);
         CategoryDefinition category;
@@ -208,9 +224,24 @@ void CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const
         if (i < rectTexts.size()) {
             category.Rects = ParseRects(rectTexts[i], where);
         }
+        // Checked layer by layer, so a hostile file is refused before it has built much.
+        items += std::max(category.ItemCount, 0);
+        rects += static_cast<std::int64_t>(category.Rects.size());
+        alphas += static_cast<std::int64_t>(category.AlphaEntries.size());
+        const std::string most = ", at most " + std::to_string(kMaxSetItems);
+        if (items > kMaxSetItems) {
+            return refuse("at least " + std::to_string(items) + " items" + most);
+        }
+        if (rects > kMaxSetItems) {
+            return refuse("at least " + std::to_string(rects) + " item rectangles" + most);
+        }
+        if (alphas > kMaxSetItems) {
+            return refuse("at least " + std::to_string(alphas) + " \"Alpha\" entries" + most);
+        }
         std::string emptyPicture;
         const bool exists = category.ItemPath(0, false, emptyPicture) && pictureExists && pictureExists(emptyPicture);
         category.SetDrawWithoutItem(exists);
         Categories.push_back(std::move(category));
     }
+    return true;
 }

@@ -62,18 +62,51 @@ Category* EditScreen::ListedCategory(std::int32_t k) const
 
 Category* EditScreen::CurrentCategory() const { return ListedCategory(currentEntry); }
 
-void EditScreen::AddGridPage(const Category& category, std::int32_t entryCount)
+void EditScreen::BuildGridPage(std::int32_t entry)
 {
-    std::vector<std::string> entries;
-    for (std::int32_t e = 0; e < entryCount; ++e) {
-        std::string path;
-        category.IconPath(e, path);
-        entries.push_back(std::move(path));
+    GUIListBox* grid = GetListBox(kGridList);
+    const Category* category = ListedCategory(entry);
+    if (grid == nullptr || category == nullptr || entry == gridEntry) {
+        return;
     }
-    if (GUIListBox* grid = GetListBox(kGridList)) {
-        // Exactly one page per listed category: page k shows categories[k].
+    // Page k shows categories[k], but only one page holds its items: a set of many large layers
+    // would otherwise build an icon path and a button for every item of every layer.
+    grid->Clear();
+    const std::int32_t entryCount = std::max(ChoosableItemCount(*category) + 1, 0);
+    for (std::int32_t k = 0; k < static_cast<std::int32_t>(categories.size()); ++k) {
+        if (k != entry) {
+            grid->AddPage(std::string());
+            continue;
+        }
+        std::vector<std::string> entries;
+        entries.reserve(static_cast<std::size_t>(entryCount));
+        for (std::int32_t e = 0; e < entryCount; ++e) {
+            std::string path;
+            category->IconPath(e, path);
+            entries.push_back(std::move(path));
+        }
         grid->SetItems(std::move(entries), false, true, false, false, false, false, "");
     }
+    grid->ResetItemStates();
+    gridEntry = entry;
+    // A loader pass takes only what is pending when it starts: the new page's icons need their own.
+    AsyncImageLoader::Start();
+}
+
+std::int32_t EditScreen::PickedEntry(int list, int page, int item) const
+{
+    const std::int32_t groupCount = static_cast<std::int32_t>(categoryStarts.size()) - 1;
+    if (list == kMainList && item >= 0 && item < groupCount) {
+        return categoryStarts[static_cast<std::size_t>(item)];
+    }
+    // The page of list 1 is the group it shows.
+    if (list == kSubList && page >= 0 && page < groupCount && item >= 0) {
+        const std::int32_t entry = categoryStarts[static_cast<std::size_t>(page)] + item;
+        if (entry < categoryStarts[static_cast<std::size_t>(page) + 1]) {
+            return entry;
+        }
+    }
+    return -1;
 }
 
 void EditScreen::BuildLists()
@@ -88,6 +121,7 @@ void EditScreen::BuildLists()
     }
     categories.clear();
     categoryStarts.assign(1, 0);
+    gridEntry = -1;
     listsGeneration = CharacterRegistry::Generation();
     currentEntry = -1;
     currentCategory = -1;
@@ -110,7 +144,6 @@ void EditScreen::BuildLists()
                 continue;
             }
             subItems.push_back("subcat/" + category->Name + "_i.png subcat/" + category->Name + "_a.png");
-            AddGridPage(*category, std::max(n + 1, 0));
             categories.push_back(member);
         }
         if (subItems.empty()) {
@@ -140,6 +173,14 @@ void EditScreen::BuildLists()
         if (list != nullptr) {
             list->ResetItemStates();
         }
+    }
+}
+
+void EditScreen::ShowGridPage(std::int32_t entry)
+{
+    BuildGridPage(entry);
+    if (GUIListBox* grid = GetListBox(kGridList)) {
+        grid->SetPage(entry);
     }
 }
 
@@ -174,15 +215,17 @@ void EditScreen::ShowCategory(std::int32_t entry)
 void EditScreen::OnListBox(int list, int page, int item)
 {
     const std::string setName = CharacterRegistry::CurrentSetName();
+    // A lesson may point at an item of the page this pick shows: the page is built before it hears.
+    const std::int32_t entry = PickedEntry(list, page, item);
+    BuildGridPage(entry);
     if (gTutorialHooks != nullptr) {
         gTutorialHooks->OnListBoxEvent(list, page, item, name, setName, true);
     }
     if (PickerShown()) {
         gColorPicker->Hide();
     }
-    const std::int32_t groupCount = static_cast<std::int32_t>(categoryStarts.size()) - 1;
     if (list == kMainList) {
-        if (item >= 0 && item < groupCount) {
+        if (entry >= 0) {
             if (GUIListBox* mainList = GetListBox(kMainList)) {
                 mainList->SetSelected(item);
             }
@@ -190,25 +233,16 @@ void EditScreen::OnListBox(int list, int page, int item)
                 subList->SetPage(item);
                 subList->SetSelected(0);
             }
-            const std::int32_t entry = categoryStarts[static_cast<std::size_t>(item)];
-            if (GUIListBox* grid = GetListBox(kGridList)) {
-                grid->SetPage(entry);
-            }
+            ShowGridPage(entry);
             ShowCategory(entry);
         }
     } else if (list == kSubList) {
-        // The page of list 1 is the group it shows.
-        if (page >= 0 && page < groupCount && item >= 0) {
-            const std::int32_t entry = categoryStarts[static_cast<std::size_t>(page)] + item;
-            if (entry < categoryStarts[static_cast<std::size_t>(page) + 1]) {
-                if (GUIListBox* subList = GetListBox(kSubList)) {
-                    subList->SetSelected(item);
-                }
-                if (GUIListBox* grid = GetListBox(kGridList)) {
-                    grid->SetPage(entry);
-                }
-                ShowCategory(entry);
+        if (entry >= 0) {
+            if (GUIListBox* subList = GetListBox(kSubList)) {
+                subList->SetSelected(item);
             }
+            ShowGridPage(entry);
+            ShowCategory(entry);
         }
     } else if (list == kGridList) {
         Category* category = CurrentCategory();
@@ -450,6 +484,7 @@ void EditScreen::ClearSession()
     }
     categories.clear();
     categoryStarts.clear();
+    gridEntry = -1;
     currentEntry = -1;
     currentCategory = -1;
     Editor::ResetSession();

@@ -63,11 +63,17 @@ private:
     // no longer holds the category the lists were built from.
     Category* ListedCategory(std::int32_t k) const;
     void ShowCategory(std::int32_t entry);
-    void AddGridPage(const Category& category, std::int32_t entryCount);
+    // Makes grid page `entry` the one that holds its items (the others are kept empty).
+    void BuildGridPage(std::int32_t entry);
+    // BuildGridPage, then turns the grid to that page.
+    void ShowGridPage(std::int32_t entry);
+    // The grid page a pick in the main or sub-category list shows; -1 for none.
+    std::int32_t PickedEntry(int list, int page, int item) const;
     void PlacePicker();
     void ClearSession();
 
     std::int32_t currentEntry = -1;
+    std::int32_t gridEntry = -1; // the one grid page that holds its items; -1 for none
 };
 
 // The number of grid entries beyond "none" a category offers: its item count, less the first item

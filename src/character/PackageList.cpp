@@ -8,6 +8,7 @@
 #include "gui/GUIText.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <memory>
@@ -27,6 +28,61 @@ bool gReloadPending = false;
 PackageProfile* gPackageProfile = nullptr;
 PackageRegistryHooks gHooks;
 std::string gPacksFilePath = "package_generator/packs.txt";
+
+// One log line per kind of trouble in a list load, however many packages share it: a list of
+// thousands of names must not write thousands of lines on every load.
+class ConditionTally {
+public:
+    // singular follows "Package <name> ", plural follows "<count> packages ".
+    void Note(const char* singular, const char* plural, const std::string& name)
+    {
+        auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.singular == singular; });
+        if (it == entries.end()) {
+            entries.push_back(Entry{singular, plural, 0, {}});
+            it = entries.end() - 1;
+        }
+        ++it->count;
+        if (it->names.size() < kNamedPackages)
+            it->names.push_back(name);
+    }
+
+    void Flush()
+    {
+        for (const Entry& e : entries) {
+            if (e.count == 1) {
+                LogText(kLogFile, "Package " + e.names.front() + " " + e.singular);
+                continue;
+            }
+            std::string line = std::to_string(e.count) + " packages " + e.plural + ":";
+            for (const std::string& name : e.names)
+                line += " " + name;
+            if (e.count > e.names.size())
+                line += " and " + std::to_string(e.count - e.names.size()) + " more";
+            LogText(kLogFile, line);
+        }
+        entries.clear();
+    }
+
+private:
+    static constexpr std::size_t kNamedPackages = 5;
+    struct Entry {
+        const char* singular;
+        const char* plural;
+        std::size_t count;
+        std::vector<std::string> names;
+    };
+    std::vector<Entry> entries;
+};
+
+ConditionTally gConditions;
+
+// A package that was never downloaded has no archive: nothing to read, and nothing to remove.
+bool HasArchiveFile(const std::string& entryName)
+{
+    ArchiveRecord known;
+    return platform::FileExists("dat/" + entryName + ".lba") ||
+           (GetArchiveRecord(entryName, known) && platform::FileExists(known.path));
+}
 
 // Lines of packs.txt, each without its line feed and one trailing carriage return.
 std::vector<std::string> ReadPacksLines(const std::string& path)
@@ -248,7 +304,7 @@ bool PackageList::Load()
         if (words.empty())
             continue;
         if (!IsPlainArchiveName(words[0])) {
-            LogText(kLogFile, "Ignoring package entry with an unusable name: " + words[0]);
+            gConditions.Note("has an unusable name; ignored", "have unusable names; ignored", words[0]);
             continue;
         }
         PackageRecord record(words[0]);
@@ -262,6 +318,7 @@ bool PackageList::Load()
 
     for (PackageRecord& record : gRecords)
         ReadPreview(record);
+    gConditions.Flush();
 
     PackageSelection::ParseProfileList();
     return true;
@@ -269,20 +326,27 @@ bool PackageList::Load()
 
 void PackageList::ReadPreview(PackageRecord& record)
 {
+    if (!record.devPackage && !HasArchiveFile(record.entryName)) {
+        gConditions.Note("is not installed", "are not installed", record.entryName);
+        return;
+    }
     ConfigFile file;
     if (!file.LoadPackageFile(record.entryName, "preview.txt", false, false)) {
         // Only a broken archive is thrown away (so that it is fetched again); a readable one that
         // merely lacks the file stays. Development packages are loose files: nothing to delete.
         if (!record.devPackage && DeleteBrokenArchive(record.entryName)) {
-            LogText(kLogFile, "Package " + record.entryName + " is missing or damaged; its archive files were removed");
+            gConditions.Note("is damaged; its archive files were removed", "are damaged; their archive files were removed",
+                             record.entryName);
         } else {
-            LogText(kLogFile, "Package " + record.entryName + " has no readable preview.txt; it stays hidden");
+            gConditions.Note("has no readable preview.txt; it stays hidden",
+                             "have no readable preview.txt; they stay hidden", record.entryName);
         }
         return;
     }
     // Without the section the keys would be read from whatever section comes first.
     if (!file.SelectSection("Purchase")) {
-        LogText(kLogFile, "Package " + record.entryName + ": preview.txt has no Purchase section; it stays hidden");
+        gConditions.Note("has no Purchase section in preview.txt; it stays hidden",
+                         "have no Purchase section in preview.txt; they stay hidden", record.entryName);
         return;
     }
     auto flag = [&file](const char* key) { return file.GetInt(key) == 1; };

@@ -187,8 +187,11 @@ bool PngExport::Save(const std::string& path)
 {
     SDL_Surface* surface = BuildSurface();
     if (!surface) {
+        // Nothing was written, so the folder is not to blame.
         LogText(kLogFile, "Nothing to export to " + path);
-        ShowSaveFailed();
+        const std::string text = Localize("ERR_NOTHING_TO_EXPORT");
+        LogText(kLogFile, text);
+        GUIMessageBox::ShowOneButton(1, 0, text);
         return false;
     }
     std::string png;

@@ -12,6 +12,14 @@ namespace {
 // A save is a few kilobytes; anything this large is not one of ours and is not read whole.
 constexpr std::uint64_t kMaxSaveFileSize = 64u * 1024 * 1024;
 
+// The profile is read before the texts are: its messages fall back to plain words rather than
+// the not-localised marker.
+std::string Message(const char* key, const char* plain)
+{
+    const std::string* text = TextTable::Find(key);
+    return text != nullptr ? *text : std::string(plain);
+}
+
 template <typename T>
 void AppendLittleEndian(std::string& out, T value)
 {
@@ -54,7 +62,7 @@ bool SaveBuffer::WriteFile(const std::string& path, const std::string& header, c
     if (!platform::WriteFileAtomically(path, text.data(), text.size(), &error)) {
         status = kNotWritable;
         LogText(kLogFile, "Save failed: " + error);
-        LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_WRITABLE"));
+        LogText(kLogFileAndScreen, Message("ERR_SAVE_NOT_WRITABLE", "The file could not be written."));
         return false;
     }
     status = kOk;
@@ -69,7 +77,7 @@ bool SaveBuffer::ReadFile(const std::string& path, const std::string& header, co
     const platform::ReadOnlyFile file(path);
     if (!file.IsOpen()) {
         status = kNotFound;
-        LogText(kLogFileAndScreen, Localize("ERR_SAVE_NOT_FOUND"));
+        LogText(kLogFileAndScreen, Message("ERR_SAVE_NOT_FOUND", "The file could not be found."));
         return false;
     }
 
@@ -91,7 +99,7 @@ bool SaveBuffer::ReadFile(const std::string& path, const std::string& header, co
         }
     }
     status = kCorrupt;
-    LogText(kLogFileAndScreen, Localize("ERR_SAVE_CORRUPT"));
+    LogText(kLogFileAndScreen, Message("ERR_SAVE_CORRUPT", "The file is damaged or was not made by Varnoth."));
     return false;
 }
 

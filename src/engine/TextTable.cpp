@@ -105,6 +105,14 @@ void TextTable::Clear()
 
 const std::vector<TextEntry>& TextTable::Entries() { return Table(); }
 
+const std::string* TextTable::Find(const std::string& key)
+{
+    for (const TextEntry& entry : Table())
+        if (entry.key == key)
+            return &entry.text;
+    return nullptr;
+}
+
 const std::string& Localize(const std::string& key)
 {
     for (const TextEntry& entry : Table())

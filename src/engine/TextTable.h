@@ -17,6 +17,8 @@ public:
     static void Parse(const std::string& text);
     static void Clear();
     static const std::vector<TextEntry>& Entries();
+    // The text of the first entry with this key, or null; a missing key is not reported.
+    static const std::string* Find(const std::string& key);
 };
 
 // The text of the first entry with exactly this key, else "!!! NOT_LOCALIZED_YET !!!"; a missing

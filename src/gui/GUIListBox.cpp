@@ -115,7 +115,8 @@ void GUIListBox::InitImages()
         pageText->Release();
         pageText.reset();
     }
-    if (pagerAtSide) {
+    // Without a gap between the pagers there is no room for the page number.
+    if (pagerAtSide || pagerOffset <= 0) {
         return;
     }
     TTF_Font* font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + "font.ttf", kPagerFontSize);

@@ -144,16 +144,20 @@ TEST(CategoryNumbering, PackageItemsCarryRectsAlphaAndDefaults)
     EXPECT_EQ(category.AlphaEntries[1].bit, 4);
 }
 
-TEST(CategoryNumbering, MaskPicturesGrowWithPackageItems)
+TEST(CategoryNumbering, LargeCarriersStayBounded)
 {
     CategoryDefinition definition;
-    definition.ItemCount = 0;
+    definition.ItemCount = kMaxPackageItems;
     definition.HasAppliedTo = 1;
     Category carrier(definition);
+    // The mask table is not sized to the items: only 63 of them can ever be named by a mask bit.
     EXPECT_TRUE(carrier.MaskPictures.empty());
-    carrier.AddPackageItems("a", 4, nullptr, {});
-    carrier.AddPackageItems("b", 3, nullptr, {});
-    EXPECT_EQ(carrier.MaskPictures.size(), 7u);
+    for (int package = 0; package < 5; ++package) {
+        carrier.AddPackageItems("p" + std::to_string(package), 2000000000, nullptr, {});
+    }
+    EXPECT_TRUE(carrier.MaskPictures.empty());
+    EXPECT_EQ(carrier.ItemCount, kMaxLayerItems) << "packages past the layer's bound add nothing";
+    EXPECT_EQ(carrier.ItemRanges.size(), 3u);
 }
 
 TEST(CategoryPaths, PicturesAndIcons)

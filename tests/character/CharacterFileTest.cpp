@@ -66,7 +66,8 @@ protected:
         scope = std::make_unique<EditorTestScope>();
         TextTable::Parse("[ERR_SAVE_CORRUPT]{damaged figure}[ERR_SAVE_VERSION]{old figure}"
                          "[ERR_SAVE_NOT_WRITABLE]{cannot write figure}[ERR_DEV_PACK]{dev figure}"
-                         "[ERR_SAVE_NOT_FOUND]{no figure}[ERR_SAVE_MISSING_SET]{figure needs %n}");
+                         "[ERR_SAVE_NOT_FOUND]{no figure}[ERR_SAVE_MISSING_SET]{figure needs %n}"
+                         "[ERR_SAVE_NEWER]{newer figure}");
         log->Allow("damaged figure");
         log->Allow("figure needs");
         log->Allow("cannot write figure");
@@ -232,13 +233,14 @@ TEST_F(CharacterFileTest, OlderVersionsAndOddValuesAreReadSafely)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<Case> cases = {
-        {"version 3", 3, "q", "Pants", 1, 0, {10, 20, 30, 40}, {}, 4.0f, {"Pants", 3, 10, 20, 30, 40, 0, 4.0f, 0}, false},
+        {"version 3; a layer that cannot be moved keeps its place", 3, "q", "Pants", 1, 0, {10, 20, 30, 40}, {}, 4.0f,
+         {"Pants", 3, 10, 20, 30, 40, 0, 0, 0}, false},
         {"version 2 converts HSV", 2, "p", "Pants", 2, 0, {}, {0.0f, 1.0f, 1.0f, 0.5f}, 0.0f,
          {"Pants", 2, 255, 0, 0, 255, 0, 0, 0}, false},
         {"version 1 says it is old", 1, "p", "Pants", 1, 0, {}, {1.0f / 3.0f, 1.0f, 1.0f, 0.0f}, 0.0f,
          {"Pants", 1, 0, 255, 0, 255, 0, 0, 0}, true},
-        {"version 0 skips 48 bytes", 0, "p", "Pants", 1, 1, {}, {0.0f, 0.0f, 1.0f, 0.0f}, 2.0f,
-         {"Pants", 1, 255, 255, 255, 255, 1, 2.0f, 0}, true},
+        {"version 0 skips 48 bytes", 0, "p", "Prop", 1, 1, {}, {0.0f, 0.0f, 1.0f, 0.0f}, 2.0f,
+         {"Prop", 1, 255, 255, 255, 255, 1, 2.0f, 0}, true},
         {"colour channels clamp", 3, "p", "Pants", 1, 0, {300, 70000, 255, 0xFFFFFFFF}, {}, 0.0f,
          {"Pants", 1, 255, 255, 255, 255, 0, 0, 0}, false},
         {"negative item selects nothing", 3, "p", "Back", -1, 0, {255, 255, 255, 255}, {}, 0.0f,
@@ -342,6 +344,14 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
     }
     EXPECT_FALSE(CharacterFile::Load(true, Path("missing.lbd")));
     expectUnchanged("missing file");
+    // A newer program's figure is not read as if it were in the current layout.
+    for (const std::uint32_t newer : {4u, 99u, 0xFFFFFFFFu}) {
+        SaveBuffer version;
+        version.WriteU32(newer);
+        WritePayload(Path("newer.lbd"), version.payload + payload.substr(4));
+        EXPECT_FALSE(CharacterFile::Load(true, Path("newer.lbd")));
+        expectUnchanged("version " + std::to_string(newer), "newer figure");
+    }
     // The unknown set is named in the log.
     WritePayload(Path("bad.lbd"), unknownSet);
     CharacterFile::LoadFile(Path("bad.lbd"));

@@ -1,7 +1,10 @@
 #include "character/CharacterRegistry.h"
 #include "character/FigureFixture.h"
 
+#include "engine/ArchiveRegistry.h"
+#include "engine/AssetArchive.h"
 #include "engine/ResourceCache.h"
+#include "engine/TextTable.h"
 
 #include <gtest/gtest.h>
 
@@ -363,4 +366,89 @@ TEST_F(CharacterRegistryTest, FailedDefinitionDeletesOnlyBrokenArchives)
     EXPECT_TRUE(CharacterRegistry::Sets()[0].Categories.empty());
     EXPECT_TRUE(std::filesystem::exists(temp->File("dat/intact.lba")));
     EXPECT_FALSE(std::filesystem::exists(temp->File("dat/broken.lba")));
+}
+
+TEST_F(CharacterRegistryTest, DefinitionsAskingForTooMuchAreRefusedWhole)
+{
+    TextTable::Parse("[ERR_SET_TOO_LARGE]{The package %n asks for more than a figure can hold (%n).}");
+    auto layers = [](int count, const std::string& keys) {
+        std::string text = "Zoom { [ Subcategory=\"Main\" ] } Items {";
+        for (int i = 0; i < count; ++i) {
+            text += "[ Name=\"L" + std::to_string(i) + "\" Subcategory=\"Main\" " + keys + " ]";
+        }
+        return text + "}";
+    };
+    const std::string manyRects = "Rects {" + [] {
+        std::string rects;
+        for (int i = 0; i < 11; ++i) {
+            rects += "[ Rect=\"" + std::string(10000, ',') + "\" ]";
+        }
+        return rects;
+    }() + "}";
+    struct Case {
+        const char* name;
+        std::string definition;
+        const char* refusal; // empty: the set is taken
+    };
+    const std::vector<Case> cases = {
+        {"at the layer bound", layers(1000, "ItemCount=\"1\""), ""},
+        {"one layer more", layers(1001, "ItemCount=\"1\""), "1001 layers, at most 1000"},
+        {"items at the bound", layers(10, "ItemCount=\"2000000000\""), ""},
+        {"items beyond it", layers(11, "ItemCount=\"2000000000\""), "at least 110000 items, at most 100000"},
+        {"rectangles beyond it", manyRects + layers(11, "ItemCount=\"1\""), "item rectangles"},
+        {"too many lists", "Zoom {" + [] {
+             std::string zoom;
+             for (int i = 0; i < 1001; ++i) {
+                 zoom += "[ Subcategory=\"z\" ]";
+             }
+             return zoom + "}";
+         }(), "1001 lists"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        log->Clear();
+        CloseAllArchives();
+        WritePackage("char_big", {{"char_big.txt", c.definition}});
+        CharacterRegistry::BuildSetList({SetSource{"char_big", false}});
+        const CharacterSet& set = CharacterRegistry::Sets()[0];
+        const bool refused = *c.refusal != '\0';
+        EXPECT_EQ(set.Categories.empty(), refused);
+        EXPECT_EQ(CharacterRegistry::LoadCharacter("char_big", false, false), !refused);
+        if (refused) {
+            EXPECT_NE(set.Refusal.find(c.refusal), std::string::npos) << set.Refusal;
+            EXPECT_TRUE(log->Contains("char_big")) << "the message names the package";
+            EXPECT_TRUE(std::filesystem::exists(temp->File("dat/char_big.lba"))) << "an intact archive is kept";
+        }
+    }
+    TextTable::Clear();
+}
+
+TEST_F(CharacterRegistryTest, PackagesMixedIntoOneFigureStopAtItsBound)
+{
+    // Five packages of 100000 items each, on layers of their own: each is within a set's bound,
+    // all five are not within the figure's.
+    auto layers = [](int first, int count, const char* items) {
+        std::string text = "Items {";
+        for (int i = first; i < first + count; ++i) {
+            text += "[ Name=\"L" + std::to_string(i) + "\" Subcategory=\"Main\" ItemCount=\"" + items + "\" ]";
+        }
+        return text + "}";
+    };
+    auto& sets = CharacterRegistry::Sets();
+    sets.push_back(ParseSet("s", layers(0, 50, "0")));
+    for (int p = 0; p < 5; ++p) {
+        sets.push_back(ParseSet("p" + std::to_string(p), layers(p * 10, 10, "10000")));
+    }
+    CharacterRegistry::SetPackageActivation([](const std::string&) {
+        for (int p = 0; p < 5; ++p) {
+            CharacterRegistry::MixPackage("p" + std::to_string(p));
+        }
+    });
+    ASSERT_TRUE(CharacterRegistry::LoadCharacter("s", false, false));
+    std::int64_t items = 0;
+    for (const auto& category : CharacterRegistry::Categories()) {
+        items += category->ItemCount;
+    }
+    EXPECT_EQ(items, kMaxFigureItems);
+    EXPECT_TRUE(log->Contains("Package p4 not mixed"));
 }

@@ -6,6 +6,7 @@
 #include "character/FigureFixture.h"
 #include "character/UndoStack.h"
 #include "engine/ConfigFile.h"
+#include "gui/AsyncImageLoader.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIListBox.h"
 #include "gui/GUIMessageBox.h"
@@ -111,6 +112,9 @@ protected:
     void TearDown() override
     {
         gTutorialHooks = nullptr;
+        if (AsyncImageLoader::IsInitialised()) {
+            AsyncImageLoader::Shutdown();
+        }
         GUIScreenManager::Reset();
         Editor::ReleaseFigure();
         CharacterRegistry::Shutdown();
@@ -210,12 +214,10 @@ TEST_F(EditScreenTest, ListsFollowTheGroupsAndSkipWhatOffersNothing)
     EXPECT_EQ(subList.pages[0][1]->images.normalPath, "gui/en/subcat/three_i.png");
     EXPECT_EQ(subList.pages[0][1]->images.alternatePath, "gui/en/subcat/three_a.png");
 
-    // Grid page k shows categories[k]: "none" for removable layers, then every item.
+    // Grid page k shows categories[k]: "none" for removable layers, then every item. Only the
+    // page shown holds its items.
     GUIListBox& grid = *screen->listBoxes[3];
-    EXPECT_EQ(PageSizes(grid), (std::vector<std::size_t>{0, 4, 4, 2}));
-    std::string iconOfItem1;
-    CharacterRegistry::FindCategory("four")->IconPath(0, iconOfItem1);
-    EXPECT_EQ(grid.pages[2][0]->images.normalPath, iconOfItem1);
+    EXPECT_EQ(PageSizes(grid), (std::vector<std::size_t>{0, 0, 0, 0}));
 
     // Shown on main category 0, sub-category 0.
     EXPECT_EQ(CurrentName(), "zero");
@@ -227,10 +229,20 @@ TEST_F(EditScreenTest, ListsFollowTheGroupsAndSkipWhatOffersNothing)
     EXPECT_EQ(CurrentName(), "four");
     EXPECT_EQ(grid.currentPage, 2);
     EXPECT_EQ(subList.currentPage, 1);
+    EXPECT_EQ(PageSizes(grid), (std::vector<std::size_t>{0, 0, 4, 0}));
+    std::string iconOfItem1;
+    CharacterRegistry::FindCategory("four")->IconPath(0, iconOfItem1);
+    EXPECT_EQ(grid.pages[2][0]->images.normalPath, iconOfItem1);
+    // A page built after the screen was shown still gets its icons from the background loader.
+    AsyncImageLoader::Init();
     screen->OnListBox(0, 0, 0);
     screen->OnListBox(1, 0, 1);
     EXPECT_EQ(CurrentName(), "three");
     EXPECT_EQ(grid.currentPage, 1);
+    EXPECT_EQ(PageSizes(grid), (std::vector<std::size_t>{0, 4, 0, 0}));
+    AsyncImageLoader::Join();
+    EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
+    AsyncImageLoader::Shutdown();
     EXPECT_EQ(Editor::CurrentCategoryIndex(), CharacterRegistry::FindCategory("three")->Index);
 
     // Out-of-range picks change nothing.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,7 +134,7 @@ TEST_F(PackageListTest, FlagsAreSetOnlyByExactlyOne)
     log.Allow("missing or damaged");
     profile.list = "two_prev;missing_prev;gone_prev";
     PackageList::Load();
-    EXPECT_TRUE(log.Contains("Package gone_prev is missing or damaged"));
+    EXPECT_TRUE(log.Contains("Package gone_prev is not installed"));
 
     const PackageRecord* two = Find("two_prev");
     ASSERT_NE(two, nullptr);
@@ -148,6 +149,24 @@ TEST_F(PackageListTest, FlagsAreSetOnlyByExactlyOne)
     ASSERT_NE(gone, nullptr) << "an unreadable package stays in the list";
     EXPECT_TRUE(gone->hidden);
     EXPECT_EQ(gone->season, 1);
+}
+
+TEST_F(PackageListTest, PackagesNeverInstalledAreToldFromDamagedOnesAndCountedOnce)
+{
+    log.Allow("Failed to open");
+    log.Allow("damaged");
+    dir.Write("dat/broken_prev.lba", "no archive at all");
+    profile.list = "a_prev;broken_prev;b_prev;c_prev;d_prev;e_prev;f_prev;g_prev";
+    PackageList::Load();
+    std::size_t notInstalled = 0;
+    for (const CapturedLine& line : log.Lines())
+        notInstalled += line.text.find("not installed") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(notInstalled, 1u) << "one line for the whole list";
+    EXPECT_TRUE(log.Contains("7 packages are not installed: a_prev b_prev c_prev d_prev e_prev and 2 more"));
+    EXPECT_TRUE(log.Contains("Package broken_prev is damaged; its archive files were removed"));
+    EXPECT_FALSE(log.Contains("a_prev is damaged"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("dat/broken_prev.lba")));
+    EXPECT_EQ(PackageList::Records().size(), 8u) << "the records stay, hidden";
 }
 
 TEST_F(PackageListTest, SeasonAndLogoSeasonFallBack)
@@ -231,7 +250,7 @@ TEST_F(PackageListTest, UnusableNamesAreRefused)
     ASSERT_EQ(PackageList::Records().size(), 1u);
     EXPECT_EQ(PackageList::Records()[0].setName, "");
     EXPECT_TRUE(PackageList::Records()[0].hidden);
-    EXPECT_TRUE(log.Contains("unusable name: ../x_prev"));
+    EXPECT_TRUE(log.Contains("2 packages have unusable names; ignored: ../x_prev a/b"));
     EXPECT_TRUE(log.Contains("names an unusable set: ../core"));
 }
 

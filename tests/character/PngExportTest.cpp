@@ -103,7 +103,7 @@ protected:
     {
         FigureFixture::SetUp();
         scope = std::make_unique<EditorTestScope>();
-        TextTable::Parse("[ERR_SAVE_FAILED]{picture not saved}");
+        TextTable::Parse("[ERR_SAVE_FAILED]{picture not saved}[ERR_NOTHING_TO_EXPORT]{empty figure}");
         log->Allow("picture not saved");
         log->Allow("Export to");
         log->Allow("Nothing to export");
@@ -308,7 +308,8 @@ TEST_F(PngExportTest, FailedExportsLeaveNoFileAndSaySo)
     // Nothing loaded: nothing to export.
     EXPECT_EQ(PngExport::BuildSurface(), nullptr);
     EXPECT_FALSE(PngExport::Save(temp->File("none.png")));
-    EXPECT_TRUE(log->Contains("picture not saved"));
+    EXPECT_TRUE(log->Contains("empty figure"));
+    EXPECT_FALSE(log->Contains("picture not saved")) << "the folder is not to blame";
     EXPECT_FALSE(std::filesystem::exists(temp->File("none.png")));
 
     BuildFigure();

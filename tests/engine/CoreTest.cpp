@@ -542,6 +542,9 @@ TEST(CoreRun, StartUpAppliesTheGlobalsAndTheStoredWindowMode)
         EXPECT_GE(core.LayoutWidth(), 800);
         EXPECT_GE(core.LayoutHeight(), 600);
         EXPECT_FALSE(capture.Contains("Resolution"));
+        // The profile is read before the texts: a first start says so in plain words.
+        EXPECT_TRUE(capture.Contains("The file could not be found."));
+        EXPECT_FALSE(capture.Contains("\"ERR_SAVE_NOT_FOUND\""));
         core.Shutdown();
         gProfile = nullptr;
         gCore = nullptr;

@@ -111,6 +111,14 @@ TEST_F(ListBoxTest, PagingCutsAPageIntoScreensOfTheGrid)
     auto single = MakeList(sdl.Renderer(), small);
     EXPECT_FALSE(single->rightPager.visible);
     EXPECT_FALSE(single->pageText->visible);
+
+    // Pagers side by side leave no room for a page number: none is made, and none is complained of.
+    ListSpec tight = shape;
+    tight.pagerOffset = 0;
+    auto noRoom = MakeList(sdl.Renderer(), tight);
+    EXPECT_EQ(noRoom->pageText, nullptr);
+    EXPECT_TRUE(noRoom->rightPager.visible);
+    EXPECT_FALSE(GuiLog().Contains("text box width"));
 }
 
 TEST_F(ListBoxTest, ScreensTurnForwardAndBackWithThePagers)
