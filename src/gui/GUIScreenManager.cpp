@@ -12,11 +12,51 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <map>
 
 namespace {
+
+// An item as it was drawn, with the texture state that changes its pixels without changing the item.
+struct DrawnItem {
+    RenderItem item;
+    Uint8 alpha = 255;
+    Uint8 red = 255;
+    Uint8 green = 255;
+    Uint8 blue = 255;
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+};
+
+// What a frame is drawn onto: a frame drawn for another size, scale or screen is no copy of this one.
+struct FrameView {
+    SDL_Renderer* renderer = nullptr;
+    int outputWidth = 0;
+    int outputHeight = 0;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    SDL_Rect viewport{0, 0, 0, 0};
+    GUIScreenLayer* current = nullptr;
+};
+
+bool SameRect(const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
+
+bool SameItem(const DrawnItem& a, const DrawnItem& b)
+{
+    const RenderItem& x = a.item;
+    const RenderItem& y = b.item;
+    return x.texture == y.texture && SameRect(x.destination, y.destination) && x.useDestination == y.useDestination &&
+           x.isFill == y.isFill && x.fill.r == y.fill.r && x.fill.g == y.fill.g && x.fill.b == y.fill.b &&
+           x.fill.a == y.fill.a && a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue &&
+           a.blend == b.blend;
+}
+
+bool SameView(const FrameView& a, const FrameView& b)
+{
+    return a.renderer == b.renderer && a.outputWidth == b.outputWidth && a.outputHeight == b.outputHeight &&
+           a.scaleX == b.scaleX && a.scaleY == b.scaleY && SameRect(a.viewport, b.viewport) && a.current == b.current;
+}
 
 struct ManagerState {
     ManagerState()
@@ -29,7 +69,6 @@ struct ManagerState {
     std::vector<std::unique_ptr<GUIScreenLayer>> layers;
     std::map<std::string, std::string> layoutFiles;
     std::array<std::uint32_t, GUIScreenManager::kQueueCount> counts{};
-    std::array<std::uint32_t, GUIScreenManager::kQueueCount> drawnCounts{};
     std::array<std::vector<RenderItem>, GUIScreenManager::kQueueCount> queues;
     // A full queue is reported once per queue per run, not once per frame.
     std::array<bool, GUIScreenManager::kQueueCount> reportedFull{};
@@ -38,6 +77,12 @@ struct ManagerState {
     bool showing = false;
     std::string pendingScreen;
     bool switchPending = false;
+    // Raised by anything that may change the window outside the queues; the first frame is due.
+    std::atomic<bool> isDirty{true};
+    // PrepareFrame queued this step's frame; Render draws it without queueing again.
+    bool isFrameQueued = false;
+    std::array<std::vector<DrawnItem>, GUIScreenManager::kQueueCount> drawnFrame;
+    FrameView drawnView;
 };
 
 // Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
@@ -55,6 +100,31 @@ SDL_Renderer* DrawingRenderer()
         return gCore->Renderer();
     }
     return ResourceCache::Renderer();
+}
+
+DrawnItem Capture(const RenderItem& item)
+{
+    DrawnItem drawn;
+    drawn.item = item;
+    if (item.texture != nullptr) {
+        SDL_GetTextureAlphaMod(item.texture, &drawn.alpha);
+        SDL_GetTextureColorMod(item.texture, &drawn.red, &drawn.green, &drawn.blue);
+        SDL_GetTextureBlendMode(item.texture, &drawn.blend);
+    }
+    return drawn;
+}
+
+FrameView CurrentView(SDL_Renderer* renderer, GUIScreenLayer* current)
+{
+    FrameView view;
+    view.renderer = renderer;
+    view.current = current;
+    if (renderer != nullptr) {
+        SDL_GetRendererOutputSize(renderer, &view.outputWidth, &view.outputHeight);
+        SDL_RenderGetScale(renderer, &view.scaleX, &view.scaleY);
+        SDL_RenderGetViewport(renderer, &view.viewport);
+    }
+    return view;
 }
 
 // Where one axis of a clipped item lies: whole source pixels and the float span they cover.
@@ -165,9 +235,11 @@ void GUIScreenManager::Init()
     s.current = nullptr;
     for (std::size_t q = 0; q < s.queues.size(); ++q) {
         s.counts[q] = 0;
-        s.drawnCounts[q] = 0;
         s.queues[q].assign(kQueueCapacity, RenderItem{});
+        s.drawnFrame[q].clear();
     }
+    s.isFrameQueued = false;
+    Invalidate();
     ConfigFile config;
     if (config.Load("gui.cfg") && config.SelectSection("GUI") != nullptr) {
         for (std::size_t i = 0; i < config.EntryCount(); ++i) {
@@ -199,6 +271,7 @@ void GUIScreenManager::Shutdown()
     s.layers.clear();
     // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
+    Invalidate();
     // Unconditional: a loader started by hand (tests) must not outlive its mutexes either.
     AsyncImageLoader::Shutdown();
     GUIFrameRegistry::DestroyAll();
@@ -214,8 +287,12 @@ void GUIScreenManager::Reset()
     ManagerState& s = State();
     s.layoutFiles.clear();
     s.counts.fill(0);
-    s.drawnCounts.fill(0);
     s.reportedFull.fill(false);
+    for (auto& drawn : s.drawnFrame) {
+        drawn.clear();
+    }
+    s.drawnView = FrameView{};
+    s.isFrameQueued = false;
 }
 
 void GUIScreenManager::Show()
@@ -286,6 +363,7 @@ void GUIScreenManager::Relayout()
 
 void GUIScreenManager::LayoutLayers()
 {
+    Invalidate();
     for (std::size_t i = 0; i < State().layers.size(); ++i) {
         State().layers[i]->Layout();
     }
@@ -302,9 +380,46 @@ void GUIScreenManager::Update(float seconds)
 
 void GUIScreenManager::Render()
 {
-    QueueFrame();
+    if (!State().isFrameQueued) {
+        QueueFrame();
+    }
     DrawQueues();
 }
+
+void GUIScreenManager::Invalidate() { State().isDirty.store(true); }
+
+bool GUIScreenManager::PrepareFrame()
+{
+    ManagerState& s = State();
+    // A frame queued by an earlier step and never drawn is stale; items queued since the last
+    // frame by anyone else are drawn with this one, as Render would.
+    if (s.isFrameQueued) {
+        s.counts.fill(0);
+    }
+    QueueFrame();
+    s.isFrameQueued = true;
+    // Taken after queueing: what the dialogs did while queueing is in this frame.
+    if (s.isDirty.exchange(false)) {
+        return true;
+    }
+    bool isSame = SameView(CurrentView(DrawingRenderer(), s.current), s.drawnView);
+    for (std::size_t q = 0; isSame && q < s.queues.size(); ++q) {
+        const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
+        const std::vector<DrawnItem>& drawn = s.drawnFrame[q];
+        isSame = count == drawn.size();
+        for (std::uint32_t i = 0; isSame && i < count; ++i) {
+            isSame = SameItem(Capture(s.queues[q][i]), drawn[i]);
+        }
+    }
+    if (!isSame) {
+        return true;
+    }
+    s.counts.fill(0);
+    s.isFrameQueued = false;
+    return false;
+}
+
+void GUIScreenManager::ForgetTexture(const SDL_Texture*) { Invalidate(); }
 
 void GUIScreenManager::QueueFrame()
 {
@@ -323,14 +438,18 @@ void GUIScreenManager::DrawQueues()
 {
     ManagerState& s = State();
     SDL_Renderer* renderer = DrawingRenderer();
+    s.isFrameQueued = false;
+    s.drawnView = CurrentView(renderer, s.current);
     for (std::size_t q = 0; q < s.queues.size(); ++q) {
         const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
-        if (renderer != nullptr) {
-            for (std::uint32_t i = 0; i < count; ++i) {
+        std::vector<DrawnItem>& drawn = s.drawnFrame[q];
+        drawn.clear();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            drawn.push_back(Capture(s.queues[q][i]));
+            if (renderer != nullptr) {
                 DrawItem(renderer, s.queues[q][i]);
             }
         }
-        s.drawnCounts[q] = count;
         s.counts[q] = 0;
         // The current screen draws between queues 1 and 2 (the editor's figure lies here).
         if (q == 1 && s.current != nullptr) {
@@ -344,6 +463,7 @@ GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer
     GUIScreenLayer* raw = layer.get();
     if (raw != nullptr) {
         State().layers.push_back(std::move(layer));
+        Invalidate();
     }
     return raw;
 }
@@ -351,6 +471,7 @@ GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer
 void GUIScreenManager::ShowScreen(const std::string& name)
 {
     ManagerState& s = State();
+    Invalidate();
     // From inside a screen's OnShow: never re-entrantly, or the screen still being shown would be
     // made current over the one it asked for.
     if (s.showing) {
@@ -474,7 +595,9 @@ std::vector<RenderItem> GUIScreenManager::DrawnItems(int queue)
     if (queue < 0 || queue >= kQueueCount) {
         return {};
     }
-    const ManagerState& s = State();
-    const auto& items = s.queues[static_cast<std::size_t>(queue)];
-    return std::vector<RenderItem>(items.begin(), items.begin() + s.drawnCounts[static_cast<std::size_t>(queue)]);
+    std::vector<RenderItem> items;
+    for (const DrawnItem& drawn : State().drawnFrame[static_cast<std::size_t>(queue)]) {
+        items.push_back(drawn.item);
+    }
+    return items;
 }

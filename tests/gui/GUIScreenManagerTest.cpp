@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -203,6 +204,55 @@ TEST_F(ManagerTest, TheCurrentScreenDrawsDirectlyBetweenQueuesOneAndTwo)
     GUIScreenManager::Render();
     EXPECT_EQ(screen->directDraws, 2);
     SDL_DestroyTexture(texture);
+}
+
+TEST_F(ManagerTest, AFrameIsDueOnlyWhenWhatItWouldShowChanged)
+{
+    HeadlessSdl sdl(64, 64);
+    ASSERT_TRUE(sdl.Ok());
+    ProbeLayer* screen = AddProbeLayer("Screen");
+    SDL_Texture* first = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{1, 1, 1, 255});
+    SDL_Texture* second = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{2, 2, 2, 255});
+    screen->background = first;
+    GUIScreenManager::ShowScreen("Screen");
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        bool isDue;
+    } steps[] = {
+        {"first frame", [] {}, true},
+        {"nothing", [] {}, false},
+        {"background moved", [&] { screen->rect.x = 5; }, true},
+        {"nothing after the move", [] {}, false},
+        {"another picture", [&] { screen->background = second; }, true},
+        {"its alpha", [&] { SDL_SetTextureAlphaMod(second, 128); }, true},
+        {"its colour", [&] { SDL_SetTextureColorMod(second, 9, 9, 9); }, true},
+        {"its blending", [&] { SDL_SetTextureBlendMode(second, SDL_BLENDMODE_ADD); }, true},
+        {"a fill queued", [] { GUIScreenManager::QueueFill(SDL_Rect{0, 0, 4, 4}, SDL_Color{0, 0, 0, 99}, 6); }, true},
+        {"the fill gone", [] {}, true},
+        {"screen hidden", [&] { screen->active = false; }, true},
+        {"screen shown", [&] { screen->active = true; }, true},
+        {"invalidated", [] { GUIScreenManager::Invalidate(); }, true},
+        {"drawn picture given back", [&] { GUIScreenManager::ForgetTexture(second); }, true},
+        {"render scale", [&] { SDL_RenderSetScale(sdl.Renderer(), 0.5f, 0.5f); }, true},
+        {"nothing at last", [] {}, false},
+    };
+    for (const auto& step : steps) {
+        step.make();
+        const bool isDue = GUIScreenManager::PrepareFrame();
+        EXPECT_EQ(isDue, step.isDue) << step.change;
+        if (isDue) {
+            GUIScreenManager::Render();
+            EXPECT_EQ(GUIScreenManager::DrawnItems(screen->renderLayer).size(), screen->active ? 1u : 0u)
+                << step.change << ": queued once";
+        } else {
+            EXPECT_TRUE(GUIScreenManager::QueuedItems(screen->renderLayer).empty()) << step.change;
+            EXPECT_EQ(GUIScreenManager::DrawnItems(screen->renderLayer).size(), 1u) << step.change;
+        }
+    }
+    screen->background = nullptr;
+    SDL_DestroyTexture(first);
+    SDL_DestroyTexture(second);
 }
 
 TEST_F(ManagerTest, UpdateAndRenderReachOnlyActiveLayers)
