@@ -58,6 +58,18 @@ bool SameView(const FrameView& a, const FrameView& b)
            a.scaleX == b.scaleX && a.scaleY == b.scaleY && SameRect(a.viewport, b.viewport) && a.current == b.current;
 }
 
+// A picture drawn over the whole layout at another size than its own, kept scaled to the output:
+// scaling it again in every frame drawn is most of the cost of a frame.
+struct ScaledPicture {
+    SDL_Renderer* renderer = nullptr;
+    const SDL_Texture* source = nullptr;
+    // Where it lies, in output pixels.
+    SDL_Rect pixels{0, 0, 0, 0};
+    // Owned; made by and for renderer.
+    SDL_Texture* scaled = nullptr;
+    bool isUsed = false;
+};
+
 struct ManagerState {
     ManagerState()
     {
@@ -83,6 +95,7 @@ struct ManagerState {
     bool isFrameQueued = false;
     std::array<std::vector<DrawnItem>, GUIScreenManager::kQueueCount> drawnFrame;
     FrameView drawnView;
+    std::vector<ScaledPicture> scaledPictures;
 };
 
 // Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
@@ -165,6 +178,141 @@ std::vector<AxisSpan> ClipAxis(int at, int length, int textureLength, int low, i
     return spans;
 }
 
+// A renderer destroys its textures with itself: a picture made for one that is no longer drawn with
+// is forgotten, never destroyed, as its renderer may be gone.
+void DropScaledPictures(SDL_Renderer* liveRenderer, bool keepUsed)
+{
+    std::vector<ScaledPicture>& pictures = State().scaledPictures;
+    for (ScaledPicture& picture : pictures) {
+        if (keepUsed && picture.isUsed && picture.renderer == liveRenderer) {
+            continue;
+        }
+        if (picture.renderer == liveRenderer && liveRenderer != nullptr) {
+            SDL_DestroyTexture(picture.scaled);
+        }
+        picture.scaled = nullptr;
+    }
+    pictures.erase(std::remove_if(pictures.begin(), pictures.end(),
+                                  [](const ScaledPicture& p) { return p.scaled == nullptr; }),
+                   pictures.end());
+}
+
+// The output pixels the renderer covers with destination: its own float product, truncated.
+SDL_Rect OutputPixels(SDL_Renderer* renderer, const SDL_Rect& d)
+{
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    return SDL_Rect{static_cast<int>(static_cast<float>(d.x) * sx), static_cast<int>(static_cast<float>(d.y) * sy),
+                    static_cast<int>(static_cast<float>(d.w) * sx), static_cast<int>(static_cast<float>(d.h) * sy)};
+}
+
+// Scales source into a new target of pixels' size with nothing blended or tinted: what the renderer
+// itself scales into before it blends a scaled picture onto the window.
+SDL_Texture* MakeScaled(SDL_Renderer* renderer, SDL_Texture* source, Uint32 format, const SDL_Rect& pixels)
+{
+    SDL_Texture* scaled = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_TARGET, pixels.w, pixels.h);
+    if (scaled == nullptr) {
+        return nullptr;
+    }
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+    Uint8 alpha = 255;
+    Uint8 r = 255;
+    Uint8 g = 255;
+    Uint8 b = 255;
+    SDL_GetTextureBlendMode(source, &blend);
+    SDL_GetTextureAlphaMod(source, &alpha);
+    SDL_GetTextureColorMod(source, &r, &g, &b);
+    SDL_SetTextureBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_SetTextureAlphaMod(source, 255);
+    SDL_SetTextureColorMod(source, 255, 255, 255);
+    bool isDrawn = SDL_SetRenderTarget(renderer, scaled) == 0;
+    if (isDrawn) {
+        SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+        const SDL_Rect whole{0, 0, pixels.w, pixels.h};
+        isDrawn = SDL_RenderCopy(renderer, source, nullptr, &whole) == 0;
+        SDL_SetRenderTarget(renderer, nullptr);
+    }
+    SDL_RenderSetScale(renderer, sx, sy);
+    SDL_SetTextureBlendMode(source, blend);
+    SDL_SetTextureAlphaMod(source, alpha);
+    SDL_SetTextureColorMod(source, r, g, b);
+    if (!isDrawn) {
+        SDL_DestroyTexture(scaled);
+        return nullptr;
+    }
+    return scaled;
+}
+
+// Draws an item that covers the whole layout from its kept scaled copy; false when the item is no
+// such picture or the copy cannot be made (the item is then drawn as any other).
+bool DrawScaled(SDL_Renderer* renderer, const RenderItem& item)
+{
+    const SDL_Rect& d = item.destination;
+    if (gCore == nullptr || item.isFill || item.texture == nullptr || !item.useDestination || d.x != 0 || d.y != 0 ||
+        d.w != gCore->LayoutWidth() || d.h != gCore->LayoutHeight() || SDL_GetRenderTarget(renderer) != nullptr ||
+        SDL_RenderTargetSupported(renderer) != SDL_TRUE) {
+        return false;
+    }
+    SDL_Rect view{0, 0, 0, 0};
+    SDL_RenderGetViewport(renderer, &view);
+    Uint32 format = 0;
+    int textureW = 0;
+    int textureH = 0;
+    int outputW = 0;
+    int outputH = 0;
+    if (view.x != 0 || view.y != 0 || SDL_QueryTexture(item.texture, &format, nullptr, &textureW, &textureH) != 0 ||
+        SDL_GetRendererOutputSize(renderer, &outputW, &outputH) != 0) {
+        return false;
+    }
+    // Only four-byte pixels are scaled as they are (others are converted first), and only smooth
+    // scaling is done apart from the blending; nearest-pixel scaling picks its pixels while it blends.
+    SDL_ScaleMode scaleMode = SDL_ScaleModeNearest;
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_BYTESPERPIXEL(format) != 4 || format == SDL_PIXELFORMAT_ARGB2101010 ||
+        SDL_GetTextureScaleMode(item.texture, &scaleMode) != 0 || scaleMode == SDL_ScaleModeNearest) {
+        return false;
+    }
+    const SDL_Rect pixels = OutputPixels(renderer, d);
+    if ((pixels.w == textureW && pixels.h == textureH) || pixels.w <= 0 || pixels.h <= 0 || pixels.w > outputW ||
+        pixels.h > outputH) {
+        return false;
+    }
+    std::vector<ScaledPicture>& pictures = State().scaledPictures;
+    auto found = std::find_if(pictures.begin(), pictures.end(), [&](const ScaledPicture& p) {
+        return p.renderer == renderer && p.source == item.texture && SameRect(p.pixels, pixels);
+    });
+    if (found == pictures.end()) {
+        SDL_Texture* scaled = MakeScaled(renderer, item.texture, format, pixels);
+        if (scaled == nullptr) {
+            return false;
+        }
+        pictures.push_back(ScaledPicture{renderer, item.texture, pixels, scaled, false});
+        found = pictures.end() - 1;
+    }
+    found->isUsed = true;
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+    Uint8 alpha = 255;
+    Uint8 r = 255;
+    Uint8 g = 255;
+    Uint8 b = 255;
+    SDL_GetTextureBlendMode(item.texture, &blend);
+    SDL_GetTextureAlphaMod(item.texture, &alpha);
+    SDL_GetTextureColorMod(item.texture, &r, &g, &b);
+    SDL_SetTextureBlendMode(found->scaled, blend);
+    SDL_SetTextureAlphaMod(found->scaled, alpha);
+    SDL_SetTextureColorMod(found->scaled, r, g, b);
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+    SDL_RenderCopy(renderer, found->scaled, nullptr, &pixels);
+    SDL_RenderSetScale(renderer, sx, sy);
+    return true;
+}
+
 // The software renderer scales an item that crosses the target's edge through a scratch surface of
 // the item's whole size: an unchecked layout size of 99999 would ask for gigabytes. Items well
 // outside the visible area are skipped; items reaching far past it are cut to it.
@@ -185,6 +333,9 @@ void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
     }
     if (!item.useDestination) {
         SDL_RenderCopy(renderer, item.texture, nullptr, nullptr);
+        return;
+    }
+    if (DrawScaled(renderer, item)) {
         return;
     }
     const SDL_Rect& d = item.destination;
@@ -271,6 +422,7 @@ void GUIScreenManager::Shutdown()
     s.layers.clear();
     // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
+    DropScaledPictures(DrawingRenderer(), false);
     Invalidate();
     // Unconditional: a loader started by hand (tests) must not outlive its mutexes either.
     AsyncImageLoader::Shutdown();
@@ -419,7 +571,17 @@ bool GUIScreenManager::PrepareFrame()
     return false;
 }
 
-void GUIScreenManager::ForgetTexture(const SDL_Texture*) { Invalidate(); }
+void GUIScreenManager::ForgetTexture(const SDL_Texture* texture)
+{
+    Invalidate();
+    // Textures belong to the main thread, and so do the scaled copies.
+    for (ScaledPicture& picture : State().scaledPictures) {
+        if (picture.source == texture) {
+            picture.isUsed = false;
+        }
+    }
+    DropScaledPictures(DrawingRenderer(), true);
+}
 
 void GUIScreenManager::QueueFrame()
 {
@@ -440,6 +602,9 @@ void GUIScreenManager::DrawQueues()
     SDL_Renderer* renderer = DrawingRenderer();
     s.isFrameQueued = false;
     s.drawnView = CurrentView(renderer, s.current);
+    for (ScaledPicture& picture : s.scaledPictures) {
+        picture.isUsed = false;
+    }
     for (std::size_t q = 0; q < s.queues.size(); ++q) {
         const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
         std::vector<DrawnItem>& drawn = s.drawnFrame[q];
@@ -456,6 +621,8 @@ void GUIScreenManager::DrawQueues()
             s.current->RenderDirect();
         }
     }
+    // A picture this frame did not draw holds a window's worth of memory for nothing.
+    DropScaledPictures(renderer, true);
 }
 
 GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer)
