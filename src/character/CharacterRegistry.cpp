@@ -6,6 +6,7 @@
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "gui/GUIScreenManager.h"
 
 #include <algorithm>
 
@@ -474,4 +475,7 @@ bool CharacterRegistry::FigureDirty()
 void CharacterRegistry::SetFigureDirty(bool dirty)
 {
     State().figureDirty = dirty;
+    // The figure is composed while the frame is drawn: a frame must come.
+    if (dirty)
+        GUIScreenManager::Invalidate();
 }

@@ -5,6 +5,7 @@
 
 #include "character/CharacterRegistry.h"
 #include "engine/ResourceCache.h"
+#include "gui/GUIScreenManager.h"
 
 namespace {
 
@@ -119,6 +120,7 @@ void Editor::LayoutFigure()
         state.drawRect.y = static_cast<int>(extraHeight * 0.5 + state.figureRect.y);
     }
     state.layoutTime = Now();
+    GUIScreenManager::Invalidate();
 }
 
 bool Editor::ComposeFigure()
@@ -172,8 +174,13 @@ bool Editor::ComposeFigure()
 void Editor::RenderFigure()
 {
     ComposeState& state = State();
-    if (CharacterRegistry::FigureDirty() && ComposeFigure()) {
-        CharacterRegistry::SetFigureDirty(false);
+    if (CharacterRegistry::FigureDirty()) {
+        if (ComposeFigure()) {
+            CharacterRegistry::SetFigureDirty(false);
+        } else {
+            // Tried again in the next step's frame, however long it keeps failing.
+            GUIScreenManager::Invalidate();
+        }
     }
     SDL_Renderer* renderer = ResourceCache::Renderer();
     if (state.composed && renderer) {

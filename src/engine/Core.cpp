@@ -21,6 +21,8 @@ Core* gCore = nullptr;
 namespace {
 
 constexpr float kStepMilliseconds = 16.666666f;
+// The first whole millisecond at which Step runs a frame after the last one.
+constexpr std::uint32_t kStepWholeMilliseconds = 17;
 constexpr float kSecondsPerMinute = 60.0f;
 constexpr std::uint32_t kWindowFlags = 0x2600;
 constexpr std::uint32_t kBorderlessWindowFlags = 0x2610;
@@ -224,18 +226,31 @@ int Core::Run()
     lastStep = SDL_GetTicks();
     while (running == 1) {
         Step(SDL_GetTicks());
-        SDL_Delay(1);
+        WaitForNextStep();
     }
     Shutdown();
     SDL_Quit();
     return 0;
 }
 
+void Core::WaitForNextStep()
+{
+    const std::uint32_t since = SDL_GetTicks() - lastStep;
+    if (running != 1 || since >= kStepWholeMilliseconds)
+        return;
+    // Null: the event stays queued for the next step to handle in order.
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(kStepWholeMilliseconds - since));
+}
+
 void Core::Step(std::uint32_t now)
 {
     SDL_Event event;
-    while (SDL_PollEvent(&event) != 0)
+    while (SDL_PollEvent(&event) != 0) {
+        // Any event may change what is shown (input, a window uncovered or resized): one frame too
+        // many costs little, a missed one leaves the window stale.
+        GUIScreenManager::Invalidate();
         HandleEvent(&event);
+    }
 
     // Unsigned difference: a wrapped tick counter still gives the right elapsed time.
     const float elapsed = static_cast<float>(now - lastStep);
@@ -248,8 +263,11 @@ void Core::Step(std::uint32_t now)
         GUIScreenManager::Relayout();
     }
     Update(elapsed / 1000.0f);
-    Clear();
-    Draw();
+    // A window that shows what it showed is left as it is: no clear, draw or present.
+    if (GUIScreenManager::PrepareFrame()) {
+        Clear();
+        Draw();
+    }
     lastStep = now;
 }
 

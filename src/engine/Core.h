@@ -49,6 +49,8 @@ public:
     void SetOverlayInstaller(OverlayInstaller installer) { overlayInstaller = std::move(installer); }
 
     // One main-loop pass at time `now` (ms); Run calls it. Tests drive it with their own clock.
+    // Events and the update run at the fixed pace; the frame is drawn only when it would differ
+    // from the one on screen (GUIScreenManager::Invalidate forces it).
     void Step(std::uint32_t now);
 
     SDL_Window* Window() const { return window; }
@@ -106,6 +108,8 @@ protected:
     bool OpenWindow(const ConfigFile& globals);
     // texture receives the cached splash (the caller gives it back after the layouts loaded).
     void ShowSplash(const std::string& splashName, SDL_Texture*& texture);
+    // Sleeps until an event arrives or the next step is due, whichever comes first.
+    void WaitForNextStep();
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;

@@ -5,6 +5,7 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 
 #include <SDL_image.h>
@@ -499,6 +500,9 @@ bool ResourceCache::Exists(const std::string& directory, const std::string& name
 
 void ResourceCache::ReleaseTexture(SDL_Texture** texture)
 {
+    // A freed address can come back as another picture, which the window must then show.
+    if (texture != nullptr && *texture != nullptr)
+        GUIScreenManager::ForgetTexture(*texture);
     Release<SDL_Texture>(texture, &ResourceEntry::texture, SDL_DestroyTexture);
 }
 

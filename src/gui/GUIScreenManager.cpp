@@ -12,11 +12,63 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <map>
 
 namespace {
+
+// An item as it was drawn, with the texture state that changes its pixels without changing the item.
+struct DrawnItem {
+    RenderItem item;
+    Uint8 alpha = 255;
+    Uint8 red = 255;
+    Uint8 green = 255;
+    Uint8 blue = 255;
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+};
+
+// What a frame is drawn onto: a frame drawn for another size, scale or screen is no copy of this one.
+struct FrameView {
+    SDL_Renderer* renderer = nullptr;
+    int outputWidth = 0;
+    int outputHeight = 0;
+    float scaleX = 1.0f;
+    float scaleY = 1.0f;
+    SDL_Rect viewport{0, 0, 0, 0};
+    GUIScreenLayer* current = nullptr;
+};
+
+bool SameRect(const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
+
+bool SameItem(const DrawnItem& a, const DrawnItem& b)
+{
+    const RenderItem& x = a.item;
+    const RenderItem& y = b.item;
+    return x.texture == y.texture && SameRect(x.destination, y.destination) && x.useDestination == y.useDestination &&
+           x.isFill == y.isFill && x.fill.r == y.fill.r && x.fill.g == y.fill.g && x.fill.b == y.fill.b &&
+           x.fill.a == y.fill.a && a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue &&
+           a.blend == b.blend;
+}
+
+bool SameView(const FrameView& a, const FrameView& b)
+{
+    return a.renderer == b.renderer && a.outputWidth == b.outputWidth && a.outputHeight == b.outputHeight &&
+           a.scaleX == b.scaleX && a.scaleY == b.scaleY && SameRect(a.viewport, b.viewport) && a.current == b.current;
+}
+
+// A picture drawn over the whole layout at another size than its own, kept scaled to the output:
+// scaling it again in every frame drawn is most of the cost of a frame.
+struct ScaledPicture {
+    SDL_Renderer* renderer = nullptr;
+    const SDL_Texture* source = nullptr;
+    // Where it lies, in output pixels.
+    SDL_Rect pixels{0, 0, 0, 0};
+    // Owned; made by and for renderer.
+    SDL_Texture* scaled = nullptr;
+    bool isUsed = false;
+};
 
 struct ManagerState {
     ManagerState()
@@ -29,7 +81,6 @@ struct ManagerState {
     std::vector<std::unique_ptr<GUIScreenLayer>> layers;
     std::map<std::string, std::string> layoutFiles;
     std::array<std::uint32_t, GUIScreenManager::kQueueCount> counts{};
-    std::array<std::uint32_t, GUIScreenManager::kQueueCount> drawnCounts{};
     std::array<std::vector<RenderItem>, GUIScreenManager::kQueueCount> queues;
     // A full queue is reported once per queue per run, not once per frame.
     std::array<bool, GUIScreenManager::kQueueCount> reportedFull{};
@@ -38,6 +89,13 @@ struct ManagerState {
     bool showing = false;
     std::string pendingScreen;
     bool switchPending = false;
+    // Raised by anything that may change the window outside the queues; the first frame is due.
+    std::atomic<bool> isDirty{true};
+    // PrepareFrame queued this step's frame; Render draws it without queueing again.
+    bool isFrameQueued = false;
+    std::array<std::vector<DrawnItem>, GUIScreenManager::kQueueCount> drawnFrame;
+    FrameView drawnView;
+    std::vector<ScaledPicture> scaledPictures;
 };
 
 // Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
@@ -55,6 +113,31 @@ SDL_Renderer* DrawingRenderer()
         return gCore->Renderer();
     }
     return ResourceCache::Renderer();
+}
+
+DrawnItem Capture(const RenderItem& item)
+{
+    DrawnItem drawn;
+    drawn.item = item;
+    if (item.texture != nullptr) {
+        SDL_GetTextureAlphaMod(item.texture, &drawn.alpha);
+        SDL_GetTextureColorMod(item.texture, &drawn.red, &drawn.green, &drawn.blue);
+        SDL_GetTextureBlendMode(item.texture, &drawn.blend);
+    }
+    return drawn;
+}
+
+FrameView CurrentView(SDL_Renderer* renderer, GUIScreenLayer* current)
+{
+    FrameView view;
+    view.renderer = renderer;
+    view.current = current;
+    if (renderer != nullptr) {
+        SDL_GetRendererOutputSize(renderer, &view.outputWidth, &view.outputHeight);
+        SDL_RenderGetScale(renderer, &view.scaleX, &view.scaleY);
+        SDL_RenderGetViewport(renderer, &view.viewport);
+    }
+    return view;
 }
 
 // Where one axis of a clipped item lies: whole source pixels and the float span they cover.
@@ -95,6 +178,141 @@ std::vector<AxisSpan> ClipAxis(int at, int length, int textureLength, int low, i
     return spans;
 }
 
+// A renderer destroys its textures with itself: a picture made for one that is no longer drawn with
+// is forgotten, never destroyed, as its renderer may be gone.
+void DropScaledPictures(SDL_Renderer* liveRenderer, bool keepUsed)
+{
+    std::vector<ScaledPicture>& pictures = State().scaledPictures;
+    for (ScaledPicture& picture : pictures) {
+        if (keepUsed && picture.isUsed && picture.renderer == liveRenderer) {
+            continue;
+        }
+        if (picture.renderer == liveRenderer && liveRenderer != nullptr) {
+            SDL_DestroyTexture(picture.scaled);
+        }
+        picture.scaled = nullptr;
+    }
+    pictures.erase(std::remove_if(pictures.begin(), pictures.end(),
+                                  [](const ScaledPicture& p) { return p.scaled == nullptr; }),
+                   pictures.end());
+}
+
+// The output pixels the renderer covers with destination: its own float product, truncated.
+SDL_Rect OutputPixels(SDL_Renderer* renderer, const SDL_Rect& d)
+{
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    return SDL_Rect{static_cast<int>(static_cast<float>(d.x) * sx), static_cast<int>(static_cast<float>(d.y) * sy),
+                    static_cast<int>(static_cast<float>(d.w) * sx), static_cast<int>(static_cast<float>(d.h) * sy)};
+}
+
+// Scales source into a new target of pixels' size with nothing blended or tinted: what the renderer
+// itself scales into before it blends a scaled picture onto the window.
+SDL_Texture* MakeScaled(SDL_Renderer* renderer, SDL_Texture* source, Uint32 format, const SDL_Rect& pixels)
+{
+    SDL_Texture* scaled = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_TARGET, pixels.w, pixels.h);
+    if (scaled == nullptr) {
+        return nullptr;
+    }
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+    Uint8 alpha = 255;
+    Uint8 r = 255;
+    Uint8 g = 255;
+    Uint8 b = 255;
+    SDL_GetTextureBlendMode(source, &blend);
+    SDL_GetTextureAlphaMod(source, &alpha);
+    SDL_GetTextureColorMod(source, &r, &g, &b);
+    SDL_SetTextureBlendMode(source, SDL_BLENDMODE_NONE);
+    SDL_SetTextureAlphaMod(source, 255);
+    SDL_SetTextureColorMod(source, 255, 255, 255);
+    bool isDrawn = SDL_SetRenderTarget(renderer, scaled) == 0;
+    if (isDrawn) {
+        SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+        const SDL_Rect whole{0, 0, pixels.w, pixels.h};
+        isDrawn = SDL_RenderCopy(renderer, source, nullptr, &whole) == 0;
+        SDL_SetRenderTarget(renderer, nullptr);
+    }
+    SDL_RenderSetScale(renderer, sx, sy);
+    SDL_SetTextureBlendMode(source, blend);
+    SDL_SetTextureAlphaMod(source, alpha);
+    SDL_SetTextureColorMod(source, r, g, b);
+    if (!isDrawn) {
+        SDL_DestroyTexture(scaled);
+        return nullptr;
+    }
+    return scaled;
+}
+
+// Draws an item that covers the whole layout from its kept scaled copy; false when the item is no
+// such picture or the copy cannot be made (the item is then drawn as any other).
+bool DrawScaled(SDL_Renderer* renderer, const RenderItem& item)
+{
+    const SDL_Rect& d = item.destination;
+    if (gCore == nullptr || item.isFill || item.texture == nullptr || !item.useDestination || d.x != 0 || d.y != 0 ||
+        d.w != gCore->LayoutWidth() || d.h != gCore->LayoutHeight() || SDL_GetRenderTarget(renderer) != nullptr ||
+        SDL_RenderTargetSupported(renderer) != SDL_TRUE) {
+        return false;
+    }
+    SDL_Rect view{0, 0, 0, 0};
+    SDL_RenderGetViewport(renderer, &view);
+    Uint32 format = 0;
+    int textureW = 0;
+    int textureH = 0;
+    int outputW = 0;
+    int outputH = 0;
+    if (view.x != 0 || view.y != 0 || SDL_QueryTexture(item.texture, &format, nullptr, &textureW, &textureH) != 0 ||
+        SDL_GetRendererOutputSize(renderer, &outputW, &outputH) != 0) {
+        return false;
+    }
+    // Only four-byte pixels are scaled as they are (others are converted first), and only smooth
+    // scaling is done apart from the blending; nearest-pixel scaling picks its pixels while it blends.
+    SDL_ScaleMode scaleMode = SDL_ScaleModeNearest;
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_BYTESPERPIXEL(format) != 4 || format == SDL_PIXELFORMAT_ARGB2101010 ||
+        SDL_GetTextureScaleMode(item.texture, &scaleMode) != 0 || scaleMode == SDL_ScaleModeNearest) {
+        return false;
+    }
+    const SDL_Rect pixels = OutputPixels(renderer, d);
+    if ((pixels.w == textureW && pixels.h == textureH) || pixels.w <= 0 || pixels.h <= 0 || pixels.w > outputW ||
+        pixels.h > outputH) {
+        return false;
+    }
+    std::vector<ScaledPicture>& pictures = State().scaledPictures;
+    auto found = std::find_if(pictures.begin(), pictures.end(), [&](const ScaledPicture& p) {
+        return p.renderer == renderer && p.source == item.texture && SameRect(p.pixels, pixels);
+    });
+    if (found == pictures.end()) {
+        SDL_Texture* scaled = MakeScaled(renderer, item.texture, format, pixels);
+        if (scaled == nullptr) {
+            return false;
+        }
+        pictures.push_back(ScaledPicture{renderer, item.texture, pixels, scaled, false});
+        found = pictures.end() - 1;
+    }
+    found->isUsed = true;
+    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+    Uint8 alpha = 255;
+    Uint8 r = 255;
+    Uint8 g = 255;
+    Uint8 b = 255;
+    SDL_GetTextureBlendMode(item.texture, &blend);
+    SDL_GetTextureAlphaMod(item.texture, &alpha);
+    SDL_GetTextureColorMod(item.texture, &r, &g, &b);
+    SDL_SetTextureBlendMode(found->scaled, blend);
+    SDL_SetTextureAlphaMod(found->scaled, alpha);
+    SDL_SetTextureColorMod(found->scaled, r, g, b);
+    float sx = 1.0f;
+    float sy = 1.0f;
+    SDL_RenderGetScale(renderer, &sx, &sy);
+    SDL_RenderSetScale(renderer, 1.0f, 1.0f);
+    SDL_RenderCopy(renderer, found->scaled, nullptr, &pixels);
+    SDL_RenderSetScale(renderer, sx, sy);
+    return true;
+}
+
 // The software renderer scales an item that crosses the target's edge through a scratch surface of
 // the item's whole size: an unchecked layout size of 99999 would ask for gigabytes. Items well
 // outside the visible area are skipped; items reaching far past it are cut to it.
@@ -115,6 +333,9 @@ void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
     }
     if (!item.useDestination) {
         SDL_RenderCopy(renderer, item.texture, nullptr, nullptr);
+        return;
+    }
+    if (DrawScaled(renderer, item)) {
         return;
     }
     const SDL_Rect& d = item.destination;
@@ -165,9 +386,11 @@ void GUIScreenManager::Init()
     s.current = nullptr;
     for (std::size_t q = 0; q < s.queues.size(); ++q) {
         s.counts[q] = 0;
-        s.drawnCounts[q] = 0;
         s.queues[q].assign(kQueueCapacity, RenderItem{});
+        s.drawnFrame[q].clear();
     }
+    s.isFrameQueued = false;
+    Invalidate();
     ConfigFile config;
     if (config.Load("gui.cfg") && config.SelectSection("GUI") != nullptr) {
         for (std::size_t i = 0; i < config.EntryCount(); ++i) {
@@ -199,6 +422,8 @@ void GUIScreenManager::Shutdown()
     s.layers.clear();
     // The current layer is gone with the others; a stale pointer must not draw in a later frame.
     s.current = nullptr;
+    DropScaledPictures(DrawingRenderer(), false);
+    Invalidate();
     // Unconditional: a loader started by hand (tests) must not outlive its mutexes either.
     AsyncImageLoader::Shutdown();
     GUIFrameRegistry::DestroyAll();
@@ -214,8 +439,12 @@ void GUIScreenManager::Reset()
     ManagerState& s = State();
     s.layoutFiles.clear();
     s.counts.fill(0);
-    s.drawnCounts.fill(0);
     s.reportedFull.fill(false);
+    for (auto& drawn : s.drawnFrame) {
+        drawn.clear();
+    }
+    s.drawnView = FrameView{};
+    s.isFrameQueued = false;
 }
 
 void GUIScreenManager::Show()
@@ -286,6 +515,7 @@ void GUIScreenManager::Relayout()
 
 void GUIScreenManager::LayoutLayers()
 {
+    Invalidate();
     for (std::size_t i = 0; i < State().layers.size(); ++i) {
         State().layers[i]->Layout();
     }
@@ -302,8 +532,55 @@ void GUIScreenManager::Update(float seconds)
 
 void GUIScreenManager::Render()
 {
-    QueueFrame();
+    if (!State().isFrameQueued) {
+        QueueFrame();
+    }
     DrawQueues();
+}
+
+void GUIScreenManager::Invalidate() { State().isDirty.store(true); }
+
+bool GUIScreenManager::PrepareFrame()
+{
+    ManagerState& s = State();
+    // A frame queued by an earlier step and never drawn is stale; items queued since the last
+    // frame by anyone else are drawn with this one, as Render would.
+    if (s.isFrameQueued) {
+        s.counts.fill(0);
+    }
+    QueueFrame();
+    s.isFrameQueued = true;
+    // Taken after queueing: what the dialogs did while queueing is in this frame.
+    if (s.isDirty.exchange(false)) {
+        return true;
+    }
+    bool isSame = SameView(CurrentView(DrawingRenderer(), s.current), s.drawnView);
+    for (std::size_t q = 0; isSame && q < s.queues.size(); ++q) {
+        const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
+        const std::vector<DrawnItem>& drawn = s.drawnFrame[q];
+        isSame = count == drawn.size();
+        for (std::uint32_t i = 0; isSame && i < count; ++i) {
+            isSame = SameItem(Capture(s.queues[q][i]), drawn[i]);
+        }
+    }
+    if (!isSame) {
+        return true;
+    }
+    s.counts.fill(0);
+    s.isFrameQueued = false;
+    return false;
+}
+
+void GUIScreenManager::ForgetTexture(const SDL_Texture* texture)
+{
+    Invalidate();
+    // Textures belong to the main thread, and so do the scaled copies.
+    for (ScaledPicture& picture : State().scaledPictures) {
+        if (picture.source == texture) {
+            picture.isUsed = false;
+        }
+    }
+    DropScaledPictures(DrawingRenderer(), true);
 }
 
 void GUIScreenManager::QueueFrame()
@@ -323,20 +600,29 @@ void GUIScreenManager::DrawQueues()
 {
     ManagerState& s = State();
     SDL_Renderer* renderer = DrawingRenderer();
+    s.isFrameQueued = false;
+    s.drawnView = CurrentView(renderer, s.current);
+    for (ScaledPicture& picture : s.scaledPictures) {
+        picture.isUsed = false;
+    }
     for (std::size_t q = 0; q < s.queues.size(); ++q) {
         const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
-        if (renderer != nullptr) {
-            for (std::uint32_t i = 0; i < count; ++i) {
+        std::vector<DrawnItem>& drawn = s.drawnFrame[q];
+        drawn.clear();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            drawn.push_back(Capture(s.queues[q][i]));
+            if (renderer != nullptr) {
                 DrawItem(renderer, s.queues[q][i]);
             }
         }
-        s.drawnCounts[q] = count;
         s.counts[q] = 0;
         // The current screen draws between queues 1 and 2 (the editor's figure lies here).
         if (q == 1 && s.current != nullptr) {
             s.current->RenderDirect();
         }
     }
+    // A picture this frame did not draw holds a window's worth of memory for nothing.
+    DropScaledPictures(renderer, true);
 }
 
 GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer)
@@ -344,6 +630,7 @@ GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer
     GUIScreenLayer* raw = layer.get();
     if (raw != nullptr) {
         State().layers.push_back(std::move(layer));
+        Invalidate();
     }
     return raw;
 }
@@ -351,6 +638,7 @@ GUIScreenLayer* GUIScreenManager::AddLayer(std::unique_ptr<GUIScreenLayer> layer
 void GUIScreenManager::ShowScreen(const std::string& name)
 {
     ManagerState& s = State();
+    Invalidate();
     // From inside a screen's OnShow: never re-entrantly, or the screen still being shown would be
     // made current over the one it asked for.
     if (s.showing) {
@@ -474,7 +762,9 @@ std::vector<RenderItem> GUIScreenManager::DrawnItems(int queue)
     if (queue < 0 || queue >= kQueueCount) {
         return {};
     }
-    const ManagerState& s = State();
-    const auto& items = s.queues[static_cast<std::size_t>(queue)];
-    return std::vector<RenderItem>(items.begin(), items.begin() + s.drawnCounts[static_cast<std::size_t>(queue)]);
+    std::vector<RenderItem> items;
+    for (const DrawnItem& drawn : State().drawnFrame[static_cast<std::size_t>(queue)]) {
+        items.push_back(drawn.item);
+    }
+    return items;
 }

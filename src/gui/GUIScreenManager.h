@@ -25,8 +25,19 @@ public:
     static void Hide();
     static void OnHide();
     static void Update(float seconds);
-    // Queues every active layer (and the dialogs), then draws queues 0 to 7.
+    // Queues every active layer (and the dialogs), then draws queues 0 to 7; a frame PrepareFrame
+    // already queued is drawn as it stands.
     static void Render();
+    // Something changed what the window shows outside the render queues (an event, a relayout, a
+    // picture replaced or updated in place, the figure to compose again): the next frame is drawn.
+    // Safe from any thread.
+    static void Invalidate();
+    // Queues this step's frame and tells whether drawing it would change the window. False when
+    // nothing was invalidated and every queued item (texture, place, colour, blending) and the
+    // output are those of the last frame drawn; the queued items are then dropped.
+    static bool PrepareFrame();
+    // The texture is given back to the cache: its address may soon hold another picture.
+    static void ForgetTexture(const SDL_Texture* texture);
     // True when the message box or a layer consumed the event.
     static bool HandleEvent(const SDL_Event* event);
     // LayoutLayers, then the popup bubble is rebuilt when the message box is enabled.

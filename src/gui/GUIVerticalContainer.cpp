@@ -120,6 +120,8 @@ void GUIVerticalContainer::RefreshFrame()
 {
     GUIFrameRegistry::SetRect(frameName, drawRect.x, drawRect.y, drawRect.w, drawRect.h);
     frameTexture = GUIFrameRegistry::Draw(frameName, &frameRect, &contentRect, sameTileCount);
+    const GUIFrame* frame = GUIFrameRegistry::Find(frameName);
+    frameComposeCount = frame != nullptr ? frame->composeCount : -1;
 }
 
 void GUIVerticalContainer::CenterContent(const SDL_Rect& r)
@@ -169,7 +171,7 @@ void GUIVerticalContainer::Draw()
     const GUIFrame* frame = GUIFrameRegistry::Find(frameName);
     if (frame == nullptr) {
         frameTexture = nullptr;
-    } else if (frame->texture != frameTexture) {
+    } else if (frame->texture != frameTexture || frame->composeCount != frameComposeCount) {
         RefreshFrame();
     }
     GUIScreenManager::QueueRender(texture, contentRect, renderLayer);

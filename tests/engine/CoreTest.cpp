@@ -3,6 +3,7 @@
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
 #include "engine/Utilities.h"
+#include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 #include "support/ArchiveBuilder.h"
 #include "support/LogCapture.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -31,8 +33,14 @@ public:
         Core::Update(seconds);
     }
     void OnDisplayChanged() override { ++displayChanges; }
+    void Draw() override
+    {
+        ++draws;
+        Core::Draw();
+    }
 
     std::vector<float> updates;
+    int draws = 0;
     int displayChanges = 0;
 };
 
@@ -376,6 +384,40 @@ TEST_F(CoreTest, TheFirstFrameAfterStartUpIsDrawnAtOnce)
     core->Step(5018);
     EXPECT_EQ(core->updates.size(), 2u);
     core->Shutdown();
+}
+
+TEST_F(CoreTest, StepsKeepTheirPaceButDrawOnlyWhatChanged)
+{
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_EVENTS), 0) << SDL_GetError();
+    GUIScreenManager::Reset();
+    GUIScreenManager::Invalidate();
+    core->lastStep = 0;
+    const struct {
+        std::uint32_t now;
+        const char* before;
+        std::size_t updates;
+        int draws;
+    } steps[] = {
+        {20, "a change", 1, 1},
+        {40, "nothing", 2, 1},
+        {45, "too early", 2, 1},
+        {60, "an event", 3, 2},
+        {80, "a relayout", 4, 3},
+        {100, "nothing", 5, 3},
+    };
+    for (const auto& step : steps) {
+        if (std::string(step.before) == "an event") {
+            SDL_Event event{};
+            event.type = SDL_USEREVENT;
+            ASSERT_EQ(SDL_PushEvent(&event), 1);
+        }
+        if (std::string(step.before) == "a relayout")
+            core->relayout = 1;
+        core->Step(step.now);
+        EXPECT_EQ(core->updates.size(), step.updates) << step.before;
+        EXPECT_EQ(core->draws, step.draws) << step.before;
+    }
+    SDL_QuitSubSystem(SDL_INIT_EVENTS);
 }
 
 TEST_F(CoreTest, RelayoutWaitsForTheNextStep)

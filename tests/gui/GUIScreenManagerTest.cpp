@@ -12,7 +12,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -205,6 +208,55 @@ TEST_F(ManagerTest, TheCurrentScreenDrawsDirectlyBetweenQueuesOneAndTwo)
     SDL_DestroyTexture(texture);
 }
 
+TEST_F(ManagerTest, AFrameIsDueOnlyWhenWhatItWouldShowChanged)
+{
+    HeadlessSdl sdl(64, 64);
+    ASSERT_TRUE(sdl.Ok());
+    ProbeLayer* screen = AddProbeLayer("Screen");
+    SDL_Texture* first = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{1, 1, 1, 255});
+    SDL_Texture* second = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{2, 2, 2, 255});
+    screen->background = first;
+    GUIScreenManager::ShowScreen("Screen");
+    const struct {
+        const char* change;
+        std::function<void()> make;
+        bool isDue;
+    } steps[] = {
+        {"first frame", [] {}, true},
+        {"nothing", [] {}, false},
+        {"background moved", [&] { screen->rect.x = 5; }, true},
+        {"nothing after the move", [] {}, false},
+        {"another picture", [&] { screen->background = second; }, true},
+        {"its alpha", [&] { SDL_SetTextureAlphaMod(second, 128); }, true},
+        {"its colour", [&] { SDL_SetTextureColorMod(second, 9, 9, 9); }, true},
+        {"its blending", [&] { SDL_SetTextureBlendMode(second, SDL_BLENDMODE_ADD); }, true},
+        {"a fill queued", [] { GUIScreenManager::QueueFill(SDL_Rect{0, 0, 4, 4}, SDL_Color{0, 0, 0, 99}, 6); }, true},
+        {"the fill gone", [] {}, true},
+        {"screen hidden", [&] { screen->active = false; }, true},
+        {"screen shown", [&] { screen->active = true; }, true},
+        {"invalidated", [] { GUIScreenManager::Invalidate(); }, true},
+        {"drawn picture given back", [&] { GUIScreenManager::ForgetTexture(second); }, true},
+        {"render scale", [&] { SDL_RenderSetScale(sdl.Renderer(), 0.5f, 0.5f); }, true},
+        {"nothing at last", [] {}, false},
+    };
+    for (const auto& step : steps) {
+        step.make();
+        const bool isDue = GUIScreenManager::PrepareFrame();
+        EXPECT_EQ(isDue, step.isDue) << step.change;
+        if (isDue) {
+            GUIScreenManager::Render();
+            EXPECT_EQ(GUIScreenManager::DrawnItems(screen->renderLayer).size(), screen->active ? 1u : 0u)
+                << step.change << ": queued once";
+        } else {
+            EXPECT_TRUE(GUIScreenManager::QueuedItems(screen->renderLayer).empty()) << step.change;
+            EXPECT_EQ(GUIScreenManager::DrawnItems(screen->renderLayer).size(), 1u) << step.change;
+        }
+    }
+    screen->background = nullptr;
+    SDL_DestroyTexture(first);
+    SDL_DestroyTexture(second);
+}
+
 TEST_F(ManagerTest, UpdateAndRenderReachOnlyActiveLayers)
 {
     HeadlessSdl sdl(64, 64);
@@ -250,6 +302,97 @@ TEST(ManagerDrawing, QueuesAreDrawnInOrderInDesignPixelsAtEveryScale)
         EXPECT_EQ(at(140, 140).b, 0) << "scale " << scale;
         SDL_DestroyTexture(red);
         SDL_DestroyTexture(blue);
+    }
+}
+
+namespace {
+
+// A picture whose every pixel differs from its neighbours, translucent in places.
+SDL_Texture* MakePatternTexture(SDL_Renderer* renderer, int w, int h)
+{
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (surface == nullptr) {
+        return nullptr;
+    }
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(surface->pixels) + y * surface->pitch);
+        for (int x = 0; x < w; ++x) {
+            const auto alpha = static_cast<Uint32>((x * 5 + y * 11) & 255);
+            row[x] = alpha << 24 | static_cast<Uint32>((x * 7 + y * 3) & 255) << 16 |
+                     static_cast<Uint32>((x * y) & 255) << 8 | static_cast<Uint32>((x + y * 13) & 255);
+        }
+    }
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    SDL_FreeSurface(surface);
+    SDL_SetTextureScaleMode(texture, SDL_ScaleModeLinear);
+    return texture;
+}
+
+std::vector<Uint32> ReadOutput(SDL_Renderer* renderer)
+{
+    int w = 0;
+    int h = 0;
+    SDL_GetRendererOutputSize(renderer, &w, &h);
+    std::vector<Uint32> pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+    SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), w * 4);
+    return pixels;
+}
+
+} // namespace
+
+TEST(ManagerDrawing, WholeWindowPicturesKeptScaledShowTheSamePixels)
+{
+    const struct {
+        int windowW, windowH, designW, designH, pictureW, pictureH;
+        SDL_BlendMode blend;
+        Uint8 alpha;
+    } setups[] = {
+        {320, 200, 400, 300, 400, 300, SDL_BLENDMODE_NONE, 255},
+        {300, 250, 320, 240, 320, 240, SDL_BLENDMODE_BLEND, 255},
+        {320, 200, 320, 200, 200, 150, SDL_BLENDMODE_BLEND, 180},
+    };
+    for (const auto& setup : setups) {
+        GUIScreenManager::Reset();
+        HeadlessSdl sdl(setup.windowW, setup.windowH, setup.designW, setup.designH);
+        ASSERT_TRUE(sdl.Ok());
+        SDL_Renderer* renderer = sdl.Renderer();
+        SDL_Texture* picture = MakePatternTexture(renderer, setup.pictureW, setup.pictureH);
+        SDL_Texture* below = MakeSolidTexture(renderer, 2, 2, SDL_Color{40, 90, 140, 255});
+        ASSERT_NE(picture, nullptr);
+        SDL_SetTextureBlendMode(picture, setup.blend);
+        SDL_SetTextureAlphaMod(picture, setup.alpha);
+        const SDL_Rect layout{0, 0, sdl.GetCore().LayoutWidth(), sdl.GetCore().LayoutHeight()};
+        const SDL_Rect half{0, 0, layout.w / 2, layout.h};
+        const auto drawnByHand = [&] {
+            sdl.Clear();
+            SDL_RenderCopy(renderer, below, nullptr, &half);
+            SDL_RenderCopy(renderer, picture, nullptr, &layout);
+            return ReadOutput(renderer);
+        };
+        const auto drawnByManager = [&] {
+            sdl.Clear();
+            GUIScreenManager::QueueRender(below, half, 0);
+            GUIScreenManager::QueueRender(picture, layout, 1);
+            GUIScreenManager::DrawQueues();
+            return ReadOutput(renderer);
+        };
+        const std::string at = std::to_string(setup.windowW) + "x" + std::to_string(setup.windowH);
+        const std::vector<Uint32> expected = drawnByHand();
+        EXPECT_TRUE(drawnByManager() == expected) << at << ", first frame";
+        EXPECT_TRUE(drawnByManager() == expected) << at << ", from the kept copy";
+
+        // Changed in place, the picture shows as kept until it is given back to the cache.
+        const std::vector<Uint32> flat(static_cast<std::size_t>(setup.pictureW) * setup.pictureH, 0x5A5A5A5Au);
+        ASSERT_EQ(SDL_UpdateTexture(picture, nullptr, flat.data(), setup.pictureW * 4), 0) << SDL_GetError();
+        EXPECT_TRUE(drawnByManager() == expected) << at << ", kept copy drawn";
+        GUIScreenManager::ForgetTexture(picture);
+        const std::vector<Uint32> changed = drawnByHand();
+        EXPECT_FALSE(changed == expected) << at;
+        EXPECT_TRUE(drawnByManager() == changed) << at << ", scaled again after it was given back";
+
+        GUIScreenManager::Reset();
+        SDL_DestroyTexture(picture);
+        SDL_DestroyTexture(below);
     }
 }
 
