@@ -25,6 +25,7 @@
 #include "online/WebClient.h"
 
 #include <algorithm>
+#include <utility>
 
 bool MainMenuScreen::tutorialOffered = false;
 
@@ -40,7 +41,10 @@ bool TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunn
 
 } // namespace
 
-MainMenuScreen::Picture::Picture(MainMenuScreen* owner) : GUIElement(0), screen(owner) {}
+MainMenuScreen::Picture::Picture(MainMenuScreen* owner, std::string picturePath)
+    : GUIElement(0), screen(owner), path(std::move(picturePath))
+{
+}
 
 void MainMenuScreen::Picture::SetTexture(SDL_Texture* newTexture)
 {
@@ -102,15 +106,81 @@ void MainMenuScreen::ReleasePictures()
     pictures.clear();
 }
 
-void MainMenuScreen::RequestPicture(Picture& holder, const std::string& path)
+void MainMenuScreen::RequestPicture(Picture& holder, bool inBackground)
 {
+    if (holder.requested)
+        return;
+    holder.requested = true;
     SDL_Rect size{0, 0, 0, 0};
-    if (gCore != nullptr && gCore->UseImageLoader && AsyncImageLoader::IsInitialised()) {
-        holder.texture = AsyncImageLoader::Enqueue(&holder, path);
+    if (inBackground && gCore != nullptr && gCore->UseImageLoader && AsyncImageLoader::IsInitialised()) {
+        holder.texture = AsyncImageLoader::Enqueue(&holder, holder.path);
     } else {
-        holder.texture = ResourceCache::LoadTextureByPath(path, &size);
+        holder.texture = ResourceCache::LoadTextureByPath(holder.path, &size);
         holder.rect = size;
     }
+}
+
+void MainMenuScreen::DropPicture(Picture& holder)
+{
+    if (!holder.requested)
+        return;
+    AsyncImageLoader::Forget(&holder);
+    ResourceCache::ReleaseTexture(&holder.texture);
+    holder.requested = false;
+}
+
+int MainMenuScreen::FirstShownPackage()
+{
+    const GUIListBox* list = GetListBox(kPackageList);
+    if (list == nullptr || list->items.size() != pictures.size())
+        return -1;
+    for (std::size_t i = 0; i < list->items.size(); ++i) {
+        if (list->items[i]->visible)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void MainMenuScreen::FollowShownPackages()
+{
+    // A list that shows nothing yet (never laid out) gets every preview, as it would without a pager.
+    std::size_t first = 0;
+    std::size_t end = pictures.size();
+    followedPackage = FirstShownPackage();
+    if (followedPackage >= 0) {
+        const GUIListBox* list = GetListBox(kPackageList);
+        first = static_cast<std::size_t>(followedPackage);
+        std::size_t shown = 0;
+        for (std::size_t i = first; i < list->items.size() && list->items[i]->visible; ++i)
+            ++shown;
+        // The next screen too, so that turning the pager rarely shows a placeholder.
+        end = std::min(pictures.size(), first + 2 * shown);
+    }
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        PackagePictures& p = *pictures[i];
+        if (i >= first && i < end)
+            RequestPicture(p.preview, true);
+        else if (shownPicture != &p.preview)
+            DropPicture(p.preview);
+        if (shownPicture != &p.information)
+            DropPicture(p.information);
+    }
+    AsyncImageLoader::Start();
+}
+
+std::size_t MainMenuScreen::RequestedPictureCount() const
+{
+    std::size_t count = 0;
+    for (const auto& p : pictures)
+        count += (p->preview.requested ? 1 : 0) + (p->information.requested ? 1 : 0);
+    return count;
+}
+
+void MainMenuScreen::Update(float dt)
+{
+    TwoFramesStyleScreen::Update(dt);
+    if (!pictures.empty() && FirstShownPackage() != followedPackage)
+        FollowShownPackages();
 }
 
 void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& packages)
@@ -128,9 +198,7 @@ void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& package
             continue;
         listedPackages.push_back(record->entryName);
         icons.push_back(record->entryName + "/icon.png");
-        pictures.push_back(std::make_unique<PackagePictures>(this));
-        RequestPicture(pictures.back()->preview, record->entryName + "/prev.jpg");
-        RequestPicture(pictures.back()->information, record->entryName + "/info.jpg");
+        pictures.push_back(std::make_unique<PackagePictures>(this, record->entryName));
     }
     if (list != nullptr) {
         list->SetItems(icons, true, true, false, true, false, false, std::string());
@@ -138,6 +206,7 @@ void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& package
         list->SetPage(0);
         list->LayoutPage();
     }
+    FollowShownPackages();
 }
 
 int MainMenuScreen::SelectedIndex() const
@@ -337,7 +406,12 @@ void MainMenuScreen::ShowPreview()
         return;
     }
     PackagePictures& p = *pictures[static_cast<std::size_t>(index)];
-    ShowInFrame(showsInformation ? &p.information : &p.preview);
+    Picture& picture = showsInformation ? p.information : p.preview;
+    // The information picture is looked at one package at a time, on request: it is decoded then,
+    // at once, and given back when another picture takes the frame.
+    RequestPicture(picture, !showsInformation);
+    ShowInFrame(&picture);
+    FollowShownPackages();
 }
 
 void MainMenuScreen::ShowCredits()
@@ -375,6 +449,8 @@ void MainMenuScreen::Layout()
 void MainMenuScreen::Hide()
 {
     AsyncImageLoader::Stop();
+    // Nothing of the list is drawn behind another screen, and every show builds it anew.
+    ReleasePictures();
     active = false;
     OnHide();
 }

@@ -76,7 +76,12 @@ private:
     SDL_mutex* mutex;
 };
 
-SDL_Surface* DefaultDecode(const std::string& path) { return ResourceCache::LoadSurfaceByPath(path); }
+// A private copy: once its texture exists nothing needs the decoded picture, so giving it back frees
+// it at once instead of leaving it in the cache for loads that would share it.
+SDL_Surface* DefaultDecode(const std::string& path)
+{
+    return ResourceCache::LoadSurfaceByPath(path, nullptr, kCacheMayPurge, kCacheUniqueCopy);
+}
 
 std::string PlaceholderPath()
 {

@@ -314,6 +314,31 @@ TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnce)
     EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
 }
 
+// A decoded picture lives only until its texture exists: nothing of it stays in the cache.
+TEST(AsyncImageLoaderOwnDecoder, ADeliveredPictureLeavesNoDecodedCopyBehind)
+{
+    HeadlessSdl sdl(32, 32);
+    ASSERT_TRUE(sdl.Ok());
+    TempDir dir;
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/item.png", MakePngBytes(6, 4, {200, 0, 0, 255})}}));
+    ScopedWorkingDir cwd(dir.Path());
+    GuiLog().Allow("loading.png");
+    AsyncImageLoader::Init();
+    const std::size_t entries = ResourceCache::EntryCount();
+    {
+        GUIElement requester(1);
+        requester.SetTexture(AsyncImageLoader::Enqueue(&requester, "core/gui/common/item.png"));
+        AsyncImageLoader::Start();
+        AsyncImageLoader::Join();
+        AsyncImageLoader::Deliver();
+        EXPECT_EQ(TextureWidth(requester.texture), 6);
+        EXPECT_EQ(ResourceCache::EntryCount(), entries);
+        EXPECT_EQ(ResourceCache::RetainedBytes(), 0u);
+    }
+    AsyncImageLoader::Shutdown();
+    CloseAllArchives();
+}
+
 } // namespace
 
 namespace {
