@@ -258,6 +258,7 @@ int main(int, char** argv)
     if (failures > 0)
         std::printf("%d runs failed and are left out\n", failures);
     std::error_code ec;
-    fs::remove_all(root, ec);
+    if (getenv("KEEP") == nullptr)
+        fs::remove_all(root, ec);
     return failures > 0 ? 1 : 0;
 }

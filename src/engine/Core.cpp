@@ -80,9 +80,12 @@ bool Core::Init()
         return false;
     if (TTF_Init() != 0)
         return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
-    // The splash stays on screen while the layouts load below.
-    CachedTexture splash;
-    ShowSplash(globals.GetString("SplashPro"), splash.texture);
+    // The presented splash stays on screen while the layouts load below; its picture is not needed
+    // for that, and giving it back at once keeps it from adding to the start's peak memory.
+    {
+        CachedTexture splash;
+        ShowSplash(globals.GetString("SplashPro"), splash.texture);
+    }
 
     AddOverlays();
     GUIScreenManager::Init();

@@ -64,6 +64,11 @@ public:
 
     bool active = false;
     SDL_Texture* background = nullptr;
+    // A screen that a start may pass by before any frame shows it decodes its full-window
+    // background when it is first drawn, not when its layout loads.
+    bool isBackgroundDeferred = false;
+    // The background's path while it waits for that first draw.
+    std::string deferredBackground;
     SDL_Rect rect{0, 0, 0, 0};
     std::string name;
     std::int32_t renderLayer = 0;
