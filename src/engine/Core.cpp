@@ -14,6 +14,7 @@
 #include <SDL_ttf.h>
 
 #include <cstdlib>
+#include <vector>
 
 Core* gCore = nullptr;
 
@@ -76,6 +77,16 @@ bool Core::Init()
         return false;
     ConfigFile globals;
     ReadGlobals(globals);
+    // The splash and the full-window backgrounds of the screens read at start are decoded on a
+    // thread of their own while the window opens and the layouts load; whatever start-up does not
+    // take is freed when it ends, on every way out.
+    std::vector<std::string> early = GUIScreenManager::StartupBackgrounds();
+    if (!globals.GetString("SplashPro").empty())
+        early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
+    ResourceCache::Prefetch(early);
+    struct PrefetchEnd {
+        ~PrefetchEnd() { ResourceCache::EndPrefetch(); }
+    } prefetchEnd;
     if (!OpenWindow(globals))
         return false;
     if (TTF_Init() != 0)
@@ -182,6 +193,7 @@ bool Core::OpenWindow(const ConfigFile& globals)
     }
     if (renderer == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
+    ResourceCache::SetPrefetchRenderer(renderer);
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     running = 1;

@@ -69,6 +69,8 @@ public:
     bool isBackgroundDeferred = false;
     // The background's path while it waits for that first draw.
     std::string deferredBackground;
+    // The layout is read when the layer is first shown, not by the manager's start.
+    bool isLoadedOnFirstShow = false;
     SDL_Rect rect{0, 0, 0, 0};
     std::string name;
     std::int32_t renderLayer = 0;

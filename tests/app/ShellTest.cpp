@@ -116,6 +116,10 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
     StartAtMainMenu();
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_FALSE(GUIScreenManager::FindLayer("EditScreen")->containers.empty()) << "the editor is read at start";
+    const std::vector<std::string> early{"core/gui/common/menu_background.jpg", "core/gui/common/edit_background.png",
+                                         "core/gui/common/picker_panel.png", "core/gui/common/display_panel.png"};
+    EXPECT_EQ(GUIScreenManager::StartupBackgrounds(), early)
+        << "decoded ahead: neither the login screen's (drawn first, if ever) nor a screen's read when shown";
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);
