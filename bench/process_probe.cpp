@@ -2,7 +2,8 @@
 // file descriptor 3 (one line). Run by vn_bench_process in a prepared folder (the current one):
 //   prepare LIST   accept the first-run warning, store LIST (';'-separated) as the package list,
 //                  say "prepared"
-//   first-frame    run until the first drawn main menu, then say "drawn" and leave
+//   first-frame    run until the first drawn main menu, then say "drawn cpu_ms N" (every thread's
+//                  CPU time so far) and leave
 //   menu           show the main menu, let every requested picture arrive on each screen of its
 //                  package list, say "peak_kb N"
 //   editor         quick-load char_vexa with all add-ons, say "peak_kb N held_bytes M"
@@ -21,6 +22,7 @@
 
 #include <SDL.h>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,7 +67,11 @@ public:
         MyCore::Draw();
         if (!said && OnScreen("MainScreen")) {
             said = true;
-            Say("drawn");
+            rusage usage{};
+            getrusage(RUSAGE_SELF, &usage);
+            const double cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
+                                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
+            Say("drawn cpu_ms " + std::to_string(cpuMs));
             running = 0;
         }
     }
