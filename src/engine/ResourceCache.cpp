@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -56,7 +55,8 @@ struct PrefetchItem {
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
 std::vector<PrefetchItem> gPrefetch; // guarded by gPrefetchMutex; its size changes only without a thread
-std::thread gPrefetchThread;         // main thread only
+// An SDL thread, so that SDL frees its per-thread state (an error text) when it ends. Main thread only.
+SDL_Thread* gPrefetchThread = nullptr;
 // The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
 SDL_RendererInfo gPrefetchRendererInfo{};
 bool gHasPrefetchRendererInfo = false;
@@ -205,7 +205,7 @@ SDL_Surface* TakePrefetched(const std::string& key)
     return nullptr;
 }
 
-void RunPrefetch(std::vector<std::string> keys)
+void RunPrefetch(const std::vector<std::string>& keys)
 {
     for (std::size_t i = 0; i < keys.size(); ++i) {
         SDL_Surface* surface = nullptr;
@@ -491,19 +491,38 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
         for (const std::string& key : keys)
             gPrefetch.push_back(PrefetchItem{key, nullptr, false});
     }
-    try {
-        gPrefetchThread = std::thread(RunPrefetch, keys);
-    } catch (...) {
+    auto owned = std::make_unique<std::vector<std::string>>(std::move(keys));
+    gPrefetchThread = SDL_CreateThread(
+        [](void* data) {
+            std::unique_ptr<std::vector<std::string>> list(static_cast<std::vector<std::string>*>(data));
+            try {
+                RunPrefetch(*list);
+            } catch (...) {
+                // Nothing may leave the thread.
+            }
+            // Whatever was not reached counts as failed, so that no load waits for it.
+            std::lock_guard<std::mutex> lock(gPrefetchMutex);
+            for (PrefetchItem& item : gPrefetch)
+                item.isDone = true;
+            gPrefetchChanged.notify_all();
+            return 0;
+        },
+        "Prefetch", owned.get());
+    if (gPrefetchThread == nullptr) {
         // No thread: every picture is decoded by its load, as without a prefetch.
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         gPrefetch.clear();
+        return;
     }
+    owned.release(); // the thread owns it now
 }
 
 void ResourceCache::EndPrefetch()
 {
-    if (gPrefetchThread.joinable())
-        gPrefetchThread.join();
+    if (gPrefetchThread != nullptr) {
+        SDL_WaitThread(gPrefetchThread, nullptr);
+        gPrefetchThread = nullptr;
+    }
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch)
         SDL_FreeSurface(item.surface);
