@@ -153,8 +153,9 @@ void MainMenuScreen::FollowShownPackages()
         std::size_t shown = 0;
         for (std::size_t i = first; i < list->items.size() && list->items[i]->visible; ++i)
             ++shown;
-        // The next screen too, so that turning the pager rarely shows a placeholder.
-        end = std::min(pictures.size(), first + 2 * shown);
+        // Once the user turns the pager, the next screen too, so that its packages show their
+        // previews at once; most users never turn it, and each preview costs memory.
+        end = std::min(pictures.size(), first + (hasTurnedScreens ? 2 : 1) * shown);
     }
     for (std::size_t i = 0; i < pictures.size(); ++i) {
         PackagePictures& p = *pictures[i];
@@ -179,14 +180,17 @@ std::size_t MainMenuScreen::RequestedPictureCount() const
 void MainMenuScreen::Update(float dt)
 {
     TwoFramesStyleScreen::Update(dt);
-    if (!pictures.empty() && FirstShownPackage() != followedPackage)
+    if (!pictures.empty() && FirstShownPackage() != followedPackage) {
+        hasTurnedScreens = hasTurnedScreens || followedPackage >= 0;
         FollowShownPackages();
+    }
 }
 
 void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& packages)
 {
     ReleasePictures();
     listedPackages.clear();
+    hasTurnedScreens = false;
     GUIListBox* list = GetListBox(kPackageList);
     if (list != nullptr) {
         list->Clear();

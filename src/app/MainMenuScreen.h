@@ -103,8 +103,8 @@ protected:
     void RequestPicture(Picture& holder, bool inBackground);
     // Gives the picture back; a later request decodes it again.
     void DropPicture(Picture& holder);
-    // Decodes the previews of the packages on the list's shown screen and the next, and gives back
-    // every other picture that the frame does not show.
+    // Decodes the previews of the packages on the list's shown screen (and, once the pager was
+    // turned, the next), and gives back every other picture that the frame does not show.
     void FollowShownPackages();
     // The first package on the shown screen of the package list, or -1 when none is laid out.
     int FirstShownPackage();
@@ -117,6 +117,8 @@ protected:
     GUIElement* shownPicture = nullptr;
     // FirstShownPackage when the pictures were last matched to the list.
     int followedPackage = -1;
+    // The user has turned the package list's pager since it was built.
+    bool hasTurnedScreens = false;
 };
 
 // host + "/tavisk/" + page; empty when the host is empty.

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr std::size_t kDefaultLeadBytes = std::size_t{2} << 20;
+
 // Ties queued work to a requester. Only the main thread reads or writes `alive` and `requester`; the
 // worker merely carries the token along, so a requester destroyed mid-pass is never reached.
 struct Token {
@@ -45,7 +47,7 @@ struct LoaderState {
     std::size_t finishedBytes = 0;
     bool isWaitingForRoom = false;
     bool hasPassEnded = true;
-    std::size_t leadBytes = AsyncImageLoader::kDefaultLeadBytes;
+    std::size_t leadBytes = kDefaultLeadBytes;
     bool initialised = false;
     // Main thread only.
     std::unordered_map<const GUIStreamableObject*, std::shared_ptr<Token>> tokens;

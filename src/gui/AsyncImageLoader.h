@@ -49,7 +49,6 @@ public:
     // Null restores the default.
     static void SetDecoder(Decoder decoder);
     // The worker decodes ahead of the main thread by at most about this many bytes of pictures not
-    // yet handed over; 0 restores the default.
-    static constexpr std::size_t kDefaultLeadBytes = std::size_t{2} << 20;
+    // yet handed over (about two package previews by default); 0 restores the default.
     static void SetLeadBytes(std::size_t bytes);
 };
