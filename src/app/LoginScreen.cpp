@@ -41,7 +41,11 @@ GamePlayerProfile* Profile()
 const char* const LoginScreen::kUserPlaceholder = "account@varnoth.test";
 const char* const LoginScreen::kPasswordPlaceholder = "************";
 
-LoginScreen::LoginScreen() : GUIScreenLayer(Navigation::LayerName(ScreenId::kLogin)) {}
+LoginScreen::LoginScreen() : GUIScreenLayer(Navigation::LayerName(ScreenId::kLogin))
+{
+    // A start that signs in by itself, or goes offline, leaves this screen before the first frame.
+    isBackgroundDeferred = true;
+}
 
 void LoginScreen::Load()
 {

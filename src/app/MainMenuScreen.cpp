@@ -29,6 +29,7 @@
 #include "online/WebClient.h"
 
 #include <algorithm>
+#include <utility>
 
 bool MainMenuScreen::tutorialOffered = false;
 
@@ -39,7 +40,10 @@ constexpr std::size_t kPreviewFrame = 0;
 
 } // namespace
 
-MainMenuScreen::Picture::Picture(MainMenuScreen* owner) : GUIElement(0), screen(owner) {}
+MainMenuScreen::Picture::Picture(MainMenuScreen* owner, std::string picturePath)
+    : GUIElement(0), screen(owner), path(std::move(picturePath))
+{
+}
 
 void MainMenuScreen::Picture::SetTexture(SDL_Texture* newTexture)
 {
@@ -130,14 +134,83 @@ void MainMenuScreen::ReleasePictures()
     pictures.clear();
 }
 
-void MainMenuScreen::RequestPicture(Picture& holder, const std::string& path)
+void MainMenuScreen::RequestPicture(Picture& holder, bool inBackground)
 {
+    if (holder.requested)
+        return;
+    holder.requested = true;
     SDL_Rect size{0, 0, 0, 0};
-    if (gCore != nullptr && gCore->UseImageLoader && AsyncImageLoader::IsInitialised()) {
-        holder.texture = AsyncImageLoader::Enqueue(&holder, path);
+    if (inBackground && gCore != nullptr && gCore->UseImageLoader && AsyncImageLoader::IsInitialised()) {
+        holder.texture = AsyncImageLoader::Enqueue(&holder, holder.path);
     } else {
-        holder.texture = ResourceCache::LoadTextureByPath(path, &size);
+        holder.texture = ResourceCache::LoadTextureByPath(holder.path, &size);
         holder.rect = size;
+    }
+}
+
+void MainMenuScreen::DropPicture(Picture& holder)
+{
+    if (!holder.requested)
+        return;
+    AsyncImageLoader::Forget(&holder);
+    ResourceCache::ReleaseTexture(&holder.texture);
+    holder.requested = false;
+}
+
+int MainMenuScreen::FirstShownPackage()
+{
+    const GUIListBox* list = GetListBox(kPackageList);
+    if (list == nullptr || list->items.size() != pictures.size())
+        return -1;
+    for (std::size_t i = 0; i < list->items.size(); ++i) {
+        if (list->items[i]->visible)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void MainMenuScreen::FollowShownPackages()
+{
+    // A list that shows nothing yet (never laid out) gets every preview, as it would without a pager.
+    std::size_t first = 0;
+    std::size_t end = pictures.size();
+    followedPackage = FirstShownPackage();
+    if (followedPackage >= 0) {
+        const GUIListBox* list = GetListBox(kPackageList);
+        first = static_cast<std::size_t>(followedPackage);
+        std::size_t shown = 0;
+        for (std::size_t i = first; i < list->items.size() && list->items[i]->visible; ++i)
+            ++shown;
+        // Once the user turns the pager, the next screen too, so that its packages show their
+        // previews at once; most users never turn it, and each preview costs memory.
+        end = std::min(pictures.size(), first + (hasTurnedScreens ? 2 : 1) * shown);
+    }
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+        PackagePictures& p = *pictures[i];
+        if (i >= first && i < end)
+            RequestPicture(p.preview, true);
+        else if (shownPicture != &p.preview)
+            DropPicture(p.preview);
+        if (shownPicture != &p.information)
+            DropPicture(p.information);
+    }
+    AsyncImageLoader::Start();
+}
+
+std::size_t MainMenuScreen::RequestedPictureCount() const
+{
+    std::size_t count = 0;
+    for (const auto& p : pictures)
+        count += (p->preview.requested ? 1 : 0) + (p->information.requested ? 1 : 0);
+    return count;
+}
+
+void MainMenuScreen::Update(float dt)
+{
+    TwoFramesStyleScreen::Update(dt);
+    if (!pictures.empty() && FirstShownPackage() != followedPackage) {
+        hasTurnedScreens = hasTurnedScreens || followedPackage >= 0;
+        FollowShownPackages();
     }
 }
 
@@ -145,6 +218,7 @@ void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& package
 {
     ReleasePictures();
     listedPackages.clear();
+    hasTurnedScreens = false;
     GUIListBox* list = GetListBox(kPackageList);
     if (list != nullptr) {
         list->Clear();
@@ -156,9 +230,7 @@ void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& package
             continue;
         listedPackages.push_back(record->entryName);
         icons.push_back(record->entryName + "/icon.png");
-        pictures.push_back(std::make_unique<PackagePictures>(this));
-        RequestPicture(pictures.back()->preview, record->entryName + "/prev.jpg");
-        RequestPicture(pictures.back()->information, record->entryName + "/info.jpg");
+        pictures.push_back(std::make_unique<PackagePictures>(this, record->entryName));
     }
     if (list != nullptr) {
         list->SetItems(icons, true, true, false, true, false, false, std::string());
@@ -166,6 +238,7 @@ void MainMenuScreen::BuildPackageList(const std::vector<PackageRecord*>& package
         list->SetPage(0);
         list->LayoutPage();
     }
+    FollowShownPackages();
 }
 
 int MainMenuScreen::SelectedIndex() const
@@ -365,7 +438,12 @@ void MainMenuScreen::ShowPreview()
         return;
     }
     PackagePictures& p = *pictures[static_cast<std::size_t>(index)];
-    ShowInFrame(showsInformation ? &p.information : &p.preview);
+    Picture& picture = showsInformation ? p.information : p.preview;
+    // The information picture is looked at one package at a time, on request: it is decoded then,
+    // at once, and given back when another picture takes the frame.
+    RequestPicture(picture, !showsInformation);
+    ShowInFrame(&picture);
+    FollowShownPackages();
 }
 
 void MainMenuScreen::ShowCredits()
@@ -403,6 +481,8 @@ void MainMenuScreen::Layout()
 void MainMenuScreen::Hide()
 {
     AsyncImageLoader::Stop();
+    // Nothing of the list is drawn behind another screen, and every show builds it anew.
+    ReleasePictures();
     active = false;
     OnHide();
 }

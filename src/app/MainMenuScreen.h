@@ -44,6 +44,8 @@ public:
     void Unload() override;
     void OnListBox(int list, int page, int item) override;
     void BuildLists() override;
+    // Follows the package list's pager with the pictures it decodes.
+    void Update(float dt) override;
 
     void BuildPackageList(const std::vector<PackageRecord*>& packages);
     // Leaves out packages whose character-set archive is not installed or cannot be opened: a
@@ -63,6 +65,8 @@ public:
     // What the preview frame shows now (null: nothing).
     const GUIElement* ShownPicture() const { return shownPicture; }
     const GUIElement* CreditsPicture() const { return &credits; }
+    // Package pictures asked for and not given back (tests).
+    std::size_t RequestedPictureCount() const;
 
     // The tutorial is offered once per run, on the main menu, when no other box is open.
     static bool tutorialOffered;
@@ -86,17 +90,30 @@ protected:
     // when the shown one arrives.
     class Picture : public GUIElement {
     public:
-        explicit Picture(MainMenuScreen* owner);
+        Picture(MainMenuScreen* owner, std::string picturePath = std::string());
         void SetTexture(SDL_Texture* newTexture) override;
         MainMenuScreen* screen;
+        std::string path;
+        bool requested = false;
     };
     struct PackagePictures {
-        explicit PackagePictures(MainMenuScreen* owner) : preview(owner), information(owner) {}
+        PackagePictures(MainMenuScreen* owner, const std::string& entryName)
+            : preview(owner, entryName + "/prev.jpg"), information(owner, entryName + "/info.jpg")
+        {
+        }
         Picture preview;
         Picture information;
     };
     void ReleasePictures();
-    void RequestPicture(Picture& holder, const std::string& path);
+    // Asks for the picture once: in the background when the loader runs, otherwise at once.
+    void RequestPicture(Picture& holder, bool inBackground);
+    // Gives the picture back; a later request decodes it again.
+    void DropPicture(Picture& holder);
+    // Decodes the previews of the packages on the list's shown screen (and, once the pager was
+    // turned, the next), and gives back every other picture that the frame does not show.
+    void FollowShownPackages();
+    // The first package on the shown screen of the package list, or -1 when none is laid out.
+    int FirstShownPackage();
 
     std::vector<std::string> listedPackages;
     std::vector<std::unique_ptr<PackagePictures>> pictures;
@@ -104,6 +121,10 @@ protected:
     // Only the sub-menu shows credits.
     bool creditsWanted = false;
     GUIElement* shownPicture = nullptr;
+    // FirstShownPackage when the pictures were last matched to the list.
+    int followedPackage = -1;
+    // The user has turned the package list's pager since it was built.
+    bool hasTurnedScreens = false;
 };
 
 // host + "/tavisk/" + page; empty when the host is empty.

@@ -32,6 +32,7 @@ constexpr std::uint32_t kProfileVersion = 13;
 template <class Screen>
 class LoadedOnFirstShow : public Screen {
 public:
+    LoadedOnFirstShow() { this->isLoadedOnFirstShow = true; }
     void Load() override
     {
         // The manager loads every layer at start; only a shown layer is read.

@@ -15,6 +15,7 @@
 #include <SDL_ttf.h>
 
 #include <cstdlib>
+#include <vector>
 
 Core* gCore = nullptr;
 
@@ -79,13 +80,26 @@ bool Core::Init()
         return false;
     ConfigFile globals;
     ReadGlobals(globals);
+    // The splash and the full-window backgrounds of the screens read at start are decoded on a
+    // thread of their own while the window opens and the layouts load; whatever start-up does not
+    // take is freed when it ends, on every way out.
+    std::vector<std::string> early = GUIScreenManager::StartupBackgrounds();
+    if (!globals.GetString("SplashPro").empty())
+        early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
+    ResourceCache::Prefetch(early);
+    struct PrefetchEnd {
+        ~PrefetchEnd() { ResourceCache::EndPrefetch(); }
+    } prefetchEnd;
     if (!OpenWindow(globals))
         return false;
     if (TTF_Init() != 0)
         return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
-    // The splash stays on screen while the layouts load below.
-    CachedTexture splash;
-    ShowSplash(globals.GetString("SplashPro"), splash.texture);
+    // The presented splash stays on screen while the layouts load below; its picture is not needed
+    // for that, and giving it back at once keeps it from adding to the start's peak memory.
+    {
+        CachedTexture splash;
+        ShowSplash(globals.GetString("SplashPro"), splash.texture);
+    }
 
     AddOverlays();
     GUIScreenManager::Init();
@@ -182,6 +196,7 @@ bool Core::OpenWindow(const ConfigFile& globals)
     }
     if (renderer == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
+    ResourceCache::SetPrefetchRenderer(renderer);
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     running = 1;

@@ -11,9 +11,12 @@
 #include <SDL_image.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -41,7 +44,54 @@ SDL_Renderer* gRenderer = nullptr;
 std::size_t gRetainBudget = ResourceCache::kDefaultRetainBudget;
 std::size_t gRetainedBytes = 0;
 std::uint64_t gUseTick = 0;
-std::uint64_t gDecodeCount = 0;
+std::atomic<std::uint64_t> gDecodeCount{0};
+
+// Pictures decoded ahead during start-up. The prefetch thread takes no cache lock, only archive
+// locks, so the main thread may wait for an item while it holds the cache lock.
+struct PrefetchItem {
+    std::string key; // directory + "/" + name; empty once taken
+    SDL_Surface* surface = nullptr;
+    bool isDone = false;
+};
+std::mutex gPrefetchMutex;
+std::condition_variable gPrefetchChanged;
+std::vector<PrefetchItem> gPrefetch; // guarded by gPrefetchMutex; its size changes only without a thread
+// An SDL thread, so that SDL frees its per-thread state (an error text) when it ends. Main thread only.
+SDL_Thread* gPrefetchThread = nullptr;
+// The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
+SDL_RendererInfo gPrefetchRendererInfo{};
+bool gHasPrefetchRendererInfo = false;
+
+// The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
+// the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
+// are left to it. Runs on the prefetch thread.
+SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& info)
+{
+    if (surface == nullptr || surface->format->palette != nullptr || SDL_HasColorKey(surface) ||
+        SDL_MUSTLOCK(surface) || info.num_texture_formats == 0)
+        return surface;
+    // A format the renderer takes as it is needs no conversion at all.
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (info.texture_formats[i] == surface->format->format)
+            return surface;
+    }
+    const bool needAlpha = surface->format->Amask != 0;
+    Uint32 format = info.texture_formats[0];
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (!SDL_ISPIXELFORMAT_FOURCC(info.texture_formats[i]) &&
+            (SDL_ISPIXELFORMAT_ALPHA(info.texture_formats[i]) ? true : false) == needAlpha) {
+            format = info.texture_formats[i];
+            break;
+        }
+    }
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || format == surface->format->format)
+        return surface;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, format, 0);
+    if (converted == nullptr)
+        return surface;
+    SDL_FreeSurface(surface);
+    return converted;
+}
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -141,10 +191,70 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
     return resource;
 }
 
+// The decoded picture of a prefetched key, waiting for it when it is still being decoded; null when
+// the key was not prefetched or its decode failed (the caller then loads as usual, reporting).
+SDL_Surface* TakePrefetched(const std::string& key)
+{
+    std::unique_lock<std::mutex> lock(gPrefetchMutex);
+    for (PrefetchItem& item : gPrefetch) {
+        if (item.key != key)
+            continue;
+        gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
+        item.key.clear();
+        return std::exchange(item.surface, nullptr);
+    }
+    return nullptr;
+}
+
+void RunPrefetch(const std::vector<std::string>& keys)
+{
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        SDL_Surface* surface = nullptr;
+        const std::size_t slash = keys[i].find('/');
+        try {
+            // The bytes are taken out first: the archive stays free for the main thread's loads
+            // while the picture decodes.
+            std::string bytes;
+            std::shared_ptr<AssetArchive> archive = OpenArchive(keys[i].substr(0, slash));
+            if (archive && archive->ReadEntry(keys[i].substr(slash + 1), bytes)) {
+                ++gDecodeCount;
+                SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+                if (stream != nullptr)
+                    surface = IMG_Load_RW(stream, 1);
+            }
+            SDL_RendererInfo info{};
+            bool hasInfo = false;
+            {
+                std::lock_guard<std::mutex> lock(gPrefetchMutex);
+                info = gPrefetchRendererInfo;
+                hasInfo = gHasPrefetchRendererInfo;
+            }
+            if (hasInfo)
+                surface = ConvertForTexture(surface, info);
+        } catch (...) {
+            // Nothing may leave the thread; the load decodes the picture itself.
+        }
+        std::lock_guard<std::mutex> lock(gPrefetchMutex);
+        gPrefetch[i].surface = surface;
+        gPrefetch[i].isDone = true;
+        gPrefetchChanged.notify_all();
+    }
+}
+
 SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
                              bool quiet)
 {
     SDL_Renderer* renderer = ResourceCache::Renderer();
+    if (SDL_Surface* decoded = TakePrefetched(directory + "/" + name)) {
+        // What IMG_LoadTexture_RW does after its decode.
+        SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, decoded) : nullptr;
+        SDL_FreeSurface(decoded);
+        if (texture != nullptr) {
+            rect = SDL_Rect{0, 0, 0, 0};
+            SDL_QueryTexture(texture, nullptr, nullptr, &rect.w, &rect.h);
+            return texture;
+        }
+    }
     SDL_Texture* texture = LoadFile<SDL_Texture>(
         directory, name, rect, archiveOnly, quiet,
         [renderer](SDL_RWops* stream) {
@@ -362,8 +472,78 @@ void ResourceCache::Init()
     gArchivesOnly = true;
 }
 
+void ResourceCache::Prefetch(const std::vector<std::string>& paths)
+{
+    EndPrefetch();
+    std::vector<std::string> keys;
+    for (const std::string& path : paths) {
+        std::string directory;
+        std::string name;
+        SplitResourcePath(path, directory, name);
+        if (!directory.empty() && !name.empty())
+            keys.push_back(directory + "/" + name);
+    }
+    if (keys.empty())
+        return;
+    // The decoders set themselves up here, so the two threads never race doing it.
+    IMG_Init(IMG_INIT_JPG | IMG_INIT_PNG);
+    {
+        std::lock_guard<std::mutex> lock(gPrefetchMutex);
+        for (const std::string& key : keys)
+            gPrefetch.push_back(PrefetchItem{key, nullptr, false});
+    }
+    auto owned = std::make_unique<std::vector<std::string>>(std::move(keys));
+    gPrefetchThread = SDL_CreateThread(
+        [](void* data) {
+            std::unique_ptr<std::vector<std::string>> list(static_cast<std::vector<std::string>*>(data));
+            try {
+                RunPrefetch(*list);
+            } catch (...) {
+                // Nothing may leave the thread.
+            }
+            // Whatever was not reached counts as failed, so that no load waits for it.
+            std::lock_guard<std::mutex> lock(gPrefetchMutex);
+            for (PrefetchItem& item : gPrefetch)
+                item.isDone = true;
+            gPrefetchChanged.notify_all();
+            return 0;
+        },
+        "Prefetch", owned.get());
+    if (gPrefetchThread == nullptr) {
+        // No thread: every picture is decoded by its load, as without a prefetch.
+        std::lock_guard<std::mutex> lock(gPrefetchMutex);
+        gPrefetch.clear();
+        return;
+    }
+    owned.release(); // the thread owns it now
+}
+
+void ResourceCache::EndPrefetch()
+{
+    if (gPrefetchThread != nullptr) {
+        SDL_WaitThread(gPrefetchThread, nullptr);
+        gPrefetchThread = nullptr;
+    }
+    std::lock_guard<std::mutex> lock(gPrefetchMutex);
+    for (PrefetchItem& item : gPrefetch)
+        SDL_FreeSurface(item.surface);
+    gPrefetch.clear();
+    gHasPrefetchRendererInfo = false;
+}
+
+void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0)
+        return;
+    std::lock_guard<std::mutex> lock(gPrefetchMutex);
+    gPrefetchRendererInfo = info;
+    gHasPrefetchRendererInfo = true;
+}
+
 void ResourceCache::Shutdown()
 {
+    EndPrefetch();
     Guard guard(gLock);
     ReleaseAll();
     gFontData.clear();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct ResourceEntry {
     SDL_Texture* texture = nullptr;
@@ -52,6 +53,15 @@ public:
     static SDL_Surface* LoadSurfaceByPath(const std::string& path, SDL_Rect* rect = nullptr, bool keep = false,
                                           bool bypassLookup = false, bool archiveOnly = false);
     static TTF_Font* LoadFont(const std::string& directory, const std::string& name, int pointSize, bool keep = false);
+    // Start-up: decodes these pictures ("package/inner/path", from their archives) on a thread of its
+    // own while the caller goes on; the first texture load of one of them takes its decoded picture
+    // instead of decoding it again, waiting for it when need be. Main thread only.
+    static void Prefetch(const std::vector<std::string>& paths);
+    // Waits for the prefetch thread and frees the pictures no load took.
+    static void EndPrefetch();
+    // The renderer textures will be made for: from now on the prefetch thread also converts each
+    // picture into the format a texture of it gets, which is otherwise done by the main thread.
+    static void SetPrefetchRenderer(SDL_Renderer* renderer);
     // The whole file "package/inner/path" as bytes; no cache lock, reports nothing.
     static bool ReadTextFile(const std::string& path, std::string& out, bool archiveOnly);
     static bool Exists(const std::string& directory, const std::string& name, bool archiveOnly);

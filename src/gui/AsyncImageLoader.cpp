@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr std::size_t kDefaultLeadBytes = std::size_t{2} << 20;
+
 // Ties queued work to a requester. Only the main thread reads or writes `alive` and `requester`; the
 // worker merely carries the token along, so a requester destroyed mid-pass is never reached.
 struct Token {
@@ -38,6 +40,14 @@ struct LoaderState {
     SDL_mutex* pendingMutex = nullptr;
     SDL_Thread* worker = nullptr;
     std::atomic<bool> running{false};
+    // Signalled under the finished mutex whenever finished changes or a pass ends; the worker waits
+    // on it for room, Join for the pass to end.
+    SDL_cond* changed = nullptr;
+    // Guarded by the finished mutex.
+    std::size_t finishedBytes = 0;
+    bool isWaitingForRoom = false;
+    bool hasPassEnded = true;
+    std::size_t leadBytes = kDefaultLeadBytes;
     bool initialised = false;
     // Main thread only.
     std::unordered_map<const GUIStreamableObject*, std::shared_ptr<Token>> tokens;
@@ -76,16 +86,40 @@ private:
     SDL_mutex* mutex;
 };
 
-SDL_Surface* DefaultDecode(const std::string& path) { return ResourceCache::LoadSurfaceByPath(path); }
+// A private copy: once its texture exists nothing needs the decoded picture, so giving it back frees
+// it at once instead of leaving it in the cache for loads that would share it.
+SDL_Surface* DefaultDecode(const std::string& path)
+{
+    return ResourceCache::LoadSurfaceByPath(path, nullptr, kCacheMayPurge, kCacheUniqueCopy);
+}
 
 std::string PlaceholderPath()
 {
     return CurrentGuiFolder(false) + "icons/loading.png";
 }
 
+std::size_t SurfaceBytes(const SDL_Surface* surface)
+{
+    return surface != nullptr ? static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h) : 0;
+}
+
+// Decoding a whole list ahead of the main thread would hold every decoded picture and, once
+// delivered, every texture at the same time: the worker waits while the undelivered pictures
+// reach the lead limit. Never on the main thread, which is the one that makes room.
+void WaitForRoom(LoaderState& s)
+{
+    MutexGuard lock(s.finishedMutex);
+    while (s.changed != nullptr && s.running.load() && s.finishedBytes >= s.leadBytes) {
+        s.isWaitingForRoom = true;
+        SDL_CondBroadcast(s.changed);
+        SDL_CondWait(s.changed, s.finishedMutex);
+    }
+    s.isWaitingForRoom = false;
+}
+
 // One pass over what was pending when it began. The requests are taken out under the pending lock, so
 // an Enqueue during the pass neither waits for it nor joins it: it waits for the next Start.
-void RunPass(const AsyncImageLoader::Decoder& decoder)
+void RunPass(const AsyncImageLoader::Decoder& decoder, bool onWorker)
 {
     LoaderState& s = State();
     std::vector<PendingRequest> batch;
@@ -98,6 +132,9 @@ void RunPass(const AsyncImageLoader::Decoder& decoder)
         if (i % 5 == 0) {
             SDL_Delay(1);
         }
+        if (onWorker) {
+            WaitForRoom(s);
+        }
         if (!s.running.load()) {
             break;
         }
@@ -108,7 +145,17 @@ void RunPass(const AsyncImageLoader::Decoder& decoder)
             surface = nullptr;
         }
         MutexGuard lock(s.finishedMutex);
+        s.finishedBytes += SurfaceBytes(surface);
         s.finished.push_back(FinishedResult{std::move(batch[i].token), surface});
+    }
+}
+
+void EndPass(LoaderState& s)
+{
+    MutexGuard lock(s.finishedMutex);
+    s.hasPassEnded = true;
+    if (s.changed != nullptr) {
+        SDL_CondBroadcast(s.changed);
     }
 }
 
@@ -116,10 +163,11 @@ int WorkerMain(void* data)
 {
     std::unique_ptr<PassInput> input(static_cast<PassInput*>(data));
     try {
-        RunPass(input->decoder);
+        RunPass(input->decoder, true);
     } catch (...) {
         // Nothing may leave the thread; what was decoded so far is in the finished list.
     }
+    EndPass(State());
     return 0;
 }
 
@@ -141,6 +189,8 @@ void AsyncImageLoader::Init()
     }
     s.finishedMutex = SDL_CreateMutex();
     s.pendingMutex = SDL_CreateMutex();
+    // Without it the worker simply decodes ahead without a limit.
+    s.changed = SDL_CreateCond();
     if (s.finishedMutex == nullptr || s.pendingMutex == nullptr) {
         LogText(kLogFile, std::string("Image loader not started: cannot create its locks: ") + SDL_GetError());
         SDL_DestroyMutex(s.finishedMutex);
@@ -163,8 +213,10 @@ void AsyncImageLoader::Shutdown()
     ResourceCache::ReleaseTexture(&s.placeholder);
     SDL_DestroyMutex(s.finishedMutex);
     SDL_DestroyMutex(s.pendingMutex);
+    SDL_DestroyCond(s.changed);
     s.finishedMutex = nullptr;
     s.pendingMutex = nullptr;
+    s.changed = nullptr;
     s.tokens.clear();
     s.initialised = false;
 }
@@ -202,10 +254,23 @@ SDL_Texture* AsyncImageLoader::Request(GUIStreamableObject* requester, const std
 void AsyncImageLoader::Join()
 {
     LoaderState& s = State();
-    if (s.worker != nullptr) {
-        SDL_WaitThread(s.worker, nullptr);
-        s.worker = nullptr;
+    if (s.worker == nullptr) {
+        return;
     }
+    for (;;) {
+        {
+            MutexGuard lock(s.finishedMutex);
+            while (s.changed != nullptr && !s.hasPassEnded && !s.isWaitingForRoom) {
+                SDL_CondWait(s.changed, s.finishedMutex);
+            }
+            if (s.changed == nullptr || s.hasPassEnded) {
+                break;
+            }
+        }
+        Deliver();
+    }
+    SDL_WaitThread(s.worker, nullptr);
+    s.worker = nullptr;
 }
 
 void AsyncImageLoader::Start()
@@ -224,12 +289,17 @@ void AsyncImageLoader::Start()
     s.running.store(true);
     auto input = std::make_unique<PassInput>();
     input->decoder = s.decoder;
+    {
+        MutexGuard lock(s.finishedMutex);
+        s.hasPassEnded = false;
+    }
     s.worker = SDL_CreateThread(WorkerMain, "Thread A", input.get());
     if (s.worker == nullptr) {
         // Pictures still arrive, only without a placeholder phase.
         LogText(kLogFile, std::string("Image loader thread not started, loading on the main thread: ") +
                               SDL_GetError());
-        RunPass(input->decoder);
+        RunPass(input->decoder, false);
+        EndPass(s);
         return;
     }
     input.release(); // the worker owns it now
@@ -245,6 +315,11 @@ void AsyncImageLoader::Deliver()
     {
         MutexGuard lock(s.finishedMutex);
         results.swap(s.finished);
+        s.finishedBytes = 0;
+        s.isWaitingForRoom = false;
+        if (s.changed != nullptr) {
+            SDL_CondBroadcast(s.changed);
+        }
     }
     for (FinishedResult& result : results) {
         Token* token = result.token.get();
@@ -268,6 +343,13 @@ void AsyncImageLoader::Stop()
         return;
     }
     s.running.store(false);
+    {
+        // A worker waiting for room sees the flag and ends its pass.
+        MutexGuard lock(s.finishedMutex);
+        if (s.changed != nullptr) {
+            SDL_CondBroadcast(s.changed);
+        }
+    }
     Join();
     {
         MutexGuard lock(s.pendingMutex);
@@ -277,6 +359,7 @@ void AsyncImageLoader::Stop()
     {
         MutexGuard lock(s.finishedMutex);
         dropped.swap(s.finished);
+        s.finishedBytes = 0;
     }
     DropFinished(dropped);
 }
@@ -312,3 +395,10 @@ std::size_t AsyncImageLoader::FinishedCount()
 }
 
 void AsyncImageLoader::SetDecoder(Decoder decoder) { State().decoder = std::move(decoder); }
+
+void AsyncImageLoader::SetLeadBytes(std::size_t bytes)
+{
+    LoaderState& s = State();
+    MutexGuard lock(s.finishedMutex);
+    s.leadBytes = bytes > 0 ? bytes : kDefaultLeadBytes;
+}

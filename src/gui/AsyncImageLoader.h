@@ -7,6 +7,7 @@
 
 #include <SDL.h>
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -40,10 +41,14 @@ public:
 
     static SDL_Texture* Placeholder();
     static bool IsRunning();
-    // Waits for the current pass, if any, to end (tests, and Start before a new pass).
+    // Waits for the current pass, if any, to end (tests, and Start before a new pass). A worker held
+    // back by the lead limit goes on because Join hands the finished pictures over meanwhile.
     static void Join();
     static std::size_t PendingCount();
     static std::size_t FinishedCount();
     // Null restores the default.
     static void SetDecoder(Decoder decoder);
+    // The worker decodes ahead of the main thread by at most about this many bytes of pictures not
+    // yet handed over (about two package previews by default); 0 restores the default.
+    static void SetLeadBytes(std::size_t bytes);
 };

@@ -52,7 +52,7 @@ void GUIScreenLayer::Load()
 {
     // Loading twice must not keep the first set of widgets (and their images) alongside the second.
     if (!elements.empty() || !buttons.empty() || !inputFields.empty() || !texts.empty() || !listBoxes.empty() ||
-        !containers.empty() || !decorations.empty() || background != nullptr) {
+        !containers.empty() || !decorations.empty() || background != nullptr || !deferredBackground.empty()) {
         GUIScreenLayer::Unload();
     }
     elements.clear();
@@ -71,7 +71,11 @@ void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
         const std::string textureName = file.GetString("TextureName");
         if (!textureName.empty()) {
             ResourceCache::ReleaseTexture(&background);
-            background = ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + textureName);
+            deferredBackground.clear();
+            if (isBackgroundDeferred)
+                deferredBackground = CurrentGuiFolder(false) + textureName;
+            else
+                background = ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + textureName);
         }
     }
     LoadButtons(*this, file);
@@ -212,6 +216,11 @@ void GUIScreenLayer::Update(float dt)
 
 void GUIScreenLayer::Render()
 {
+    if (background == nullptr && !deferredBackground.empty()) {
+        // One attempt: a missing picture is reported once, like any layout picture.
+        background = ResourceCache::LoadTexture("core", deferredBackground);
+        deferredBackground.clear();
+    }
     if (background != nullptr) {
         GUIScreenManager::QueueRender(background, rect, renderLayer);
     }
@@ -235,6 +244,7 @@ void GUIScreenLayer::OnHide() {}
 void GUIScreenLayer::Unload()
 {
     ResourceCache::ReleaseTexture(&background);
+    deferredBackground.clear();
     for (GUIElement* element : elements) {
         element->Release();
     }

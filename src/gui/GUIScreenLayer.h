@@ -63,6 +63,13 @@ public:
 
     bool active = false;
     SDL_Texture* background = nullptr;
+    // A screen that a start may pass by before any frame shows it decodes its full-window
+    // background when it is first drawn, not when its layout loads.
+    bool isBackgroundDeferred = false;
+    // The background's path while it waits for that first draw.
+    std::string deferredBackground;
+    // The layout is read when the layer is first shown, not by the manager's start.
+    bool isLoadedOnFirstShow = false;
     SDL_Rect rect{0, 0, 0, 0};
     std::string name;
     std::int32_t renderLayer = 0;

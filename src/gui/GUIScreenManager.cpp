@@ -380,6 +380,41 @@ void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
 
 } // namespace
 
+namespace {
+
+void ReadLayoutFileNames(ManagerState& s)
+{
+    ConfigFile config;
+    if (config.Load("gui.cfg") && config.SelectSection("GUI") != nullptr) {
+        for (std::size_t i = 0; i < config.EntryCount(); ++i) {
+            config.currentEntry = static_cast<std::uint32_t>(i);
+            s.layoutFiles[config.GetString("Name")] = config.GetString("FileName");
+        }
+    }
+}
+
+} // namespace
+
+std::vector<std::string> GUIScreenManager::StartupBackgrounds()
+{
+    ManagerState& s = State();
+    ReadLayoutFileNames(s);
+    std::vector<std::string> paths;
+    for (const auto& layer : s.layers) {
+        if (layer->isBackgroundDeferred || layer->isLoadedOnFirstShow)
+            continue;
+        const auto file = s.layoutFiles.find(layer->name);
+        ConfigFile layout;
+        if (file == s.layoutFiles.end() || file->second.empty() || !layout.Load(file->second) ||
+            layout.SelectSection("RootInfo") == nullptr)
+            continue;
+        const std::string picture = layout.GetString("TextureName");
+        if (!picture.empty())
+            paths.push_back("core/" + CurrentGuiFolder(false) + picture);
+    }
+    return paths;
+}
+
 void GUIScreenManager::Init()
 {
     ManagerState& s = State();
@@ -391,13 +426,7 @@ void GUIScreenManager::Init()
     }
     s.isFrameQueued = false;
     Invalidate();
-    ConfigFile config;
-    if (config.Load("gui.cfg") && config.SelectSection("GUI") != nullptr) {
-        for (std::size_t i = 0; i < config.EntryCount(); ++i) {
-            config.currentEntry = static_cast<std::uint32_t>(i);
-            s.layoutFiles[config.GetString("Name")] = config.GetString("FileName");
-        }
-    }
+    ReadLayoutFileNames(s);
     for (std::size_t i = 0; i < s.layers.size(); ++i) {
         s.layers[i]->Load();
         s.layers[i]->Refresh();

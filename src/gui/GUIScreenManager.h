@@ -65,6 +65,10 @@ public:
     // The layout file mapped to a layer name ("" when "gui.cfg" has none).
     static std::string LayoutFileName(const std::string& layerName);
     static void SetLayoutFileName(const std::string& layerName, const std::string& fileName);
+    // The full-window backgrounds ("core/<common GUI folder>/<picture>") that Init will load, in
+    // layer order: those of layers read at start whose background is not deferred. Reads "gui.cfg"
+    // and the layouts' root entries only.
+    static std::vector<std::string> StartupBackgrounds();
 
     // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
     static void Reset();

@@ -9,6 +9,8 @@
 #include "character/UndoStack.h"
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
+#include "engine/AssetArchive.h"
+#include "engine/Keystream.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/AsyncImageLoader.h"
@@ -18,7 +20,10 @@
 #include "gui/GUIScreenManager.h"
 #include "support/LogCapture.h"
 #include "support/TutorialStub.h"
+#include "LbaWriter.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 
 namespace {
@@ -141,6 +146,10 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
     StartAtMainMenu();
     ASSERT_FALSE(HasFatalFailure());
     EXPECT_FALSE(GUIScreenManager::FindLayer("EditScreen")->containers.empty()) << "the editor is read at start";
+    const std::vector<std::string> early{"core/gui/common/menu_background.jpg", "core/gui/common/edit_background.png",
+                                         "core/gui/common/picker_panel.png", "core/gui/common/display_panel.png"};
+    EXPECT_EQ(GUIScreenManager::StartupBackgrounds(), early)
+        << "decoded ahead: neither the login screen's (drawn first, if ever) nor a screen's read when shown";
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);
@@ -159,6 +168,59 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
         Frame(2);
         EXPECT_GT(layer->containers[0]->drawRect.w, 0) << "and laid out";
     }
+}
+
+// Memory must not grow with every installed package: the main menu decodes the previews of the
+// screen of packages shown (and of the next once the pager turns), follows the pager, and gives
+// all back when hidden.
+TEST_F(Shell, MainMenuDecodesOnlyThePreviewsNearTheShownScreen)
+{
+    namespace fs = std::filesystem;
+    // A folder of our own in place of the shared one: the bundled packages and 24 copies of one.
+    const fs::path dat = temp.File("dat");
+    const fs::path bundled = fs::read_symlink(dat);
+    fs::remove(dat);
+    fs::create_directory(dat);
+    for (const auto& entry : fs::directory_iterator(bundled))
+        fs::create_symlink(entry.path(), dat / entry.path().filename());
+    AssetArchive source;
+    source.seed = ComputeNameSeed("char_vuro_prev");
+    source.keyText = kArchiveKey;
+    ASSERT_TRUE(source.Open((bundled / "char_vuro_prev.lba").string()));
+    std::vector<LbaFile> files;
+    for (const ArchiveEntry& entry : source.Index()) {
+        files.push_back(LbaFile{entry.name, std::string()});
+        ASSERT_TRUE(source.ReadEntry(entry.name, files.back().bytes));
+    }
+    std::string list = "char_vuro_prev";
+    for (int i = 1; i <= 24; ++i) {
+        const std::string name = "copy" + std::to_string(i) + "_prev";
+        ASSERT_TRUE(WriteLbaArchive(name, files, (dat / (name + ".lba")).string()));
+        list += ";" + name;
+    }
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    core->profile.SetPackageList(list);
+    GUIScreenManager::ShowScreen("MainScreen");
+    MainMenuScreen* menu = MainMenu();
+    ASSERT_EQ(menu->ListedPackages().size(), 25u);
+    GUIListBox* packages = menu->GetListBox(MainMenuScreen::kPackageList);
+    const auto shown = static_cast<std::size_t>(
+        std::count_if(packages->items.begin(), packages->items.end(), [](const auto& b) { return b->visible; }));
+    ASSERT_GT(shown, 0u);
+    ASSERT_LT(2 * shown, 25u);
+    EXPECT_EQ(menu->RequestedPictureCount(), shown) << "this screen's previews";
+
+    packages->rightPager.clicked = true;
+    Frame();
+    AsyncImageLoader::Join();
+    Frame();
+    EXPECT_EQ(menu->RequestedPictureCount(), std::min(2 * shown, 25 - shown) + 1)
+        << "the second screen and the next, and the preview the frame still shows";
+    EXPECT_NE(menu->ShownPicture()->texture, nullptr);
+
+    GUIScreenManager::ShowScreen("LoginScreen");
+    EXPECT_EQ(menu->RequestedPictureCount(), 0u) << "nothing is kept behind another screen";
 }
 
 TEST(ServicePage, AddressesOnTheServiceHost)

@@ -4,6 +4,7 @@
 #include "engine/Crc32.h"
 #include "support/ArchiveBuilder.h"
 #include "support/HeadlessSdl.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -392,6 +393,32 @@ TEST_F(ResourceCacheTest, WrappersHandleNullAndMakeTargets)
 }
 
 class ResourceCacheThreaded : public ResourceCacheTest {};
+
+// Start-up decodes pictures ahead on a thread of their own: the load takes the decoded picture, a
+// picture that cannot be decoded ahead is loaded (and reported) as without a prefetch, and what no
+// load takes is freed when the prefetch ends.
+TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
+{
+    LogCapture log(LogCapture::kRecordOnly);
+    const std::uint64_t decodes = ResourceCache::DecodeCount();
+    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp"});
+    SDL_Rect rect{9, 9, 9, 9};
+    SDL_Texture* b = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", &rect);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(rect.w, 5);
+    EXPECT_EQ(rect.h, 4);
+    Uint32 format = 0;
+    ASSERT_EQ(SDL_QueryTexture(b, &format, nullptr, nullptr, nullptr), 0);
+    SDL_Texture* direct = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", nullptr, kCacheMayPurge, kCacheUniqueCopy);
+    Uint32 directFormat = 0;
+    ASSERT_EQ(SDL_QueryTexture(direct, &directFormat, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
+    EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
+    ResourceCache::EndPrefetch();
+    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 5) << "three ahead, one broken again, one private copy";
+    ResourceCache::ReleaseTexture(&b);
+    ResourceCache::ReleaseTexture(&direct);
+}
 
 TEST_F(ResourceCacheThreaded, LoadsAndReleasesFromTwoThreads)
 {

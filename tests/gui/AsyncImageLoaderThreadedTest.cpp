@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -115,6 +116,7 @@ protected:
     {
         AsyncImageLoader::Shutdown();
         AsyncImageLoader::SetDecoder(nullptr);
+        AsyncImageLoader::SetLeadBytes(0);
     }
 
     std::vector<std::unique_ptr<GUIElement>> MakeRequesters(int n)
@@ -161,6 +163,31 @@ TEST_F(AsyncImageLoaderThreadedTest, APassDeliversEveryPictureToItsOwnRequester)
     }
     for (SDL_Surface* s : decoder.Surfaces()) {
         EXPECT_EQ(s->refcount, 1) << "each decoded surface is given back once it became a texture";
+    }
+}
+
+// A long list must not be held decoded all at once: the worker waits for the main thread, and Join
+// hands pictures over so that the pass can end.
+TEST_F(AsyncImageLoaderThreadedTest, TheWorkerDecodesAheadOnlyUpToTheLeadLimit)
+{
+    std::size_t mostWaiting = 0;
+    GatedDecoder decoder;
+    AsyncImageLoader::SetDecoder([&](const std::string& path) {
+        mostWaiting = std::max(mostWaiting, AsyncImageLoader::FinishedCount());
+        return decoder.Function()(path);
+    });
+    AsyncImageLoader::SetLeadBytes(1000); // two and a half pictures of 400 bytes
+    auto requesters = MakeRequesters(10);
+    for (int i = 0; i < 10; ++i) {
+        AsyncImageLoader::Enqueue(requesters[i].get(), "w100");
+    }
+    AsyncImageLoader::Start();
+    AsyncImageLoader::Join();
+    AsyncImageLoader::Deliver();
+    EXPECT_EQ(decoder.Calls(), 10);
+    EXPECT_EQ(mostWaiting, 2u) << "the third picture fills the limit: the fourth waits for a delivery";
+    for (auto& r : requesters) {
+        EXPECT_EQ(TextureWidth(r->texture), 100);
     }
 }
 
@@ -312,6 +339,31 @@ TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnce)
     EXPECT_EQ(TextureWidth(requester.texture), 6);
     EXPECT_EQ(size.h, 4);
     EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
+}
+
+// A decoded picture lives only until its texture exists: nothing of it stays in the cache.
+TEST(AsyncImageLoaderOwnDecoder, ADeliveredPictureLeavesNoDecodedCopyBehind)
+{
+    HeadlessSdl sdl(32, 32);
+    ASSERT_TRUE(sdl.Ok());
+    TempDir dir;
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/item.png", MakePngBytes(6, 4, {200, 0, 0, 255})}}));
+    ScopedWorkingDir cwd(dir.Path());
+    GuiLog().Allow("loading.png");
+    AsyncImageLoader::Init();
+    const std::size_t entries = ResourceCache::EntryCount();
+    {
+        GUIElement requester(1);
+        requester.SetTexture(AsyncImageLoader::Enqueue(&requester, "core/gui/common/item.png"));
+        AsyncImageLoader::Start();
+        AsyncImageLoader::Join();
+        AsyncImageLoader::Deliver();
+        EXPECT_EQ(TextureWidth(requester.texture), 6);
+        EXPECT_EQ(ResourceCache::EntryCount(), entries);
+        EXPECT_EQ(ResourceCache::RetainedBytes(), 0u);
+    }
+    AsyncImageLoader::Shutdown();
+    CloseAllArchives();
 }
 
 } // namespace

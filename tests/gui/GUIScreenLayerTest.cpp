@@ -3,6 +3,7 @@
 #include "LbaWriter.h"
 #include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIInputField.h"
 #include "gui/GUIListBox.h"
@@ -287,6 +288,37 @@ TEST(GUIScreenLayerRender, BackgroundThenVisibleElementsIntoTheirQueues)
         GUIScreenManager::DrawQueues();
         layer.Unload();
     }
+}
+
+// The login screen of a start that goes straight on is never drawn: its background is not decoded.
+TEST(GUIScreenLayerRender, ADeferredBackgroundIsDecodedAtTheFirstDrawOnly)
+{
+    GUIScreenManager::Reset();
+    TempDir dir;
+    ScopedWorkingDir cwd(dir.Path());
+    HeadlessSdl sdl(320, 200);
+    ASSERT_TRUE(sdl.Ok());
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/bg.png", MakePngBytes(8, 8, {9, 9, 9, 255})}}));
+    GUIScreenLayer layer("Deferred");
+    layer.isBackgroundDeferred = true;
+    ConfigFile file;
+    file.Parse("RootInfo\n{\n  [ TextureName=\"bg.png\" ]\n}\n");
+    const std::uint64_t decodes = ResourceCache::DecodeCount();
+    layer.LoadFromConfig(file);
+    layer.Layout();
+    EXPECT_EQ(layer.background, nullptr);
+    EXPECT_EQ(ResourceCache::DecodeCount(), decodes);
+    for (int frame = 0; frame < 2; ++frame) {
+        layer.Render();
+        const auto queue0 = GUIScreenManager::QueuedItems(0);
+        ASSERT_EQ(queue0.size(), 1u);
+        EXPECT_NE(queue0[0].texture, nullptr);
+        EXPECT_EQ(queue0[0].texture, layer.background);
+        EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 1);
+        GUIScreenManager::DrawQueues();
+    }
+    layer.Unload();
+    CloseAllArchives();
 }
 
 // A layer owned by a test, declared before the drawing setup, is destroyed after it: the cache has
