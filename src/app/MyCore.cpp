@@ -67,6 +67,7 @@ MyCore::~MyCore()
     if (gObjectives == &objectives) {
         gObjectives = nullptr;
         gTutorialHooks = nullptr;
+        gEditorTutorialHooks = nullptr;
     }
     if (gProfile == &profile)
         gProfile = nullptr;
@@ -119,6 +120,7 @@ bool MyCore::Init()
     RegisterScreens();
     gObjectives = &objectives;
     gTutorialHooks = &objectives;
+    gEditorTutorialHooks = &objectives;
     gNavigator = &navigation;
     PrepareProfile();
     InstallHooks();

@@ -1,9 +1,10 @@
 #pragma once
 // The tutorial: a fixed sequence of objectives, each a hint in the popup bubble beside the widget to
-// touch and a condition that completes it. The tracker receives the screens' and the editor's
-// notifications through TutorialHooks, completes the active objective, starts the next one and says
-// which list-box presses are allowed meanwhile. Main thread only.
+// touch and a condition that completes it. The tracker receives the screens' notifications through
+// TutorialHooks and the editor's through EditorTutorialHooks, completes the active objective, starts
+// the next one and says which list-box presses are allowed meanwhile. Main thread only.
 
+#include "character/EditorTutorialHooks.h"
 #include "gui/TutorialHooks.h"
 
 #include <cstdint>
@@ -112,7 +113,7 @@ struct ObjectiveMove : Objective {
     std::string moveSetName;
 };
 
-class Objectives : public TutorialHooks {
+class Objectives : public TutorialHooks, public EditorTutorialHooks {
 public:
     Objectives() = default;
     ~Objectives() override = default;

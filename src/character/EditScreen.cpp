@@ -3,6 +3,7 @@
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
+#include "character/EditorTutorialHooks.h"
 #include "character/UndoStack.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
@@ -190,8 +191,8 @@ void EditScreen::ShowCategory(std::int32_t entry)
     if (category == nullptr) {
         return;
     }
-    if (TutorialRunning()) {
-        gTutorialHooks->StartByName(category->Name, CharacterRegistry::CurrentSetName());
+    if (TutorialRunning() && gEditorTutorialHooks != nullptr) {
+        gEditorTutorialHooks->StartByName(category->Name, CharacterRegistry::CurrentSetName());
         // A lesson may load its own figure, which frees the categories the lists were built from.
         category = ListedCategory(entry);
         if (category == nullptr) {
@@ -282,8 +283,8 @@ void EditScreen::OnButton(int index)
 {
     Category* category = CurrentCategory();
     const std::string setName = CharacterRegistry::CurrentSetName();
-    if (gTutorialHooks != nullptr) {
-        gTutorialHooks->OnButtonPressed(index, category != nullptr ? category->Name : std::string(), name, setName);
+    if (gEditorTutorialHooks != nullptr) {
+        gEditorTutorialHooks->OnButtonPressed(index, category != nullptr ? category->Name : std::string(), name, setName);
     }
     switch (index) {
     case kColourButton:
@@ -299,8 +300,8 @@ void EditScreen::OnButton(int index)
     case kHideButton: {
         Editor::ToggleLayer();
         Category* edited = CharacterRegistry::CategoryAt(Editor::CurrentCategoryIndex());
-        if (gTutorialHooks != nullptr && edited != nullptr) {
-            gTutorialHooks->OnToggle(edited->Name, edited->Toggled != 0, setName);
+        if (gEditorTutorialHooks != nullptr && edited != nullptr) {
+            gEditorTutorialHooks->OnToggle(edited->Name, edited->Toggled != 0, setName);
         }
         break;
     }

@@ -5,6 +5,7 @@
 #include "character/CharacterRegistry.h"
 #include "character/EditScreen.h"
 #include "character/Editor.h"
+#include "character/EditorTutorialHooks.h"
 #include "character/PackageList.h"
 #include "character/PngExport.h"
 #include "character/UndoStack.h"
@@ -152,8 +153,8 @@ void DragStep(Category& current, const SDL_MouseMotionEvent& motion)
     }
     // A move clamped to nothing is no move: no recomposition, nothing for the tutorial.
     CharacterRegistry::SetFigureDirty(changed || wasDirty);
-    if (changed && gTutorialHooks) {
-        gTutorialHooks->OnMove(CharacterRegistry::CurrentSetName());
+    if (changed && gEditorTutorialHooks) {
+        gEditorTutorialHooks->OnMove(CharacterRegistry::CurrentSetName());
     }
 }
 
@@ -538,8 +539,8 @@ void Editor::ApplyPickedColor(SDL_Color colour)
         return;
     }
     current->ApplyColor(colour);
-    if (gTutorialHooks) {
-        gTutorialHooks->OnColorChange(current->Name, CharacterRegistry::CurrentSetName());
+    if (gEditorTutorialHooks) {
+        gEditorTutorialHooks->OnColorChange(current->Name, CharacterRegistry::CurrentSetName());
     }
 }
 

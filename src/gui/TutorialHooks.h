@@ -1,7 +1,8 @@
 #pragma once
-// What the toolkit, the editor and the edit screen ask of the tutorial and tell it. The application's
-// tracker implements it and publishes itself in gTutorialHooks; with none (null), every list-box press
-// is allowed, paging works and notifications go nowhere.
+// What the toolkit and the screens ask of the tutorial and tell it. The application's tracker
+// implements it and publishes itself in gTutorialHooks; with none (null), every list-box press is
+// allowed, paging works and notifications go nowhere. What the editor says about the figure itself
+// goes through character/EditorTutorialHooks.h.
 
 #include <string>
 
@@ -17,14 +18,6 @@ public:
     virtual void OnScreenShown(const std::string& screen, const std::string& setName) = 0;
     virtual void OnListBoxEvent(int list, int page, int item, const std::string& screen, const std::string& setName,
                                 bool startFlag) = 0;
-    virtual void OnButtonPressed(int buttonIndex, const std::string& categoryName, const std::string& screen,
-                                 const std::string& setName) = 0;
-    virtual void OnColorChange(const std::string& categoryName, const std::string& setName) = 0;
-    virtual void OnToggle(const std::string& categoryName, bool hidden, const std::string& setName) = 0;
-    virtual void OnMove(const std::string& setName) = 0;
-    // The edit screen's category selection while no objective is active: activates objective `next`
-    // when it starts by this category's name in this set. True when it did.
-    virtual bool StartByName(const std::string& categoryName, const std::string& setName) = 0;
 };
 
 inline TutorialHooks* gTutorialHooks = nullptr;

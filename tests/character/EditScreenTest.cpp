@@ -13,9 +13,9 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIVerticalContainer.h"
 #include "gui/Navigator.h"
+#include "support/EditorTutorialStub.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
-#include "support/TutorialStub.h"
 
 #include <gtest/gtest.h>
 
@@ -52,7 +52,7 @@ VerticalContainers
 }
 )";
 
-class RecordingTutorial : public TutorialStub {
+class RecordingTutorial : public EditorTutorialStub {
 public:
     void OnScreenShown(const std::string& screen, const std::string& set) override
     {
@@ -111,7 +111,7 @@ protected:
 
     void TearDown() override
     {
-        gTutorialHooks = nullptr;
+        EditorTutorialStub::Uninstall();
         if (AsyncImageLoader::IsInitialised()) {
             AsyncImageLoader::Shutdown();
         }
@@ -458,7 +458,7 @@ Buttons { [ Button_0="b.png" Button_1="b.png" Button_2="b.png" Button_3="b.png" 
     ASSERT_TRUE(WriteCoreArchive(temp.Path(), files));
     GUIMessageBox::Init();
     RecordingTutorial tutorial;
-    gTutorialHooks = &tutorial;
+    tutorial.Install();
     auto* sub = GUIScreenManager::AddLayer(std::make_unique<GUIScreenLayer>("MainSubScreen"));
     SubMenuNavigator navigator;
     gNavigator = &navigator;
@@ -521,13 +521,13 @@ TEST_F(EditScreenTest, ALessonThatReloadsTheSetLeavesNoDanglingCategory)
                    " Items { [ Name=\"a\" Subcategory=\"g\" ItemCount=\"3\" ] [ Name=\"b\" Subcategory=\"g\" ItemCount=\"3\" ] }");
     ReloadingTutorial tutorial;
     tutorial.running = true;
-    gTutorialHooks = &tutorial;
+    tutorial.Install();
     screen->OnListBox(1, 0, 1);
     EXPECT_EQ(CharacterRegistry::CurrentSetName(), "lesson");
     EXPECT_EQ(screen->CurrentCategory(), nullptr);
     screen->OnListBox(3, 0, 1);
     EXPECT_EQ(CharacterRegistry::FindCategory("x")->CurrentItem, 0);
-    gTutorialHooks = nullptr;
+    EditorTutorialStub::Uninstall();
 }
 
 TEST_F(EditScreenTest, HiddenScreenForgetsItsVisitButKeepsTheFigureToDraw)

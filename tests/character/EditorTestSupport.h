@@ -6,8 +6,8 @@
 #include "character/Editor.h"
 #include "character/FigureFixture.h"
 #include "character/PackageList.h"
-#include "gui/TutorialHooks.h"
 #include "platform/Platform.h"
+#include "support/EditorTutorialStub.h"
 
 #include <SDL.h>
 
@@ -15,22 +15,14 @@
 #include <string>
 #include <vector>
 
-class CountingTutorial : public TutorialHooks {
+class CountingTutorial : public EditorTutorialStub {
 public:
-    bool IsRunning() const override { return running; }
-    bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
-    void OnScreenShown(const std::string&, const std::string&) override {}
-    void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
-    void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
     void OnColorChange(const std::string& category, const std::string& set) override
     {
         colours.push_back(category + "@" + set);
     }
-    void OnToggle(const std::string&, bool, const std::string&) override {}
     void OnMove(const std::string& set) override { moves.push_back(set); }
-    bool StartByName(const std::string&, const std::string&) override { return false; }
 
-    bool running = false;
     std::vector<std::string> colours;
     std::vector<std::string> moves;
 };
@@ -40,7 +32,7 @@ class EditorTestScope {
 public:
     EditorTestScope()
     {
-        gTutorialHooks = &tutorial;
+        tutorial.Install();
         platform::SetFileDialogFunction([this](bool save, bool png, const std::string&) {
             dialogs.push_back(std::string(save ? "save" : "open") + (png ? " png" : " lbd"));
             if (answers.empty()) {
@@ -53,7 +45,7 @@ public:
     }
     ~EditorTestScope()
     {
-        gTutorialHooks = nullptr;
+        EditorTutorialStub::Uninstall();
         platform::SetFileDialogFunction(nullptr);
         Editor::SetRandomSource({});
         Editor::ResetSession();

@@ -12,9 +12,4 @@ struct TutorialStub : TutorialHooks {
     bool AllowsListBoxAction(int, int, int, const std::string&) const override { return true; }
     void OnScreenShown(const std::string&, const std::string&) override {}
     void OnListBoxEvent(int, int, int, const std::string&, const std::string&, bool) override {}
-    void OnButtonPressed(int, const std::string&, const std::string&, const std::string&) override {}
-    void OnColorChange(const std::string&, const std::string&) override {}
-    void OnToggle(const std::string&, bool, const std::string&) override {}
-    void OnMove(const std::string&) override {}
-    bool StartByName(const std::string&, const std::string&) override { return false; }
 };
