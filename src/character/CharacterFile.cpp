@@ -104,7 +104,8 @@ bool ReadInto(const std::string& path, std::vector<CharacterSaveRecord>& records
 {
     SaveBuffer buffer;
     if (!buffer.ReadFile(path, kHeader, kKey)) {
-        ShowError("ERR_SAVE_CORRUPT");
+        // The reader has told the user why (missing, unreadable or damaged); a second box would
+        // only contradict it.
         return false;
     }
     std::uint32_t version = 0;

@@ -122,7 +122,7 @@ bool PlayerProfile::Load()
     unreadableReason.clear();
     if (!buffer.ReadFile(path, header, key)) {
         // A file that is not there is a first start; any other failure leaves a file worth keeping.
-        if (buffer.status != SaveBuffer::kNotFound)
+        if (buffer.status == SaveBuffer::kCorrupt)
             MarkUnreadable("damaged, too large or written with another user's key");
         else if (platform::FileExists(path))
             MarkUnreadable("the file cannot be opened");

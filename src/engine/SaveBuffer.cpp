@@ -2,9 +2,11 @@
 
 #include "engine/Log.h"
 #include "engine/TextTable.h"
+#include "engine/Utilities.h"
 
 #include "platform/Platform.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -75,17 +77,28 @@ bool SaveBuffer::ReadFile(const std::string& path, const std::string& header, co
     status = kOk;
     std::uint32_t state = SaveSeed(path, key);
     const platform::ReadOnlyFile file(path);
-    if (!file.IsOpen()) {
+    if (!file.IsOpen() && (file.OpenError() == ENOENT || file.OpenError() == ENOTDIR)) {
         status = kNotFound;
         LogText(kLogFileAndScreen, Message("ERR_SAVE_NOT_FOUND", "The file could not be found."));
         return false;
     }
+    // A folder, pipe or device, a file one may not open, or a read that fails: the file is there,
+    // so saying it is missing or damaged would mislead.
+    auto notReadable = [&](const std::string& reason) {
+        status = kNotReadable;
+        LogText(kLogFile, "Cannot read " + path + ": " + reason);
+        LogText(kLogFileAndScreen, Message("ERR_SAVE_NOT_READABLE", "The file could not be read."));
+        return false;
+    };
+    if (!file.IsOpen())
+        return notReadable(file.OpenError() == EINVAL ? std::string("not a regular file") : ErrnoMessage(file.OpenError()));
 
     std::string text;
     bool ok = file.Size() <= kMaxSaveFileSize;
     if (ok) {
         text.resize(static_cast<std::size_t>(file.Size()));
-        ok = text.empty() || file.ReadAt(0, &text[0], text.size());
+        if (!text.empty() && !file.ReadAt(0, &text[0], text.size()))
+            return notReadable("the read failed or ended early");
     }
     if (ok) {
         ScrambleString(text, state);

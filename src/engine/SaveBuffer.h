@@ -12,11 +12,13 @@ std::uint32_t SaveSeed(const std::string& path, const std::string& key);
 
 class SaveBuffer {
 public:
-    enum Status { kOk = 0, kNotFound = 1, kNotWritable = 2, kCorrupt = 4 };
+    // kNotReadable: the file is there but is no regular file, may not be opened or fails to read.
+    enum Status { kOk = 0, kNotFound = 1, kNotWritable = 2, kCorrupt = 4, kNotReadable = 8 };
 
     // Atomic: written to a temporary file beside path, checked, renamed over it. The payload is
     // emptied on success and kept on failure.
     bool WriteFile(const std::string& path, const std::string& header, const std::string& key);
+    // A failure sets status and says why once, in the log and on screen.
     bool ReadFile(const std::string& path, const std::string& header, const std::string& key);
     void Reset();
 

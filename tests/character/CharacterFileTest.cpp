@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -67,8 +69,10 @@ protected:
         TextTable::Parse("[ERR_SAVE_CORRUPT]{damaged figure}[ERR_SAVE_VERSION]{old figure}"
                          "[ERR_SAVE_NOT_WRITABLE]{cannot write figure}[ERR_DEV_PACK]{dev figure}"
                          "[ERR_SAVE_NOT_FOUND]{no figure}[ERR_SAVE_MISSING_SET]{figure needs %n}"
-                         "[ERR_SAVE_NEWER]{newer figure}");
+                         "[ERR_SAVE_NEWER]{newer figure}[ERR_SAVE_NOT_READABLE]{unreadable figure}");
         log->Allow("damaged figure");
+        log->Allow("unreadable figure");
+        log->Allow("Cannot read");
         log->Allow("figure needs");
         log->Allow("cannot write figure");
         log->Allow("not saved to");
@@ -299,6 +303,8 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
         EXPECT_EQ(CharacterRegistry::Generation(), generation) << what;
         EXPECT_EQ(CharacterFile::Records().size(), recordsBefore) << what;
         EXPECT_TRUE(log->Contains(message)) << what;
+        // One honest message: a missing or unreadable file is not also called damaged.
+        EXPECT_EQ(log->Contains("damaged figure"), message == "damaged figure") << what;
         log->Clear();
     };
     for (std::size_t length = 0; length < payload.size(); ++length) {
@@ -342,8 +348,20 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
         EXPECT_FALSE(CharacterFile::Load(true, Path("bad.lbd"))) << b.name;
         expectUnchanged(b.name, b.message);
     }
-    EXPECT_FALSE(CharacterFile::Load(true, Path("missing.lbd")));
-    expectUnchanged("missing file");
+    ASSERT_EQ(mkfifo(Path("pipe.lbd").c_str(), 0600), 0);
+    const struct {
+        const char* name;
+        std::string path;
+        const char* message;
+    } unopened[] = {
+        {"missing file", Path("missing.lbd"), "no figure"},
+        // Chosen in the file dialog, a pipe is refused at once rather than waited on.
+        {"pipe", Path("pipe.lbd"), "unreadable figure"},
+    };
+    for (const auto& u : unopened) {
+        EXPECT_FALSE(CharacterFile::Load(true, u.path)) << u.name;
+        expectUnchanged(u.name, u.message);
+    }
     // A newer program's figure is not read as if it were in the current layout.
     for (const std::uint32_t newer : {4u, 99u, 0xFFFFFFFFu}) {
         SaveBuffer version;

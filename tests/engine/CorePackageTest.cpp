@@ -35,7 +35,7 @@ TEST(CorePackage, BundledCoreHoldsWhatStartUpReads)
     TextTable::Parse(texts);
     for (const char* key : {"LOG_STARTED", "ERR_CRITICAL", "ERR_INIT_VIDEO", "ERR_INIT_WINDOW", "ERR_INIT_RENDERER",
                             "ERR_INIT_TTF", "ERR_FAILED_OPEN", "ERR_SAVE_NOT_WRITABLE", "ERR_SAVE_NOT_FOUND",
-                            "ERR_SAVE_CORRUPT", "COM_CONFIRM_EXIT"})
+                            "ERR_SAVE_NOT_READABLE", "ERR_SAVE_CORRUPT", "COM_CONFIRM_EXIT"})
         EXPECT_NE(Localize(key), "!!! NOT_LOCALIZED_YET !!!") << key;
     EXPECT_EQ(FillPlaceholders(Localize("ERR_FAILED_OPEN"), "a.png", "core").find("%n"), std::string::npos);
     TextTable::Clear();
