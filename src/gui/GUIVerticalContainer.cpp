@@ -164,12 +164,12 @@ void GUIVerticalContainer::Draw()
         GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
         return;
     }
-    // Containers in other layers may share this frame at another size; asking again keeps the texture
-    // one the registry still holds.
-    const GUIFrame* frame = GUIFrameRegistry::Find(frameName);
-    if (frame == nullptr) {
+    // Containers in other layers may share this frame at another size: asking for this one's size
+    // every time hands out the texture of that size. Comparing texture addresses cannot tell, since a
+    // texture made after one is destroyed may get the same address.
+    if (GUIFrameRegistry::Find(frameName) == nullptr) {
         frameTexture = nullptr;
-    } else if (frame->texture != frameTexture) {
+    } else {
         RefreshFrame();
     }
     GUIScreenManager::QueueRender(texture, contentRect, renderLayer);
