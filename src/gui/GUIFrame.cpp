@@ -125,6 +125,36 @@ void Compose(GUIFrame& frame, bool sameCount)
     frame.texture = ResourceCache::CreateTextureFromSurface(composed.get());
 }
 
+// Keeps the current composition among the other sizes and takes up the one of w x h, or marks the
+// frame for composing when that size was not kept. The least recently used sizes beyond a few are
+// given back, so a window resized again and again does not pile up textures.
+void SelectSize(GUIFrame& frame, int w, int h)
+{
+    constexpr std::size_t kKeptSizes = 4;
+    if (frame.texture != nullptr) {
+        frame.otherSizes.push_back(
+            GUIFrameComposition{frame.lastRequestedRect, frame.frameRect, frame.contentRect, frame.texture});
+        frame.texture = nullptr;
+    }
+    const auto kept = std::find_if(frame.otherSizes.begin(), frame.otherSizes.end(),
+                                   [w, h](const GUIFrameComposition& c) {
+                                       return c.requestedRect.w == w && c.requestedRect.h == h;
+                                   });
+    if (kept != frame.otherSizes.end()) {
+        frame.frameRect = kept->frameRect;
+        frame.contentRect = kept->contentRect;
+        frame.texture = kept->texture;
+        frame.otherSizes.erase(kept);
+        frame.dirty = false;
+    } else {
+        frame.dirty = true;
+    }
+    while (frame.otherSizes.size() > kKeptSizes) {
+        ResourceCache::ReleaseTexture(&frame.otherSizes.front().texture);
+        frame.otherSizes.erase(frame.otherSizes.begin());
+    }
+}
+
 } // namespace
 
 void GUIFrameRegistry::Add(const std::string& name)
@@ -162,8 +192,11 @@ void GUIFrameRegistry::SetRect(const std::string& name, int x, int y, int w, int
     if (frame == nullptr) {
         return;
     }
-    if (w == frame->lastRequestedRect.w && h == frame->lastRequestedRect.h) {
-        // Same size: the composed texture stays valid, only the rectangles move.
+    if (w != frame->lastRequestedRect.w || h != frame->lastRequestedRect.h) {
+        SelectSize(*frame, w, h);
+    }
+    if (!frame->dirty) {
+        // A composed size: the texture stays valid, only the rectangles move.
         if (x != frame->frameRect.x) {
             frame->contentRect.x += x - frame->frameRect.x;
             frame->frameRect.x = x;
@@ -172,8 +205,6 @@ void GUIFrameRegistry::SetRect(const std::string& name, int x, int y, int w, int
             frame->contentRect.y += y - frame->frameRect.y;
             frame->frameRect.y = y;
         }
-    } else {
-        frame->dirty = true;
     }
     frame->requestedRect = SDL_Rect{x, y, w, h};
     frame->lastRequestedRect = frame->requestedRect;
@@ -210,6 +241,9 @@ void GUIFrameRegistry::DestroyAll()
 {
     for (GUIFrame& frame : Frames()) {
         ResourceCache::ReleaseTexture(&frame.texture);
+        for (GUIFrameComposition& other : frame.otherSizes) {
+            ResourceCache::ReleaseTexture(&other.texture);
+        }
     }
     Frames().clear();
 }

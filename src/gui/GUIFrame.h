@@ -5,6 +5,15 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
+
+// One composition of a frame at one requested size.
+struct GUIFrameComposition {
+    SDL_Rect requestedRect{0, 0, 0, 0};
+    SDL_Rect frameRect{0, 0, 0, 0};
+    SDL_Rect contentRect{0, 0, 0, 0};
+    SDL_Texture* texture = nullptr;
+};
 
 struct GUIFrame {
     std::string name;
@@ -31,6 +40,10 @@ struct GUIFrame {
     SDL_Texture* texture = nullptr;
     // How often the texture was composed; lets tests see that moves never recompose.
     int composeCount = 0;
+    // The compositions at the other sizes asked for lately, least recently used first. Screens share
+    // a frame at different sizes; each keeps a texture of its own size alive instead of destroying
+    // the one another screen has just queued or still holds.
+    std::vector<GUIFrameComposition> otherSizes;
 };
 
 class GUIFrameRegistry {
@@ -40,7 +53,8 @@ public:
     static void SetImages(const std::string& name, const std::string& topLeft, const std::string& topRight,
                           const std::string& bottomLeft, const std::string& bottomRight, const std::string& topEdge,
                           const std::string& bottomEdge, const std::string& leftEdge, const std::string& rightEdge);
-    // A new size marks the frame for recomposing; the same size only moves it.
+    // Selects the composition of that size, composed on the next Draw unless one was kept; the same
+    // size only moves it.
     static void SetRect(const std::string& name, int x, int y, int w, int h);
     // Copies the snapped frame rectangle; an unknown name leaves rect untouched.
     static void GetRect(const std::string& name, SDL_Rect& rect);

@@ -120,8 +120,6 @@ void GUIVerticalContainer::RefreshFrame()
 {
     GUIFrameRegistry::SetRect(frameName, drawRect.x, drawRect.y, drawRect.w, drawRect.h);
     frameTexture = GUIFrameRegistry::Draw(frameName, &frameRect, &contentRect, sameTileCount);
-    const GUIFrame* frame = GUIFrameRegistry::Find(frameName);
-    frameComposeCount = frame != nullptr ? frame->composeCount : -1;
 }
 
 void GUIVerticalContainer::CenterContent(const SDL_Rect& r)
@@ -166,12 +164,12 @@ void GUIVerticalContainer::Draw()
         GUIScreenManager::QueueRender(texture, drawRect, renderLayer);
         return;
     }
-    // Containers in other layers may share this frame at another size; asking again keeps the texture
-    // one the registry still holds.
-    const GUIFrame* frame = GUIFrameRegistry::Find(frameName);
-    if (frame == nullptr) {
+    // Containers in other layers may share this frame at another size: asking for this one's size
+    // every time hands out the texture of that size. Comparing texture addresses cannot tell, since a
+    // texture made after one is destroyed may get the same address.
+    if (GUIFrameRegistry::Find(frameName) == nullptr) {
         frameTexture = nullptr;
-    } else if (frame->texture != frameTexture || frame->composeCount != frameComposeCount) {
+    } else {
         RefreshFrame();
     }
     GUIScreenManager::QueueRender(texture, contentRect, renderLayer);

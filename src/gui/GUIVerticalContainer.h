@@ -45,9 +45,6 @@ public:
     std::string frameName;
     // Owned by the frame registry.
     SDL_Texture* frameTexture = nullptr;
-    // The frame's compose count frameRect and contentRect belong to: a recomposed texture can come
-    // back at the address of the one it replaced.
-    int frameComposeCount = -1;
     SDL_Rect frameRect{0, 0, 0, 0};
     SDL_Rect contentRect{0, 0, 0, 0};
     bool sameTileCount = false;

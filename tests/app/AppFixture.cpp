@@ -1,5 +1,6 @@
 #include "app/AppFixture.h"
 
+#include "character/Editor.h"
 #include "engine/Core.h"
 #include "engine/Utilities.h"
 #include "gui/AsyncImageLoader.h"
@@ -8,6 +9,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/TipList.h"
 #include "platform/Platform.h"
 #include "support/SdlClick.h"
 
@@ -41,6 +43,14 @@ void AppFixture::SetUp()
         return true;
     });
     platform::SetFileDialogFunction([this](bool, bool, const std::string&) { return fileDialogAnswer; });
+    // The same figure, tip and drag timing on every run, so the pictures can be compared byte for byte.
+    Editor::SetClock([this] { return now; });
+    const auto sequence = [seed = 12345u]() mutable {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) & 0x7fff);
+    };
+    Editor::SetRandomSource(sequence);
+    TipList::SetRandomSource(sequence);
     GUIScreenManager::Reset();
 }
 
@@ -50,6 +60,9 @@ void AppFixture::TearDown()
         Stop();
     platform::SetSpawnFunction(nullptr);
     platform::SetFileDialogFunction(nullptr);
+    TipList::SetRandomSource({});
+    Editor::SetRandomSource({});
+    Editor::SetClock({});
     platform::SetCriticalBoxFunction(nullptr);
     cwd.reset();
 }

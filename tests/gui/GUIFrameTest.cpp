@@ -203,3 +203,40 @@ TEST_F(FrameTest, AFramedContainerStacksInsideTheFrameAndDrawsItAbove)
     EXPECT_EQ(GUIFrameRegistry::Find("LEFT")->frameRect.w, 200) << "drawn at the size it was composed for";
     container.Release();
 }
+
+TEST_F(FrameTest, ScreensSharingAFrameAtTwoSizesEachDrawTheirOwnWithoutRecomposing)
+{
+    DeclareFrame("RIGHT");
+    GUIVerticalContainer menu("Menu", SDL_Rect{40, 30, 205, 300}, "");
+    GUIVerticalContainer lists("Lists", SDL_Rect{300, 30, 405, 200}, "");
+    for (GUIVerticalContainer* container : {&menu, &lists}) {
+        container->hasFrame = true;
+        container->frameName = "RIGHT";
+        container->renderLayer = 1;
+        container->Layout();
+        container->Draw();
+    }
+    GUIScreenManager::DrawQueues();
+
+    // Both shown in one frame, as while one screen lies over the other: a recompose would destroy
+    // the texture the other has already queued, and a texture of the wrong size is drawn stretched.
+    const int composed = GUIFrameRegistry::Find("RIGHT")->composeCount;
+    for (int round = 0; round < 2; ++round) {
+        menu.Draw();
+        lists.Draw();
+    }
+    ASSERT_EQ(GUIFrameRegistry::Find("RIGHT")->composeCount, composed);
+    const auto queued = GUIScreenManager::QueuedItems(3);
+    ASSERT_EQ(queued.size(), 4u);
+    for (const RenderItem& item : queued) {
+        int w = 0;
+        int h = 0;
+        ASSERT_EQ(SDL_QueryTexture(item.texture, nullptr, nullptr, &w, &h), 0);
+        EXPECT_EQ(w, item.destination.w);
+        EXPECT_EQ(h, item.destination.h);
+    }
+    EXPECT_NE(queued[0].texture, queued[1].texture);
+    GUIScreenManager::DrawQueues();
+    menu.Release();
+    lists.Release();
+}
