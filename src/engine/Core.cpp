@@ -196,7 +196,6 @@ bool Core::OpenWindow(const ConfigFile& globals)
     }
     if (renderer == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
-    ResourceCache::SetPrefetchRenderer(renderer);
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     running = 1;

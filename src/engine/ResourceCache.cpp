@@ -58,43 +58,8 @@ std::condition_variable gPrefetchChanged;
 std::vector<PrefetchItem> gPrefetch; // guarded by gPrefetchMutex; its size changes only without a thread
 // An SDL thread, so that SDL frees its per-thread state (an error text) when it ends. Main thread only.
 SDL_Thread* gPrefetchThread = nullptr;
-// The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
-SDL_RendererInfo gPrefetchRendererInfo{};
-bool gHasPrefetchRendererInfo = false;
-
-// The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
-// the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
-// are left to it. Runs on the prefetch thread.
-SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& info)
-{
-    if (surface == nullptr || surface->format->palette != nullptr || SDL_HasColorKey(surface) ||
-        SDL_MUSTLOCK(surface) || info.num_texture_formats == 0)
-        return surface;
-    // A format the renderer takes as it is needs no conversion at all.
-    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
-        if (info.texture_formats[i] == surface->format->format)
-            return surface;
-    }
-    const bool needAlpha = surface->format->Amask != 0;
-    Uint32 format = info.texture_formats[0];
-    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
-        if (!SDL_ISPIXELFORMAT_FOURCC(info.texture_formats[i]) &&
-            (SDL_ISPIXELFORMAT_ALPHA(info.texture_formats[i]) ? true : false) == needAlpha) {
-            format = info.texture_formats[i];
-            break;
-        }
-    }
-    if (SDL_ISPIXELFORMAT_FOURCC(format) || format == surface->format->format)
-        return surface;
-    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, format, 0);
-    if (converted == nullptr)
-        return surface;
-    SDL_FreeSurface(surface);
-    return converted;
-}
 
 using Guard = std::lock_guard<std::recursive_mutex>;
-
 
 void MarkRelayout()
 {
@@ -206,6 +171,10 @@ SDL_Surface* TakePrefetched(const std::string& key)
     return nullptr;
 }
 
+// This thread only decodes: SDL shares pixel-format records between surfaces and counts their users
+// under a lock of its own, so anything more done to a surface here (reading its format, converting
+// and freeing it) could meet the main thread dropping the same record. The main thread converts the
+// picture when it makes the texture, as for any other load.
 void RunPrefetch(const std::vector<std::string>& keys)
 {
     for (std::size_t i = 0; i < keys.size(); ++i) {
@@ -222,15 +191,6 @@ void RunPrefetch(const std::vector<std::string>& keys)
                 if (stream != nullptr)
                     surface = IMG_Load_RW(stream, 1);
             }
-            SDL_RendererInfo info{};
-            bool hasInfo = false;
-            {
-                std::lock_guard<std::mutex> lock(gPrefetchMutex);
-                info = gPrefetchRendererInfo;
-                hasInfo = gHasPrefetchRendererInfo;
-            }
-            if (hasInfo)
-                surface = ConvertForTexture(surface, info);
         } catch (...) {
             // Nothing may leave the thread; the load decodes the picture itself.
         }
@@ -528,17 +488,6 @@ void ResourceCache::EndPrefetch()
     for (PrefetchItem& item : gPrefetch)
         SDL_FreeSurface(item.surface);
     gPrefetch.clear();
-    gHasPrefetchRendererInfo = false;
-}
-
-void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)
-{
-    SDL_RendererInfo info{};
-    if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0)
-        return;
-    std::lock_guard<std::mutex> lock(gPrefetchMutex);
-    gPrefetchRendererInfo = info;
-    gHasPrefetchRendererInfo = true;
 }
 
 void ResourceCache::Shutdown()
