@@ -23,6 +23,8 @@ constexpr std::uint32_t kReadPiece = 8 * kKeyPeriod;
 // Records read and unscrambled at a time while opening: a piece stays in cache and needs no
 // buffer the size of the whole index.
 constexpr std::uint32_t kIndexPieceRecords = 1024;
+// Name pools below this are copied to their exact size after opening.
+constexpr std::size_t kSmallNamePool = 64u << 10;
 
 // Eight bytes a step, the last eight (or fewer) in one more load that may overlap the one before;
 // the length is mixed in first. Only ever compared within this process, so byte order does not
@@ -142,14 +144,13 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
         return false;
     std::vector<ArchiveEntry> entries;
     entries.reserve(count);
-    // Where each name starts in the pool, then its end: views are made once the pool stops growing.
-    std::vector<std::uint32_t> nameStarts;
-    nameStarts.reserve(static_cast<std::size_t>(count) + 1);
-    // Every name is copied as a whole name field, which needs no length and no call; the next name
-    // then overwrites what followed its end. So the pool keeps room for one whole field past a piece.
-    std::unique_ptr<char[]> pool;
+    // Room for every name field whole: each name is copied as a whole field, which needs no length
+    // and no call, and the next name then overwrites what followed its end. Pages past the names
+    // are never touched, so a big pool costs only the names.
+    std::unique_ptr<char[]> pool(new (std::nothrow) char[static_cast<std::size_t>(count) * kArchiveNameField + 1]);
+    if (!pool)
+        return false;
     std::size_t poolUsed = 0;
-    std::size_t poolSize = 0;
     for (std::uint32_t first = 0; first < count; first += perPiece) {
         const std::uint32_t inPiece = std::min(perPiece, count - first);
         const std::size_t pieceBytes = static_cast<std::size_t>(inPiece) * kArchiveRecordSize;
@@ -161,19 +162,6 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
         else
             ApplyKeystream(records.get(), pieceBytes, state);
         position += pieceBytes;
-        const std::size_t needed = poolUsed + static_cast<std::size_t>(inPiece) * kArchiveNameField;
-        if (needed > poolSize) {
-            // Names of one archive tend to be alike: after the first piece, size for all of them.
-            const std::size_t guess = first == 0 ? 0 : poolUsed / first * count + kArchiveNameField * perPiece;
-            const std::size_t grown = std::max({needed, guess, 2 * poolSize});
-            std::unique_ptr<char[]> bigger(new (std::nothrow) char[grown]);
-            if (!bigger)
-                return false;
-            if (poolUsed > 0)
-                std::memcpy(bigger.get(), pool.get(), poolUsed);
-            pool = std::move(bigger);
-            poolSize = grown;
-        }
         for (std::uint32_t i = 0; i < inPiece; ++i) {
             const unsigned char* record = records.get() + static_cast<std::size_t>(i) * kArchiveRecordSize;
             const void* nameEnd = std::memchr(record, 0, kArchiveNameField);
@@ -182,25 +170,24 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
             entry.offset = ReadU32(record + kArchiveNameField + 4);
             if (nameEnd == nullptr || static_cast<std::uint64_t>(entry.offset) + entry.size > fileSize)
                 return false;
-            nameStarts.push_back(static_cast<std::uint32_t>(poolUsed));
+            const std::size_t length = static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - record);
             std::memcpy(pool.get() + poolUsed, record, kArchiveNameField);
-            poolUsed += static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - record);
+            entry.name = std::string_view(pool.get() + poolUsed, length);
+            poolUsed += length;
             entries.push_back(entry);
         }
     }
-    nameStarts.push_back(static_cast<std::uint32_t>(poolUsed));
-    // A small index leaves most of its whole-field room unused: keep only the names.
-    if (poolSize - poolUsed > poolUsed / 4 + kArchiveNameField) {
+    // A small pool comes from the heap and is kept whole there: keep only the names.
+    if (poolUsed < kSmallNamePool && poolUsed + poolUsed / 4 + kArchiveNameField < count * std::size_t{kArchiveNameField}) {
         std::unique_ptr<char[]> exact(new (std::nothrow) char[poolUsed + 1]);
         if (exact) {
             std::memcpy(exact.get(), pool.get(), poolUsed);
+            for (ArchiveEntry& entry : entries)
+                entry.name = std::string_view(exact.get() + (entry.name.data() - pool.get()), entry.name.size());
             pool = std::move(exact);
         }
     }
-    // The pool is below the file size (one name per record), so its offsets fit 32 bits.
     names = std::move(pool);
-    for (std::size_t i = 0; i < entries.size(); ++i)
-        entries[i].name = std::string_view(names.get() + nameStarts[i], nameStarts[i + 1] - nameStarts[i]);
     index = std::move(entries);
     return true;
 }
