@@ -134,7 +134,8 @@ void BM_ArchiveReadEntryAgainstPread(benchmark::State& state)
     state.counters["pread_us"] = preadSeconds / timed * 1e6;
     state.counters["read_us"] = readSeconds / timed * 1e6;
     state.counters["ratio"] = preadSeconds / readSeconds;
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 2 * kRounds * static_cast<std::int64_t>(kEntryBytes));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 2 * kRounds *
+                            static_cast<std::int64_t>(kEntryBytes));
 }
 BENCHMARK(BM_ArchiveReadEntryAgainstPread)
     ->Unit(benchmark::kMicrosecond)

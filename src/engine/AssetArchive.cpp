@@ -16,8 +16,8 @@ constexpr std::uint32_t kKeyBlockSize = 16;
 constexpr std::uint32_t kCountOffset = 20;
 // Buffers above this are given back after each read instead of being reused.
 constexpr std::size_t kKeptBufferLimit = 16u << 20;
-// Read and unscrambled while still in cache: few system calls, and whole periods (a multiple of the
-// generator's block). Measured best of 2 to 64 periods.
+// Read and unscrambled while still in cache, with few system calls. Measured best of 2 to 64
+// keystream periods.
 constexpr std::uint32_t kReadPiece = 8 * kKeyPeriod;
 
 // Records read and unscrambled at a time while opening: a piece stays in cache and needs no
@@ -50,8 +50,10 @@ std::uint64_t HashName(std::string_view name)
         std::memcpy(&high, at + left - 4, 4);
         word = low | (static_cast<std::uint64_t>(high) << 32);
     } else if (left > 0) {
-        word = static_cast<unsigned char>(at[0]) | (static_cast<std::uint64_t>(static_cast<unsigned char>(at[left / 2])) << 8) |
-               (static_cast<std::uint64_t>(static_cast<unsigned char>(at[left - 1])) << 16);
+        const auto byteAt = [at](std::size_t i) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(at[i]));
+        };
+        word = byteAt(0) | (byteAt(left / 2) << 8) | (byteAt(left - 1) << 16);
     }
     hash = (hash ^ word) * kMul;
     hash ^= hash >> 29;
@@ -178,7 +180,8 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
         }
     }
     // A small pool comes from the heap and is kept whole there: keep only the names.
-    if (poolUsed < kSmallNamePool && poolUsed + poolUsed / 4 + kArchiveNameField < count * std::size_t{kArchiveNameField}) {
+    const std::size_t poolSize = static_cast<std::size_t>(count) * kArchiveNameField;
+    if (poolUsed < kSmallNamePool && poolUsed + poolUsed / 4 + kArchiveNameField < poolSize) {
         std::unique_ptr<char[]> exact(new (std::nothrow) char[poolUsed + 1]);
         if (exact) {
             std::memcpy(exact.get(), pool.get(), poolUsed);
@@ -387,7 +390,8 @@ void AssetArchive::ExtractAll(std::map<std::string, std::string>& out)
     for (const ArchiveEntry& entry : index) {
         Acquire();
         if (ReadEntryAt(entry))
-            out[std::string(entry.name)] = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.get()), dataSize) : std::string();
+            out[std::string(entry.name)] =
+                dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.get()), dataSize) : std::string();
         ReleaseData();
     }
 }

@@ -134,7 +134,6 @@ void XorKeyBytes(unsigned char* bytes, std::size_t count, const unsigned char* k
 #define VN_KEY_VECTORS 1
 using KeyVector16 = unsigned char __attribute__((vector_size(16)));
 using KeyVector32 = unsigned char __attribute__((vector_size(32)));
-using KeyVector64 = unsigned char __attribute__((vector_size(64)));
 
 // By reference: a 32-byte vector passed or returned by value outside AVX code changes the ABI.
 template <typename V>
