@@ -167,7 +167,9 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
         for (std::uint32_t i = 0; i < inPiece; ++i) {
             const unsigned char* record = records.get() + static_cast<std::size_t>(i) * kArchiveRecordSize;
             const void* nameEnd = std::memchr(record, 0, kArchiveNameField);
-            ArchiveEntry entry;
+            // Filled in place: an entry assembled aside and then copied is read back in other widths
+            // than it was written, which stalls every copy.
+            ArchiveEntry& entry = entries.emplace_back();
             entry.size = ReadU32(record + kArchiveNameField);
             entry.offset = ReadU32(record + kArchiveNameField + 4);
             if (nameEnd == nullptr || static_cast<std::uint64_t>(entry.offset) + entry.size > fileSize)
@@ -176,7 +178,6 @@ bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t c
             std::memcpy(pool.get() + poolUsed, record, kArchiveNameField);
             entry.name = std::string_view(pool.get() + poolUsed, length);
             poolUsed += length;
-            entries.push_back(entry);
         }
     }
     // A small pool comes from the heap and is kept whole there: keep only the names.
