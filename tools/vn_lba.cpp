@@ -136,7 +136,7 @@ int List(const std::string& file)
     if (!OpenForReading(file, archive))
         return 1;
     for (const ArchiveEntry& entry : archive.Index())
-        std::printf("%10u  %s\n", entry.size, entry.name.c_str());
+        std::printf("%10u  %s\n", entry.size, std::string(entry.name).c_str());
     return 0;
 }
 
@@ -146,8 +146,8 @@ int Extract(const std::string& file, const std::string& folder)
     if (!OpenForReading(file, archive))
         return 1;
     for (const ArchiveEntry& entry : archive.Index()) {
-        if (!IsSafeEntryName(entry.name)) {
-            std::fprintf(stderr, "vn-lba: refusing entry name %s\n", entry.name.c_str());
+        if (!IsSafeEntryName(std::string(entry.name))) {
+            std::fprintf(stderr, "vn-lba: refusing entry name %s\n", std::string(entry.name).c_str());
             return 1;
         }
     }
@@ -155,7 +155,7 @@ int Extract(const std::string& file, const std::string& folder)
     std::string bytes;
     for (const ArchiveEntry& entry : archive.Index()) {
         if (!archive.ReadEntry(entry.name, bytes)) {
-            std::fprintf(stderr, "vn-lba: cannot read %s from %s\n", entry.name.c_str(), file.c_str());
+            std::fprintf(stderr, "vn-lba: cannot read %s from %s\n", std::string(entry.name).c_str(), file.c_str());
             return 1;
         }
         const fs::path target = fs::path(folder) / entry.name;

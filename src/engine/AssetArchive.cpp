@@ -16,13 +16,61 @@ constexpr std::uint32_t kKeyBlockSize = 16;
 constexpr std::uint32_t kCountOffset = 20;
 // Buffers above this are given back after each read instead of being reused.
 constexpr std::size_t kKeptBufferLimit = 16u << 20;
-// Read and unscrambled while still in cache: few system calls, and whole periods (a multiple of the
-// generator's block). Measured best of 2 to 64 periods.
+// Read and unscrambled while still in cache, with few system calls. Measured best of 2 to 64
+// keystream periods.
 constexpr std::uint32_t kReadPiece = 8 * kKeyPeriod;
 
-std::uint64_t HashName(const std::string& name) { return std::hash<std::string>()(name); }
+// Records read and unscrambled at a time while opening: a piece stays in cache and needs no
+// buffer the size of the whole index.
+constexpr std::uint32_t kIndexPieceRecords = 1024;
+// Name pools below this are copied to their exact size after opening.
+constexpr std::size_t kSmallNamePool = 64u << 10;
+
+// Eight bytes a step, the last eight (or fewer) in one more load that may overlap the one before;
+// the length is mixed in first. Only ever compared within this process, so byte order does not
+// matter.
+std::uint64_t HashName(std::string_view name)
+{
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15u;
+    const char* at = name.data();
+    std::size_t left = name.size();
+    std::uint64_t hash = (left + 1) * kMul;
+    std::uint64_t word = 0;
+    for (; left > 8; at += 8, left -= 8) {
+        std::memcpy(&word, at, 8);
+        hash = (hash ^ word) * kMul;
+        hash ^= hash >> 32;
+    }
+    if (name.size() >= 8) {
+        std::memcpy(&word, name.data() + name.size() - 8, 8);
+    } else if (left >= 4) {
+        std::uint32_t low;
+        std::uint32_t high;
+        std::memcpy(&low, at, 4);
+        std::memcpy(&high, at + left - 4, 4);
+        word = low | (static_cast<std::uint64_t>(high) << 32);
+    } else if (left > 0) {
+        const auto byteAt = [at](std::size_t i) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(at[i]));
+        };
+        word = byteAt(0) | (byteAt(left / 2) << 8) | (byteAt(left - 1) << 16);
+    }
+    hash = (hash ^ word) * kMul;
+    hash ^= hash >> 29;
+    hash *= 0xBF58476D1CE4E5B9u;
+    return hash ^ (hash >> 32);
+}
 
 constexpr std::uint64_t kSlotPositionMask = 0xFFFFFFFFu;
+
+void PrefetchForWrite(const void* at)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at, 1);
+#else
+    (void)at;
+#endif
+}
 
 std::uint32_t ReadU32(const unsigned char* p)
 {
@@ -45,6 +93,7 @@ bool AssetArchive::Open(const std::string& filePath)
     path = filePath;
     lastError.clear();
     index.clear();
+    names.reset();
     nameSlots.clear();
     currentEntry = nullptr;
     std::uint32_t state = seed;
@@ -74,36 +123,76 @@ bool AssetArchive::Open(const std::string& filePath)
     }
 
     const std::uint32_t count = ReadU32(header + kCountOffset);
-    if (count > (fileSize - kArchiveHeaderSize) / kArchiveRecordSize) {
+    if (count > (fileSize - kArchiveHeaderSize) / kArchiveRecordSize || !ReadIndex(file, count, state)) {
+        index.clear();
+        names.reset();
         LogText(kLogFile, "Failed to open asset file: damaged index");
         return false;
     }
-    std::vector<unsigned char> records(static_cast<std::size_t>(count) * kArchiveRecordSize);
-    if (!records.empty() && !file.ReadAt(kArchiveHeaderSize, records.data(), records.size())) {
-        LogText(kLogFile, "Failed to open asset file: damaged index");
-        return false;
-    }
-    ApplyKeystream(records.data(), records.size(), state);
+    BuildNameSlots();
+    return true;
+}
 
+bool AssetArchive::ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t count, std::uint32_t state)
+{
+    // A long index takes its keys from the tables (kept for the entry reads); it continues the
+    // stream after the key text.
+    const std::uint64_t indexBytes = static_cast<std::uint64_t>(count) * kArchiveRecordSize;
+    const unsigned char* tables = indexBytes > kKeyPeriod ? PeriodTables() : nullptr;
+    std::uint64_t position = keyText.size();
+    const std::uint32_t perPiece = std::min(count, kIndexPieceRecords);
+    std::unique_ptr<unsigned char[]> records(new (std::nothrow) unsigned char[perPiece * kArchiveRecordSize]);
+    if (!records)
+        return false;
     std::vector<ArchiveEntry> entries;
     entries.reserve(count);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const unsigned char* record = records.data() + static_cast<std::size_t>(i) * kArchiveRecordSize;
-        const void* nameEnd = std::memchr(record, 0, kArchiveNameField);
-        ArchiveEntry entry;
-        entry.size = ReadU32(record + kArchiveNameField);
-        entry.offset = ReadU32(record + kArchiveNameField + 4);
-        if (nameEnd == nullptr ||
-            static_cast<std::uint64_t>(entry.offset) + entry.size > fileSize) {
-            LogText(kLogFile, "Failed to open asset file: damaged index");
+    // Room for every name field whole: each name is copied as a whole field, which needs no length
+    // and no call, and the next name then overwrites what followed its end. Pages past the names
+    // are never touched, so a big pool costs only the names.
+    std::unique_ptr<char[]> pool(new (std::nothrow) char[static_cast<std::size_t>(count) * kArchiveNameField + 1]);
+    if (!pool)
+        return false;
+    std::size_t poolUsed = 0;
+    for (std::uint32_t first = 0; first < count; first += perPiece) {
+        const std::uint32_t inPiece = std::min(perPiece, count - first);
+        const std::size_t pieceBytes = static_cast<std::size_t>(inPiece) * kArchiveRecordSize;
+        if (!file.ReadAt(kArchiveHeaderSize + static_cast<std::uint64_t>(first) * kArchiveRecordSize, records.get(),
+                         pieceBytes))
             return false;
+        if (tables != nullptr)
+            ApplyKeyTables(records.get(), pieceBytes, position, tables);
+        else
+            ApplyKeystream(records.get(), pieceBytes, state);
+        position += pieceBytes;
+        for (std::uint32_t i = 0; i < inPiece; ++i) {
+            const unsigned char* record = records.get() + static_cast<std::size_t>(i) * kArchiveRecordSize;
+            const void* nameEnd = std::memchr(record, 0, kArchiveNameField);
+            // Filled in place: an entry assembled aside and then copied is read back in other widths
+            // than it was written, which stalls every copy.
+            ArchiveEntry& entry = entries.emplace_back();
+            entry.size = ReadU32(record + kArchiveNameField);
+            entry.offset = ReadU32(record + kArchiveNameField + 4);
+            if (nameEnd == nullptr || static_cast<std::uint64_t>(entry.offset) + entry.size > fileSize)
+                return false;
+            const std::size_t length = static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - record);
+            std::memcpy(pool.get() + poolUsed, record, kArchiveNameField);
+            entry.name = std::string_view(pool.get() + poolUsed, length);
+            poolUsed += length;
         }
-        entry.name.assign(reinterpret_cast<const char*>(record),
-                          static_cast<const unsigned char*>(nameEnd) - record);
-        entries.push_back(std::move(entry));
     }
+    // A small pool comes from the heap and is kept whole there: keep only the names.
+    const std::size_t poolSize = static_cast<std::size_t>(count) * kArchiveNameField;
+    if (poolUsed < kSmallNamePool && poolUsed + poolUsed / 4 + kArchiveNameField < poolSize) {
+        std::unique_ptr<char[]> exact(new (std::nothrow) char[poolUsed + 1]);
+        if (exact) {
+            std::memcpy(exact.get(), pool.get(), poolUsed);
+            for (ArchiveEntry& entry : entries)
+                entry.name = std::string_view(exact.get() + (entry.name.data() - pool.get()), entry.name.size());
+            pool = std::move(exact);
+        }
+    }
+    names = std::move(pool);
     index = std::move(entries);
-    BuildNameSlots();
     return true;
 }
 
@@ -117,22 +206,36 @@ void AssetArchive::BuildNameSlots()
         size *= 2;
     nameSlots.assign(size, 0);
     const std::size_t mask = size - 1;
-    for (std::size_t i = 0; i < index.size(); ++i) {
-        const std::uint64_t hash = HashName(index[i].name);
-        const std::uint64_t tag = hash & ~kSlotPositionMask;
-        std::size_t slot = static_cast<std::size_t>(hash) & mask;
-        bool repeated = false;
-        while (nameSlots[slot] != 0 && !repeated) {
-            repeated = (nameSlots[slot] & ~kSlotPositionMask) == tag &&
-                       index[(nameSlots[slot] & kSlotPositionMask) - 1].name == index[i].name;
-            slot = (slot + 1) & mask;
+    // A big table is mostly out of cache, and the slots come in no order: each entry's slot is
+    // fetched kAhead entries before it is filled, so that the waits overlap.
+    constexpr std::size_t kAhead = 32;
+    std::uint64_t ahead[kAhead];
+    for (std::size_t i = 0; i < index.size() + kAhead; ++i) {
+        // Entry i - kAhead is placed before entry i's hash takes its place in the ring.
+        if (i >= kAhead)
+            PlaceName(i - kAhead, ahead[i % kAhead], mask);
+        if (i < index.size()) {
+            ahead[i % kAhead] = HashName(index[i].name);
+            PrefetchForWrite(&nameSlots[static_cast<std::size_t>(ahead[i % kAhead]) & mask]);
         }
-        if (!repeated)
-            nameSlots[slot] = tag | static_cast<std::uint64_t>(i + 1);
     }
 }
 
-const ArchiveEntry* AssetArchive::FindEntry(const std::string& name) const
+void AssetArchive::PlaceName(std::size_t placed, std::uint64_t hash, std::size_t mask)
+{
+    const std::uint64_t tag = hash & ~kSlotPositionMask;
+    std::size_t slot = static_cast<std::size_t>(hash) & mask;
+    bool repeated = false;
+    while (nameSlots[slot] != 0 && !repeated) {
+        repeated = (nameSlots[slot] & ~kSlotPositionMask) == tag &&
+                   index[(nameSlots[slot] & kSlotPositionMask) - 1].name == index[placed].name;
+        slot = (slot + 1) & mask;
+    }
+    if (!repeated)
+        nameSlots[slot] = tag | static_cast<std::uint64_t>(placed + 1);
+}
+
+const ArchiveEntry* AssetArchive::FindEntry(std::string_view name) const
 {
     if (nameSlots.empty())
         return nullptr;
@@ -149,9 +252,10 @@ const ArchiveEntry* AssetArchive::FindEntry(const std::string& name) const
     return nullptr;
 }
 
-bool AssetArchive::Find(const std::string& name) const { return FindEntry(name) != nullptr; }
+bool AssetArchive::Find(std::string_view name) const { return FindEntry(name) != nullptr; }
 
 void DataBufferFree::operator()(unsigned char* bytes) const { platform::FreeLargeBuffer(bytes); }
+
 
 bool AssetArchive::ReserveData(std::uint32_t size)
 {
@@ -170,7 +274,7 @@ const unsigned char* AssetArchive::PeriodTables()
 {
     if (periodTables && periodSeed == seed)
         return periodTables.get();
-    std::unique_ptr<unsigned char[]> tables(new (std::nothrow) unsigned char[3 * kKeyPeriod]);
+    std::unique_ptr<unsigned char[]> tables(new (std::nothrow) unsigned char[kKeyTablesSize]);
     if (!tables)
         return nullptr;
     FillKeyPeriodTables(seed, tables.get());
@@ -184,30 +288,21 @@ bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
     const platform::ReadOnlyFile file(path);
     bool ok = file.IsOpen() && ReserveData(entry.size);
 
-    // Short entries take the generator directly; longer ones derive every period from the first.
+    // Short entries take the generator directly; longer ones derive every key from the tables.
     const unsigned char* tables = (ok && entry.size > kKeyPeriod) ? PeriodTables() : nullptr;
-    const unsigned char* previous = tables;
-    const unsigned char* step = tables != nullptr ? tables + kKeyPeriod : nullptr;
-    unsigned char* running = tables != nullptr ? periodTables.get() + 2 * kKeyPeriod : nullptr;
     std::uint32_t state = seed;
     for (std::uint32_t done = 0; ok && done < entry.size;) {
         const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
         unsigned char* at = data.get() + done;
         ok = file.ReadAt(static_cast<std::uint64_t>(entry.offset) + done, at, piece);
-        if (ok && tables == nullptr) {
+        if (ok && tables == nullptr)
             ApplyKeystream(at, piece, state);
-        } else if (ok) {
-            const std::size_t periods = piece / kKeyPeriod;
-            if (periods > 0) {
-                AdvanceKeyPeriods(at, periods, previous, step, running);
-                previous = running;
-            }
-            FinishKeyPeriod(at + periods * kKeyPeriod, piece % kKeyPeriod, previous, step);
-        }
+        else if (ok)
+            ApplyKeyTables(at, piece, done, tables);
         done += piece;
     }
     if (!ok) {
-        LogText(kLogFile, "Failed to access file (" + entry.name + ") in dat: " + path);
+        LogText(kLogFile, "Failed to access file (" + std::string(entry.name) + ") in dat: " + path);
         return false;
     }
     dataSize = entry.size;
@@ -223,7 +318,7 @@ void AssetArchive::Acquire()
     currentEntry = nullptr;
 }
 
-bool AssetArchive::Read(const std::string& name)
+bool AssetArchive::Read(std::string_view name)
 {
     Acquire();
     const ArchiveEntry* entry = FindEntry(name);
@@ -281,7 +376,7 @@ const unsigned char* AssetArchive::Data() const { return data.get(); }
 
 std::uint32_t AssetArchive::DataSize() const { return dataSize; }
 
-bool AssetArchive::ReadEntry(const std::string& name, std::string& out)
+bool AssetArchive::ReadEntry(std::string_view name, std::string& out)
 {
     if (!Read(name)) {
         ReleaseData();
@@ -296,7 +391,8 @@ void AssetArchive::ExtractAll(std::map<std::string, std::string>& out)
     for (const ArchiveEntry& entry : index) {
         Acquire();
         if (ReadEntryAt(entry))
-            out[entry.name] = dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.get()), dataSize) : std::string();
+            out[std::string(entry.name)] =
+                dataSize > 0 ? std::string(reinterpret_cast<const char*>(data.get()), dataSize) : std::string();
         ReleaseData();
     }
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 constexpr std::uint32_t kArchiveHeaderSize = 24;
@@ -19,8 +20,13 @@ constexpr std::uint32_t kArchiveRecordSize = 108;
 constexpr std::uint32_t kArchiveNameField = 100;
 extern const char* const kArchiveKey; // "-Qzrw.KM.pH_xo-"
 
+namespace platform {
+class ReadOnlyFile;
+}
+
 struct ArchiveEntry {
-    std::string name;
+    // Points into the archive's own copy of the names: valid while the archive stays open.
+    std::string_view name;
     std::uint32_t size = 0;
     std::uint32_t offset = 0;
 };
@@ -39,11 +45,11 @@ public:
     AssetArchive& operator=(const AssetArchive&) = delete;
 
     bool Open(const std::string& path);
-    bool Find(const std::string& name) const;
+    bool Find(std::string_view name) const;
     // The first entry of that name; null when none. Valid while the archive stays open.
-    const ArchiveEntry* FindEntry(const std::string& name) const;
+    const ArchiveEntry* FindEntry(std::string_view name) const;
     // Returns with the archive locked whatever the result; TakeData or ReleaseData unlocks.
-    bool Read(const std::string& name);
+    bool Read(std::string_view name);
     // Hands the bytes of the last Read to the caller and unlocks; returns the size.
     std::uint32_t TakeData(std::string& out);
     void ReleaseData();
@@ -51,7 +57,7 @@ public:
     const unsigned char* Data() const;
     std::uint32_t DataSize() const;
     // Read + TakeData in one call; false (and unlocked) when the entry is missing or unreadable.
-    bool ReadEntry(const std::string& name, std::string& out);
+    bool ReadEntry(std::string_view name, std::string& out);
     // Every entry in file order.
     void ExtractAll(std::map<std::string, std::string>& out);
 
@@ -64,7 +70,10 @@ public:
 
 private:
     void Acquire();
+    bool ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t count, std::uint32_t state);
     void BuildNameSlots();
+    // Enters index[placed] under hash unless an earlier entry has its name.
+    void PlaceName(std::size_t placed, std::uint64_t hash, std::size_t mask);
     bool ReadEntryAt(const ArchiveEntry& entry);
     bool ReserveData(std::uint32_t size);
     const unsigned char* PeriodTables();
@@ -72,6 +81,7 @@ private:
     void Unlock();
 
     std::vector<ArchiveEntry> index;
+    std::unique_ptr<char[]> names; // every entry's name, back to back without terminators
     // Open addressing over index: per used slot the name's hash in the high 32 bits and its
     // position + 1 in the low ones, 0 when free; a power of two at least twice the entry count, so
     // probes stay short and rarely touch a name that does not match.
@@ -83,8 +93,8 @@ private:
     DataBuffer data;
     std::size_t dataCapacity = 0;
     std::uint32_t dataSize = 0;
-    // Key bytes of the period before the first and their per-period step, then a running period;
-    // built for this seed on the first read of an entry longer than one keystream period.
+    // Keystream tables (Keystream.h) for this seed, built on the first read of an entry longer than
+    // one keystream period.
     std::unique_ptr<unsigned char[]> periodTables;
     std::uint32_t periodSeed = 0;
     int holdDepth = 0;               // Read levels held; changed only under the lock

@@ -1,5 +1,6 @@
 #include "engine/Keystream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -120,6 +121,15 @@ bool DetectAvx2()
 const bool kHasAvx2 = DetectAvx2();
 #endif
 
+// data ^= key + add, where key runs along the first period's keys and add (this period's multiple
+// of the steps) repeats every kKeyStepPeriod bytes.
+void XorKeyBytes(unsigned char* bytes, std::size_t count, const unsigned char* keys, const unsigned char* add,
+                 std::size_t addAt)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        bytes[i] ^= static_cast<unsigned char>(keys[i] + add[(addAt + i) % kKeyStepPeriod]);
+}
+
 #if defined(__GNUC__) || defined(__clang__)
 #define VN_KEY_VECTORS 1
 using KeyVector16 = unsigned char __attribute__((vector_size(16)));
@@ -138,110 +148,67 @@ inline __attribute__((always_inline)) void StoreVector(unsigned char* p, const V
     std::memcpy(p, &v, sizeof v);
 }
 
-// Column by column across four periods, so that a column's key stays in a register and the
-// running period is written once per four. The periods lie 64 KiB apart, so a store to one and
-// a load from the next share their low address bits; a load issued after such a store waits on a
-// false dependency. Every load of a column therefore comes before its stores.
-// Named values rather than arrays: at -O2 the compiler keeps a small array on the stack.
 template <typename V>
-inline __attribute__((always_inline)) void AdvanceFourPeriods(unsigned char* bytes, const unsigned char* previous,
-                                                              const unsigned char* step, unsigned char* running)
+inline __attribute__((always_inline)) void XorKeyVector(unsigned char* at, const unsigned char* keys, const V& add)
 {
-    for (std::size_t r = 0; r < kKeyPeriod; r += sizeof(V)) {
-        unsigned char* at = bytes + r;
-        V d0, d1, d2, d3, add, k0;
-        LoadVector(d0, at);
-        LoadVector(d1, at + kKeyPeriod);
-        LoadVector(d2, at + 2 * kKeyPeriod);
-        LoadVector(d3, at + 3 * kKeyPeriod);
-        // Keeps the compiler from sinking a load behind the stores (as a memory operand of the XOR).
-        asm volatile("" ::: "memory");
-        LoadVector(add, step + r);
-        LoadVector(k0, previous + r);
-        k0 += add;
-        const V k1 = k0 + add;
-        const V k2 = k1 + add;
-        const V k3 = k2 + add;
-        StoreVector(at, V(d0 ^ k0));
-        StoreVector(at + kKeyPeriod, V(d1 ^ k1));
-        StoreVector(at + 2 * kKeyPeriod, V(d2 ^ k2));
-        StoreVector(at + 3 * kKeyPeriod, V(d3 ^ k3));
-        StoreVector(running + r, k3);
-    }
+    V data, key;
+    LoadVector(data, at);
+    LoadVector(key, keys);
+    StoreVector(at, V(data ^ (key + add)));
 }
 
+// Blocks of kKeyStepPeriod bytes whose first byte is the first of a step pattern. One load of data,
+// one of keys and one store per vector: the additions stay in registers, and nothing is written
+// but the data, so no later load waits on a store.
 template <typename V>
-inline __attribute__((always_inline)) void AdvanceOnePeriod(unsigned char* bytes, const unsigned char* previous,
-                                                            const unsigned char* step, unsigned char* running)
+inline __attribute__((always_inline)) void XorKeyBlocksBody(unsigned char* bytes, std::size_t blocks,
+                                                            const unsigned char* keys, const unsigned char* add)
 {
-    for (std::size_t r = 0; r < kKeyPeriod; r += sizeof(V)) {
-        V key, add, scrambled;
-        LoadVector(key, previous + r);
-        LoadVector(add, step + r);
-        LoadVector(scrambled, bytes + r);
-        key += add;
-        StoreVector(bytes + r, V(scrambled ^ key));
-        StoreVector(running + r, key);
+    constexpr std::size_t kWidth = sizeof(V);
+    static_assert(kKeyStepPeriod == 64 && kWidth >= 16 && kKeyStepPeriod % kWidth == 0, "whole vectors per block");
+    // Named values rather than an array: at -O2 the compiler keeps a small array on the stack.
+    // Wide vectors leave the later ones unused.
+    V a0, a1, a2, a3;
+    LoadVector(a0, add);
+    LoadVector(a1, add + kWidth % kKeyStepPeriod);
+    LoadVector(a2, add + 2 * kWidth % kKeyStepPeriod);
+    LoadVector(a3, add + 3 * kWidth % kKeyStepPeriod);
+    for (std::size_t b = 0; b < blocks; ++b, bytes += kKeyStepPeriod, keys += kKeyStepPeriod) {
+        XorKeyVector(bytes, keys, a0);
+        if constexpr (kWidth <= 32)
+            XorKeyVector(bytes + kWidth, keys + kWidth, a1);
+        if constexpr (kWidth <= 16) {
+            XorKeyVector(bytes + 2 * kWidth, keys + 2 * kWidth, a2);
+            XorKeyVector(bytes + 3 * kWidth, keys + 3 * kWidth, a3);
+        }
     }
 }
 
-template <typename V>
-inline __attribute__((always_inline)) void AdvancePeriodsBody(unsigned char* bytes, std::size_t periods,
-                                                              const unsigned char* previous,
-                                                              const unsigned char* step, unsigned char* running)
+#ifdef VN_KEYSTREAM_AVX2
+__attribute__((target("avx2"))) void XorKeyBlocksAvx2(unsigned char* bytes, std::size_t blocks,
+                                                       const unsigned char* keys, const unsigned char* add)
 {
-    for (; periods >= 4; periods -= 4, bytes += 4 * kKeyPeriod) {
-        AdvanceFourPeriods<V>(bytes, previous, step, running);
-        previous = running;
-    }
-    for (; periods > 0; --periods, bytes += kKeyPeriod) {
-        AdvanceOnePeriod<V>(bytes, previous, step, running);
-        previous = running;
-    }
-}
-
-__attribute__((target("avx2"))) void AdvancePeriodsAvx2(unsigned char* bytes, std::size_t periods,
-                                                         const unsigned char* previous, const unsigned char* step,
-                                                         unsigned char* running)
-{
-    AdvancePeriodsBody<KeyVector32>(bytes, periods, previous, step, running);
-}
-
-void AdvancePeriodsBase(unsigned char* bytes, std::size_t periods, const unsigned char* previous,
-                        const unsigned char* step, unsigned char* running)
-{
-    AdvancePeriodsBody<KeyVector16>(bytes, periods, previous, step, running);
+    XorKeyBlocksBody<KeyVector32>(bytes, blocks, keys, add);
 }
 #endif
 
-// Unscrambles whole periods that follow the one whose keys are in previous; running receives the
-// keys of the last of them (it may be previous itself).
-void AdvancePeriodsAny(unsigned char* bytes, std::size_t periods, const unsigned char* previous,
-                    const unsigned char* step, unsigned char* running)
+void XorKeyBlocksBase(unsigned char* bytes, std::size_t blocks, const unsigned char* keys, const unsigned char* add)
+{
+    XorKeyBlocksBody<KeyVector16>(bytes, blocks, keys, add);
+}
+#endif
+
+void XorKeyBlocks(unsigned char* bytes, std::size_t blocks, const unsigned char* keys, const unsigned char* add)
 {
 #ifdef VN_KEY_VECTORS
 #ifdef VN_KEYSTREAM_AVX2
     if (kHasAvx2)
-        return AdvancePeriodsAvx2(bytes, periods, previous, step, running);
+        return XorKeyBlocksAvx2(bytes, blocks, keys, add);
 #endif
-    return AdvancePeriodsBase(bytes, periods, previous, step, running);
+    return XorKeyBlocksBase(bytes, blocks, keys, add);
 #else
-    for (std::size_t r = 0; r < kKeyPeriod; ++r) {
-        unsigned char key = previous[r];
-        for (std::size_t p = 0; p < periods; ++p) {
-            key = static_cast<unsigned char>(key + step[r]);
-            bytes[p * kKeyPeriod + r] ^= key;
-        }
-        running[r] = key;
-    }
+    XorKeyBytes(bytes, blocks * kKeyStepPeriod, keys, add, 0);
 #endif
-}
-
-// The first count bytes of the period after the one in previous.
-void FinishPeriodAny(unsigned char* bytes, std::size_t count, const unsigned char* previous, const unsigned char* step)
-{
-    for (std::size_t r = 0; r < count; ++r)
-        bytes[r] ^= static_cast<unsigned char>(previous[r] + step[r]);
 }
 
 // Whole blocks of kLanes bytes; returns the state after them.
@@ -278,27 +245,37 @@ void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& stat
     state = s;
 }
 
-void AdvanceKeyPeriods(unsigned char* bytes, std::size_t periods, const unsigned char* previous,
-                       const unsigned char* step, unsigned char* running)
-{
-    AdvancePeriodsAny(bytes, periods, previous, step, running);
-}
-
-void FinishKeyPeriod(unsigned char* bytes, std::size_t count, const unsigned char* previous, const unsigned char* step)
-{
-    FinishPeriodAny(bytes, count, previous, step);
-}
-
 void FillKeyPeriodTables(std::uint32_t seed, unsigned char* tables)
 {
-    // Keys of periods 0 and 1 give the step; stepping period 0 back once gives the start.
-    unsigned char* keys = tables;
-    unsigned char* step = keys + kKeyPeriod;
-    std::memset(keys, 0, 2 * kKeyPeriod);
+    // The keys of the first period and of the second's first kKeyStepPeriod bytes; the differences
+    // of the latter are the steps.
+    std::memset(tables, 0, kKeyTablesSize);
     std::uint32_t state = seed;
-    ApplyKeystream(keys, 2 * kKeyPeriod, state);
-    for (std::size_t r = 0; r < kKeyPeriod; ++r) {
-        step[r] = static_cast<unsigned char>(step[r] - keys[r]);
-        keys[r] = static_cast<unsigned char>(keys[r] - step[r]);
+    ApplyKeystream(tables, kKeyTablesSize, state);
+    for (std::size_t i = 0; i < kKeyStepPeriod; ++i)
+        tables[kKeyPeriod + i] = static_cast<unsigned char>(tables[kKeyPeriod + i] - tables[i]);
+}
+
+void ApplyKeyTables(unsigned char* bytes, std::size_t count, std::uint64_t position, const unsigned char* tables)
+{
+    const unsigned char* step = tables + kKeyPeriod;
+    while (count > 0) {
+        const std::size_t at = static_cast<std::size_t>(position % kKeyPeriod);
+        const std::size_t run = static_cast<std::size_t>(std::min<std::uint64_t>(count, kKeyPeriod - at));
+        // Additions wrap at 256, so the period number counts only modulo 256.
+        const auto times = static_cast<unsigned char>(position / kKeyPeriod);
+        unsigned char add[kKeyStepPeriod];
+        for (std::size_t i = 0; i < kKeyStepPeriod; ++i)
+            add[i] = static_cast<unsigned char>(times * step[i]);
+        // Single bytes up to the start of a step pattern, whole patterns, then the rest.
+        const std::size_t head = std::min(run, (kKeyStepPeriod - at % kKeyStepPeriod) % kKeyStepPeriod);
+        const std::size_t blocks = (run - head) / kKeyStepPeriod;
+        const std::size_t tail = head + blocks * kKeyStepPeriod;
+        XorKeyBytes(bytes, head, tables + at, add, at);
+        XorKeyBlocks(bytes + head, blocks, tables + at + head, add);
+        XorKeyBytes(bytes + tail, run - tail, tables + at + tail, add, at + tail);
+        bytes += run;
+        count -= run;
+        position += run;
     }
 }

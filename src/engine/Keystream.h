@@ -6,25 +6,23 @@
 #include <cstdint>
 #include <string>
 
-// The data keystream of every entry starts at the archive's seed, so all entries share one key
-// sequence. A key byte is bits 16-23 of the state, which depend only on its low 24 bits; the low
-// 16 of those repeat every 65536 steps, and across such a period a key byte grows by an amount
-// that depends only on its position in the period: key[i + kKeyPeriod] = key[i] + step[i % kPeriod]
-// (mod 256). One period of keys and one of steps thus give every later key by byte additions,
+// Key byte n of a stream is bits 16-23 of its state, which depend only on the state's low 24
+// bits. The multiplier is 1 mod 4, so 65536 steps multiply those by 1 mod 2^18 and keep the low 16
+// bits: one period later a key byte has grown by an amount that depends only on the state's low 6
+// bits, that is on n mod 64. Hence key[n] = first[n % kKeyPeriod] + (n / kKeyPeriod) * step[n % 64]
+// (mod 256): one period of keys and 64 steps give every key of the stream by byte additions,
 // instead of one multiply per byte.
 constexpr std::size_t kKeyPeriod = 1u << 16;
+constexpr std::size_t kKeyStepPeriod = 64;
+// The keys of the first period, then the kKeyStepPeriod per-period steps.
+constexpr std::size_t kKeyTablesSize = kKeyPeriod + kKeyStepPeriod;
 
 // Sum of (signed char) c[i] * i, wrapping: the keystream seed of a name.
 std::uint32_t ComputeNameSeed(const std::string& text);
 // state = state * 1103515245 + 12345; byte ^= (state >> 16) & 0x7FFF (low 8 bits). In place.
 void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& state);
 
-// tables: 2 * kKeyPeriod bytes; receives the keys of the period before the first of seed's stream,
-// then the per-period step.
+// tables: kKeyTablesSize bytes, filled for the stream that starts at seed.
 void FillKeyPeriodTables(std::uint32_t seed, unsigned char* tables);
-// Unscrambles whole periods that follow the one whose keys are in previous; running receives the
-// keys of the last of them (it may be previous itself).
-void AdvanceKeyPeriods(unsigned char* bytes, std::size_t periods, const unsigned char* previous,
-                       const unsigned char* step, unsigned char* running);
-// The first count bytes of the period after the one in previous.
-void FinishKeyPeriod(unsigned char* bytes, std::size_t count, const unsigned char* previous, const unsigned char* step);
+// The same as ApplyKeystream on count bytes that lie position bytes into the stream of the tables.
+void ApplyKeyTables(unsigned char* bytes, std::size_t count, std::uint64_t position, const unsigned char* tables);

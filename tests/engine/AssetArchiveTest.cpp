@@ -157,6 +157,37 @@ TEST(Keystream, BlockPathMatchesTheOneStepGeneratorAcrossSplits)
     }
 }
 
+TEST(Keystream, TablesGiveTheGeneratorsKeysAtAnyPosition)
+{
+    constexpr std::size_t kPeriod = kKeyPeriod;
+    const struct {
+        std::uint64_t position;
+        std::size_t count;
+    } cases[] = {
+        {0, 3 * kPeriod + 5},           // whole periods and a tail shorter than a step pattern
+        {15, 1000},                     // starts inside a step pattern, as the index does
+        {kPeriod - 7, 77},              // crosses a period boundary off the pattern grid
+        {5 * kPeriod + 63, 130},        // one byte before a pattern, then whole ones
+        {256 * kPeriod - 40, 100},      // across the wrap of the period count
+        {300 * kPeriod + 1, kPeriod},   // far along, one period off the grid
+    };
+    for (std::uint32_t seed : {0u, 0xFFFFFFFFu, 123456789u}) {
+        std::vector<unsigned char> tables(kKeyTablesSize);
+        FillKeyPeriodTables(seed, tables.data());
+        for (const auto& c : cases) {
+            const std::string plain = RandomBytes(c.count, static_cast<unsigned>(c.position));
+            std::string expected = plain;
+            std::uint32_t state = seed;
+            for (std::uint64_t i = 0; i < c.position; ++i)
+                state = state * 1103515245u + 12345u;
+            ApplyKeystream(reinterpret_cast<unsigned char*>(expected.data()), expected.size(), state);
+            std::string bytes = plain;
+            ApplyKeyTables(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), c.position, tables.data());
+            EXPECT_TRUE(bytes == expected) << seed << " at " << c.position << " count " << c.count;
+        }
+    }
+}
+
 TEST(Keystream, NameSeedWeighsSignedCharactersByPosition)
 {
     EXPECT_EQ(ComputeNameSeed(""), 0u);
@@ -171,6 +202,9 @@ TEST(AssetArchive, RoundTripThroughWriterAndReader)
     std::vector<LbaFile> many;
     for (int i = 0; i < 300; ++i)
         many.push_back({"f/" + std::to_string(i), RandomBytes(static_cast<std::size_t>(i % 37), i)});
+    std::vector<LbaFile> bigIndex;
+    for (int i = 0; i < 2500; ++i)
+        bigIndex.push_back({std::string(static_cast<std::size_t>(1 + i % 95), 'a' + i % 26) + std::to_string(i), "x"});
     const struct {
         const char* label;
         std::string name;
@@ -182,6 +216,7 @@ TEST(AssetArchive, RoundTripThroughWriterAndReader)
         {"one-character name, seed 0", "x", {{"t.txt", RandomBytes(100, 2)}}},
         {"no entries", "void", {}},
         {"many", "many", many},
+        {"index over several pieces and keystream periods", "big index", bigIndex},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
