@@ -189,7 +189,7 @@ TEST_F(Shell, MainMenuDecodesOnlyThePreviewsNearTheShownScreen)
     ASSERT_TRUE(source.Open((bundled / "char_vuro_prev.lba").string()));
     std::vector<LbaFile> files;
     for (const ArchiveEntry& entry : source.Index()) {
-        files.push_back(LbaFile{entry.name, std::string()});
+        files.push_back(LbaFile{std::string(entry.name), std::string()});
         ASSERT_TRUE(source.ReadEntry(entry.name, files.back().bytes));
     }
     std::string list = "char_vuro_prev";
