@@ -27,14 +27,16 @@ constexpr std::uint32_t kIndexPieceRecords = 1024;
 constexpr std::size_t kSmallNamePool = 64u << 10;
 
 // Eight bytes a step, the last eight (or fewer) in one more load that may overlap the one before;
-// the length is mixed in first. Only ever compared within this process, so byte order does not
-// matter.
+// the length and a seed of this process are mixed in first. Only ever compared within this
+// process, so byte order does not matter; the seed keeps an archive from choosing names that all
+// land in one run of slots, which would make opening it a quadratic scan.
 std::uint64_t HashName(std::string_view name)
 {
     constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15u;
+    static const std::uint64_t kSeed = platform::RandomBits();
     const char* at = name.data();
     std::size_t left = name.size();
-    std::uint64_t hash = (left + 1) * kMul;
+    std::uint64_t hash = ((left + 1) ^ kSeed) * kMul;
     std::uint64_t word = 0;
     for (; left > 8; at += 8, left -= 8) {
         std::memcpy(&word, at, 8);

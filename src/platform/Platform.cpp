@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <pwd.h>
 #include <spawn.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -246,6 +247,14 @@ int PendingChildCount()
 {
     std::lock_guard<std::mutex> lock(ChildMutex());
     return static_cast<int>(PendingChildren().size());
+}
+
+std::uint64_t RandomBits()
+{
+    std::uint64_t bits = 0;
+    if (getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
+        return bits;
+    return (static_cast<std::uint64_t>(std::time(nullptr)) << 20) ^ static_cast<std::uint64_t>(getpid());
 }
 
 std::uint64_t UnixTime()

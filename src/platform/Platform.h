@@ -56,6 +56,9 @@ int PendingChildCount();
 // The environment variable's value; "" when it is not set.
 std::string EnvironmentValue(const char* name);
 
+// 64 bits from the system's random source (the clock and the process id when it has none).
+std::uint64_t RandomBits();
+
 // Seconds since 1970 (UTC) and the local calendar time now.
 std::uint64_t UnixTime();
 bool LocalTimeNow(std::tm& out);
