@@ -1,6 +1,8 @@
 // Set-definition files come with downloaded packages: from the definition through the figure to the
 // edit screen's lists and picks, whatever they say must neither crash, hang nor build without bound.
 
+#include "FuzzSet.h"
+#include "HeadlessFuzz.h"
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "character/EditScreen.h"
@@ -10,7 +12,6 @@
 #include "engine/ResourceCache.h"
 #include "gui/GUIListBox.h"
 #include "gui/GUIScreenManager.h"
-#include "support/HeadlessSdl.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -50,15 +51,7 @@ constexpr int kPicks = 3;
 
 bool SetUpOnce()
 {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
-    // Kept for the whole process (reachable through a static, so the leak checker does not count it).
-    static HeadlessSdl* sdl = new HeadlessSdl(640, 400, 1600, 1200);
-    if (!sdl->Ok()) {
-        return false;
-    }
-    static char folder[] = "/tmp/vn_fuzz_editlists_XXXXXX";
-    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+    if (!StartHeadlessInScratchFolder()) {
         return false;
     }
     // Before the handler below is registered, so that their state outlives it.
@@ -69,8 +62,6 @@ bool SetUpOnce()
         CharacterRegistry::Shutdown();
         ResourceCache::ReleaseAll();
         CloseAllArchives();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     });
     // The set mixes its own declared items in, like a package of its own line.
     CharacterRegistry::SetPackageActivation([](const std::string& name) { CharacterRegistry::MixPackage(name); });
@@ -97,14 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!ready || size > 64 * 1024) {
         return 0;
     }
-    ConfigFile file;
-    file.Parse(std::string(reinterpret_cast<const char*>(data), size));
-    auto& sets = CharacterRegistry::Sets();
-    sets.clear();
-    sets.emplace_back();
-    sets.back().Name = "fuzz_set";
-    // Picture existence from the path, so both branches of every rule are reached.
-    sets.back().ReadSections(file, [](const std::string& path) { return path.size() % 2 == 0; });
+    ReadFuzzSet(data, size);
     if (!CharacterRegistry::LoadCharacter("fuzz_set", false, false)) {
         return 0;
     }

@@ -2,6 +2,7 @@
 // with two or more containers goes into a two-framed screen, whose layout places both frames and
 // lays out each one's children, as the menus and the edit screen do.
 
+#include "HeadlessFuzz.h"
 #include "LbaWriter.h"
 #include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
@@ -15,7 +16,6 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
 #include "gui/TwoFramesStyleScreen.h"
-#include "support/HeadlessSdl.h"
 
 #include <SDL.h>
 
@@ -34,28 +34,17 @@ namespace {
 // 1600 x 1200 design) and a "core" archive with a font and a few pictures the random layouts can name.
 bool SetUpOnce()
 {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    setenv("SDL_RENDER_DRIVER", "software", 1);
-    // Kept for the whole process (reachable through a static, so the leak checker does not count it).
-    static HeadlessSdl* sdl = new HeadlessSdl(640, 400, 1600, 1200);
-    if (!sdl->Ok()) {
+    if (!StartHeadlessInScratchFolder()) {
         return false;
     }
-
-    static char folder[] = "/tmp/vn_fuzz_layout_XXXXXX";
-    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
-        return false;
-    }
-    // Kept cache entries live until the cache is emptied: empty it before the leak check at exit,
-    // and leave no folder behind.
+    // Kept cache entries live until the cache is emptied: empty it before the leak check at exit
+    // (and before the folder goes).
     std::atexit([] {
         ResourceCache::ReleaseAll();
         CloseAllArchives();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     });
     const auto grey = [](Uint8 shade) { return SDL_Color{shade, shade, shade, 255}; };
-    return WriteCoreArchive(folder, {{"gui/common/a.png", MakePngBytes(40, 20, grey(200))},
+    return WriteCoreArchive(std::filesystem::current_path().string(), {{"gui/common/a.png", MakePngBytes(40, 20, grey(200))},
                                      {"gui/common/b_0.png", MakePngBytes(64, 32, grey(120))},
                                      {"gui/common/b_1.png", MakePngBytes(64, 32, grey(60))},
                                      {"gui/en/empty_0.png", MakePngBytes(64, 32, grey(220))},
