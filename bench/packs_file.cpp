@@ -28,6 +28,22 @@ public:
     std::string newPackages;
 };
 
+// Loads the list over and over with this profile and packs file. The previews are missing: each
+// record's trouble is logged, which nobody needs to see here.
+void TimeLoads(benchmark::State& state, ProfileStub& profile, const std::string& packsPath)
+{
+    PackageList::SetProfile(&profile);
+    PackageList::SetPacksFilePath(packsPath);
+    SetLogListener([](int, const std::string&) {});
+    for (auto _ : state) {
+        PackageList::Load();
+        benchmark::DoNotOptimize(PackageList::Records().size());
+    }
+    SetLogListener(nullptr);
+    PackageList::Destroy();
+    PackageList::SetProfile(nullptr);
+}
+
 void LoadWithPacksLines(benchmark::State& state)
 {
     const int lines = static_cast<int>(state.range(0));
@@ -43,17 +59,7 @@ void LoadWithPacksLines(benchmark::State& state)
             out << "set" << i << "\n";
     }
     ProfileStub profile;
-    PackageList::SetProfile(&profile);
-    PackageList::SetPacksFilePath(path);
-    // The previews are missing: each record logs one line, which nobody needs to see here.
-    SetLogListener([](int, const std::string&) {});
-    for (auto _ : state) {
-        PackageList::Load();
-        benchmark::DoNotOptimize(PackageList::Records().size());
-    }
-    SetLogListener(nullptr);
-    PackageList::Destroy();
-    PackageList::SetProfile(nullptr);
+    TimeLoads(state, profile, path);
     std::filesystem::remove_all(folder);
     state.SetItemsProcessed(state.iterations() * lines);
 }
@@ -66,16 +72,7 @@ void LoadWithNewPackages(benchmark::State& state)
     for (int i = 0; i < names; ++i)
         profile.list += "set" + std::to_string(i) + ";";
     profile.newPackages = profile.list;
-    PackageList::SetProfile(&profile);
-    PackageList::SetPacksFilePath("/nonexistent/packs.txt");
-    SetLogListener([](int, const std::string&) {});
-    for (auto _ : state) {
-        PackageList::Load();
-        benchmark::DoNotOptimize(PackageList::Records().size());
-    }
-    SetLogListener(nullptr);
-    PackageList::Destroy();
-    PackageList::SetProfile(nullptr);
+    TimeLoads(state, profile, "/nonexistent/packs.txt");
     state.SetItemsProcessed(state.iterations() * names);
 }
 
