@@ -56,8 +56,13 @@ struct PrefetchItem {
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
 std::vector<PrefetchItem> gPrefetch; // guarded by gPrefetchMutex; its size changes only without a thread
-// An SDL thread, so that SDL frees its per-thread state (an error text) when it ends. Main thread only.
-SDL_Thread* gPrefetchThread = nullptr;
+// The next item a prefetch thread decodes, in list order (the order start-up loads them); guarded by
+// gPrefetchMutex.
+std::size_t gPrefetchNext = 0;
+// SDL threads, so that SDL frees their per-thread state (an error text) when they end. Main thread only.
+std::vector<SDL_Thread*> gPrefetchThreads;
+// A few threads share the list: one large picture then holds up only its own thread.
+constexpr int kMaxPrefetchThreads = 3;
 // The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
 SDL_RendererInfo gPrefetchRendererInfo{};
 bool gHasPrefetchRendererInfo = false;
@@ -191,8 +196,9 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
     return resource;
 }
 
-// The decoded picture of a prefetched key, waiting for it when it is still being decoded; null when
-// the key was not prefetched or its decode failed (the caller then loads as usual, reporting).
+// The decoded picture of a prefetched key, waiting for it when it is still being decoded (the threads
+// go on until every item is done); null when the key was not prefetched or its decode failed (the
+// caller then loads as usual, reporting).
 SDL_Surface* TakePrefetched(const std::string& key)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
@@ -206,17 +212,31 @@ SDL_Surface* TakePrefetched(const std::string& key)
     return nullptr;
 }
 
-void RunPrefetch(const std::vector<std::string>& keys)
+// Runs on each prefetch thread: takes the next item of the list until none is left.
+void RunPrefetch()
 {
-    for (std::size_t i = 0; i < keys.size(); ++i) {
+    for (;;) {
+        std::size_t i = 0;
+        {
+            std::lock_guard<std::mutex> lock(gPrefetchMutex);
+            if (gPrefetchNext >= gPrefetch.size())
+                return;
+            i = gPrefetchNext++;
+        }
+        // A taken item is always finished below, so that no load waits for it in vain.
         SDL_Surface* surface = nullptr;
-        const std::size_t slash = keys[i].find('/');
         try {
+            std::string key;
+            {
+                std::lock_guard<std::mutex> lock(gPrefetchMutex);
+                key = gPrefetch[i].key;
+            }
+            const std::size_t slash = key.find('/');
             // The bytes are taken out first: the archive stays free for the main thread's loads
             // while the picture decodes.
             std::string bytes;
-            std::shared_ptr<AssetArchive> archive = OpenArchive(keys[i].substr(0, slash));
-            if (archive && archive->ReadEntry(keys[i].substr(slash + 1), bytes)) {
+            std::shared_ptr<AssetArchive> archive = OpenArchive(key.substr(0, slash));
+            if (archive && archive->ReadEntry(key.substr(slash + 1), bytes)) {
                 ++gDecodeCount;
                 SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
                 if (stream != nullptr)
@@ -239,6 +259,16 @@ void RunPrefetch(const std::vector<std::string>& keys)
         gPrefetch[i].isDone = true;
         gPrefetchChanged.notify_all();
     }
+}
+
+int PrefetchThreadMain(void*)
+{
+    try {
+        RunPrefetch();
+    } catch (...) {
+        // Nothing may leave the thread.
+    }
+    return 0;
 }
 
 SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
@@ -485,49 +515,46 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
     }
     if (keys.empty())
         return;
-    // The decoders set themselves up here, so the two threads never race doing it.
+    // The decoders set themselves up here, so the threads never race doing it.
     IMG_Init(IMG_INIT_JPG | IMG_INIT_PNG);
     {
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
-        for (const std::string& key : keys)
-            gPrefetch.push_back(PrefetchItem{key, nullptr, false});
+        // The same picture named twice is decoded once; the first load takes it.
+        for (const std::string& key : keys) {
+            if (std::none_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) { return i.key == key; }))
+                gPrefetch.push_back(PrefetchItem{key, nullptr, false});
+        }
+        gPrefetchNext = 0;
     }
-    auto owned = std::make_unique<std::vector<std::string>>(std::move(keys));
-    gPrefetchThread = SDL_CreateThread(
-        [](void* data) {
-            std::unique_ptr<std::vector<std::string>> list(static_cast<std::vector<std::string>*>(data));
-            try {
-                RunPrefetch(*list);
-            } catch (...) {
-                // Nothing may leave the thread.
-            }
-            // Whatever was not reached counts as failed, so that no load waits for it.
-            std::lock_guard<std::mutex> lock(gPrefetchMutex);
-            for (PrefetchItem& item : gPrefetch)
-                item.isDone = true;
-            gPrefetchChanged.notify_all();
-            return 0;
-        },
-        "Prefetch", owned.get());
-    if (gPrefetchThread == nullptr) {
+    const int threads = std::clamp(SDL_GetCPUCount() - 1, 1, kMaxPrefetchThreads);
+    for (int t = 0; t < threads && static_cast<std::size_t>(t) < keys.size(); ++t) {
+        SDL_Thread* thread = SDL_CreateThread(PrefetchThreadMain, "Prefetch", nullptr);
+        if (thread == nullptr)
+            break;
+        gPrefetchThreads.push_back(thread);
+    }
+    if (gPrefetchThreads.empty()) {
         // No thread: every picture is decoded by its load, as without a prefetch.
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         gPrefetch.clear();
-        return;
     }
-    owned.release(); // the thread owns it now
 }
 
 void ResourceCache::EndPrefetch()
 {
-    if (gPrefetchThread != nullptr) {
-        SDL_WaitThread(gPrefetchThread, nullptr);
-        gPrefetchThread = nullptr;
+    {
+        // Threads that have not reached an item yet stop at once.
+        std::lock_guard<std::mutex> lock(gPrefetchMutex);
+        gPrefetchNext = gPrefetch.size();
     }
+    for (SDL_Thread* thread : gPrefetchThreads)
+        SDL_WaitThread(thread, nullptr);
+    gPrefetchThreads.clear();
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch)
         SDL_FreeSurface(item.surface);
     gPrefetch.clear();
+    gPrefetchNext = 0;
     gHasPrefetchRendererInfo = false;
 }
 

@@ -401,7 +401,7 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
 {
     LogCapture log(LogCapture::kRecordOnly);
     const std::uint64_t decodes = ResourceCache::DecodeCount();
-    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp"});
+    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp", "pkg/img/a.bmp"});
     SDL_Rect rect{9, 9, 9, 9};
     SDL_Texture* b = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", &rect);
     ASSERT_NE(b, nullptr);
@@ -415,7 +415,8 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
     EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
     EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
     ResourceCache::EndPrefetch();
-    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 5) << "three ahead, one broken again, one private copy";
+    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 5)
+        << "three ahead (a picture named twice once), one broken again, one private copy";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
 }
