@@ -51,6 +51,8 @@ std::atomic<std::uint64_t> gDecodeCount{0};
 struct PrefetchItem {
     std::string key; // directory + "/" + name; empty once taken
     SDL_Surface* surface = nullptr;
+    // A thread has begun it, or its load came first and decodes it itself.
+    bool isStarted = false;
     bool isDone = false;
 };
 std::mutex gPrefetchMutex;
@@ -196,15 +198,22 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
     return resource;
 }
 
-// The decoded picture of a prefetched key, waiting for it when it is still being decoded (the threads
-// go on until every item is done); null when the key was not prefetched or its decode failed (the
-// caller then loads as usual, reporting).
+// The decoded picture of a prefetched key, waiting for it when a thread is decoding it; null when the
+// key was not prefetched, no thread has begun it (on a busy machine the threads may lag behind: the
+// caller decoding it at once is no slower than waiting) or its decode failed. The caller then loads
+// as usual, reporting.
 SDL_Surface* TakePrefetched(const std::string& key)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
         if (item.key != key)
             continue;
+        if (!item.isStarted) {
+            item.isStarted = true;
+            item.isDone = true;
+            item.key.clear();
+            return nullptr;
+        }
         gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
         item.key.clear();
         return std::exchange(item.surface, nullptr);
@@ -219,9 +228,12 @@ void RunPrefetch()
         std::size_t i = 0;
         {
             std::lock_guard<std::mutex> lock(gPrefetchMutex);
+            while (gPrefetchNext < gPrefetch.size() && gPrefetch[gPrefetchNext].isStarted)
+                ++gPrefetchNext;
             if (gPrefetchNext >= gPrefetch.size())
                 return;
             i = gPrefetchNext++;
+            gPrefetch[i].isStarted = true;
         }
         // A taken item is always finished below, so that no load waits for it in vain.
         SDL_Surface* surface = nullptr;
@@ -522,7 +534,7 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
         // The same picture named twice is decoded once; the first load takes it.
         for (const std::string& key : keys) {
             if (std::none_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) { return i.key == key; }))
-                gPrefetch.push_back(PrefetchItem{key, nullptr, false});
+                gPrefetch.push_back(PrefetchItem{key, nullptr, false, false});
         }
         gPrefetchNext = 0;
     }

@@ -394,9 +394,9 @@ TEST_F(ResourceCacheTest, WrappersHandleNullAndMakeTargets)
 
 class ResourceCacheThreaded : public ResourceCacheTest {};
 
-// Start-up decodes pictures ahead on a thread of their own: the load takes the decoded picture, a
-// picture that cannot be decoded ahead is loaded (and reported) as without a prefetch, and what no
-// load takes is freed when the prefetch ends.
+// Start-up decodes pictures ahead on threads of their own: the load takes the decoded picture (or
+// decodes it itself when no thread has begun it), a picture that cannot be decoded ahead is loaded
+// (and reported) as without a prefetch, and what no load takes is freed when the prefetch ends.
 TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
 {
     LogCapture log(LogCapture::kRecordOnly);
@@ -415,8 +415,10 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
     EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
     EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
     ResourceCache::EndPrefetch();
-    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 5)
-        << "three ahead (a picture named twice once), one broken again, one private copy";
+    // The broken picture is decoded twice when a thread came to it first, once when its load did.
+    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 4);
+    EXPECT_LE(ResourceCache::DecodeCount(), decodes + 5)
+        << "each picture once (one named twice too), the broken one at most twice, one private copy";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
 }
