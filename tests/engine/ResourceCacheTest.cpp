@@ -415,10 +415,11 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
     EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
     EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
     ResourceCache::EndPrefetch();
-    // The broken picture is decoded twice when a thread came to it first, once when its load did.
-    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 4);
+    // Which pictures a thread reached before their load, or before the end, varies: the broken one
+    // is decoded twice when a thread came first, the one never loaded only when a thread reached it.
+    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 3);
     EXPECT_LE(ResourceCache::DecodeCount(), decodes + 5)
-        << "each picture once (one named twice too), the broken one at most twice, one private copy";
+        << "each picture at most once (one named twice too), the broken one at most twice, one private copy";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
 }
