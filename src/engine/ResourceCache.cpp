@@ -65,6 +65,14 @@ std::size_t gPrefetchNext = 0;
 std::vector<SDL_Thread*> gPrefetchThreads;
 // A few threads share the list: one large picture then holds up only its own thread.
 constexpr int kMaxPrefetchThreads = 3;
+// SDL shares one description per pixel format among all surfaces of it, made by whichever thread
+// first needs it, behind a lock the thread checker cannot see. The formats decoding and converting
+// give are made here before the threads start and held until they end, so the threads only share
+// descriptions the starting thread made. Main thread only.
+std::vector<SDL_PixelFormat*> gPrefetchFormats;
+constexpr Uint32 kPrefetchFormats[] = {SDL_PIXELFORMAT_ABGR8888, SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_RGBA8888,
+                                       SDL_PIXELFORMAT_BGRA8888, SDL_PIXELFORMAT_RGB888,   SDL_PIXELFORMAT_BGR888,
+                                       SDL_PIXELFORMAT_RGB24,    SDL_PIXELFORMAT_BGR24};
 // The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
 SDL_RendererInfo gPrefetchRendererInfo{};
 bool gHasPrefetchRendererInfo = false;
@@ -538,6 +546,10 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
         }
         gPrefetchNext = 0;
     }
+    for (Uint32 format : kPrefetchFormats) {
+        if (SDL_PixelFormat* held = SDL_AllocFormat(format))
+            gPrefetchFormats.push_back(held);
+    }
     const int threads = std::clamp(SDL_GetCPUCount() - 1, 1, kMaxPrefetchThreads);
     for (int t = 0; t < threads && static_cast<std::size_t>(t) < keys.size(); ++t) {
         SDL_Thread* thread = SDL_CreateThread(PrefetchThreadMain, "Prefetch", nullptr);
@@ -562,6 +574,9 @@ void ResourceCache::EndPrefetch()
     for (SDL_Thread* thread : gPrefetchThreads)
         SDL_WaitThread(thread, nullptr);
     gPrefetchThreads.clear();
+    for (SDL_PixelFormat* format : gPrefetchFormats)
+        SDL_FreeFormat(format);
+    gPrefetchFormats.clear();
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch)
         SDL_FreeSurface(item.surface);
