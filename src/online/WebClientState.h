@@ -68,8 +68,7 @@ struct WebState {
 
     // Main thread only.
     SDL_Thread* worker = nullptr;
-    // Set by the worker that sets libcurl up; cleared by Stop once no worker runs.
-    std::atomic<bool> curlReady{false};
+    bool curlReady = false;
 
     // Set on the main thread while no worker runs; read by the worker.
     WebClient::EventHook eventHook;
