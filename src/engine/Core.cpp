@@ -80,10 +80,13 @@ bool Core::Init()
         return false;
     ConfigFile globals;
     ReadGlobals(globals);
-    // The splash and the full-window backgrounds of the screens read at start are decoded on a
-    // thread of their own while the window opens and the layouts load; whatever start-up does not
-    // take is freed when it ends, on every way out.
-    std::vector<std::string> early = GUIScreenManager::StartupBackgrounds();
+    // Before the list below, so that the overlays' pictures are decoded ahead too; still after the
+    // application's screens, so the overlays see events first.
+    AddOverlays();
+    // The splash and the pictures of the screens read at start are decoded on threads of their own
+    // while the window opens and the layouts load; whatever start-up does not take is freed when it
+    // ends, on every way out.
+    std::vector<std::string> early = GUIScreenManager::StartupPictures();
     if (!globals.GetString("SplashPro").empty())
         early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
     ResourceCache::Prefetch(early);
@@ -101,7 +104,6 @@ bool Core::Init()
         ShowSplash(globals.GetString("SplashPro"), splash.texture);
     }
 
-    AddOverlays();
     GUIScreenManager::Init();
     ReloadArchive("dyncfg");
     isFirstFrameDue = true;
@@ -196,6 +198,7 @@ bool Core::OpenWindow(const ConfigFile& globals)
     }
     if (renderer == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
+    ResourceCache::SetPrefetchRenderer(renderer);
     SDL_RenderSetScale(renderer, scaleX, scaleY);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     running = 1;

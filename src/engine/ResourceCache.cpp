@@ -51,15 +51,65 @@ std::atomic<std::uint64_t> gDecodeCount{0};
 struct PrefetchItem {
     std::string key; // directory + "/" + name; empty once taken
     SDL_Surface* surface = nullptr;
+    // A thread has begun it, or its load came first and decodes it itself.
+    bool isStarted = false;
     bool isDone = false;
 };
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
 std::vector<PrefetchItem> gPrefetch; // guarded by gPrefetchMutex; its size changes only without a thread
-// An SDL thread, so that SDL frees its per-thread state (an error text) when it ends. Main thread only.
-SDL_Thread* gPrefetchThread = nullptr;
+// The next item a prefetch thread decodes, in list order (the order start-up loads them); guarded by
+// gPrefetchMutex.
+std::size_t gPrefetchNext = 0;
+// SDL threads, so that SDL frees their per-thread state (an error text) when they end. Main thread only.
+std::vector<SDL_Thread*> gPrefetchThreads;
+// A few threads share the list: one large picture then holds up only its own thread.
+constexpr int kMaxPrefetchThreads = 3;
+// SDL shares one description per pixel format among all surfaces of it, made by whichever thread
+// first needs it, behind a lock the thread checker cannot see. The formats decoding and converting
+// give are made here before the threads start and held until they end, so the threads only share
+// descriptions the starting thread made. Main thread only.
+std::vector<SDL_PixelFormat*> gPrefetchFormats;
+constexpr Uint32 kPrefetchFormats[] = {SDL_PIXELFORMAT_ABGR8888, SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_RGBA8888,
+                                       SDL_PIXELFORMAT_BGRA8888, SDL_PIXELFORMAT_RGB888,   SDL_PIXELFORMAT_BGR888,
+                                       SDL_PIXELFORMAT_RGB24,    SDL_PIXELFORMAT_BGR24};
+// The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
+SDL_RendererInfo gPrefetchRendererInfo{};
+bool gHasPrefetchRendererInfo = false;
+
+// The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
+// the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
+// are left to it. Runs on the prefetch thread.
+SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& info)
+{
+    if (surface == nullptr || surface->format->palette != nullptr || SDL_HasColorKey(surface) ||
+        SDL_MUSTLOCK(surface) || info.num_texture_formats == 0)
+        return surface;
+    // A format the renderer takes as it is needs no conversion at all.
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (info.texture_formats[i] == surface->format->format)
+            return surface;
+    }
+    const bool needAlpha = surface->format->Amask != 0;
+    Uint32 format = info.texture_formats[0];
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (!SDL_ISPIXELFORMAT_FOURCC(info.texture_formats[i]) &&
+            (SDL_ISPIXELFORMAT_ALPHA(info.texture_formats[i]) ? true : false) == needAlpha) {
+            format = info.texture_formats[i];
+            break;
+        }
+    }
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || format == surface->format->format)
+        return surface;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, format, 0);
+    if (converted == nullptr)
+        return surface;
+    SDL_FreeSurface(surface);
+    return converted;
+}
 
 using Guard = std::lock_guard<std::recursive_mutex>;
+
 
 void MarkRelayout()
 {
@@ -156,14 +206,22 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
     return resource;
 }
 
-// The decoded picture of a prefetched key, waiting for it when it is still being decoded; null when
-// the key was not prefetched or its decode failed (the caller then loads as usual, reporting).
+// The decoded picture of a prefetched key, waiting for it when a thread is decoding it; null when the
+// key was not prefetched, no thread has begun it (on a busy machine the threads may lag behind: the
+// caller decoding it at once is no slower than waiting) or its decode failed. The caller then loads
+// as usual, reporting.
 SDL_Surface* TakePrefetched(const std::string& key)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
         if (item.key != key)
             continue;
+        if (!item.isStarted) {
+            item.isStarted = true;
+            item.isDone = true;
+            item.key.clear();
+            return nullptr;
+        }
         gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
         item.key.clear();
         return std::exchange(item.surface, nullptr);
@@ -171,26 +229,48 @@ SDL_Surface* TakePrefetched(const std::string& key)
     return nullptr;
 }
 
-// This thread only decodes: SDL shares pixel-format records between surfaces and counts their users
-// under a lock of its own, so anything more done to a surface here (reading its format, converting
-// and freeing it) could meet the main thread dropping the same record. The main thread converts the
-// picture when it makes the texture, as for any other load.
-void RunPrefetch(const std::vector<std::string>& keys)
+// Runs on each prefetch thread: takes the next item of the list until none is left.
+void RunPrefetch()
 {
-    for (std::size_t i = 0; i < keys.size(); ++i) {
+    for (;;) {
+        std::size_t i = 0;
+        {
+            std::lock_guard<std::mutex> lock(gPrefetchMutex);
+            while (gPrefetchNext < gPrefetch.size() && gPrefetch[gPrefetchNext].isStarted)
+                ++gPrefetchNext;
+            if (gPrefetchNext >= gPrefetch.size())
+                return;
+            i = gPrefetchNext++;
+            gPrefetch[i].isStarted = true;
+        }
+        // A taken item is always finished below, so that no load waits for it in vain.
         SDL_Surface* surface = nullptr;
-        const std::size_t slash = keys[i].find('/');
         try {
+            std::string key;
+            {
+                std::lock_guard<std::mutex> lock(gPrefetchMutex);
+                key = gPrefetch[i].key;
+            }
+            const std::size_t slash = key.find('/');
             // The bytes are taken out first: the archive stays free for the main thread's loads
             // while the picture decodes.
             std::string bytes;
-            std::shared_ptr<AssetArchive> archive = OpenArchive(keys[i].substr(0, slash));
-            if (archive && archive->ReadEntry(keys[i].substr(slash + 1), bytes)) {
+            std::shared_ptr<AssetArchive> archive = OpenArchive(key.substr(0, slash));
+            if (archive && archive->ReadEntry(key.substr(slash + 1), bytes)) {
                 ++gDecodeCount;
                 SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
                 if (stream != nullptr)
                     surface = IMG_Load_RW(stream, 1);
             }
+            SDL_RendererInfo info{};
+            bool hasInfo = false;
+            {
+                std::lock_guard<std::mutex> lock(gPrefetchMutex);
+                info = gPrefetchRendererInfo;
+                hasInfo = gHasPrefetchRendererInfo;
+            }
+            if (hasInfo)
+                surface = ConvertForTexture(surface, info);
         } catch (...) {
             // Nothing may leave the thread; the load decodes the picture itself.
         }
@@ -199,6 +279,16 @@ void RunPrefetch(const std::vector<std::string>& keys)
         gPrefetch[i].isDone = true;
         gPrefetchChanged.notify_all();
     }
+}
+
+int PrefetchThreadMain(void*)
+{
+    try {
+        RunPrefetch();
+    } catch (...) {
+        // Nothing may leave the thread.
+    }
+    return 0;
 }
 
 SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
@@ -445,49 +535,64 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
     }
     if (keys.empty())
         return;
-    // The decoders set themselves up here, so the two threads never race doing it.
+    // The decoders set themselves up here, so the threads never race doing it.
     IMG_Init(IMG_INIT_JPG | IMG_INIT_PNG);
     {
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
-        for (const std::string& key : keys)
-            gPrefetch.push_back(PrefetchItem{key, nullptr, false});
+        // The same picture named twice is decoded once; the first load takes it.
+        for (const std::string& key : keys) {
+            if (std::none_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) { return i.key == key; }))
+                gPrefetch.push_back(PrefetchItem{key, nullptr, false, false});
+        }
+        gPrefetchNext = 0;
     }
-    auto owned = std::make_unique<std::vector<std::string>>(std::move(keys));
-    gPrefetchThread = SDL_CreateThread(
-        [](void* data) {
-            std::unique_ptr<std::vector<std::string>> list(static_cast<std::vector<std::string>*>(data));
-            try {
-                RunPrefetch(*list);
-            } catch (...) {
-                // Nothing may leave the thread.
-            }
-            // Whatever was not reached counts as failed, so that no load waits for it.
-            std::lock_guard<std::mutex> lock(gPrefetchMutex);
-            for (PrefetchItem& item : gPrefetch)
-                item.isDone = true;
-            gPrefetchChanged.notify_all();
-            return 0;
-        },
-        "Prefetch", owned.get());
-    if (gPrefetchThread == nullptr) {
+    for (Uint32 format : kPrefetchFormats) {
+        if (SDL_PixelFormat* held = SDL_AllocFormat(format))
+            gPrefetchFormats.push_back(held);
+    }
+    const int threads = std::clamp(SDL_GetCPUCount() - 1, 1, kMaxPrefetchThreads);
+    for (int t = 0; t < threads && static_cast<std::size_t>(t) < keys.size(); ++t) {
+        SDL_Thread* thread = SDL_CreateThread(PrefetchThreadMain, "Prefetch", nullptr);
+        if (thread == nullptr)
+            break;
+        gPrefetchThreads.push_back(thread);
+    }
+    if (gPrefetchThreads.empty()) {
         // No thread: every picture is decoded by its load, as without a prefetch.
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         gPrefetch.clear();
-        return;
     }
-    owned.release(); // the thread owns it now
 }
 
 void ResourceCache::EndPrefetch()
 {
-    if (gPrefetchThread != nullptr) {
-        SDL_WaitThread(gPrefetchThread, nullptr);
-        gPrefetchThread = nullptr;
+    {
+        // Threads that have not reached an item yet stop at once.
+        std::lock_guard<std::mutex> lock(gPrefetchMutex);
+        gPrefetchNext = gPrefetch.size();
     }
+    for (SDL_Thread* thread : gPrefetchThreads)
+        SDL_WaitThread(thread, nullptr);
+    gPrefetchThreads.clear();
+    for (SDL_PixelFormat* format : gPrefetchFormats)
+        SDL_FreeFormat(format);
+    gPrefetchFormats.clear();
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch)
         SDL_FreeSurface(item.surface);
     gPrefetch.clear();
+    gPrefetchNext = 0;
+    gHasPrefetchRendererInfo = false;
+}
+
+void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0)
+        return;
+    std::lock_guard<std::mutex> lock(gPrefetchMutex);
+    gPrefetchRendererInfo = info;
+    gHasPrefetchRendererInfo = true;
 }
 
 void ResourceCache::Shutdown()

@@ -59,6 +59,9 @@ public:
     static void Prefetch(const std::vector<std::string>& paths);
     // Waits for the prefetch thread and frees the pictures no load took.
     static void EndPrefetch();
+    // The renderer textures will be made for: from now on the prefetch thread also converts each
+    // picture into the format a texture of it gets, which is otherwise done by the main thread.
+    static void SetPrefetchRenderer(SDL_Renderer* renderer);
     // The whole file "package/inner/path" as bytes; no cache lock, reports nothing.
     static bool ReadTextFile(const std::string& path, std::string& out, bool archiveOnly);
     static bool Exists(const std::string& directory, const std::string& name, bool archiveOnly);

@@ -47,6 +47,9 @@ struct LoaderState {
     std::size_t finishedBytes = 0;
     bool isWaitingForRoom = false;
     bool hasPassEnded = true;
+    // Guarded by the pending mutex: a Start came while the pass ran; the worker takes what is
+    // pending then, once its batch is done, instead of ending.
+    bool isMoreWanted = false;
     std::size_t leadBytes = kDefaultLeadBytes;
     bool initialised = false;
     // Main thread only.
@@ -117,45 +120,59 @@ void WaitForRoom(LoaderState& s)
     s.isWaitingForRoom = false;
 }
 
-// One pass over what was pending when it began. The requests are taken out under the pending lock, so
-// an Enqueue during the pass neither waits for it nor joins it: it waits for the next Start.
-void RunPass(const AsyncImageLoader::Decoder& decoder, bool onWorker)
-{
-    LoaderState& s = State();
-    std::vector<PendingRequest> batch;
-    {
-        MutexGuard lock(s.pendingMutex);
-        batch.swap(s.pending);
-    }
-    for (std::size_t i = 0; i < batch.size(); ++i) {
-        // A short pause every fifth picture leaves the cache lock to the main thread now and then.
-        if (i % 5 == 0) {
-            SDL_Delay(1);
-        }
-        if (onWorker) {
-            WaitForRoom(s);
-        }
-        if (!s.running.load()) {
-            break;
-        }
-        SDL_Surface* surface = nullptr;
-        try {
-            surface = decoder ? decoder(batch[i].path) : DefaultDecode(batch[i].path);
-        } catch (...) {
-            surface = nullptr;
-        }
-        MutexGuard lock(s.finishedMutex);
-        s.finishedBytes += SurfaceBytes(surface);
-        s.finished.push_back(FinishedResult{std::move(batch[i].token), surface});
-    }
-}
-
 void EndPass(LoaderState& s)
 {
     MutexGuard lock(s.finishedMutex);
     s.hasPassEnded = true;
     if (s.changed != nullptr) {
         SDL_CondBroadcast(s.changed);
+    }
+}
+
+// One pass over what was pending when it began, and on the worker over what a Start during the pass
+// added. The requests are taken out under the pending lock, so an Enqueue during the pass neither
+// waits for it nor joins it: it waits for the next Start.
+void RunPass(const AsyncImageLoader::Decoder& decoder, bool onWorker)
+{
+    LoaderState& s = State();
+    for (;;) {
+        std::vector<PendingRequest> batch;
+        {
+            MutexGuard lock(s.pendingMutex);
+            batch.swap(s.pending);
+            s.isMoreWanted = false;
+        }
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            // A short pause after every fifth picture leaves the cache lock to the main thread now and then.
+            if (i > 0 && i % 5 == 0) {
+                SDL_Delay(1);
+            }
+            if (onWorker) {
+                WaitForRoom(s);
+            }
+            if (!s.running.load()) {
+                break;
+            }
+            SDL_Surface* surface = nullptr;
+            try {
+                surface = decoder ? decoder(batch[i].path) : DefaultDecode(batch[i].path);
+            } catch (...) {
+                surface = nullptr;
+            }
+            MutexGuard lock(s.finishedMutex);
+            s.finishedBytes += SurfaceBytes(surface);
+            s.finished.push_back(FinishedResult{std::move(batch[i].token), surface});
+        }
+        if (!onWorker) {
+            return;
+        }
+        // Decided and marked under the pending lock, so that a Start either sees the pass go on
+        // or sees it ended and starts the next.
+        MutexGuard lock(s.pendingMutex);
+        if (!s.isMoreWanted || !s.running.load()) {
+            EndPass(s);
+            return;
+        }
     }
 }
 
@@ -283,6 +300,15 @@ void AsyncImageLoader::Start()
         MutexGuard lock(s.pendingMutex);
         if (s.pending.empty()) {
             return;
+        }
+        // A pass still running takes the new requests when its batch is done: waiting here for it
+        // to end would hold the main thread for every picture it has left.
+        if (s.worker != nullptr && s.running.load()) {
+            MutexGuard finishedLock(s.finishedMutex);
+            if (!s.hasPassEnded) {
+                s.isMoreWanted = true;
+                return;
+            }
         }
     }
     Join();

@@ -30,7 +30,8 @@ public:
     // The way widgets ask: through the loader when it runs, otherwise the picture is loaded at once.
     // rect receives the size of what is returned.
     static SDL_Texture* Request(GUIStreamableObject* requester, const std::string& path, SDL_Rect* rect = nullptr);
-    // Starts a worker pass over what is pending; nothing when nothing is pending.
+    // Starts a worker pass over what is pending; nothing when nothing is pending. While a pass runs,
+    // that pass takes what is pending once its current batch is done, and Start returns at once.
     static void Start();
     // Hands finished pictures to requesters that still exist; only while running.
     static void Deliver();

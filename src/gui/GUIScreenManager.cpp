@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <string>
 
 namespace {
 
@@ -382,6 +383,24 @@ void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
 
 namespace {
 
+// The pictures a layout value names: a button's, a decoration's, or a list item's pair of states
+// ("a_0.png a_1.png").
+void AddPictureNames(const std::string& value, const std::string& prefix, std::vector<std::string>& paths)
+{
+    std::size_t start = 0;
+    while (start < value.size()) {
+        std::size_t end = value.find(' ', start);
+        if (end == std::string::npos)
+            end = value.size();
+        const std::string word = value.substr(start, end - start);
+        for (const char* suffix : {".png", ".jpg"}) {
+            if (word.size() > 4 && word.compare(word.size() - 4, 4, suffix) == 0)
+                paths.push_back(prefix + word);
+        }
+        start = end + 1;
+    }
+}
+
 void ReadLayoutFileNames(ManagerState& s)
 {
     ConfigFile config;
@@ -411,6 +430,33 @@ std::vector<std::string> GUIScreenManager::StartupBackgrounds()
         const std::string picture = layout.GetString("TextureName");
         if (!picture.empty())
             paths.push_back("core/" + CurrentGuiFolder(false) + picture);
+    }
+    return paths;
+}
+
+std::vector<std::string> GUIScreenManager::StartupPictures()
+{
+    std::vector<std::string> paths = StartupBackgrounds();
+    ManagerState& s = State();
+    for (const auto& layer : s.layers) {
+        if (layer->isLoadedOnFirstShow)
+            continue;
+        const auto file = s.layoutFiles.find(layer->name);
+        ConfigFile layout;
+        if (file == s.layoutFiles.end() || file->second.empty() || !layout.Load(file->second))
+            continue;
+        for (const ConfigSection& section : layout.sections) {
+            // The backgrounds are listed first above; a deferred one is not wanted at start.
+            if (section.name == "RootInfo")
+                continue;
+            for (const ConfigEntry& entry : section.entries) {
+                bool localised = false;
+                for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
+                    localised = localised || (entry.keys[k] == "Localized" && entry.values[k] == "1");
+                for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
+                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised), paths);
+            }
+        }
     }
     return paths;
 }

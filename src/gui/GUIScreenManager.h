@@ -69,6 +69,10 @@ public:
     // layer order: those of layers read at start whose background is not deferred. Reads "gui.cfg"
     // and the layouts' root entries only.
     static std::vector<std::string> StartupBackgrounds();
+    // Those backgrounds, then every other picture the layouts of layers read at start name, in layer
+    // order ("core/<GUI folder>/<picture>", the localised folder for entries marked Localized="1").
+    // Reads "gui.cfg" and the layouts only.
+    static std::vector<std::string> StartupPictures();
 
     // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
     static void Reset();

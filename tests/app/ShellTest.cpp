@@ -150,6 +150,16 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
                                          "core/gui/common/picker_panel.png", "core/gui/common/display_panel.png"};
     EXPECT_EQ(GUIScreenManager::StartupBackgrounds(), early)
         << "decoded ahead: neither the login screen's (drawn first, if ever) nor a screen's read when shown";
+    const std::vector<std::string> pictures = GUIScreenManager::StartupPictures();
+    auto listed = [&pictures](const std::string& path) {
+        return std::count(pictures.begin(), pictures.end(), path);
+    };
+    EXPECT_TRUE(std::equal(early.begin(), early.end(), pictures.begin())) << "the backgrounds first";
+    EXPECT_EQ(listed("core/gui/en/menu_play_1.png"), 1) << "a list item's second state, from the localised folder";
+    EXPECT_GE(listed("core/gui/common/pager_left.png"), 1) << "a pager's, from the common folder";
+    EXPECT_EQ(listed("core/gui/common/login_panel.png"), 1) << "the login screen's own pictures";
+    EXPECT_EQ(listed("core/gui/common/login_background.jpg"), 0) << "but not its deferred background";
+    EXPECT_EQ(listed("core/gui/en/sub_play_0.png"), 0) << "nothing of a screen read when shown";
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);

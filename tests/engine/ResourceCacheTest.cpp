@@ -394,14 +394,14 @@ TEST_F(ResourceCacheTest, WrappersHandleNullAndMakeTargets)
 
 class ResourceCacheThreaded : public ResourceCacheTest {};
 
-// Start-up decodes pictures ahead on a thread of their own: the load takes the decoded picture, a
-// picture that cannot be decoded ahead is loaded (and reported) as without a prefetch, and what no
-// load takes is freed when the prefetch ends.
+// Start-up decodes pictures ahead on threads of their own: the load takes the decoded picture (or
+// decodes it itself when no thread has begun it), a picture that cannot be decoded ahead is loaded
+// (and reported) as without a prefetch, and what no load takes is freed when the prefetch ends.
 TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
 {
     LogCapture log(LogCapture::kRecordOnly);
     const std::uint64_t decodes = ResourceCache::DecodeCount();
-    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp"});
+    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp", "pkg/img/a.bmp"});
     SDL_Rect rect{9, 9, 9, 9};
     SDL_Texture* b = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", &rect);
     ASSERT_NE(b, nullptr);
@@ -415,7 +415,11 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
     EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
     EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
     ResourceCache::EndPrefetch();
-    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 5) << "three ahead, one broken again, one private copy";
+    // Which pictures a thread reached before their load, or before the end, varies: the broken one
+    // is decoded twice when a thread came first, the one never loaded only when a thread reached it.
+    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 3);
+    EXPECT_LE(ResourceCache::DecodeCount(), decodes + 5)
+        << "each picture at most once (one named twice too), the broken one at most twice, one private copy";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
 }

@@ -221,6 +221,27 @@ TEST_F(AsyncImageLoaderThreadedTest, DeliverHandsOverWhatIsFinishedWhileThePassG
     EXPECT_EQ(TextureWidth(late.texture), 5);
 }
 
+// A Start while a pass runs must not wait for it (the main thread would stall for every picture
+// left): the running pass takes the new request after its batch.
+TEST_F(AsyncImageLoaderThreadedTest, StartDuringAPassHandsTheNewRequestToThatPass)
+{
+    GatedDecoder decoder(0);
+    AsyncImageLoader::SetDecoder(decoder.Function());
+    auto requesters = MakeRequesters(2);
+    AsyncImageLoader::Enqueue(requesters[0].get(), "w3");
+    AsyncImageLoader::Start();
+    decoder.WaitUntilHeld(); // the pass is held in its first picture
+    AsyncImageLoader::Enqueue(requesters[1].get(), "w4");
+    AsyncImageLoader::Start(); // returns although the pass cannot go on
+    EXPECT_EQ(AsyncImageLoader::PendingCount(), 1u) << "taken once the batch is done";
+    decoder.Open();
+    AsyncImageLoader::Join();
+    AsyncImageLoader::Deliver();
+    EXPECT_EQ(TextureWidth(requesters[0]->texture), 3);
+    EXPECT_EQ(TextureWidth(requesters[1]->texture), 4);
+    EXPECT_EQ(decoder.Calls(), 2);
+}
+
 TEST_F(AsyncImageLoaderThreadedTest, StopDuringAPassEndsItAndReleasesWhatItDrops)
 {
     GatedDecoder decoder(1);
