@@ -8,6 +8,7 @@
 //                  package list, say "peak_kb N"
 //   editor         quick-load char_vexa with all add-ons, say "peak_kb N held_bytes M"
 
+#include "FigureBytes.h"
 #include "app/MainMenuScreen.h"
 #include "app/MyCore.h"
 #include "app/SubMenuScreen.h"
@@ -107,37 +108,6 @@ public:
     bool ok = false;
     std::uint32_t now = 100000;
 };
-
-std::size_t SurfaceBytes(const SDL_Surface* surface)
-{
-    return surface != nullptr ? static_cast<std::size_t>(surface->pitch) * static_cast<std::size_t>(surface->h) : 0;
-}
-
-std::size_t TextureBytes(SDL_Texture* texture)
-{
-    int w = 0;
-    int h = 0;
-    if (texture == nullptr || SDL_QueryTexture(texture, nullptr, nullptr, &w, &h) != 0)
-        return 0;
-    return static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4;
-}
-
-// The figure's decoded pictures: each layer's picture and texture, the masks, the composition.
-std::size_t FigureBytes()
-{
-    std::size_t bytes = TextureBytes(Editor::ComposedTexture());
-    std::vector<const SDL_Surface*> masks;
-    for (const auto& category : CharacterRegistry::Categories()) {
-        bytes += SurfaceBytes(category->Surface) + TextureBytes(category->Texture);
-        for (const SDL_Surface* mask : category->MaskPictures) {
-            if (std::find(masks.begin(), masks.end(), mask) == masks.end())
-                masks.push_back(mask);
-        }
-    }
-    for (const SDL_Surface* mask : masks)
-        bytes += SurfaceBytes(mask);
-    return bytes;
-}
 
 int Prepare(const std::string& list)
 {
