@@ -9,6 +9,7 @@
 //   SDL_VIDEODRIVER=x11 xvfb-run -a ./vn_bench_idle
 // where SDL picks its default (OpenGL, on a software rasteriser without a GPU driver).
 
+#include "Spread.h"
 #include "app/MainMenuScreen.h"
 #include "app/MyCore.h"
 #include "gui/GUIMessageBox.h"
@@ -177,17 +178,6 @@ Measure BareLoop(int width, int height, std::uint32_t flags)
     return m;
 }
 
-struct Spread {
-    double min = 0.0;
-    double median = 0.0;
-    double max = 0.0;
-};
-
-Spread SpreadOf(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return Spread{values.front(), values[values.size() / 2], values.back()};
-}
 
 } // namespace
 

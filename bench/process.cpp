@@ -9,6 +9,7 @@
 // Each figure is min / median / max over several runs.
 
 #include "LbaWriter.h"
+#include "Spread.h"
 #include "engine/AssetArchive.h"
 #include "engine/Keystream.h"
 
@@ -36,20 +37,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kStartRuns = 15;
 constexpr int kMemoryRuns = 3;
 constexpr double kMiB = 1024.0 * 1024.0;
-
-struct Spread {
-    double min = 0;
-    double median = 0;
-    double max = 0;
-};
-
-Spread Summarise(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    if (values.empty())
-        return {};
-    return Spread{values.front(), values[values.size() / 2], values.back()};
-}
 
 std::string Show(const Spread& s, const char* format)
 {
@@ -206,13 +193,13 @@ int main(int, char** argv)
             cpuRatios.push_back(programCpu.back() / referenceCpu.back());
         }
         std::printf("exec to first drawn main menu: %s ms; bare window, clear and present: %s ms\n",
-                    Show(Summarise(program), "%.1f").c_str(), Show(Summarise(reference), "%.1f").c_str());
+                    Show(SpreadOf(program), "%.1f").c_str(), Show(SpreadOf(reference), "%.1f").c_str());
         std::printf("  ratio per pair (min / median / max): %s (goal <= 3x)\n",
-                    Show(Summarise(ratios), "%.2fx").c_str());
+                    Show(SpreadOf(ratios), "%.2fx").c_str());
         // On a busy machine the wall times mostly measure waiting for a core; the CPU time does not.
         std::printf("  CPU time to that frame, all threads: %s ms against %s ms; ratio per pair %s\n",
-                    Show(Summarise(programCpu), "%.1f").c_str(), Show(Summarise(referenceCpu), "%.1f").c_str(),
-                    Show(Summarise(cpuRatios), "%.2fx").c_str());
+                    Show(SpreadOf(programCpu), "%.1f").c_str(), Show(SpreadOf(referenceCpu), "%.1f").c_str(),
+                    Show(SpreadOf(cpuRatios), "%.2fx").c_str());
     }
 
     // 2. The main menu with many packages.
@@ -232,7 +219,7 @@ int main(int, char** argv)
             }
             peaks.push_back(Field(r.line, "peak_kb") / 1024.0);
         }
-        const Spread peak = Summarise(peaks);
+        const Spread peak = SpreadOf(peaks);
         const double goal = 64.0 + 0.5 * packages;
         std::printf("main menu with %2d packages: peak %s MiB; goal 64 + 0.5 x %d = %.1f MiB; ratio %.2fx\n",
                     packages, Show(peak, "%.1f").c_str(), packages, goal, peak.median / goal);
@@ -261,8 +248,8 @@ int main(int, char** argv)
             ratios.push_back(held > 0 ? (peak - 64.0) / held : 0.0);
         }
         std::printf("editor with char_vexa and all add-ons: peak %s MiB; decoded pictures held %.1f MiB\n",
-                    Show(Summarise(peaks), "%.1f").c_str(), held);
-        std::printf("  ratio (peak - 64 MiB) / held: %s (goal <= 1.5x)\n", Show(Summarise(ratios), "%.2fx").c_str());
+                    Show(SpreadOf(peaks), "%.1f").c_str(), held);
+        std::printf("  ratio (peak - 64 MiB) / held: %s (goal <= 1.5x)\n", Show(SpreadOf(ratios), "%.2fx").c_str());
     }
 
     if (failures > 0)
