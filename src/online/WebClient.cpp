@@ -6,12 +6,12 @@
 #include "engine/PlayerProfile.h"
 #include "engine/Services.h"
 #include "engine/Utilities.h"
+#include "online/CurlLibrary.h"
 #include "online/LinkCache.h"
 #include "online/WebClientState.h"
 #include "platform/Platform.h"
 
 #include <SDL.h>
-#include <curl/curl.h>
 
 #include <algorithm>
 
@@ -235,13 +235,6 @@ void JoinFinishedWorker()
 
 void StartWorker()
 {
-    if (!gState.curlReady) {
-        if (curl_global_init(CURL_GLOBAL_ALL) != CURLE_OK) {
-            LogText(kLogFile, "Failed to initialise libcurl");
-            return;
-        }
-        gState.curlReady = true;
-    }
     gState.workerFinished = false;
     gState.abandoned = false;
     gState.worker = SDL_CreateThread(RequestProcess, "RequestProcess", nullptr);
@@ -430,9 +423,9 @@ void WebClient::Stop()
         SDL_WaitThread(gState.worker, nullptr);
         gState.worker = nullptr;
     }
-    if (gState.curlReady) {
-        curl_global_cleanup();
-        gState.curlReady = false;
+    if (gState.curlReady.load()) {
+        CurlLibrary().globalCleanup();
+        gState.curlReady.store(false);
     }
 }
 

@@ -68,7 +68,8 @@ struct WebState {
 
     // Main thread only.
     SDL_Thread* worker = nullptr;
-    bool curlReady = false;
+    // Set by the worker that sets libcurl up; cleared by Stop once no worker runs.
+    std::atomic<bool> curlReady{false};
 
     // Set on the main thread while no worker runs; read by the worker.
     WebClient::EventHook eventHook;

@@ -5,11 +5,11 @@
 #include "engine/Log.h"
 #include "engine/Utilities.h"
 #include "online/AnswerParser.h"
+#include "online/CurlLibrary.h"
 #include "online/WebClientState.h"
 #include "platform/Platform.h"
 
 #include <SDL.h>
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -20,7 +20,7 @@
 namespace {
 
 struct CurlCleanup {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { CurlLibrary().easyCleanup(handle); }
 };
 using CurlPtr = std::unique_ptr<CURL, CurlCleanup>;
 
@@ -73,13 +73,13 @@ void ConfigureTransfer(CURL* handle, const std::string& url, long timeoutSeconds
 {
     // Every transfer starts from a clean handle: nothing of a request (its body, its HTTP version)
     // may carry over into a download.
-    curl_easy_reset(handle);
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    CurlLibrary().easyReset(handle);
+    CurlLibrary().easySetopt(handle, CURLOPT_URL, url.c_str());
+    CurlLibrary().easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    CurlLibrary().easySetopt(handle, CURLOPT_TIMEOUT, timeoutSeconds);
+    CurlLibrary().easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    CurlLibrary().easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+    CurlLibrary().easySetopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
 }
 
 std::size_t OnResponseData(char* data, std::size_t size, std::size_t count, void* user)
@@ -117,18 +117,18 @@ bool RunRequest(CURL* handle, const PendingRequest& request)
     }
     AnswerParser parser;
     ConfigureTransfer(handle, url, S().limits.requestTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
-    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnResponseData);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &parser);
+    CurlLibrary().easySetopt(handle, CURLOPT_POST, 1L);
+    CurlLibrary().easySetopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
+    CurlLibrary().easySetopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+    CurlLibrary().easySetopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    CurlLibrary().easySetopt(handle, CURLOPT_WRITEFUNCTION, OnResponseData);
+    CurlLibrary().easySetopt(handle, CURLOPT_WRITEDATA, &parser);
     Touch();
     S().transferRunning = true;
-    const CURLcode code = curl_easy_perform(handle);
+    const CURLcode code = CurlLibrary().easyPerform(handle);
     S().transferRunning = false;
     long status = 0;
-    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    CurlLibrary().easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     // An error page or a redirect is the server's, not the service's answer, whatever it holds.
     const AnswerParser::State state = status == 200 ? parser.Finish() : AnswerParser::State::kMalformed;
 
@@ -161,7 +161,7 @@ bool RunRequest(CURL* handle, const PendingRequest& request)
     if (code == CURLE_ABORTED_BY_CALLBACK && ShouldLeave())
         return false;
     LogText(kLogFile, "Web request " + request.name + " got no answer: " +
-                          (code != CURLE_OK ? std::string(curl_easy_strerror(code))
+                          (code != CURLE_OK ? std::string(CurlLibrary().easyStrerror(code))
                            : status != 200  ? "HTTP status " + IntToString(static_cast<int>(status))
                                             : parser.Problem()));
     S().stop = true;
@@ -204,7 +204,7 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
     if (!c.statusChecked) {
         c.statusChecked = true;
         long status = 0;
-        curl_easy_getinfo(c.handle, CURLINFO_RESPONSE_CODE, &status);
+        CurlLibrary().easyGetinfo(c.handle, CURLINFO_RESPONSE_CODE, &status);
         if (status == 200 && c.resumed) {
             // The server sends the whole file where a part was asked for: start again.
             c.file = platform::OpenFile(c.job->tempPath, "wb");
@@ -259,16 +259,16 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
     }
     ConfigureTransfer(handle, job.url, S().limits.downloadTimeoutSeconds);
     // No redirect is followed: an archive comes from the host the link cache names or not at all.
-    curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadData);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &c);
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBuffer);
+    CurlLibrary().easySetopt(handle, CURLOPT_HTTPGET, 1L);
+    CurlLibrary().easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+    CurlLibrary().easySetopt(handle, CURLOPT_WRITEFUNCTION, OnDownloadData);
+    CurlLibrary().easySetopt(handle, CURLOPT_WRITEDATA, &c);
+    CurlLibrary().easySetopt(handle, CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (c.resumed)
-        curl_easy_setopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(job.received));
+        CurlLibrary().easySetopt(handle, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(job.received));
     Touch();
     S().transferRunning = true;
-    const CURLcode code = curl_easy_perform(handle);
+    const CURLcode code = CurlLibrary().easyPerform(handle);
     S().transferRunning = false;
     lastPercent = c.lastPercent;
     const bool flushed = c.file && std::fflush(c.file.get()) == 0;
@@ -287,14 +287,14 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
     }
     if (!c.statusChecked) { // no body at all: the status alone tells
         long status = 0;
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+        CurlLibrary().easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         if (code == CURLE_OK && status != 200 && status != 206) {
             LogText(kLogFile, job.name + " download refused with HTTP status " + IntToString(static_cast<int>(status)));
             return DownloadOutcome::kBadStatus;
         }
     }
     if (code != CURLE_OK) {
-        LogText(kLogFile, job.name + " transfer ended early: " + std::string(curl_easy_strerror(code)));
+        LogText(kLogFile, job.name + " transfer ended early: " + std::string(CurlLibrary().easyStrerror(code)));
         return DownloadOutcome::kIncomplete;
     }
     return DownloadOutcome::kEnded;
@@ -397,9 +397,30 @@ void FinishDownload(const DownloadJob& job, DownloadOutcome outcome)
     }
 }
 
+// The library is opened and set up here, by the first worker that needs it, not by the program's
+// start. Workers run one at a time, each started after the last was joined.
+bool PrepareCurl()
+{
+    if (S().curlReady.load())
+        return true;
+    if (LoadCurlLibrary() == nullptr)
+        return false;
+    if (CurlLibrary().globalInit(CURL_GLOBAL_ALL) != CURLE_OK) {
+        LogText(kLogFile, "Failed to initialise libcurl");
+        return false;
+    }
+    S().curlReady.store(true);
+    return true;
+}
+
 void Work()
 {
-    CurlPtr handle(curl_easy_init());
+    if (!PrepareCurl()) {
+        S().stop = true;
+        PostSimple(ResultKind::kOffline, "");
+        return;
+    }
+    CurlPtr handle(CurlLibrary().easyInit());
     if (!handle) {
         LogText(kLogFile, "Failed to create a curl handle");
         S().stop = true;
