@@ -89,6 +89,11 @@ bool Core::Init()
     std::vector<std::string> early = GUIScreenManager::StartupPictures();
     if (!globals.GetString("SplashPro").empty())
         early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
+    // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
+    // one through fork, and a child forked while another thread holds an allocator lock (the
+    // sanitizers' allocators have no fork handlers) would never get past its first allocation.
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     ResourceCache::Prefetch(early);
     struct PrefetchEnd {
         ~PrefetchEnd() { ResourceCache::EndPrefetch(); }
@@ -173,9 +178,6 @@ bool Core::OpenWindow(const ConfigFile& globals)
 
     scaleX = 1.0f;
     scaleY = 1.0f;
-
-    if (SDL_Init(SDL_INIT_VIDEO) < 0)
-        return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
 
     ComputeWindowGeometry(0, 0);
     window = SDL_CreateWindow(globals.GetString("ApplicationName").c_str(), windowX, windowY, windowWidth,
