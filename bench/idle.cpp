@@ -9,6 +9,7 @@
 //   SDL_VIDEODRIVER=x11 xvfb-run -a ./vn_bench_idle
 // where SDL picks its default (OpenGL, on a software rasteriser without a GPU driver).
 
+#include "BundledFolder.h"
 #include "Spread.h"
 #include "app/MainMenuScreen.h"
 #include "app/MyCore.h"
@@ -187,19 +188,9 @@ int main()
         setenv("SDL_VIDEODRIVER", "dummy", 1);
         setenv("SDL_RENDER_DRIVER", "software", 1);
     }
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
-    const std::string dat = std::string(VN_RUN_DIR) + "/dat";
-    if (!fs::exists(dat + "/core.lba")) {
-        std::fprintf(stderr, "bundled content not built (%s)\n", dat.c_str());
+    const std::string folder = EnterBundledContentFolder("idle");
+    if (folder.empty())
         return 1;
-    }
-    char folderTemplate[] = "/tmp/vn_bench_idle_XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (folder == nullptr)
-        return 1;
-    fs::create_directory_symlink(dat, fs::path(folder) / "dat");
-    fs::current_path(folder);
 
     Measure first;
     if (!RunProgram(Place::kFirstRun, first))

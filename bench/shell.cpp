@@ -8,6 +8,7 @@
 //     decoded pictures the figure holds (goal: at most 1.5x + 64 MB).
 // Times are medians of a few repetitions.
 
+#include "BundledFolder.h"
 #include "FigureBytes.h"
 #include "app/MainMenuScreen.h"
 #include "app/MyCore.h"
@@ -110,19 +111,9 @@ int main()
 {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
-    const std::string dat = std::string(VN_RUN_DIR) + "/dat";
-    if (!FileExists(dat + "/core.lba")) {
-        std::fprintf(stderr, "bundled content not built (%s)\n", dat.c_str());
+    const std::string folder = EnterBundledContentFolder("shell");
+    if (folder.empty())
         return 1;
-    }
-    char folderTemplate[] = "/tmp/vn_bench_shell_XXXXXX";
-    const char* folder = mkdtemp(folderTemplate);
-    if (folder == nullptr)
-        return 1;
-    fs::create_directory_symlink(dat, fs::path(folder) / "dat");
-    fs::current_path(folder);
 
     // A profile whose warning is accepted: a later start goes straight to the main menu.
     {
