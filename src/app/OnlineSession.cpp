@@ -49,25 +49,25 @@ std::string Rest(const std::string& text, std::size_t position)
     return position < text.size() ? text.substr(position) : std::string();
 }
 
-// "updater.lba" or "patch.lba" in the working folder, or "patch.lba" in the user data folder.
-bool PatchFileExists()
+// "patch.lba" in the working folder, or in the user data folder when one is in use; "" for none.
+std::string WaitingPatchPath()
 {
+    if (platform::FileExists("patch.lba"))
+        return "patch.lba";
     std::string inUserData = "patch.lba";
-    return platform::FileExists("updater.lba") || platform::FileExists("patch.lba") ||
-           (PrefixUserDataPath(inUserData) && platform::FileExists(inUserData));
+    return PrefixUserDataPath(inUserData) && platform::FileExists(inUserData) ? inUserData : std::string();
 }
+
+// "updater.lba" in the working folder, or a waiting "patch.lba".
+bool PatchFileExists() { return platform::FileExists("updater.lba") || !WaitingPatchPath().empty(); }
 
 // The patch waiting here is the one the service lists now: fetching it again would only repeat it.
 bool VerifiedPatchWaits()
 {
-    std::string path = "patch.lba";
-    if (!platform::FileExists(path)) {
-        if (!PrefixUserDataPath(path) || !platform::FileExists(path))
-            return false;
-    }
+    const std::string path = WaitingPatchPath();
     std::uint32_t listed = 0;
     std::uint32_t onDisk = 0;
-    return LinkCache::LookupCrc("patch", listed) && Crc32File(path, onDisk) && onDisk == listed;
+    return !path.empty() && LinkCache::LookupCrc("patch", listed) && Crc32File(path, onDisk) && onDisk == listed;
 }
 
 bool RunAndWait(const char* program)

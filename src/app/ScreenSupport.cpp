@@ -4,7 +4,6 @@
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIElement.h"
 #include "gui/GUIVerticalContainer.h"
-#include "gui/TutorialHooks.h"
 
 #include <SDL.h>
 
@@ -16,7 +15,6 @@ constexpr int kFigureHeight = 1200;
 
 } // namespace
 
-bool ScreenSupport::TutorialRuns() { return gTutorialHooks != nullptr && gTutorialHooks->IsRunning(); }
 
 bool ScreenSupport::ShowHolderInFrame(GUIVerticalContainer* frame, GUIElement* holder)
 {

@@ -14,6 +14,4 @@ struct ScreenSupport {
     // Queues path on the background loader into holder. The holder keeps no placeholder: it has no
     // picture until its own arrives (or it is loaded at once when the loader is not running).
     static void QueuePicture(GUIElement& holder, const std::string& path);
-    // Whether the tutorial tracker is installed and running.
-    static bool TutorialRuns();
 };

@@ -159,7 +159,7 @@ void SettingsScreen::BuildLists()
         fantasy += record->theme == "Fantasy" ? 1 : 0;
         modern += record->theme == "Modern" ? 1 : 0;
     }
-    const bool tutorial = ScreenSupport::TutorialRuns();
+    const bool tutorial = TutorialRunning();
     const int counts[] = {static_cast<int>(collected.size()), fantasy, modern};
     std::vector<std::string> filterItems;
     for (std::size_t f = 0; f < std::size(kFilters); ++f) {
@@ -251,7 +251,7 @@ void SettingsScreen::OnListBox(int list, int page, int item)
         if (record == nullptr || packages == nullptr) {
             return;
         }
-        if (ScreenSupport::TutorialRuns()) {
+        if (TutorialRunning()) {
             packages->ToggleItemState(0, item, kSwitchedOff);
         } else if (!(record->selected && PackageList::SelectedCount() <= 1)) {
             // Copies: MarkSeen lets the main menu rebuild its lists, which may reload the records.
@@ -314,7 +314,7 @@ void SettingsScreen::ApplyFilter(std::uint64_t filter)
             theme = f.theme;
         }
     }
-    const bool tutorial = ScreenSupport::TutorialRuns();
+    const bool tutorial = TutorialRunning();
     for (std::size_t i = 0; i < listedPackages.size(); ++i) {
         const PackageRecord* record = ListedPackage(static_cast<int>(i));
         if (record == nullptr) {

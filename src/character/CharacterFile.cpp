@@ -143,16 +143,9 @@ bool SelectableItem(const Category& category, std::int32_t item)
 }
 
 // Only a drag gives a layer offsets: its own, or one of a layer that moves all the others.
-bool CanBeMoved(const Category& category)
+bool CanBeMoved(const Category& category, bool setMovesAll)
 {
-    if (category.Movable || category.MoveAll) {
-        return true;
-    }
-    if (category.IgnoreMoveAll) {
-        return false;
-    }
-    const auto& categories = CharacterRegistry::Categories();
-    return std::any_of(categories.begin(), categories.end(), [](const auto& other) { return other->MoveAll != 0; });
+    return category.Movable || category.MoveAll || (setMovesAll && !category.IgnoreMoveAll);
 }
 
 } // namespace
@@ -337,6 +330,8 @@ bool CharacterFile::Read(const std::string& path)
 bool CharacterFile::Apply()
 {
     auto& categories = CharacterRegistry::Categories();
+    const bool setMovesAll =
+        std::any_of(categories.begin(), categories.end(), [](const auto& other) { return other->MoveAll != 0; });
     for (const CharacterSaveRecord& record : State().records) {
         Category* category = FindByName(record.Category);
         if (!category) {
@@ -364,7 +359,7 @@ bool CharacterFile::Apply()
             category->GetSurface();
         }
         // A file could otherwise push a fixed layer, such as a frame, off the picture for good.
-        if (CanBeMoved(*category)) {
+        if (CanBeMoved(*category, setMovesAll)) {
             category->OffsetX = record.OffsetX;
             category->OffsetY = record.OffsetY;
         } else if (record.OffsetX != 0.0f || record.OffsetY != 0.0f) {

@@ -25,9 +25,9 @@ namespace {
 constexpr Uint32 kWhite = 0xFFFFFFFFu;
 constexpr Uint32 kClearPixel = 0u;
 
-void ShowSaveFailed()
+void ShowExportError(const char* key)
 {
-    const std::string text = Localize("ERR_SAVE_FAILED");
+    const std::string text = Localize(key);
     LogText(kLogFile, text);
     GUIMessageBox::ShowOneButton(kDialogInformation, 0, text);
 }
@@ -189,9 +189,7 @@ bool PngExport::Save(const std::string& path)
     if (!surface) {
         // Nothing was written, so the folder is not to blame.
         LogText(kLogFile, "Nothing to export to " + path);
-        const std::string text = Localize("ERR_NOTHING_TO_EXPORT");
-        LogText(kLogFile, text);
-        GUIMessageBox::ShowOneButton(1, 0, text);
+        ShowExportError("ERR_NOTHING_TO_EXPORT");
         return false;
     }
     std::string png;
@@ -203,7 +201,7 @@ bool PngExport::Save(const std::string& path)
     }
     if (!encoded || !platform::WriteFileAtomically(path, png.data(), png.size(), &error)) {
         LogText(kLogFile, "Export to " + path + " failed: " + error);
-        ShowSaveFailed();
+        ShowExportError("ERR_SAVE_FAILED");
         return false;
     }
     return true;

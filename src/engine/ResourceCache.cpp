@@ -251,12 +251,10 @@ void RunPrefetch()
                 std::lock_guard<std::mutex> lock(gPrefetchMutex);
                 key = gPrefetch[i].key;
             }
-            const std::size_t slash = key.find('/');
             // The bytes are taken out first: the archive stays free for the main thread's loads
             // while the picture decodes.
             std::string bytes;
-            std::shared_ptr<AssetArchive> archive = OpenArchive(key.substr(0, slash));
-            if (archive && archive->ReadEntry(key.substr(slash + 1), bytes)) {
+            if (ResourceCache::ReadTextFile(key, bytes, true)) {
                 ++gDecodeCount;
                 SDL_RWops* stream = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
                 if (stream != nullptr)

@@ -115,9 +115,8 @@ const std::string* TextTable::Find(const std::string& key)
 
 const std::string& Localize(const std::string& key)
 {
-    for (const TextEntry& entry : Table())
-        if (entry.key == key)
-            return entry.text;
+    if (const std::string* text = TextTable::Find(key))
+        return *text;
     ReportMissing(key);
     return Marker();
 }

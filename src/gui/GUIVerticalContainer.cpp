@@ -167,11 +167,7 @@ void GUIVerticalContainer::Draw()
     // Containers in other layers may share this frame at another size: asking for this one's size
     // every time hands out the texture of that size. Comparing texture addresses cannot tell, since a
     // texture made after one is destroyed may get the same address.
-    if (GUIFrameRegistry::Find(frameName) == nullptr) {
-        frameTexture = nullptr;
-    } else {
-        RefreshFrame();
-    }
+    RefreshFrame();
     GUIScreenManager::QueueRender(texture, contentRect, renderLayer);
     if (contentElement != nullptr) {
         GUIScreenManager::QueueRender(contentElement->texture, contentElementRect, renderLayer);
