@@ -414,30 +414,16 @@ void ReadLayoutFileNames(ManagerState& s)
 
 } // namespace
 
-std::vector<std::string> GUIScreenManager::StartupBackgrounds()
+namespace {
+
+// The pictures of the layouts read at start, each layout read once: the backgrounds (a deferred one
+// is not wanted at start) first, in layer order, then, when asked, every other picture they name.
+std::vector<std::string> CollectStartupPictures(bool withOthers)
 {
     ManagerState& s = State();
     ReadLayoutFileNames(s);
-    std::vector<std::string> paths;
-    for (const auto& layer : s.layers) {
-        if (layer->isBackgroundDeferred || layer->isLoadedOnFirstShow)
-            continue;
-        const auto file = s.layoutFiles.find(layer->name);
-        ConfigFile layout;
-        if (file == s.layoutFiles.end() || file->second.empty() || !layout.Load(file->second) ||
-            layout.SelectSection("RootInfo") == nullptr)
-            continue;
-        const std::string picture = layout.GetString("TextureName");
-        if (!picture.empty())
-            paths.push_back("core/" + CurrentGuiFolder(false) + picture);
-    }
-    return paths;
-}
-
-std::vector<std::string> GUIScreenManager::StartupPictures()
-{
-    std::vector<std::string> paths = StartupBackgrounds();
-    ManagerState& s = State();
+    std::vector<std::string> backgrounds;
+    std::vector<std::string> others;
     for (const auto& layer : s.layers) {
         if (layer->isLoadedOnFirstShow)
             continue;
@@ -446,20 +432,35 @@ std::vector<std::string> GUIScreenManager::StartupPictures()
         if (file == s.layoutFiles.end() || file->second.empty() || !layout.Load(file->second))
             continue;
         for (const ConfigSection& section : layout.sections) {
-            // The backgrounds are listed first above; a deferred one is not wanted at start.
-            if (section.name == "RootInfo")
+            if (section.name == "RootInfo") {
+                if (layer->isBackgroundDeferred || section.entries.empty())
+                    continue;
+                layout.SelectSection("RootInfo");
+                const std::string picture = layout.GetString("TextureName");
+                if (!picture.empty())
+                    backgrounds.push_back("core/" + CurrentGuiFolder(false) + picture);
+                continue;
+            }
+            if (!withOthers)
                 continue;
             for (const ConfigEntry& entry : section.entries) {
                 bool localised = false;
                 for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
                     localised = localised || (entry.keys[k] == "Localized" && entry.values[k] == "1");
                 for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
-                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised), paths);
+                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised), others);
             }
         }
     }
-    return paths;
+    backgrounds.insert(backgrounds.end(), others.begin(), others.end());
+    return backgrounds;
 }
+
+} // namespace
+
+std::vector<std::string> GUIScreenManager::StartupBackgrounds() { return CollectStartupPictures(false); }
+
+std::vector<std::string> GUIScreenManager::StartupPictures() { return CollectStartupPictures(true); }
 
 void GUIScreenManager::Init()
 {
