@@ -8,6 +8,7 @@
 #include "app/OnlineSession.h"
 #include "app/SubMenuScreen.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/Navigator.h"
 #include "online/LinkCache.h"
 #include "online/ServiceAddress.h"
 #include "online/WebClient.h"
@@ -32,18 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kButtonOk = 0;
-constexpr int kButtonRetry = 7;
 constexpr int kNoDialog = -1;
-
-std::string DemoScenario(const std::string& from = std::string(), const std::string& to = std::string())
-{
-    std::ifstream in(std::string(VN_SOURCE_DIR) + "/tools/service/demo/scenario.cfg", std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!from.empty())
-        text.replace(text.find(from), from.size(), to);
-    return text;
-}
 
 struct FaultRow {
     const char* label;
@@ -71,10 +61,7 @@ protected:
     }
     void FreshInstallation()
     {
-        std::error_code ec;
-        fs::remove_all(temp.File("dat"), ec);
-        fs::copy(std::string(VN_RUN_DIR) + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
-        ASSERT_FALSE(ec) << ec.message();
+        InstallBundledContent();
         platform::RemoveFile(temp.File("patch.lba"));
     }
     void PrepareClient()

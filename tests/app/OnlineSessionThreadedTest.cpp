@@ -24,11 +24,6 @@ namespace {
 
 constexpr int kButtonOk = 0;
 
-std::string DemoScenario()
-{
-    std::ifstream in(std::string(VN_SOURCE_DIR) + "/tools/service/demo/scenario.cfg", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class OnlineSessionThreaded : public OnlineAppFixture {
 protected:

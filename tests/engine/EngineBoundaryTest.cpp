@@ -52,7 +52,6 @@ TEST(EngineBoundary, EveryFolderIncludesOnlyWhatLiesBelowIt)
     };
     const Rule rules[] = {
         {"platform", {"engine", "gui", "character", "online", "app"}},
-        {"engine", {"character", "online", "app"}},
         {"gui", {"character", "online", "app"}},
         {"character", {"online", "app"}},
         {"online", {"gui", "app"}},

@@ -14,6 +14,8 @@
 #include "support/ProgramProfile.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -28,12 +30,26 @@ void OnlineAppFixture::SetUp()
         GTEST_SKIP() << "the stand-in's add-ons are not built";
     }
     // Downloads must land in this test's folder, not in the bundled content.
-    std::error_code ec;
-    fs::remove(temp.File("dat"), ec);
-    fs::copy(std::string(VN_RUN_DIR) + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
-    ASSERT_FALSE(ec) << ec.message();
+    InstallBundledContent();
     WebClient::Reset();
     LinkCache::Reset();
+}
+
+void OnlineAppFixture::InstallBundledContent()
+{
+    std::error_code ec;
+    fs::remove_all(temp.File("dat"), ec);
+    fs::copy(std::string(VN_RUN_DIR) + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
+    ASSERT_FALSE(ec) << ec.message();
+}
+
+std::string OnlineAppFixture::DemoScenario(const std::string& from, const std::string& to)
+{
+    std::ifstream in(std::string(VN_SOURCE_DIR) + "/tools/service/demo/scenario.cfg", std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!from.empty() && text.find(from) != std::string::npos)
+        text.replace(text.find(from), from.size(), to);
+    return text;
 }
 
 void OnlineAppFixture::TearDown()

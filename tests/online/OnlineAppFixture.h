@@ -20,6 +20,10 @@ protected:
     // The demo scenario, or scenario.cfg text the test gives (archives beside it in "scenario/").
     // port 0: any free port; another brings a stopped service back where it was.
     bool StartService(const std::string& scenarioText = std::string(), int port = 0);
+    // The demo scenario's text, with `from` replaced by `to` when given.
+    static std::string DemoScenario(const std::string& from = std::string(), const std::string& to = std::string());
+    // dat/ as the bundled content has it, for downloads to land in.
+    void InstallBundledContent();
     // A returning user's profile: warning seen, this account remembered (none when user is empty).
     void WriteProfile(const std::string& user, const std::string& password, bool withPackageList = true);
     // Frames on the test clock, with a little real time between them for the web worker.
