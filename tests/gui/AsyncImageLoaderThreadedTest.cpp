@@ -346,7 +346,9 @@ TEST_F(AsyncImageLoaderThreadedTest, RequestersShowThePlaceholderUntilTheirPictu
     EXPECT_EQ(ResourceCache::ReferenceCount(placeholder), baseCount) << "the handed-out reference came back";
 }
 
-TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnce)
+// Without the loader a picture loads at once; with it, its decoded copy lives only until its
+// texture exists: nothing of it stays in the cache.
+TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnceAndWithItLeavesNoDecodedCopy)
 {
     HeadlessSdl sdl(32, 32);
     ASSERT_TRUE(sdl.Ok());
@@ -354,22 +356,15 @@ TEST(AsyncImageLoaderOff, WithoutTheLoaderAPictureLoadsAtOnce)
     ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/item.png", MakePngBytes(6, 4, {200, 0, 0, 255})}}));
     ScopedWorkingDir cwd(dir.Path());
     ASSERT_FALSE(AsyncImageLoader::IsInitialised());
-    GUIElement requester(1);
-    SDL_Rect size{0, 0, 0, 0};
-    requester.SetTexture(AsyncImageLoader::Request(&requester, "core/gui/common/item.png", &size));
-    EXPECT_EQ(TextureWidth(requester.texture), 6);
-    EXPECT_EQ(size.h, 4);
-    EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
-}
+    {
+        GUIElement requester(1);
+        SDL_Rect size{0, 0, 0, 0};
+        requester.SetTexture(AsyncImageLoader::Request(&requester, "core/gui/common/item.png", &size));
+        EXPECT_EQ(TextureWidth(requester.texture), 6);
+        EXPECT_EQ(size.h, 4);
+        EXPECT_EQ(AsyncImageLoader::PendingCount(), 0u);
+    }
 
-// A decoded picture lives only until its texture exists: nothing of it stays in the cache.
-TEST(AsyncImageLoaderOwnDecoder, ADeliveredPictureLeavesNoDecodedCopyBehind)
-{
-    HeadlessSdl sdl(32, 32);
-    ASSERT_TRUE(sdl.Ok());
-    TempDir dir;
-    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/item.png", MakePngBytes(6, 4, {200, 0, 0, 255})}}));
-    ScopedWorkingDir cwd(dir.Path());
     GuiLog().Allow("loading.png");
     AsyncImageLoader::Init();
     const std::size_t entries = ResourceCache::EntryCount();
