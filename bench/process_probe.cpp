@@ -177,6 +177,7 @@ int EditorPeak()
 
 int main(int argc, char** argv)
 {
+    platform::UseLargeBuffersForSdl();
     InstallCrashReport();
     SetCrashReportVersion("bench");
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});

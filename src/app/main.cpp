@@ -13,6 +13,7 @@ const char* const kVersionText = "33";
 
 int main(int, char**)
 {
+    platform::UseLargeBuffersForSdl();
     // The report's stamp is this start's; the session log later moves the report beside itself.
     InstallCrashReport();
     SetCrashReportVersion(kVersionText);

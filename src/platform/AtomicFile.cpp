@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include <SDL.h>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -251,6 +253,33 @@ void* AllocateLargeBuffer(std::size_t size)
 }
 
 void FreeLargeBuffer(void* buffer) { std::free(buffer); }
+
+namespace {
+
+void* SdlMalloc(std::size_t size) { return size >= kHugePage ? AllocateLargeBuffer(size) : std::malloc(size); }
+
+void* SdlCalloc(std::size_t count, std::size_t size)
+{
+    if (size != 0 && count > static_cast<std::size_t>(-1) / size)
+        return nullptr;
+    const std::size_t total = count * size;
+    if (total < kHugePage)
+        return std::calloc(count, size);
+    void* bytes = AllocateLargeBuffer(total);
+    if (bytes != nullptr)
+        std::memset(bytes, 0, total);
+    return bytes;
+}
+
+// Every block, large or not, comes from the C allocator, so one free and one realloc serve all of
+// them, also blocks SDL took before the switch.
+void* SdlRealloc(void* bytes, std::size_t size) { return std::realloc(bytes, size); }
+
+void SdlFree(void* bytes) { std::free(bytes); }
+
+} // namespace
+
+void UseLargeBuffersForSdl() { SDL_SetMemoryFunctions(SdlMalloc, SdlCalloc, SdlRealloc, SdlFree); }
 
 bool FileExists(const std::string& path)
 {

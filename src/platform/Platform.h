@@ -136,6 +136,10 @@ int ProcessId();
 // (the copy into it and a pass over it then miss the TLB far less). Free with FreeLargeBuffer.
 void* AllocateLargeBuffer(std::size_t size);
 void FreeLargeBuffer(void* buffer);
+// Makes SDL take its large blocks (pictures, textures of the software renderer, window surfaces)
+// from AllocateLargeBuffer, so that a new picture costs a page fault per 2 MiB instead of one per
+// 4 KiB. Call first thing in main, before any thread starts: SDL reads its allocator unguarded.
+void UseLargeBuffersForSdl();
 
 // Milliseconds of a clock that never jumps (not the wall clock): for time limits and stall checks.
 std::uint64_t MonotonicMilliseconds();

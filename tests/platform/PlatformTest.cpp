@@ -3,11 +3,13 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -294,4 +296,25 @@ TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
     ASSERT_EQ(std::fwrite("def", 1, 3, file.get()), 3u);
     file.reset();
     EXPECT_EQ(dir.Read("part.lbt"), "abcdef");
+}
+
+// SDL's blocks come from our allocator once switched: large ones zeroed when asked, an overflowing
+// count refused, and blocks from before the switch still freed and grown as before.
+TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
+{
+    void* before = SDL_malloc(100);
+    ASSERT_NE(before, nullptr);
+    platform::UseLargeBuffersForSdl();
+    EXPECT_EQ(SDL_calloc(static_cast<std::size_t>(-1) / 2, 4), nullptr) << "count x size overflows";
+    const std::size_t large = 5u << 20;
+    auto* zeroed = static_cast<unsigned char*>(SDL_calloc(large, 1));
+    ASSERT_NE(zeroed, nullptr);
+    EXPECT_EQ(std::count(zeroed, zeroed + large, 0), static_cast<std::ptrdiff_t>(large));
+    SDL_free(zeroed);
+    void* grown = SDL_realloc(before, large);
+    ASSERT_NE(grown, nullptr);
+    SDL_free(grown);
+    SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, 1600, 1200, 32, SDL_PIXELFORMAT_ARGB8888);
+    ASSERT_NE(window, nullptr);
+    SDL_FreeSurface(window);
 }
