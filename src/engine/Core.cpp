@@ -95,8 +95,14 @@ bool Core::Init()
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     ResourceCache::Prefetch(early);
+    // On success the prefetch lasts until the first frame is drawn: the backgrounds are taken then.
     struct PrefetchEnd {
-        ~PrefetchEnd() { ResourceCache::EndPrefetch(); }
+        ~PrefetchEnd()
+        {
+            if (!isKept)
+                ResourceCache::EndPrefetch();
+        }
+        bool isKept = false;
     } prefetchEnd;
     if (!OpenWindow(globals))
         return false;
@@ -112,6 +118,7 @@ bool Core::Init()
     GUIScreenManager::Init();
     ReloadArchive("dyncfg");
     isFirstFrameDue = true;
+    prefetchEnd.isKept = true;
     return true;
 }
 
@@ -276,7 +283,6 @@ void Core::Step(std::uint32_t now)
     // The first frame after the start-up is drawn at once: the start has taken its time already.
     if (elapsed < kStepMilliseconds && !isFirstFrameDue)
         return;
-    isFirstFrameDue = false;
     if (relayout) {
         relayout = 0;
         GUIScreenManager::Relayout();
@@ -286,6 +292,11 @@ void Core::Step(std::uint32_t now)
     if (GUIScreenManager::PrepareFrame()) {
         Clear();
         Draw();
+    }
+    if (isFirstFrameDue) {
+        // What the first frame did not take is not wanted at start.
+        isFirstFrameDue = false;
+        ResourceCache::EndPrefetch();
     }
     lastStep = now;
 }

@@ -583,6 +583,13 @@ void ResourceCache::EndPrefetch()
     gHasPrefetchRendererInfo = false;
 }
 
+bool ResourceCache::IsPrefetched(const std::string& directory, const std::string& name)
+{
+    const std::string key = directory + "/" + name;
+    std::lock_guard<std::mutex> lock(gPrefetchMutex);
+    return std::any_of(gPrefetch.begin(), gPrefetch.end(), [&key](const PrefetchItem& item) { return item.key == key; });
+}
+
 void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)
 {
     SDL_RendererInfo info{};

@@ -59,6 +59,8 @@ public:
     static void Prefetch(const std::vector<std::string>& paths);
     // Waits for the prefetch thread and frees the pictures no load took.
     static void EndPrefetch();
+    // The prefetch holds this picture for a load that has not come yet.
+    static bool IsPrefetched(const std::string& directory, const std::string& name);
     // The renderer textures will be made for: from now on the prefetch thread also converts each
     // picture into the format a texture of it gets, which is otherwise done by the main thread.
     static void SetPrefetchRenderer(SDL_Renderer* renderer);

@@ -72,10 +72,11 @@ void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
         if (!textureName.empty()) {
             ResourceCache::ReleaseTexture(&background);
             deferredBackground.clear();
-            if (isBackgroundDeferred)
-                deferredBackground = CurrentGuiFolder(false) + textureName;
+            const std::string path = CurrentGuiFolder(false) + textureName;
+            if (isBackgroundDeferred || (isBackgroundAwaitedOnDraw && ResourceCache::IsPrefetched("core", path)))
+                deferredBackground = path;
             else
-                background = ResourceCache::LoadTexture("core", CurrentGuiFolder(false) + textureName);
+                background = ResourceCache::LoadTexture("core", path);
         }
     }
     LoadButtons(*this, file);

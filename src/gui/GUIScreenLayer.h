@@ -66,6 +66,10 @@ public:
     // A screen that a start may pass by before any frame shows it decodes its full-window
     // background when it is first drawn, not when its layout loads.
     bool isBackgroundDeferred = false;
+    // A background still being decoded ahead at start is waited for at the first draw instead of
+    // when the layout loads, which goes on meanwhile. Only for layers whose layout does not depend
+    // on the background's size.
+    bool isBackgroundAwaitedOnDraw = false;
     // The background's path while it waits for that first draw.
     std::string deferredBackground;
     // The layout is read when the layer is first shown, not by the manager's start.

@@ -5,7 +5,11 @@
 
 #include <algorithm>
 
-TwoFramesStyleScreen::TwoFramesStyleScreen(const std::string& layerName) : GUIScreenLayer(layerName) {}
+TwoFramesStyleScreen::TwoFramesStyleScreen(const std::string& layerName) : GUIScreenLayer(layerName)
+{
+    // The full-window picture is the largest one decoded at start.
+    isBackgroundAwaitedOnDraw = true;
+}
 
 int TwoFramesLeftWidth(int w, int h)
 {
