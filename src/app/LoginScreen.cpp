@@ -49,11 +49,49 @@ LoginScreen::LoginScreen() : GUIScreenLayer(Navigation::LayerName(ScreenId::kLog
 
 void LoginScreen::Load()
 {
+    // Read by EnsureRead once the screen is drawn or used.
+}
+
+void LoginScreen::EnsureRead()
+{
+    if (isRead)
+        return;
+    isRead = true;
     GUIScreenLayer::Load();
     for (std::size_t i : {1u, 2u}) {
         if (GUIButton* button = GetButton(i))
             button->visible = false;
     }
+    Layout();
+    FillFields();
+    if (GUIText* status = GetText(0)) {
+        status->lines = std::move(pendingStatus);
+        RedrawStatus();
+    }
+    pendingStatus.clear();
+    if (active)
+        ShowButtonStates();
+    GUIScreenManager::Invalidate();
+}
+
+void LoginScreen::Unload()
+{
+    if (GUIText* status = GetText(0))
+        pendingStatus = status->lines;
+    GUIScreenLayer::Unload();
+    isRead = false;
+}
+
+void LoginScreen::Update(float dt)
+{
+    EnsureRead();
+    GUIScreenLayer::Update(dt);
+}
+
+void LoginScreen::Render()
+{
+    EnsureRead();
+    GUIScreenLayer::Render();
 }
 
 void LoginScreen::Layout()
@@ -81,26 +119,42 @@ void LoginScreen::Refresh()
 {
     Layout();
     GamePlayerProfile* profile = Profile();
-    if (inputFields.size() >= 2 && profile != nullptr) {
-        const std::string user = profile->User();
-        const std::string password = profile->Password();
-        if (profile->rememberLogin == 0 || user.empty() || password.empty()) {
-            profile->Change([profile](PlayerProfile&) {
-                profile->loginWithoutCredentials = 0;
-                profile->rememberLogin = 1;
-            });
-            inputFields[0]->SetPlaceholder(kUserPlaceholder);
-            inputFields[1]->SetPlaceholder(kPasswordPlaceholder);
-            profile->Save(false);
-        } else {
-            inputFields[0]->SetText(user);
-            inputFields[1]->SetText(password);
-        }
+    // Credentials the user did not want remembered are not shown, though remembering is on again.
+    showsPlaceholders = profile == nullptr || profile->rememberLogin == 0 || profile->User().empty() ||
+                        profile->Password().empty();
+    if (profile != nullptr && showsPlaceholders) {
+        profile->Change([profile](PlayerProfile&) {
+            profile->loginWithoutCredentials = 0;
+            profile->rememberLogin = 1;
+        });
+        profile->Save(false);
     }
+    FillFields();
     AppendStatusLine(Localize("TUT_WELCOME"));
 }
 
+void LoginScreen::FillFields()
+{
+    GamePlayerProfile* profile = Profile();
+    if (inputFields.size() < 2 || profile == nullptr)
+        return;
+    if (showsPlaceholders) {
+        inputFields[0]->SetPlaceholder(kUserPlaceholder);
+        inputFields[1]->SetPlaceholder(kPasswordPlaceholder);
+    } else {
+        inputFields[0]->SetText(profile->User());
+        inputFields[1]->SetText(profile->Password());
+    }
+}
+
 void LoginScreen::OnShow()
+{
+    ShowButtonStates();
+    if (GUIScreenLayer* overlay = GUIScreenManager::FindLayer("Settings"))
+        overlay->active = false;
+}
+
+void LoginScreen::ShowButtonStates()
 {
     GamePlayerProfile* profile = Profile();
     const bool remember = profile != nullptr && profile->rememberLogin != 0;
@@ -111,8 +165,6 @@ void LoginScreen::OnShow()
         if (GUIButton* button = GetButton(i))
             button->SetState(noCredentials ? 2 : 1);
     }
-    if (GUIScreenLayer* overlay = GUIScreenManager::FindLayer("Settings"))
-        overlay->active = false;
 }
 
 void LoginScreen::OnHide()
@@ -145,6 +197,7 @@ void LoginScreen::OnButton(int index)
 
 bool LoginScreen::HandleEvent(const SDL_Event* event)
 {
+    EnsureRead();
     if (event->type != SDL_KEYUP || inputFields.size() < 2)
         return GUIScreenLayer::HandleEvent(event);
     GUIInputField* user = inputFields[0].get();
@@ -262,6 +315,8 @@ void LoginScreen::ClearStatus()
     if (GUIText* status = GetText(0)) {
         status->lines.clear();
         RedrawStatus();
+    } else if (!isRead) {
+        pendingStatus.clear();
     }
 }
 
@@ -271,17 +326,28 @@ void LoginScreen::PopStatusLine()
         if (!status->lines.empty())
             status->lines.pop_back();
         RedrawStatus();
+    } else if (!isRead && !pendingStatus.empty()) {
+        pendingStatus.pop_back();
     }
 }
 
 void LoginScreen::AppendStatusLine(const std::string& line)
 {
-    if (GUIText* status = GetText(0)) {
-        status->lines.push_back(line);
-        while (status->lines.size() > kMaxStatusLines)
-            status->lines.erase(status->lines.begin());
+    GUIText* status = GetText(0);
+    if (status == nullptr && isRead)
+        return; // a layout without a status text shows none
+    std::vector<std::string>& lines = status != nullptr ? status->lines : pendingStatus;
+    lines.push_back(line);
+    while (lines.size() > kMaxStatusLines)
+        lines.erase(lines.begin());
+    if (status != nullptr)
         RedrawStatus();
-    }
+}
+
+const std::vector<std::string>& LoginScreen::StatusLines()
+{
+    const GUIText* status = GetText(0);
+    return status != nullptr ? status->lines : pendingStatus;
 }
 
 void LoginScreen::RedrawStatus()

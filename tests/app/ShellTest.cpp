@@ -1,6 +1,7 @@
 // The application's answers to its dialogs and the menus' rules, on the real application object.
 
 #include "app/AppFixture.h"
+#include "app/LoginScreen.h"
 #include "app/MainMenuScreen.h"
 #include "app/SubMenuScreen.h"
 #include "character/Category.h"
@@ -11,6 +12,7 @@
 #include "character/PackageList.h"
 #include "engine/AssetArchive.h"
 #include "engine/Keystream.h"
+#include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
 #include "gui/AsyncImageLoader.h"
@@ -18,6 +20,7 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUIText.h"
 #include "support/LogCapture.h"
 #include "support/TutorialStub.h"
 #include "LbaWriter.h"
@@ -178,6 +181,25 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
         Frame(2);
         EXPECT_GT(layer->containers[0]->drawRect.w, 0) << "and laid out";
     }
+
+    // A second start goes offline to the main menu before its first frame.
+    Stop();
+    Start();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(Screen(), "MainScreen");
+    auto* login = dynamic_cast<LoginScreen*>(GUIScreenManager::FindLayer("LoginScreen"));
+    ASSERT_NE(login, nullptr);
+    EXPECT_TRUE(login->inputFields.empty()) << "the login screen the start passed by is never read";
+    EXPECT_NE(GUIScreenManager::FindLayer("MainScreen")->background, nullptr) << "the background waited for is drawn";
+    EXPECT_FALSE(ResourceCache::IsPrefetched("core", "gui/common/menu_background.jpg"))
+        << "nothing decoded ahead is kept past the first frame";
+    const std::vector<std::string> lines = login->StatusLines();
+    EXPECT_FALSE(lines.empty());
+    GUIScreenManager::ShowScreen("LoginScreen");
+    Frame();
+    ASSERT_EQ(login->inputFields.size(), 2u) << "read when first drawn";
+    ASSERT_NE(login->GetText(0), nullptr);
+    EXPECT_EQ(login->GetText(0)->lines, lines) << "with the status lines written while it was not";
 }
 
 // Memory must not grow with every installed package: the main menu decodes the previews of the

@@ -153,8 +153,7 @@ LoginScreen* OnlineAppFixture::Login()
 
 std::vector<std::string> OnlineAppFixture::StatusLines()
 {
-    GUIText* status = Login() != nullptr ? Login()->GetText(0) : nullptr;
-    return status != nullptr ? status->lines : std::vector<std::string>{};
+    return Login() != nullptr ? Login()->StatusLines() : std::vector<std::string>{};
 }
 
 bool OnlineAppFixture::StatusShows(const std::string& fragment)
