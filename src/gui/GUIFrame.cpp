@@ -64,19 +64,28 @@ void BlitAt(SDL_Surface* slice, SDL_Surface** onto, int x, int y)
     ResourceCache::Blit(slice, nullptr, onto, &at);
 }
 
-void Compose(GUIFrame& frame, bool sameCount)
-{
-    frame.dirty = false;
-    ++frame.composeCount;
-    CachedSurfacePtr topLeft = LoadSlice(frame.topLeftImage, &frame.topLeftSize);
-    CachedSurfacePtr topRight = LoadSlice(frame.topRightImage, nullptr);
-    CachedSurfacePtr bottomLeft = LoadSlice(frame.bottomLeftImage, &frame.bottomLeftSize);
-    CachedSurfacePtr bottomRight = LoadSlice(frame.bottomRightImage, nullptr);
-    CachedSurfacePtr topEdge = LoadSlice(frame.topEdgeImage, &frame.topEdgeSize);
-    CachedSurfacePtr bottomEdge = LoadSlice(frame.bottomEdgeImage, &frame.bottomEdgeSize);
-    CachedSurfacePtr leftEdge = LoadSlice(frame.leftEdgeImage, &frame.leftEdgeSize);
-    CachedSurfacePtr rightEdge = LoadSlice(frame.rightEdgeImage, &frame.rightEdgeSize);
+struct Slices {
+    CachedSurfacePtr topLeft, topRight, bottomLeft, bottomRight, topEdge, bottomEdge, leftEdge, rightEdge;
+};
 
+// Also records the sizes the rectangles are measured from.
+Slices LoadSlices(GUIFrame& frame)
+{
+    Slices s;
+    s.topLeft = LoadSlice(frame.topLeftImage, &frame.topLeftSize);
+    s.topRight = LoadSlice(frame.topRightImage, nullptr);
+    s.bottomLeft = LoadSlice(frame.bottomLeftImage, &frame.bottomLeftSize);
+    s.bottomRight = LoadSlice(frame.bottomRightImage, nullptr);
+    s.topEdge = LoadSlice(frame.topEdgeImage, &frame.topEdgeSize);
+    s.bottomEdge = LoadSlice(frame.bottomEdgeImage, &frame.bottomEdgeSize);
+    s.leftEdge = LoadSlice(frame.leftEdgeImage, &frame.leftEdgeSize);
+    s.rightEdge = LoadSlice(frame.rightEdgeImage, &frame.rightEdgeSize);
+    return s;
+}
+
+// The frame snapped to whole edge tiles around the requested rectangle, and the space inside it.
+void MeasureRects(GUIFrame& frame)
+{
     // Layout sizes are untrusted: never ask for more than a sane surface.
     const int wantW = std::clamp(frame.requestedRect.w, 0, kMaxSurfaceSide);
     const int wantH = std::clamp(frame.requestedRect.h, 0, kMaxSurfaceSide);
@@ -91,6 +100,16 @@ void Compose(GUIFrame& frame, bool sameCount)
     frame.contentRect = SDL_Rect{frame.frameRect.x + frame.leftEdgeSize.w, frame.frameRect.y + frame.topEdgeSize.h,
                                  frame.frameRect.w - (frame.leftEdgeSize.w + frame.rightEdgeSize.w),
                                  frame.frameRect.h - (frame.topEdgeSize.h + frame.bottomEdgeSize.h)};
+}
+
+void Compose(GUIFrame& frame, bool sameCount)
+{
+    frame.dirty = false;
+    ++frame.composeCount;
+    const Slices slices = LoadSlices(frame);
+    MeasureRects(frame);
+    const int cornersW = frame.topLeftSize.w + frame.bottomLeftSize.w;
+    const int cornersH = frame.topLeftSize.h + frame.bottomLeftSize.h;
 
     ResourceCache::ReleaseTexture(&frame.texture);
     const int w = frame.frameRect.w;
@@ -104,22 +123,22 @@ void Compose(GUIFrame& frame, bool sameCount)
         return;
     }
     SDL_FillRect(canvas, nullptr, SDL_MapRGBA(canvas->format, 0, 0, 0, 0));
-    BlitAt(topLeft.get(), &canvas, 0, 0);
-    BlitAt(topRight.get(), &canvas, w - frame.topLeftSize.w, 0);
-    BlitAt(bottomLeft.get(), &canvas, 0, h - frame.bottomLeftSize.h);
-    BlitAt(bottomRight.get(), &canvas, w - frame.bottomLeftSize.w, h - frame.bottomLeftSize.h);
+    BlitAt(slices.topLeft.get(), &canvas, 0, 0);
+    BlitAt(slices.topRight.get(), &canvas, w - frame.topLeftSize.w, 0);
+    BlitAt(slices.bottomLeft.get(), &canvas, 0, h - frame.bottomLeftSize.h);
+    BlitAt(slices.bottomRight.get(), &canvas, w - frame.bottomLeftSize.w, h - frame.bottomLeftSize.h);
 
     const int verticalCount = TileCount(h, cornersH, frame.leftEdgeSize.h);
     const int horizontalCount = sameCount ? verticalCount : TileCount(w, cornersW, frame.topEdgeSize.w);
     for (int i = 0; i < verticalCount; ++i) {
         const int y = frame.leftEdgeSize.h * i + frame.topLeftSize.h;
-        BlitAt(leftEdge.get(), &canvas, 0, y);
-        BlitAt(rightEdge.get(), &canvas, w - frame.rightEdgeSize.w, y);
+        BlitAt(slices.leftEdge.get(), &canvas, 0, y);
+        BlitAt(slices.rightEdge.get(), &canvas, w - frame.rightEdgeSize.w, y);
     }
     for (int i = 0; i < horizontalCount; ++i) {
         const int x = frame.topEdgeSize.w * i + frame.topLeftSize.w;
-        BlitAt(topEdge.get(), &canvas, x, 0);
-        BlitAt(bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
+        BlitAt(slices.topEdge.get(), &canvas, x, 0);
+        BlitAt(slices.bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
     }
     CachedSurfacePtr composed(canvas);
     frame.texture = ResourceCache::CreateTextureFromSurface(composed.get());
@@ -215,6 +234,24 @@ void GUIFrameRegistry::GetRect(const std::string& name, SDL_Rect& rect)
     const GUIFrame* frame = FindFrame(name);
     if (frame != nullptr) {
         rect = frame->frameRect;
+    }
+}
+
+void GUIFrameRegistry::Measure(const std::string& name, SDL_Rect* frameRect, SDL_Rect* contentRect)
+{
+    GUIFrame* frame = FindFrame(name);
+    if (frame == nullptr) {
+        return;
+    }
+    if (frame->texture == nullptr || frame->dirty) {
+        LoadSlices(*frame);
+        MeasureRects(*frame);
+    }
+    if (frameRect != nullptr) {
+        *frameRect = frame->frameRect;
+    }
+    if (contentRect != nullptr) {
+        *contentRect = frame->contentRect;
     }
 }
 

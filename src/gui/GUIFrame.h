@@ -58,6 +58,9 @@ public:
     static void SetRect(const std::string& name, int x, int y, int w, int h);
     // Copies the snapped frame rectangle; an unknown name leaves rect untouched.
     static void GetRect(const std::string& name, SDL_Rect& rect);
+    // The rectangles a Draw would hand out, without composing: a screen laid out but never shown
+    // makes no texture.
+    static void Measure(const std::string& name, SDL_Rect* frameRect, SDL_Rect* contentRect);
     // Composes when needed and hands out the rectangles and the texture (still the registry's).
     // Null for an unknown name or a frame that could not be composed.
     static SDL_Texture* Draw(const std::string& name, SDL_Rect* frameRect, SDL_Rect* contentRect, bool sameCount);

@@ -36,7 +36,9 @@ void GUIVerticalContainer::Layout()
     }
     SDL_Rect inner = drawRect;
     if (hasFrame) {
-        RefreshFrame();
+        // Measured only: the frame's picture is composed when the container is first drawn.
+        GUIFrameRegistry::SetRect(frameName, drawRect.x, drawRect.y, drawRect.w, drawRect.h);
+        GUIFrameRegistry::Measure(frameName, &frameRect, &contentRect);
         inner = contentRect;
         if (contentElement != nullptr) {
             CenterContent(contentElementSize);

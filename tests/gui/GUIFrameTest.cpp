@@ -127,10 +127,16 @@ TEST_F(FrameTest, MovingKeepsTheTextureAndOnlyANewSizeRecomposes)
 {
     DeclareFrame("RIGHT");
     GUIFrameRegistry::SetRect("RIGHT", 10, 10, 205, 100);
+    SDL_Rect measured{};
+    SDL_Rect measuredContent{};
+    GUIFrameRegistry::Measure("RIGHT", &measured, &measuredContent);
+    EXPECT_EQ(GUIFrameRegistry::Find("RIGHT")->composeCount, 0) << "measuring composes nothing";
     SDL_Rect frame{};
     SDL_Rect content{};
     GUIFrameRegistry::Draw("RIGHT", &frame, &content, false);
     ASSERT_EQ(GUIFrameRegistry::Find("RIGHT")->composeCount, 1);
+    EXPECT_TRUE(SDL_RectEquals(&measured, &frame) && SDL_RectEquals(&measuredContent, &content))
+        << "and gives the rectangles the composition has";
 
     GUIFrameRegistry::SetRect("RIGHT", 50, 70, 205, 100);
     GUIFrameRegistry::Draw("RIGHT", &frame, &content, false);
