@@ -417,13 +417,15 @@ void ReadLayoutFileNames(ManagerState& s)
 namespace {
 
 // The pictures of the layouts read at start, each layout read once: the backgrounds (a deferred one
-// is not wanted at start) first, in layer order, then, when asked, every other picture they name.
+// is not wanted at start) first, in layer order, then, when asked, every other picture they name,
+// those of screens a start may pass by (the deferred backgrounds' layers) last.
 std::vector<std::string> CollectStartupPictures(bool withOthers)
 {
     ManagerState& s = State();
     ReadLayoutFileNames(s);
     std::vector<std::string> backgrounds;
     std::vector<std::string> others;
+    std::vector<std::string> passedBy;
     for (const auto& layer : s.layers) {
         if (layer->isLoadedOnFirstShow)
             continue;
@@ -448,11 +450,13 @@ std::vector<std::string> CollectStartupPictures(bool withOthers)
                 for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
                     localised = localised || (entry.keys[k] == "Localized" && entry.values[k] == "1");
                 for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
-                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised), others);
+                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised),
+                                    layer->isBackgroundDeferred ? passedBy : others);
             }
         }
     }
     backgrounds.insert(backgrounds.end(), others.begin(), others.end());
+    backgrounds.insert(backgrounds.end(), passedBy.begin(), passedBy.end());
     return backgrounds;
 }
 

@@ -161,6 +161,9 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
     EXPECT_EQ(listed("core/gui/en/menu_play_1.png"), 1) << "a list item's second state, from the localised folder";
     EXPECT_GE(listed("core/gui/common/pager_left.png"), 1) << "a pager's, from the common folder";
     EXPECT_EQ(listed("core/gui/common/login_panel.png"), 1) << "the login screen's own pictures";
+    EXPECT_GT(std::find(pictures.begin(), pictures.end(), "core/gui/common/login_panel.png"),
+              std::find(pictures.begin(), pictures.end(), "core/gui/en/menu_play_1.png"))
+        << "after the main menu's: a start may pass the login screen by";
     EXPECT_EQ(listed("core/gui/common/login_background.jpg"), 0) << "but not its deferred background";
     EXPECT_EQ(listed("core/gui/en/sub_play_0.png"), 0) << "nothing of a screen read when shown";
     SubMenu()->collection = "char_vexa_prev";
