@@ -787,6 +787,48 @@ SDL_Surface* ResourceCache::CreateSurface(int w, int h)
     return surface;
 }
 
+SDL_Texture* ResourceCache::PaintTexture(int w, int h, const std::function<void(SDL_Surface*& canvas)>& paint)
+{
+    SDL_Renderer* renderer = Renderer();
+    SDL_RendererInfo info{};
+    const bool inPlace = renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr &&
+                         std::string(info.name) == "software";
+    if (inPlace) {
+        Guard guard(gLock);
+        // The format CreateSurface's masks describe, which CreateTextureFromSurface keeps.
+        SDL_Texture* texture =
+            SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+        void* pixels = nullptr;
+        int pitch = 0;
+        if (texture != nullptr && SDL_LockTexture(texture, nullptr, &pixels, &pitch) == 0) {
+            SDL_Surface* canvas = SDL_CreateRGBSurfaceWithFormatFrom(pixels, w, h, 32, pitch, SDL_PIXELFORMAT_ABGR8888);
+            SDL_Surface* painted = canvas;
+            if (canvas != nullptr)
+                paint(painted);
+            SDL_UnlockTexture(texture);
+            // A paint that had to draw elsewhere leaves its own surface: copied as usual.
+            const bool ok = canvas != nullptr && painted == canvas;
+            SDL_FreeSurface(canvas);
+            if (painted != canvas)
+                ReleaseSurface(&painted);
+            if (ok) {
+                SDL_SetTextureBlendMode(texture, SDL_BLENDMODE_BLEND);
+                ForgetFreedAddress(texture);
+                return texture;
+            }
+        }
+        if (texture != nullptr)
+            SDL_DestroyTexture(texture);
+    }
+    SDL_Surface* canvas = CreateSurface(w, h);
+    if (canvas == nullptr)
+        return nullptr;
+    paint(canvas);
+    SDL_Texture* texture = CreateTextureFromSurface(canvas);
+    ReleaseSurface(&canvas);
+    return texture;
+}
+
 SDL_Texture* ResourceCache::CreateTextureFromSurface(SDL_Surface* surface)
 {
     if (surface == nullptr)

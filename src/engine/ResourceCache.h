@@ -7,6 +7,7 @@
 #include <SDL_ttf.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -78,6 +79,10 @@ public:
     static SDL_Texture* CreateTargetTexture(int w, int h);
     static SDL_Surface* CreateSurface(int w, int h);
     static SDL_Texture* CreateTextureFromSurface(SDL_Surface* surface);
+    // A texture of w x h with what paint draws onto a canvas like CreateSurface's, as
+    // CreateTextureFromSurface of that canvas would make it. The software renderer's texture is
+    // itself such a surface: the canvas is painted in place instead of copied afterwards.
+    static SDL_Texture* PaintTexture(int w, int h, const std::function<void(SDL_Surface*& canvas)>& paint);
     // text is UTF-8.
     static SDL_Surface* RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
                                           std::uint32_t wrapWidth);

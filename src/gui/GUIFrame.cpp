@@ -117,31 +117,30 @@ void Compose(GUIFrame& frame, bool sameCount)
     if (w <= 0 || h <= 0) {
         return;
     }
-    SDL_Surface* canvas = ResourceCache::CreateSurface(w, h);
-    if (canvas == nullptr) {
-        LogText(kLogFile, "Frame " + frame.name + ": no surface of " + std::to_string(w) + "x" + std::to_string(h));
-        return;
-    }
-    SDL_FillRect(canvas, nullptr, SDL_MapRGBA(canvas->format, 0, 0, 0, 0));
-    BlitAt(slices.topLeft.get(), &canvas, 0, 0);
-    BlitAt(slices.topRight.get(), &canvas, w - frame.topLeftSize.w, 0);
-    BlitAt(slices.bottomLeft.get(), &canvas, 0, h - frame.bottomLeftSize.h);
-    BlitAt(slices.bottomRight.get(), &canvas, w - frame.bottomLeftSize.w, h - frame.bottomLeftSize.h);
+    const auto paint = [&](SDL_Surface*& canvas) {
+        SDL_FillRect(canvas, nullptr, SDL_MapRGBA(canvas->format, 0, 0, 0, 0));
+        BlitAt(slices.topLeft.get(), &canvas, 0, 0);
+        BlitAt(slices.topRight.get(), &canvas, w - frame.topLeftSize.w, 0);
+        BlitAt(slices.bottomLeft.get(), &canvas, 0, h - frame.bottomLeftSize.h);
+        BlitAt(slices.bottomRight.get(), &canvas, w - frame.bottomLeftSize.w, h - frame.bottomLeftSize.h);
 
-    const int verticalCount = TileCount(h, cornersH, frame.leftEdgeSize.h);
-    const int horizontalCount = sameCount ? verticalCount : TileCount(w, cornersW, frame.topEdgeSize.w);
-    for (int i = 0; i < verticalCount; ++i) {
-        const int y = frame.leftEdgeSize.h * i + frame.topLeftSize.h;
-        BlitAt(slices.leftEdge.get(), &canvas, 0, y);
-        BlitAt(slices.rightEdge.get(), &canvas, w - frame.rightEdgeSize.w, y);
+        const int verticalCount = TileCount(h, cornersH, frame.leftEdgeSize.h);
+        const int horizontalCount = sameCount ? verticalCount : TileCount(w, cornersW, frame.topEdgeSize.w);
+        for (int i = 0; i < verticalCount; ++i) {
+            const int y = frame.leftEdgeSize.h * i + frame.topLeftSize.h;
+            BlitAt(slices.leftEdge.get(), &canvas, 0, y);
+            BlitAt(slices.rightEdge.get(), &canvas, w - frame.rightEdgeSize.w, y);
+        }
+        for (int i = 0; i < horizontalCount; ++i) {
+            const int x = frame.topEdgeSize.w * i + frame.topLeftSize.w;
+            BlitAt(slices.topEdge.get(), &canvas, x, 0);
+            BlitAt(slices.bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
+        }
+    };
+    frame.texture = ResourceCache::PaintTexture(w, h, paint);
+    if (frame.texture == nullptr) {
+        LogText(kLogFile, "Frame " + frame.name + ": no texture of " + std::to_string(w) + "x" + std::to_string(h));
     }
-    for (int i = 0; i < horizontalCount; ++i) {
-        const int x = frame.topEdgeSize.w * i + frame.topLeftSize.w;
-        BlitAt(slices.topEdge.get(), &canvas, x, 0);
-        BlitAt(slices.bottomEdge.get(), &canvas, x, h - frame.bottomEdgeSize.h);
-    }
-    CachedSurfacePtr composed(canvas);
-    frame.texture = ResourceCache::CreateTextureFromSurface(composed.get());
 }
 
 // Keeps the current composition among the other sizes and takes up the one of w x h, or marks the
