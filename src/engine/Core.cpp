@@ -9,6 +9,7 @@
 #include "engine/Services.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 
@@ -94,7 +95,8 @@ bool Core::Init()
     // sanitizers' allocators have no fork handlers) would never get past its first allocation.
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
-    ResourceCache::Prefetch(early);
+    // A box may be the first thing shown (the first-run warning, going offline).
+    ResourceCache::Prefetch(early, UseMessageBox ? GUIMessageBox::SetPictures() : std::vector<std::string>{});
     // On success the prefetch lasts until the first frame is drawn: the backgrounds are taken then.
     struct PrefetchEnd {
         ~PrefetchEnd()

@@ -54,6 +54,8 @@ struct PrefetchItem {
     // A thread has begun it, or its load came first and decodes it itself.
     bool isStarted = false;
     bool isDone = false;
+    // For a surface load: kept as decoded, not converted for a texture.
+    bool isSurface = false;
 };
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
@@ -210,11 +212,11 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
 // key was not prefetched, no thread has begun it (on a busy machine the threads may lag behind: the
 // caller decoding it at once is no slower than waiting) or its decode failed. The caller then loads
 // as usual, reporting.
-SDL_Surface* TakePrefetched(const std::string& key)
+SDL_Surface* TakePrefetched(const std::string& key, bool isSurface)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
-        if (item.key != key)
+        if (item.key != key || item.isSurface != isSurface)
             continue;
         if (!item.isStarted) {
             item.isStarted = true;
@@ -247,9 +249,11 @@ void RunPrefetch()
         SDL_Surface* surface = nullptr;
         try {
             std::string key;
+            bool isSurface = false;
             {
                 std::lock_guard<std::mutex> lock(gPrefetchMutex);
                 key = gPrefetch[i].key;
+                isSurface = gPrefetch[i].isSurface;
             }
             // The bytes are taken out first: the archive stays free for the main thread's loads
             // while the picture decodes.
@@ -267,7 +271,7 @@ void RunPrefetch()
                 info = gPrefetchRendererInfo;
                 hasInfo = gHasPrefetchRendererInfo;
             }
-            if (hasInfo)
+            if (hasInfo && !isSurface)
                 surface = ConvertForTexture(surface, info);
         } catch (...) {
             // Nothing may leave the thread; the load decodes the picture itself.
@@ -293,7 +297,7 @@ SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& na
                              bool quiet)
 {
     SDL_Renderer* renderer = ResourceCache::Renderer();
-    if (SDL_Surface* decoded = TakePrefetched(directory + "/" + name)) {
+    if (SDL_Surface* decoded = TakePrefetched(directory + "/" + name, false)) {
         // What IMG_LoadTexture_RW does after its decode.
         SDL_Texture* texture = renderer != nullptr ? SDL_CreateTextureFromSurface(renderer, decoded) : nullptr;
         SDL_FreeSurface(decoded);
@@ -320,9 +324,14 @@ SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& na
 SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
                              bool quiet = false)
 {
-    SDL_Surface* surface = LoadFile<SDL_Surface>(
-        directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
-        [](const std::string& path) { return IMG_Load(path.c_str()); });
+    SDL_Surface* surface = TakePrefetched(directory + "/" + name, true);
+    if (surface != nullptr) {
+        rect = SDL_Rect{0, 0, 0, 0};
+    } else {
+        surface = LoadFile<SDL_Surface>(
+            directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+            [](const std::string& path) { return IMG_Load(path.c_str()); });
+    }
     if (surface != nullptr) {
         rect.w = surface->w;
         rect.h = surface->h;
@@ -520,16 +529,18 @@ void ResourceCache::Init()
     gArchivesOnly = true;
 }
 
-void ResourceCache::Prefetch(const std::vector<std::string>& paths)
+void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths)
 {
     EndPrefetch();
-    std::vector<std::string> keys;
-    for (const std::string& path : paths) {
-        std::string directory;
-        std::string name;
-        SplitResourcePath(path, directory, name);
-        if (!directory.empty() && !name.empty())
-            keys.push_back(directory + "/" + name);
+    std::vector<std::pair<std::string, bool>> keys;
+    for (const auto* list : {&paths, &surfacePaths}) {
+        for (const std::string& path : *list) {
+            std::string directory;
+            std::string name;
+            SplitResourcePath(path, directory, name);
+            if (!directory.empty() && !name.empty())
+                keys.emplace_back(directory + "/" + name, list == &surfacePaths);
+        }
     }
     if (keys.empty())
         return;
@@ -538,9 +549,12 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths)
     {
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         // The same picture named twice is decoded once; the first load takes it.
-        for (const std::string& key : keys) {
-            if (std::none_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) { return i.key == key; }))
-                gPrefetch.push_back(PrefetchItem{key, nullptr, false, false});
+        for (const auto& [key, isSurface] : keys) {
+            const bool listed = std::any_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) {
+                return i.key == key && i.isSurface == isSurface;
+            });
+            if (!listed)
+                gPrefetch.push_back(PrefetchItem{key, nullptr, false, false, isSurface});
         }
         gPrefetchNext = 0;
     }
@@ -587,7 +601,8 @@ bool ResourceCache::IsPrefetched(const std::string& directory, const std::string
 {
     const std::string key = directory + "/" + name;
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
-    return std::any_of(gPrefetch.begin(), gPrefetch.end(), [&key](const PrefetchItem& item) { return item.key == key; });
+    return std::any_of(gPrefetch.begin(), gPrefetch.end(),
+                       [&key](const PrefetchItem& item) { return item.key == key && !item.isSurface; });
 }
 
 void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)

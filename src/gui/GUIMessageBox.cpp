@@ -293,6 +293,22 @@ bool OpenCentred(int dialogId, int setIndex, const std::string& text, int& centr
 
 } // namespace
 
+std::vector<std::string> GUIMessageBox::SetPictures()
+{
+    std::vector<std::string> pictures;
+    ConfigFile file;
+    if (!file.Load("messagebox.cfg") || !file.HasSection("Sets") || file.SelectSection("Sets") == nullptr)
+        return pictures;
+    const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
+    for (std::size_t i = 0; i < count; ++i) {
+        file.currentEntry = static_cast<std::uint32_t>(i);
+        const std::string image = file.GetString("Image");
+        if (!image.empty())
+            pictures.push_back("core/" + CurrentGuiFolder(false) + image);
+    }
+    return pictures;
+}
+
 void GUIMessageBox::Init()
 {
     State& s = S();

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class GUIButton;
 
@@ -42,6 +43,8 @@ public:
 
     // Reads "messagebox.cfg" and installs the log's screen handler. Called by the screen manager.
     static void Init();
+    // The box pictures of messagebox.cfg ("core/..."), for decoding ahead at start.
+    static std::vector<std::string> SetPictures();
     // Gives every picture and the font back and removes the log's screen handler.
     static void Release();
     static void Shutdown();

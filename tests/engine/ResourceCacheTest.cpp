@@ -401,7 +401,13 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
 {
     LogCapture log(LogCapture::kRecordOnly);
     const std::uint64_t decodes = ResourceCache::DecodeCount();
-    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp", "pkg/img/a.bmp"});
+    ResourceCache::Prefetch({"pkg/img/sub/b.bmp", "pkg/broken.bmp", "pkg/img/a.bmp", "pkg/img/a.bmp"},
+                            {"pkg/img/a.bmp"});
+    EXPECT_TRUE(ResourceCache::IsPrefetched("pkg", "img/a.bmp"));
+    // The one decoded for a surface load is kept as a load without the prefetch would decode it.
+    SDL_Surface* surface = ResourceCache::LoadSurface("pkg", "img/a.bmp", nullptr, kCacheMayPurge, kCacheUniqueCopy);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_TRUE(ResourceCache::IsPrefetched("pkg", "img/a.bmp")) << "the texture's is still waiting";
     SDL_Rect rect{9, 9, 9, 9};
     SDL_Texture* b = ResourceCache::LoadTexture("pkg", "img/sub/b.bmp", &rect);
     ASSERT_NE(b, nullptr);
@@ -415,11 +421,17 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
     EXPECT_EQ(format, directFormat) << "the same texture as a load without the prefetch";
     EXPECT_EQ(ResourceCache::LoadTexture("pkg", "broken.bmp"), nullptr);
     ResourceCache::EndPrefetch();
+    EXPECT_FALSE(ResourceCache::IsPrefetched("pkg", "img/a.bmp")) << "nothing is held past the end";
+    SDL_Surface* plain = ResourceCache::LoadSurface("pkg", "img/a.bmp", nullptr, kCacheMayPurge, kCacheUniqueCopy);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_EQ(surface->format->format, plain->format->format);
+    ResourceCache::ReleaseSurface(&plain);
+    ResourceCache::ReleaseSurface(&surface);
     // Which pictures a thread reached before their load, or before the end, varies: the broken one
     // is decoded twice when a thread came first, the one never loaded only when a thread reached it.
-    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 3);
-    EXPECT_LE(ResourceCache::DecodeCount(), decodes + 5)
-        << "each picture at most once (one named twice too), the broken one at most twice, one private copy";
+    EXPECT_GE(ResourceCache::DecodeCount(), decodes + 5);
+    EXPECT_LE(ResourceCache::DecodeCount(), decodes + 7)
+        << "each picture at most once (one named twice too), the broken one at most twice, two private copies";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
 }
