@@ -178,8 +178,9 @@ struct AssetArchive::PartReader {
         nextPiece.store(0, std::memory_order_relaxed);
         threadOk = true;
         hasJob = true;
-        SDL_CondSignal(changed);
         SDL_UnlockMutex(mutex);
+        // After unlocking: a thread woken under the lock would only block on it again.
+        SDL_CondSignal(changed);
 
         const bool ok = ReadClaimedPieces(entryJob, nextPiece);
 
