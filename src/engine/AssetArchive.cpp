@@ -88,12 +88,16 @@ constexpr std::uint32_t kSharedReadSize = 1u << 20;
 
 } // namespace
 
-// A thread of the archive's own, started on its first long read and joined when the archive goes;
-// it sleeps between reads. Persistent because starting and joining a thread per read costs about as
-// much as the half it would take over. The caller and the thread claim pieces of the entry in turn,
-// so a thread that wakes late simply takes fewer.
+// Threads of the archive's own, started on its first long read and joined when the archive goes;
+// they sleep between reads. Persistent because starting and joining a thread per read costs about
+// as much as the share it would take over. The caller and the threads claim pieces of the entry in
+// turn, so a thread that wakes late simply takes fewer.
 struct AssetArchive::PartReader {
-    // What an entry read shares with the thread; it touches only the claimed bytes, the read-only
+    // Measured on 4 MiB against a plain read of the same bytes: one thread brings the entry read to
+    // 0.86-1.0 of its throughput, two to 0.9-1.17; more add little, as they share the caches'
+    // bandwidth.
+    static constexpr int kMaxThreads = 2;
+    // What an entry read shares with the threads; they touch only the claimed bytes, the read-only
     // tables and the file.
     struct Job {
         const platform::ReadOnlyFile* file = nullptr;
@@ -104,30 +108,34 @@ struct AssetArchive::PartReader {
     };
 
     SDL_mutex* mutex = nullptr;
-    // The thread waits on it for a job; the caller for the end of the thread's last piece. They
-    // never wait at once: the caller waits only while the thread works.
-    SDL_cond* changed = nullptr;
-    SDL_Thread* thread = nullptr;
+    SDL_cond* posted = nullptr; // a job opened, or the end
+    SDL_cond* finished = nullptr; // a thread let go of its job
+    SDL_Thread* threads[kMaxThreads] = {};
+    int threadCount = 0;
     // Under mutex.
     Job job;
-    bool hasJob = false; // posted and not yet taken up by the thread
+    std::uint32_t jobNumber = 0;
+    bool isOpen = false; // the caller still claims pieces: a thread may join in
     bool isStopping = false;
-    bool threadOk = true;
-    // Set under mutex when the thread takes up a job, cleared (after threadOk) when it is done with it.
-    std::atomic<bool> isBusy{false};
+    bool threadsOk = true;
+    // Raised under mutex when a thread takes up a job, lowered (after threadsOk) when it is done.
+    std::atomic<int> busy{0};
     std::atomic<std::uint32_t> nextPiece{0};
 
     ~PartReader()
     {
-        if (thread != nullptr) {
+        if (threadCount > 0) {
             SDL_LockMutex(mutex);
             isStopping = true;
-            SDL_CondSignal(changed);
             SDL_UnlockMutex(mutex);
-            SDL_WaitThread(thread, nullptr);
+            SDL_CondBroadcast(posted);
+            for (int i = 0; i < threadCount; ++i)
+                SDL_WaitThread(threads[i], nullptr);
         }
-        if (changed != nullptr)
-            SDL_DestroyCond(changed);
+        if (finished != nullptr)
+            SDL_DestroyCond(finished);
+        if (posted != nullptr)
+            SDL_DestroyCond(posted);
         if (mutex != nullptr)
             SDL_DestroyMutex(mutex);
     }
@@ -150,37 +158,39 @@ struct AssetArchive::PartReader {
     static int Main(void* data)
     {
         PartReader& reader = *static_cast<PartReader*>(data);
+        std::uint32_t taken = 0;
         SDL_LockMutex(reader.mutex);
         for (;;) {
-            while (!reader.hasJob && !reader.isStopping)
-                SDL_CondWait(reader.changed, reader.mutex);
+            while (!(reader.isOpen && reader.jobNumber != taken) && !reader.isStopping)
+                SDL_CondWait(reader.posted, reader.mutex);
             if (reader.isStopping)
                 break;
-            reader.hasJob = false;
-            reader.isBusy.store(true, std::memory_order_relaxed);
+            taken = reader.jobNumber;
+            reader.busy.fetch_add(1, std::memory_order_relaxed);
             const Job job = reader.job;
             SDL_UnlockMutex(reader.mutex);
             const bool ok = ReadClaimedPieces(job, reader.nextPiece);
             SDL_LockMutex(reader.mutex);
-            reader.threadOk = ok;
-            reader.isBusy.store(false, std::memory_order_release);
-            SDL_CondSignal(reader.changed);
+            reader.threadsOk = reader.threadsOk && ok;
+            reader.busy.fetch_sub(1, std::memory_order_release);
+            SDL_CondSignal(reader.finished);
         }
         SDL_UnlockMutex(reader.mutex);
         return 0;
     }
 
-    // Reads the whole entry together with the thread; returns once the thread is done with it.
+    // Reads the whole entry together with the threads; returns once they are done with it.
     bool Read(const Job& entryJob)
     {
         SDL_LockMutex(mutex);
         job = entryJob;
+        ++jobNumber;
         nextPiece.store(0, std::memory_order_relaxed);
-        threadOk = true;
-        hasJob = true;
+        threadsOk = true;
+        isOpen = true;
         SDL_UnlockMutex(mutex);
         // After unlocking: a thread woken under the lock would only block on it again.
-        SDL_CondSignal(changed);
+        SDL_CondBroadcast(posted);
 
         const bool ok = ReadClaimedPieces(entryJob, nextPiece);
 
@@ -188,17 +198,17 @@ struct AssetArchive::PartReader {
         // piece left, which takes less than the sleep and wake-up it would cost to wait for it
         // asleep: spin a while first.
         SDL_LockMutex(mutex);
-        hasJob = false;
+        isOpen = false;
         SDL_UnlockMutex(mutex);
         const Uint64 spinEnd = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / kSpinPerSecond;
-        while (isBusy.load(std::memory_order_acquire) && SDL_GetPerformanceCounter() < spinEnd)
+        while (busy.load(std::memory_order_acquire) > 0 && SDL_GetPerformanceCounter() < spinEnd)
             SDL_CPUPauseInstruction();
         SDL_LockMutex(mutex);
-        while (isBusy.load(std::memory_order_relaxed))
-            SDL_CondWait(changed, mutex);
-        const bool bothOk = ok && threadOk;
+        while (busy.load(std::memory_order_relaxed) > 0)
+            SDL_CondWait(finished, mutex);
+        const bool allOk = ok && threadsOk;
         SDL_UnlockMutex(mutex);
-        return bothOk;
+        return allOk;
     }
 
     // 1 / the longest spin: several pieces' time, so that only a thread put aside by the system
@@ -414,12 +424,21 @@ AssetArchive::PartReader* AssetArchive::StartPartReader()
 {
     if (partReader)
         return partReader.get();
+    // A processor to itself gains nothing from a second thread.
+    const int threads = std::min(PartReader::kMaxThreads, SDL_GetCPUCount() - 1);
+    if (threads <= 0)
+        return nullptr;
     auto reader = std::make_unique<PartReader>();
     reader->mutex = SDL_CreateMutex();
-    reader->changed = reader->mutex != nullptr ? SDL_CreateCond() : nullptr;
-    if (reader->changed != nullptr)
-        reader->thread = SDL_CreateThread(PartReader::Main, "ArchiveRead", reader.get());
-    if (reader->thread == nullptr)
+    reader->posted = reader->mutex != nullptr ? SDL_CreateCond() : nullptr;
+    reader->finished = reader->posted != nullptr ? SDL_CreateCond() : nullptr;
+    while (reader->finished != nullptr && reader->threadCount < threads) {
+        SDL_Thread* thread = SDL_CreateThread(PartReader::Main, "ArchiveRead", reader.get());
+        if (thread == nullptr)
+            break;
+        reader->threads[reader->threadCount++] = thread;
+    }
+    if (reader->threadCount == 0)
         return nullptr;
     partReader = std::move(reader);
     return partReader.get();

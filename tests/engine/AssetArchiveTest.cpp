@@ -402,7 +402,7 @@ TEST(AssetArchive, FileVanishedAfterOpen)
     EXPECT_FALSE(archive.ReadEntry("a", out));
 }
 
-// Entries from 1 MiB on are shared with the archive's reader thread; which piece each side takes
+// Entries from 1 MiB on are shared with the archive's reader threads; which piece each one takes
 // varies from read to read, the bytes must not.
 TEST(AssetArchiveThreaded, SharedLongReadsGiveTheWholeEntryOrFailWhole)
 {
