@@ -107,6 +107,7 @@ struct AssetArchive::PartReader {
         const unsigned char* tables = nullptr;
     };
 
+    // Innermost: the caller takes it under the archive's lock, the threads take no other lock.
     SDL_mutex* mutex = nullptr;
     SDL_cond* posted = nullptr; // a job opened, or the end
     SDL_cond* finished = nullptr; // a thread let go of its job
