@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -80,12 +81,147 @@ std::uint32_t ReadU32(const unsigned char* p)
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
+// One thread cannot unscramble as fast as the system copies the bytes in: from this size on the
+// archive's part reader shares the pieces of an entry with the caller. Below it the wake-up costs
+// about what the help saves (measured from 768 KiB to 4 MiB).
+constexpr std::uint32_t kSharedReadSize = 1u << 20;
+
 } // namespace
+
+// Threads of the archive's own, started on its first long read and joined when the archive goes;
+// they sleep between reads. Persistent because starting and joining a thread per read costs about
+// as much as the share it would take over. The caller and the threads claim pieces of the entry in
+// turn, so a thread that wakes late simply takes fewer.
+struct AssetArchive::PartReader {
+    // Measured on 4 MiB against a plain read of the same bytes: one thread brings the entry read to
+    // 0.86-1.0 of its throughput, two to 0.9-1.17; more add little, as they share the caches'
+    // bandwidth.
+    static constexpr int kMaxThreads = 2;
+    // What an entry read shares with the threads; they touch only the claimed bytes, the read-only
+    // tables and the file.
+    struct Job {
+        const platform::ReadOnlyFile* file = nullptr;
+        std::uint64_t offset = 0;
+        unsigned char* bytes = nullptr;
+        std::uint32_t size = 0;
+        const unsigned char* tables = nullptr;
+    };
+
+    // Innermost: the caller takes it under the archive's lock, the threads take no other lock.
+    SDL_mutex* mutex = nullptr;
+    SDL_cond* posted = nullptr; // a job opened, or the end
+    SDL_cond* finished = nullptr; // a thread let go of its job
+    SDL_Thread* threads[kMaxThreads] = {};
+    int threadCount = 0;
+    // Under mutex.
+    Job job;
+    std::uint32_t jobNumber = 0;
+    bool isOpen = false; // the caller still claims pieces: a thread may join in
+    bool isStopping = false;
+    bool threadsOk = true;
+    // Raised under mutex when a thread takes up a job, lowered (after threadsOk) when it is done.
+    std::atomic<int> busy{0};
+    std::atomic<std::uint32_t> nextPiece{0};
+
+    ~PartReader()
+    {
+        if (threadCount > 0) {
+            SDL_LockMutex(mutex);
+            isStopping = true;
+            SDL_UnlockMutex(mutex);
+            SDL_CondBroadcast(posted);
+            for (int i = 0; i < threadCount; ++i)
+                SDL_WaitThread(threads[i], nullptr);
+        }
+        if (finished != nullptr)
+            SDL_DestroyCond(finished);
+        if (posted != nullptr)
+            SDL_DestroyCond(posted);
+        if (mutex != nullptr)
+            SDL_DestroyMutex(mutex);
+    }
+
+    // Reads and unscrambles pieces until none is left unclaimed; false when a read failed.
+    static bool ReadClaimedPieces(const Job& job, std::atomic<std::uint32_t>& next)
+    {
+        for (;;) {
+            const std::uint64_t begin =
+                static_cast<std::uint64_t>(next.fetch_add(1, std::memory_order_relaxed)) * kReadPiece;
+            if (begin >= job.size)
+                return true;
+            const auto piece = static_cast<std::uint32_t>(std::min<std::uint64_t>(job.size - begin, kReadPiece));
+            if (!job.file->ReadAt(job.offset + begin, job.bytes + begin, piece))
+                return false;
+            ApplyKeyTables(job.bytes + begin, piece, begin, job.tables);
+        }
+    }
+
+    static int Main(void* data)
+    {
+        PartReader& reader = *static_cast<PartReader*>(data);
+        std::uint32_t taken = 0;
+        SDL_LockMutex(reader.mutex);
+        for (;;) {
+            while (!(reader.isOpen && reader.jobNumber != taken) && !reader.isStopping)
+                SDL_CondWait(reader.posted, reader.mutex);
+            if (reader.isStopping)
+                break;
+            taken = reader.jobNumber;
+            reader.busy.fetch_add(1, std::memory_order_relaxed);
+            const Job job = reader.job;
+            SDL_UnlockMutex(reader.mutex);
+            const bool ok = ReadClaimedPieces(job, reader.nextPiece);
+            SDL_LockMutex(reader.mutex);
+            reader.threadsOk = reader.threadsOk && ok;
+            reader.busy.fetch_sub(1, std::memory_order_release);
+            SDL_CondSignal(reader.finished);
+        }
+        SDL_UnlockMutex(reader.mutex);
+        return 0;
+    }
+
+    // Reads the whole entry together with the threads; returns once they are done with it.
+    bool Read(const Job& entryJob)
+    {
+        SDL_LockMutex(mutex);
+        job = entryJob;
+        ++jobNumber;
+        nextPiece.store(0, std::memory_order_relaxed);
+        threadsOk = true;
+        isOpen = true;
+        SDL_UnlockMutex(mutex);
+        // After unlocking: a thread woken under the lock would only block on it again.
+        SDL_CondBroadcast(posted);
+
+        const bool ok = ReadClaimedPieces(entryJob, nextPiece);
+
+        // A thread that has not woken yet finds nothing to do; one that is busy has at most one
+        // piece left, which takes less than the sleep and wake-up it would cost to wait for it
+        // asleep: spin a while first.
+        SDL_LockMutex(mutex);
+        isOpen = false;
+        SDL_UnlockMutex(mutex);
+        const Uint64 spinEnd = SDL_GetPerformanceCounter() + SDL_GetPerformanceFrequency() / kSpinPerSecond;
+        while (busy.load(std::memory_order_acquire) > 0 && SDL_GetPerformanceCounter() < spinEnd)
+            SDL_CPUPauseInstruction();
+        SDL_LockMutex(mutex);
+        while (busy.load(std::memory_order_relaxed) > 0)
+            SDL_CondWait(finished, mutex);
+        const bool allOk = ok && threadsOk;
+        SDL_UnlockMutex(mutex);
+        return allOk;
+    }
+
+    // 1 / the longest spin: several pieces' time, so that only a thread put aside by the system
+    // makes the caller sleep.
+    static constexpr Uint64 kSpinPerSecond = 10000;
+};
 
 AssetArchive::AssetArchive() : lock(SDL_CreateMutex()) {}
 
 AssetArchive::~AssetArchive()
 {
+    partReader.reset();
     if (lock != nullptr)
         SDL_DestroyMutex(lock);
 }
@@ -285,6 +421,30 @@ const unsigned char* AssetArchive::PeriodTables()
     return periodTables.get();
 }
 
+AssetArchive::PartReader* AssetArchive::StartPartReader()
+{
+    if (partReader)
+        return partReader.get();
+    // A processor to itself gains nothing from a second thread.
+    const int threads = std::min(PartReader::kMaxThreads, SDL_GetCPUCount() - 1);
+    if (threads <= 0)
+        return nullptr;
+    auto reader = std::make_unique<PartReader>();
+    reader->mutex = SDL_CreateMutex();
+    reader->posted = reader->mutex != nullptr ? SDL_CreateCond() : nullptr;
+    reader->finished = reader->posted != nullptr ? SDL_CreateCond() : nullptr;
+    while (reader->finished != nullptr && reader->threadCount < threads) {
+        SDL_Thread* thread = SDL_CreateThread(PartReader::Main, "ArchiveRead", reader.get());
+        if (thread == nullptr)
+            break;
+        reader->threads[reader->threadCount++] = thread;
+    }
+    if (reader->threadCount == 0)
+        return nullptr;
+    partReader = std::move(reader);
+    return partReader.get();
+}
+
 bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
 {
     const platform::ReadOnlyFile file(path);
@@ -292,8 +452,12 @@ bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
 
     // Short entries take the generator directly; longer ones derive every key from the tables.
     const unsigned char* tables = (ok && entry.size > kKeyPeriod) ? PeriodTables() : nullptr;
+    // Without a part reader the caller reads it all.
+    PartReader* reader = (tables != nullptr && entry.size >= kSharedReadSize) ? StartPartReader() : nullptr;
+    if (reader != nullptr)
+        ok = reader->Read({&file, entry.offset, data.get(), entry.size, tables});
     std::uint32_t state = seed;
-    for (std::uint32_t done = 0; ok && done < entry.size;) {
+    for (std::uint32_t done = 0; ok && reader == nullptr && done < entry.size;) {
         const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
         unsigned char* at = data.get() + done;
         ok = file.ReadAt(static_cast<std::uint64_t>(entry.offset) + done, at, piece);

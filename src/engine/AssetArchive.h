@@ -69,12 +69,16 @@ public:
     std::uint32_t seed = 0;
 
 private:
+    struct PartReader;
+
     void Acquire();
     bool ReadIndex(const platform::ReadOnlyFile& file, std::uint32_t count, std::uint32_t state);
     void BuildNameSlots();
     // Enters index[placed] under hash unless an earlier entry has its name.
     void PlaceName(std::size_t placed, std::uint64_t hash, std::size_t mask);
     bool ReadEntryAt(const ArchiveEntry& entry);
+    // Null when no thread could be started.
+    PartReader* StartPartReader();
     bool ReserveData(std::uint32_t size);
     const unsigned char* PeriodTables();
     bool HoldsLock();
@@ -97,6 +101,7 @@ private:
     // one keystream period.
     std::unique_ptr<unsigned char[]> periodTables;
     std::uint32_t periodSeed = 0;
+    std::unique_ptr<PartReader> partReader; // started on the first long read
     int holdDepth = 0;               // Read levels held; changed only under the lock
     std::string lastError;
     std::string path;

@@ -402,6 +402,44 @@ TEST(AssetArchive, FileVanishedAfterOpen)
     EXPECT_FALSE(archive.ReadEntry("a", out));
 }
 
+// Entries from 1 MiB on are shared with the archive's reader threads; which piece each one takes
+// varies from read to read, the bytes must not.
+TEST(AssetArchiveThreaded, SharedLongReadsGiveTheWholeEntryOrFailWhole)
+{
+    constexpr std::size_t kPeriod = kKeyPeriod;
+    std::vector<LbaFile> files = {{"small", "bytes"}};
+    for (std::size_t size : {16 * kPeriod - 1, 16 * kPeriod, 16 * kPeriod + 1, 37 * kPeriod + 4097})
+        files.push_back({"e" + std::to_string(size), RandomBytes(size, static_cast<unsigned>(size))});
+    const std::string bytes = ArchiveBytes("pkg", files);
+    TempDir dir;
+    dir.Write("pkg.lba", bytes);
+    {
+        AssetArchive archive;
+        ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
+        for (int pass = 0; pass < 3; ++pass) {
+            for (const LbaFile& file : files) {
+                std::string out;
+                ASSERT_TRUE(archive.ReadEntry(file.name, out)) << file.name;
+                EXPECT_TRUE(out == file.bytes) << file.name << " pass " << pass;
+            }
+        }
+    }
+
+    // The last entry loses its tail after opening: whichever side claims that piece, the read fails
+    // as a whole, and the next read is whole again.
+    AssetArchive archive;
+    ASSERT_TRUE(OpenAs(archive, "pkg", dir.File("pkg.lba")));
+    dir.Write("pkg.lba", bytes.substr(0, bytes.size() - 100));
+    const std::string& last = files.back().name;
+    LogCapture log;
+    log.Allow("Failed to access file (" + last + ") in dat: " + dir.File("pkg.lba"));
+    std::string out;
+    EXPECT_FALSE(archive.ReadEntry(last, out));
+    EXPECT_TRUE(log.Contains("Failed to access file (" + last + ") in dat: "));
+    ASSERT_TRUE(archive.ReadEntry(files[3].name, out));
+    EXPECT_TRUE(out == files[3].bytes);
+}
+
 TEST(LbaWriter, RefusesNamesTheReaderCannotHold)
 {
     TempDir dir;
