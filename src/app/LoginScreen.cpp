@@ -122,7 +122,8 @@ void LoginScreen::Refresh()
     // Credentials the user did not want remembered are not shown, though remembering is on again.
     showsPlaceholders = profile == nullptr || profile->rememberLogin == 0 || profile->User().empty() ||
                         profile->Password().empty();
-    if (profile != nullptr && showsPlaceholders) {
+    // Written only when it changes: most starts find it so already.
+    if (profile != nullptr && showsPlaceholders && (profile->loginWithoutCredentials != 0 || profile->rememberLogin != 1)) {
         profile->Change([profile](PlayerProfile&) {
             profile->loginWithoutCredentials = 0;
             profile->rememberLogin = 1;
