@@ -533,7 +533,8 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::v
 {
     EndPrefetch();
     std::vector<std::pair<std::string, bool>> keys;
-    for (const auto* list : {&paths, &surfacePaths}) {
+    // The surfaces first: few, and wanted as soon as a box opens.
+    for (const auto* list : {&surfacePaths, &paths}) {
         for (const std::string& path : *list) {
             std::string directory;
             std::string name;
