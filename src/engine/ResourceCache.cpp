@@ -550,12 +550,12 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::v
     {
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         // The same picture named twice is decoded once; the first load takes it.
-        for (const auto& [key, isSurface] : keys) {
-            const bool listed = std::any_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) {
-                return i.key == key && i.isSurface == isSurface;
+        for (const auto& wanted : keys) {
+            const bool listed = std::any_of(gPrefetch.begin(), gPrefetch.end(), [&wanted](const PrefetchItem& i) {
+                return i.key == wanted.first && i.isSurface == wanted.second;
             });
             if (!listed)
-                gPrefetch.push_back(PrefetchItem{key, nullptr, false, false, isSurface});
+                gPrefetch.push_back(PrefetchItem{wanted.first, nullptr, false, false, wanted.second});
         }
         gPrefetchNext = 0;
     }
