@@ -23,8 +23,6 @@ public:
     void OnHide() override;
     void Unload() override;
     void OnButton(int index) override;
-    // Reads the layout now if that has not happened yet.
-    void EnsureRead();
 
     // Queues "login" with these credentials, or the stored ones when useStored is set or either is
     // empty. Nothing while the session is busy or a sign-in is already on its way.
@@ -43,6 +41,8 @@ public:
     static const char* const kPasswordPlaceholder;
 
 private:
+    // Reads the layout now if that has not happened yet.
+    void EnsureRead();
     void RedrawStatus();
     // What Refresh and OnShow do to the widgets, once they exist.
     void FillFields();

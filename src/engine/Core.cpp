@@ -85,8 +85,8 @@ bool Core::Init()
     // application's screens, so the overlays see events first.
     AddOverlays();
     // The splash and the pictures of the screens read at start are decoded on threads of their own
-    // while the window opens and the layouts load; whatever start-up does not take is freed when it
-    // ends, on every way out.
+    // while the window opens and the layouts load; whatever the first frame does not take is freed
+    // after it, or at once when start-up fails.
     std::vector<std::string> early = GUIScreenManager::StartupPictures();
     if (!globals.GetString("SplashPro").empty())
         early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
@@ -97,7 +97,6 @@ bool Core::Init()
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     // A box may be the first thing shown (the first-run warning, going offline).
     ResourceCache::Prefetch(early, UseMessageBox ? GUIMessageBox::SetPictures() : std::vector<std::string>{});
-    // On success the prefetch lasts until the first frame is drawn: the backgrounds are taken then.
     struct PrefetchEnd {
         ~PrefetchEnd()
         {

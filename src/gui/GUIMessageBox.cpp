@@ -185,15 +185,24 @@ int FirstVisibleOf(int a, int b)
     return -1;
 }
 
-void LoadSets(ConfigFile& file)
+// Calls read with the file's current entry at each set it allows, in order.
+template <typename Read>
+void ForEachSet(ConfigFile& file, const Read& read)
 {
     if (!file.HasSection("Sets") || file.SelectSection("Sets") == nullptr) {
         return;
     }
-    const std::string folder = CurrentGuiFolder(false);
     const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
     for (std::size_t i = 0; i < count; ++i) {
         file.currentEntry = static_cast<std::uint32_t>(i);
+        read();
+    }
+}
+
+void LoadSets(ConfigFile& file)
+{
+    const std::string folder = CurrentGuiFolder(false);
+    ForEachSet(file, [&] {
         MessageBoxSet set;
         set.width = ClampSize(file.GetInt("Width"), "set width");
         set.height = ClampSize(file.GetInt("Height"), "set height");
@@ -203,7 +212,7 @@ void LoadSets(ConfigFile& file)
         }
         set.isPicturePending = !set.imagePath.empty();
         S().sets.push_back(set);
-    }
+    });
 }
 
 void LoadButtonData(ConfigFile& file)
@@ -297,15 +306,13 @@ std::vector<std::string> GUIMessageBox::SetPictures()
 {
     std::vector<std::string> pictures;
     ConfigFile file;
-    if (!file.Load("messagebox.cfg") || !file.HasSection("Sets") || file.SelectSection("Sets") == nullptr)
+    if (!file.Load("messagebox.cfg"))
         return pictures;
-    const std::size_t count = std::min<std::size_t>(file.EntryCount(), kMaxSets);
-    for (std::size_t i = 0; i < count; ++i) {
-        file.currentEntry = static_cast<std::uint32_t>(i);
+    ForEachSet(file, [&] {
         const std::string image = file.GetString("Image");
         if (!image.empty())
             pictures.push_back("core/" + CurrentGuiFolder(false) + image);
-    }
+    });
     return pictures;
 }
 

@@ -20,14 +20,43 @@
 
 namespace {
 
-// An item as it was drawn, with the texture state that changes its pixels without changing the item.
-struct DrawnItem {
-    RenderItem item;
+// The texture state that changes what a texture draws without changing the item; the defaults draw
+// its pixels as they are.
+struct TextureLook {
     Uint8 alpha = 255;
     Uint8 red = 255;
     Uint8 green = 255;
     Uint8 blue = 255;
     SDL_BlendMode blend = SDL_BLENDMODE_NONE;
+};
+
+TextureLook LookOf(SDL_Texture* texture)
+{
+    TextureLook look;
+    if (texture != nullptr) {
+        SDL_GetTextureAlphaMod(texture, &look.alpha);
+        SDL_GetTextureColorMod(texture, &look.red, &look.green, &look.blue);
+        SDL_GetTextureBlendMode(texture, &look.blend);
+    }
+    return look;
+}
+
+void ApplyLook(SDL_Texture* texture, const TextureLook& look)
+{
+    SDL_SetTextureBlendMode(texture, look.blend);
+    SDL_SetTextureAlphaMod(texture, look.alpha);
+    SDL_SetTextureColorMod(texture, look.red, look.green, look.blue);
+}
+
+bool SameLook(const TextureLook& a, const TextureLook& b)
+{
+    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue && a.blend == b.blend;
+}
+
+// An item as it was drawn, with the look of its texture then.
+struct DrawnItem {
+    RenderItem item;
+    TextureLook look;
 };
 
 // What a frame is drawn onto: a frame drawn for another size, scale or screen is no copy of this one.
@@ -49,8 +78,7 @@ bool SameItem(const DrawnItem& a, const DrawnItem& b)
     const RenderItem& y = b.item;
     return x.texture == y.texture && SameRect(x.destination, y.destination) && x.useDestination == y.useDestination &&
            x.isFill == y.isFill && x.fill.r == y.fill.r && x.fill.g == y.fill.g && x.fill.b == y.fill.b &&
-           x.fill.a == y.fill.a && a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue &&
-           a.blend == b.blend;
+           x.fill.a == y.fill.a && SameLook(a.look, b.look);
 }
 
 bool SameView(const FrameView& a, const FrameView& b)
@@ -116,17 +144,7 @@ SDL_Renderer* DrawingRenderer()
     return ResourceCache::Renderer();
 }
 
-DrawnItem Capture(const RenderItem& item)
-{
-    DrawnItem drawn;
-    drawn.item = item;
-    if (item.texture != nullptr) {
-        SDL_GetTextureAlphaMod(item.texture, &drawn.alpha);
-        SDL_GetTextureColorMod(item.texture, &drawn.red, &drawn.green, &drawn.blue);
-        SDL_GetTextureBlendMode(item.texture, &drawn.blend);
-    }
-    return drawn;
-}
+DrawnItem Capture(const RenderItem& item) { return DrawnItem{item, LookOf(item.texture)}; }
 
 FrameView CurrentView(SDL_Renderer* renderer, GUIScreenLayer* current)
 {
@@ -219,17 +237,8 @@ SDL_Texture* MakeScaled(SDL_Renderer* renderer, SDL_Texture* source, Uint32 form
     float sx = 1.0f;
     float sy = 1.0f;
     SDL_RenderGetScale(renderer, &sx, &sy);
-    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
-    Uint8 alpha = 255;
-    Uint8 r = 255;
-    Uint8 g = 255;
-    Uint8 b = 255;
-    SDL_GetTextureBlendMode(source, &blend);
-    SDL_GetTextureAlphaMod(source, &alpha);
-    SDL_GetTextureColorMod(source, &r, &g, &b);
-    SDL_SetTextureBlendMode(source, SDL_BLENDMODE_NONE);
-    SDL_SetTextureAlphaMod(source, 255);
-    SDL_SetTextureColorMod(source, 255, 255, 255);
+    const TextureLook look = LookOf(source);
+    ApplyLook(source, TextureLook{});
     bool isDrawn = SDL_SetRenderTarget(renderer, scaled) == 0;
     if (isDrawn) {
         SDL_RenderSetScale(renderer, 1.0f, 1.0f);
@@ -238,9 +247,7 @@ SDL_Texture* MakeScaled(SDL_Renderer* renderer, SDL_Texture* source, Uint32 form
         SDL_SetRenderTarget(renderer, nullptr);
     }
     SDL_RenderSetScale(renderer, sx, sy);
-    SDL_SetTextureBlendMode(source, blend);
-    SDL_SetTextureAlphaMod(source, alpha);
-    SDL_SetTextureColorMod(source, r, g, b);
+    ApplyLook(source, look);
     if (!isDrawn) {
         SDL_DestroyTexture(scaled);
         return nullptr;
@@ -294,17 +301,7 @@ bool DrawScaled(SDL_Renderer* renderer, const RenderItem& item)
         found = pictures.end() - 1;
     }
     found->isUsed = true;
-    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
-    Uint8 alpha = 255;
-    Uint8 r = 255;
-    Uint8 g = 255;
-    Uint8 b = 255;
-    SDL_GetTextureBlendMode(item.texture, &blend);
-    SDL_GetTextureAlphaMod(item.texture, &alpha);
-    SDL_GetTextureColorMod(item.texture, &r, &g, &b);
-    SDL_SetTextureBlendMode(found->scaled, blend);
-    SDL_SetTextureAlphaMod(found->scaled, alpha);
-    SDL_SetTextureColorMod(found->scaled, r, g, b);
+    ApplyLook(found->scaled, LookOf(item.texture));
     float sx = 1.0f;
     float sy = 1.0f;
     SDL_RenderGetScale(renderer, &sx, &sy);

@@ -84,12 +84,6 @@ bool Spawn(const std::vector<std::string>& args, bool wait)
     return hook ? hook(args, wait) : RealSpawn(args, wait);
 }
 
-std::string EnvOrEmpty(const char* name)
-{
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
 bool IsFolder(const std::string& path)
 {
     struct stat info {};
@@ -98,7 +92,11 @@ bool IsFolder(const std::string& path)
 
 } // namespace
 
-std::string EnvironmentValue(const char* name) { return EnvOrEmpty(name); }
+std::string EnvironmentValue(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::string(value) : std::string();
+}
 
 void SetReportFunction(ReportFunction function) { gReport = function; }
 
@@ -133,15 +131,15 @@ std::string RawUserName()
     if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr &&
         found->pw_name != nullptr && found->pw_name[0] != '\0')
         return found->pw_name;
-    return EnvOrEmpty("USER");
+    return EnvironmentValue("USER");
 }
 
 std::string PerUserDataFolder(const std::string& applicationFolderName)
 {
-    std::string base = EnvOrEmpty("XDG_DATA_HOME");
+    std::string base = EnvironmentValue("XDG_DATA_HOME");
     // Relative values are invalid by the XDG rules and would depend on the working folder.
     if (base.empty() || base[0] != '/') {
-        const std::string home = EnvOrEmpty("HOME");
+        const std::string home = EnvironmentValue("HOME");
         if (home.empty())
             return std::string();
         base = home + "/.local/share";
