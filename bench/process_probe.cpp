@@ -96,6 +96,15 @@ public:
         now += 1000;
         core.Step(now);
     }
+    // At the main menu with the tutorial offer declined; false when the start did not get there.
+    bool ReachMainMenu()
+    {
+        Step();
+        if (!ok || !OnScreen("MainScreen"))
+            return false;
+        core.OnDialogAnswer(kDialogTutorialOffer, 1);
+        return true;
+    }
     // Every picture asked for so far has been decoded and handed over.
     void Settle()
     {
@@ -134,10 +143,8 @@ int FirstFrame()
 int Menu()
 {
     Driven app;
-    app.Step();
-    if (!app.ok || !OnScreen("MainScreen"))
+    if (!app.ReachMainMenu())
         return 1;
-    app.core.OnDialogAnswer(kDialogTutorialOffer, 1);
     app.Settle();
     auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen"));
     GUIListBox* list = menu != nullptr ? menu->GetListBox(MainMenuScreen::kPackageList) : nullptr;
@@ -155,10 +162,8 @@ int Menu()
 int EditorPeak()
 {
     Driven app;
-    app.Step();
-    if (!app.ok || !OnScreen("MainScreen"))
+    if (!app.ReachMainMenu())
         return 1;
-    app.core.OnDialogAnswer(kDialogTutorialOffer, 1);
     auto* sub = dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen"));
     if (sub == nullptr)
         return 1;
