@@ -234,53 +234,6 @@ CreateResult CreateFileExclusively(const std::string& path)
 
 int ProcessId() { return static_cast<int>(getpid()); }
 
-namespace {
-constexpr std::size_t kHugePage = 2u << 20;
-}
-
-void* AllocateLargeBuffer(std::size_t size)
-{
-#ifdef MADV_HUGEPAGE
-    if (size >= kHugePage) {
-        void* bytes = nullptr;
-        if (posix_memalign(&bytes, kHugePage, size) != 0)
-            return nullptr;
-        madvise(bytes, size, MADV_HUGEPAGE); // only advice: the buffer works without it
-        return bytes;
-    }
-#endif
-    return std::malloc(size > 0 ? size : 1);
-}
-
-void FreeLargeBuffer(void* buffer) { std::free(buffer); }
-
-namespace {
-
-void* SdlMalloc(std::size_t size) { return size >= kHugePage ? AllocateLargeBuffer(size) : std::malloc(size); }
-
-void* SdlCalloc(std::size_t count, std::size_t size)
-{
-    if (size != 0 && count > static_cast<std::size_t>(-1) / size)
-        return nullptr;
-    const std::size_t total = count * size;
-    if (total < kHugePage)
-        return std::calloc(count, size);
-    void* bytes = AllocateLargeBuffer(total);
-    if (bytes != nullptr)
-        std::memset(bytes, 0, total);
-    return bytes;
-}
-
-// Every block, large or not, comes from the C allocator, so one free and one realloc serve all of
-// them, also blocks SDL took before the switch.
-void* SdlRealloc(void* bytes, std::size_t size) { return std::realloc(bytes, size); }
-
-void SdlFree(void* bytes) { std::free(bytes); }
-
-} // namespace
-
-void UseLargeBuffersForSdl() { SDL_SetMemoryFunctions(SdlMalloc, SdlCalloc, SdlRealloc, SdlFree); }
-
 bool FileExists(const std::string& path)
 {
     struct stat info {};

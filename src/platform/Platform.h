@@ -132,13 +132,14 @@ void SetWriteFailureFunction(WriteFailureFunction function);
 // This process's id (names of per-process scratch files).
 int ProcessId();
 
-// A buffer of size bytes for large reads, aligned and advised onto huge pages when it is large
-// (the copy into it and a pass over it then miss the TLB far less). Free with FreeLargeBuffer.
+// A buffer of size bytes for large reads and pictures. Large ones come from a pool advised onto huge
+// pages that keeps given-back blocks resident for the next one: fresh pages, each faulted in and
+// cleared on first touch, are most of what a new picture costs. Free with FreeLargeBuffer.
 void* AllocateLargeBuffer(std::size_t size);
 void FreeLargeBuffer(void* buffer);
-// Makes SDL take its large blocks (pictures, textures of the software renderer, window surfaces)
-// from AllocateLargeBuffer, so that a new picture costs a page fault per 2 MiB instead of one per
-// 4 KiB. Call first thing in main, before any thread starts: SDL reads its allocator unguarded.
+// Makes SDL take its blocks (pictures, textures of the software renderer, window surfaces) from
+// AllocateLargeBuffer. Call first thing in main, before any thread starts: SDL reads its allocator
+// unguarded.
 void UseLargeBuffersForSdl();
 
 // Milliseconds of a clock that never jumps (not the wall clock): for time limits and stall checks.

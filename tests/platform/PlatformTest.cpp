@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 
 namespace {
@@ -298,8 +299,9 @@ TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
     EXPECT_EQ(dir.Read("part.lbt"), "abcdef");
 }
 
-// SDL's blocks come from our allocator once switched: large ones zeroed when asked, an overflowing
-// count refused, and blocks from before the switch still freed and grown as before.
+// SDL's blocks come from our allocator once switched: large ones zeroed when asked, also where a
+// given-back block is reused, an overflowing count refused, blocks grown with their bytes, and
+// blocks from before the switch still freed and grown as before.
 TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
 {
     void* before = SDL_malloc(100);
@@ -307,10 +309,29 @@ TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
     platform::UseLargeBuffersForSdl();
     EXPECT_EQ(SDL_calloc(static_cast<std::size_t>(-1) / 2, 4), nullptr) << "count x size overflows";
     const std::size_t large = 5u << 20;
+    auto* dirty = static_cast<unsigned char*>(SDL_malloc(large));
+    ASSERT_NE(dirty, nullptr);
+    std::memset(dirty, 0xAB, large);
+    SDL_free(dirty);
     auto* zeroed = static_cast<unsigned char*>(SDL_calloc(large, 1));
     ASSERT_NE(zeroed, nullptr);
+    EXPECT_EQ(zeroed, dirty) << "a given-back block is the next one of its size";
     EXPECT_EQ(std::count(zeroed, zeroed + large, 0), static_cast<std::ptrdiff_t>(large));
     SDL_free(zeroed);
+
+    const std::size_t half = 1u << 20;
+    auto* first = static_cast<unsigned char*>(SDL_malloc(half));
+    auto* second = static_cast<unsigned char*>(SDL_malloc(half));
+    ASSERT_TRUE(first != nullptr && second != nullptr);
+    first[half - 1] = 7;
+    auto* grownFirst = static_cast<unsigned char*>(SDL_realloc(first, 3 * half));
+    ASSERT_NE(grownFirst, nullptr);
+    EXPECT_EQ(grownFirst[half - 1], 7) << "grown with its bytes";
+    SDL_free(second);
+    SDL_free(grownFirst);
+    void* whole = SDL_malloc(2 * half);
+    EXPECT_EQ(whole, first) << "neighbours given back serve one larger block";
+    SDL_free(whole);
     void* grown = SDL_realloc(before, large);
     ASSERT_NE(grown, nullptr);
     SDL_free(grown);
