@@ -293,6 +293,11 @@ void SaveArchiveRegistry()
         return;
     // Runs on the image loader thread too, while the main thread saves play time or window mode.
     const std::string text = ArchiveRegistryText();
+    bool isKnown = false;
+    gProfile->Inspect([&text, &isKnown](const PlayerProfile& p) { isKnown = p.archiveRegistry == text; });
+    // Every start opens its archives again; what the profile holds already needs no write.
+    if (isKnown)
+        return;
     gProfile->Change([&text](PlayerProfile& p) { p.archiveRegistry = text; });
     gProfile->Save(true);
 }

@@ -236,6 +236,10 @@ TEST_F(ArchiveRegistryTest, ReloadFillsTheDyncfgMapAndKeepsItOnFailure)
     EXPECT_EQ(text, "A");
     EXPECT_FALSE(DyncfgFileMap::Find("c.cfg", text));
 
+    std::filesystem::remove(profile.path);
+    ReloadArchive("dyncfg");
+    EXPECT_FALSE(std::filesystem::exists(profile.path)) << "the same registry again is no reason to write";
+
     std::filesystem::remove("dat/dyncfg.lba");
     ReloadArchive("dyncfg");
     EXPECT_EQ(DyncfgFileMap::Size(), 2u);
