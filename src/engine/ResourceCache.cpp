@@ -66,7 +66,7 @@ std::size_t gPrefetchNext = 0;
 // SDL threads, so that SDL frees their per-thread state (an error text) when they end. Main thread only.
 std::vector<SDL_Thread*> gPrefetchThreads;
 // A few threads share the list: one large picture then holds up only its own thread.
-constexpr int kMaxPrefetchThreads = 3;
+constexpr int kMaxPrefetchThreads = 6;
 // SDL shares one description per pixel format among all surfaces of it, made by whichever thread
 // first needs it, behind a lock the thread checker cannot see. The formats decoding and converting
 // give are made here before the threads start and held until they end, so the threads only share
