@@ -15,6 +15,7 @@
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
+#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIListBox.h"
@@ -183,6 +184,7 @@ int EditorPeak()
 int main(int argc, char** argv)
 {
     platform::UseLargeBuffersForSdl();
+    StartOpeningFontLibrary();
     InstallCrashReport();
     SetCrashReportVersion("bench");
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});

@@ -2,6 +2,7 @@
 
 #include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
+#include "engine/FontLibrary.h"
 #include "engine/Crc32.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
@@ -107,7 +108,7 @@ bool Core::Init()
     } prefetchEnd;
     if (!OpenWindow(globals))
         return false;
-    if (TTF_Init() != 0)
+    if (Fonts().init() != 0)
         return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
     // The presented splash stays on screen while the layouts load below; its picture is not needed
     // for that, and giving it back at once keeps it from adding to the start's peak memory.
@@ -355,8 +356,8 @@ void Core::Shutdown()
     }
     if (gServices != nullptr)
         gServices->Shutdown();
-    if (TTF_WasInit() > 0)
-        TTF_Quit();
+    if (Fonts().wasInit() > 0)
+        Fonts().quit();
     SDL_Quit();
 }
 
