@@ -15,7 +15,6 @@
 #include "character/Category.h"
 #include "character/CharacterRegistry.h"
 #include "character/Editor.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIListBox.h"
@@ -184,7 +183,6 @@ int EditorPeak()
 int main(int argc, char** argv)
 {
     platform::UseLargeBuffersForSdl();
-    StartOpeningFontLibrary();
     InstallCrashReport();
     SetCrashReportVersion("bench");
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});

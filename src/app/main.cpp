@@ -1,6 +1,5 @@
 #include "app/MyCore.h"
 #include "engine/Core.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "platform/Platform.h"
 
@@ -15,7 +14,6 @@ const char* const kVersionText = "33";
 int main(int, char**)
 {
     platform::UseLargeBuffersForSdl();
-    StartOpeningFontLibrary();
     // The report's stamp is this start's; the session log later moves the report beside itself.
     InstallCrashReport();
     SetCrashReportVersion(kVersionText);

@@ -98,6 +98,8 @@ bool Core::Init()
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     // A box may be the first thing shown (the first-run warning, going offline).
     ResourceCache::Prefetch(early, UseMessageBox ? GUIMessageBox::SetPictures() : std::vector<std::string>{});
+    // After the video set-up, which opens libraries of its own and would only wait for this.
+    StartOpeningFontLibrary();
     struct PrefetchEnd {
         ~PrefetchEnd()
         {
@@ -108,8 +110,6 @@ bool Core::Init()
     } prefetchEnd;
     if (!OpenWindow(globals))
         return false;
-    if (Fonts().init() != 0)
-        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
     // The presented splash stays on screen while the layouts load below; its picture is not needed
     // for that, and giving it back at once keeps it from adding to the start's peak memory.
     {
@@ -117,6 +117,9 @@ bool Core::Init()
         ShowSplash(globals.GetString("SplashPro"), splash.texture);
     }
 
+    // The splash needs no font: its library has had the time the splash took to open.
+    if (Fonts().init() != 0)
+        return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
     GUIScreenManager::Init();
     ReloadArchive("dyncfg");
     isFirstFrameDue = true;

@@ -2,7 +2,7 @@
 // The font library, opened at run time rather than linked into the program: mapping and relocating
 // it and the shaping and compression libraries it pulls in costs a start as much as its first
 // screens take to lay out. StartOpeningFontLibrary lets a thread of its own do that while the
-// window opens. Call through Fonts().
+// window opens and the splash shows. Call through Fonts().
 
 #include <SDL.h>
 #include <SDL_ttf.h>
@@ -19,7 +19,8 @@ struct FontFunctions {
                                              Uint32 wrapLength) = nullptr;
 };
 
-// Begins opening the library on a thread of its own. Call first thing in main.
+// Begins opening the library on a thread of its own. Call after the video set-up, which opens
+// libraries of its own: both would wait for the loader's one lock.
 void StartOpeningFontLibrary();
 // The library's functions, once it is open (waiting for an opening begun above, or opening it now).
 // A library that is missing or lacks a function gives functions that fail: init reports an error,
