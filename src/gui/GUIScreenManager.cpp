@@ -9,6 +9,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenLayer.h"
+#include "gui/TranslucentFill.h"
 
 #include <algorithm>
 #include <array>
@@ -317,6 +318,9 @@ bool DrawScaled(SDL_Renderer* renderer, const RenderItem& item)
 void DrawItem(SDL_Renderer* renderer, const RenderItem& item)
 {
     if (item.isFill) {
+        if (FillTranslucentInPlace(renderer, item.destination, item.fill)) {
+            return;
+        }
         // The draw colour and mode are shared renderer state: others find them as they left them.
         Uint8 r = 0, g = 0, b = 0, a = 0;
         SDL_BlendMode mode = SDL_BLENDMODE_NONE;

@@ -4,6 +4,7 @@
 #include "engine/ArchiveRegistry.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
+#include "gui/TranslucentFill.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -363,16 +365,28 @@ TEST(ManagerDrawing, WholeWindowPicturesKeptScaledShowTheSamePixels)
         SDL_SetTextureAlphaMod(picture, setup.alpha);
         const SDL_Rect layout{0, 0, sdl.GetCore().LayoutWidth(), sdl.GetCore().LayoutHeight()};
         const SDL_Rect half{0, 0, layout.w / 2, layout.h};
+        // A box's dimmer over everything, and a fill of odd size partly off the window.
+        const SDL_Color dimmer{0, 0, 0, 185};
+        const SDL_Rect odd{7, 3, layout.w - 5, 13};
+        const SDL_Color tint{200, 120, 40, 77};
         const auto drawnByHand = [&] {
             sdl.Clear();
             SDL_RenderCopy(renderer, below, nullptr, &half);
             SDL_RenderCopy(renderer, picture, nullptr, &layout);
+            SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+            SDL_SetRenderDrawColor(renderer, tint.r, tint.g, tint.b, tint.a);
+            SDL_RenderFillRect(renderer, &odd);
+            SDL_SetRenderDrawColor(renderer, dimmer.r, dimmer.g, dimmer.b, dimmer.a);
+            SDL_RenderFillRect(renderer, &layout);
+            SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_NONE);
             return ReadOutput(renderer);
         };
         const auto drawnByManager = [&] {
             sdl.Clear();
             GUIScreenManager::QueueRender(below, half, 0);
             GUIScreenManager::QueueRender(picture, layout, 1);
+            GUIScreenManager::QueueFill(odd, tint, 2);
+            GUIScreenManager::QueueFill(layout, dimmer, 3);
             GUIScreenManager::DrawQueues();
             return ReadOutput(renderer);
         };
@@ -393,6 +407,37 @@ TEST(ManagerDrawing, WholeWindowPicturesKeptScaledShowTheSamePixels)
         GUIScreenManager::Reset();
         SDL_DestroyTexture(picture);
         SDL_DestroyTexture(below);
+    }
+}
+
+// Translucent fills blended in place give the renderer's own pixels, with and without alpha, for
+// every byte value and the colours at both ends.
+TEST(ManagerDrawing, FillsBlendedInPlaceMatchTheRenderer)
+{
+    for (Uint32 format : {SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_ARGB8888}) {
+        for (const SDL_Color colour : {SDL_Color{0, 0, 0, 185}, SDL_Color{255, 255, 255, 255}, SDL_Color{9, 200, 77, 0},
+                                       SDL_Color{130, 3, 250, 64}}) {
+            SDL_Surface* bySdl = SDL_CreateRGBSurfaceWithFormat(0, 67, 40, 32, format);
+            ASSERT_NE(bySdl, nullptr);
+            auto* bytes = static_cast<Uint8*>(bySdl->pixels);
+            for (int i = 0; i < bySdl->pitch * bySdl->h; ++i)
+                bytes[i] = static_cast<Uint8>(i * 7 + i / 256);
+            SDL_Surface* byHand = SDL_ConvertSurfaceFormat(bySdl, format, 0);
+            ASSERT_NE(byHand, nullptr);
+            const SDL_Rect area{1, 2, 63, 37};
+            SDL_Renderer* renderer = SDL_CreateSoftwareRenderer(bySdl);
+            ASSERT_NE(renderer, nullptr);
+            SDL_SetRenderDrawBlendMode(renderer, SDL_BLENDMODE_BLEND);
+            SDL_SetRenderDrawColor(renderer, colour.r, colour.g, colour.b, colour.a);
+            SDL_RenderFillRect(renderer, &area);
+            SDL_RenderPresent(renderer);
+            BlendFillPixels(byHand, area, colour);
+            EXPECT_EQ(std::memcmp(bySdl->pixels, byHand->pixels, static_cast<std::size_t>(bySdl->pitch) * bySdl->h), 0)
+                << SDL_GetPixelFormatName(format) << " alpha " << int(colour.a);
+            SDL_DestroyRenderer(renderer);
+            SDL_FreeSurface(byHand);
+            SDL_FreeSurface(bySdl);
+        }
     }
 }
 
