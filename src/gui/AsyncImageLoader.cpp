@@ -428,3 +428,5 @@ void AsyncImageLoader::SetLeadBytes(std::size_t bytes)
     MutexGuard lock(s.finishedMutex);
     s.leadBytes = bytes > 0 ? bytes : kDefaultLeadBytes;
 }
+
+std::string AsyncImageLoader::PlaceholderPicture() { return "core/" + PlaceholderPath(); }

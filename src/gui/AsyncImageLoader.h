@@ -20,6 +20,8 @@ public:
 
     // Creates the two mutexes and loads the placeholder "icons/loading.png" (common GUI folder, "core").
     static void Init();
+    // The placeholder's path ("core/..."), for decoding ahead at start.
+    static std::string PlaceholderPicture();
     // Stop, then gives the placeholder back and destroys the mutexes.
     static void Shutdown();
     static bool IsInitialised();

@@ -317,6 +317,24 @@ std::vector<std::string> GUIMessageBox::SetPictures()
     return pictures;
 }
 
+std::vector<std::string> GUIMessageBox::ButtonPictures()
+{
+    std::vector<std::string> pictures;
+    ConfigFile file;
+    if (!file.Load("messagebox.cfg") || !file.HasSection("Buttons") || file.SelectSection("Buttons") == nullptr)
+        return pictures;
+    for (int n = 0; n < kButtonCount; ++n) {
+        const std::string value = file.GetString("Button_" + std::to_string(n));
+        const std::size_t blank = value.find(' ');
+        for (const std::string& name : {value.substr(0, blank), blank == std::string::npos ? std::string()
+                                                                                            : value.substr(blank + 1)}) {
+            if (!name.empty())
+                pictures.push_back("core/" + CurrentGuiFolder(true) + name);
+        }
+    }
+    return pictures;
+}
+
 void GUIMessageBox::Init()
 {
     State& s = S();

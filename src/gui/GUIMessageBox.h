@@ -45,6 +45,8 @@ public:
     static void Init();
     // The box pictures of messagebox.cfg ("core/..."), for decoding ahead at start.
     static std::vector<std::string> SetPictures();
+    // The button pictures of messagebox.cfg ("core/..."), likewise.
+    static std::vector<std::string> ButtonPictures();
     // Gives every picture and the font back and removes the log's screen handler.
     static void Release();
     static void Shutdown();

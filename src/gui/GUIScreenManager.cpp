@@ -458,6 +458,13 @@ std::vector<std::string> CollectStartupPictures(bool withOthers)
     }
     backgrounds.insert(backgrounds.end(), others.begin(), others.end());
     backgrounds.insert(backgrounds.end(), passedBy.begin(), passedBy.end());
+    // What a box or the loader shows first, loaded when it is first needed.
+    if (withOthers && gCore != nullptr && gCore->UseImageLoader != 0)
+        backgrounds.push_back(AsyncImageLoader::PlaceholderPicture());
+    if (withOthers && MessageBoxEnabled()) {
+        const std::vector<std::string> buttons = GUIMessageBox::ButtonPictures();
+        backgrounds.insert(backgrounds.end(), buttons.begin(), buttons.end());
+    }
     return backgrounds;
 }
 

@@ -70,8 +70,9 @@ public:
     // and the layouts' root entries only.
     static std::vector<std::string> StartupBackgrounds();
     // Those backgrounds, then every other picture the layouts of layers read at start name, in layer
-    // order ("core/<GUI folder>/<picture>", the localised folder for entries marked Localized="1").
-    // Reads "gui.cfg" and the layouts only.
+    // order ("core/<GUI folder>/<picture>", the localised folder for entries marked Localized="1"),
+    // then the image loader's placeholder and the box buttons when they are in use. Reads "gui.cfg",
+    // the layouts and "messagebox.cfg" only.
     static std::vector<std::string> StartupPictures();
 
     // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
