@@ -166,6 +166,8 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
         << "after the main menu's: a start may pass the login screen by";
     EXPECT_EQ(listed("core/gui/common/login_background.jpg"), 0) << "but not its deferred background";
     EXPECT_EQ(listed("core/gui/en/sub_play_0.png"), 0) << "nothing of a screen read when shown";
+    EXPECT_EQ(listed("core/gui/common/icons/loading.png"), 1) << "the loader's placeholder";
+    EXPECT_EQ(listed("core/gui/en/ok_1.png"), 1) << "a box button's second state";
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);
