@@ -212,8 +212,9 @@ bool Core::OpenWindow(const ConfigFile& globals)
     }
     if (renderer == nullptr)
         return ShowCriticalError(CriticalText("ERR_INIT_RENDERER"));
-    ResourceCache::SetPrefetchRenderer(renderer);
     SDL_RenderSetScale(renderer, scaleX, scaleY);
+    const SDL_Rect windowPicture = GUIScreenManager::WindowPictureSize();
+    ResourceCache::SetPrefetchRenderer(renderer, windowPicture.w, windowPicture.h);
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     running = 1;
     return true;

@@ -57,6 +57,8 @@ struct PrefetchItem {
     bool isDone = false;
     // For a surface load: kept as decoded, not converted for a texture.
     bool isSurface = false;
+    // A picture larger than the window, also stretched to the window's size for a full-window load.
+    SDL_Surface* fitted = nullptr;
 };
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
@@ -79,6 +81,9 @@ constexpr Uint32 kPrefetchFormats[] = {SDL_PIXELFORMAT_ABGR8888, SDL_PIXELFORMAT
 // The texture formats of the renderer, once it exists; guarded by gPrefetchMutex.
 SDL_RendererInfo gPrefetchRendererInfo{};
 bool gHasPrefetchRendererInfo = false;
+// The window pictures' size once the window is open, or none; guarded by gPrefetchMutex.
+int gPrefetchFitW = 0;
+int gPrefetchFitH = 0;
 
 // The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
 // the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
@@ -109,6 +114,52 @@ SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& inf
         return surface;
     SDL_FreeSurface(surface);
     return converted;
+}
+
+// The format SDL_CreateTextureFromSurface gives a texture of this picture: the renderer's first
+// format with an alpha channel exactly when the picture has one.
+Uint32 TextureFormatFor(const SDL_Surface* surface, const SDL_RendererInfo& info)
+{
+    const bool needAlpha = surface->format->Amask != 0;
+    Uint32 format = info.texture_formats[0];
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (!SDL_ISPIXELFORMAT_FOURCC(info.texture_formats[i]) &&
+            (SDL_ISPIXELFORMAT_ALPHA(info.texture_formats[i]) ? true : false) == needAlpha) {
+            format = info.texture_formats[i];
+            break;
+        }
+    }
+    return format;
+}
+
+// The picture stretched to w x h in its texture's format, as the software renderer stretches a
+// texture of it into a target of that size: smoothly, with nothing blended. Null when the picture
+// is no larger than that (it is then drawn as it is) or one the renderer scales otherwise (a
+// palette, a colour key, other than four bytes a pixel). Runs on any thread.
+SDL_Surface* FitPicture(SDL_Surface* surface, const SDL_RendererInfo& info, int w, int h)
+{
+    if (surface == nullptr || w <= 0 || h <= 0 || info.num_texture_formats == 0 ||
+        static_cast<long long>(surface->w) * surface->h <= static_cast<long long>(w) * h ||
+        surface->format->palette != nullptr || SDL_HasColorKey(surface) || SDL_MUSTLOCK(surface))
+        return nullptr;
+    const Uint32 format = TextureFormatFor(surface, info);
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_BYTESPERPIXEL(format) != 4 || format == SDL_PIXELFORMAT_ARGB2101010)
+        return nullptr;
+    SDL_Surface* source = surface->format->format == format ? surface : SDL_ConvertSurfaceFormat(surface, format, 0);
+    SDL_Surface* fitted = source != nullptr ? SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, format) : nullptr;
+    if (fitted != nullptr && SDL_SoftStretchLinear(source, nullptr, fitted, nullptr) != 0) {
+        SDL_FreeSurface(fitted);
+        fitted = nullptr;
+    }
+    if (source != surface)
+        SDL_FreeSurface(source);
+    return fitted;
+}
+
+bool IsSoftware(SDL_Renderer* renderer, SDL_RendererInfo& info)
+{
+    return renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr &&
+           std::string(info.name) == "software";
 }
 
 using Guard = std::lock_guard<std::recursive_mutex>;
@@ -213,7 +264,8 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
 // key was not prefetched, no thread has begun it (on a busy machine the threads may lag behind: the
 // caller decoding it at once is no slower than waiting) or its decode failed. The caller then loads
 // as usual, reporting.
-SDL_Surface* TakePrefetched(const std::string& key, bool isSurface)
+// With fitted, also the picture stretched to the window's size when the thread made it.
+SDL_Surface* TakePrefetched(const std::string& key, bool isSurface, SDL_Surface** fitted = nullptr)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
@@ -227,6 +279,11 @@ SDL_Surface* TakePrefetched(const std::string& key, bool isSurface)
         }
         gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
         item.key.clear();
+        SDL_Surface* stretched = std::exchange(item.fitted, nullptr);
+        if (fitted != nullptr)
+            *fitted = stretched;
+        else
+            SDL_FreeSurface(stretched);
         return std::exchange(item.surface, nullptr);
     }
     return nullptr;
@@ -248,6 +305,7 @@ void RunPrefetch()
         }
         // A taken item is always finished below, so that no load waits for it in vain.
         SDL_Surface* surface = nullptr;
+        SDL_Surface* fitted = nullptr;
         try {
             std::string key;
             bool isSurface = false;
@@ -267,18 +325,25 @@ void RunPrefetch()
             }
             SDL_RendererInfo info{};
             bool hasInfo = false;
+            int fitW = 0;
+            int fitH = 0;
             {
                 std::lock_guard<std::mutex> lock(gPrefetchMutex);
                 info = gPrefetchRendererInfo;
                 hasInfo = gHasPrefetchRendererInfo;
+                fitW = gPrefetchFitW;
+                fitH = gPrefetchFitH;
             }
-            if (hasInfo && !isSurface)
+            if (hasInfo && !isSurface) {
                 surface = ConvertForTexture(surface, info);
+                fitted = FitPicture(surface, info, fitW, fitH);
+            }
         } catch (...) {
             // Nothing may leave the thread; the load decodes the picture itself.
         }
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         gPrefetch[i].surface = surface;
+        gPrefetch[i].fitted = fitted;
         gPrefetch[i].isDone = true;
         gPrefetchChanged.notify_all();
     }
@@ -592,11 +657,15 @@ void ResourceCache::EndPrefetch()
         SDL_FreeFormat(format);
     gPrefetchFormats.clear();
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
-    for (PrefetchItem& item : gPrefetch)
+    for (PrefetchItem& item : gPrefetch) {
         SDL_FreeSurface(item.surface);
+        SDL_FreeSurface(item.fitted);
+    }
     gPrefetch.clear();
     gPrefetchNext = 0;
     gHasPrefetchRendererInfo = false;
+    gPrefetchFitW = 0;
+    gPrefetchFitH = 0;
 }
 
 bool ResourceCache::IsPrefetched(const std::string& directory, const std::string& name)
@@ -607,14 +676,17 @@ bool ResourceCache::IsPrefetched(const std::string& directory, const std::string
                        [&key](const PrefetchItem& item) { return item.key == key && !item.isSurface; });
 }
 
-void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer)
+void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer, int windowPictureW, int windowPictureH)
 {
     SDL_RendererInfo info{};
     if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0)
         return;
+    const bool fits = IsSoftware(renderer, info);
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     gPrefetchRendererInfo = info;
     gHasPrefetchRendererInfo = true;
+    gPrefetchFitW = fits ? windowPictureW : 0;
+    gPrefetchFitH = fits ? windowPictureH : 0;
 }
 
 void ResourceCache::Shutdown()
@@ -636,6 +708,40 @@ SDL_Texture* ResourceCache::LoadTexture(const std::string& directory, const std:
         return LoadUniqueTexture(directory, name, rect, keep, archiveOnly, quiet);
     return FindOrLoad(directory, name, rect, keep, bypassLookup, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
         return LoadTextureFile(directory, name, loaded, archiveOnly, quiet);
+    });
+}
+
+SDL_Texture* ResourceCache::LoadWindowPicture(const std::string& directory, const std::string& name, int w, int h)
+{
+    SDL_Renderer* renderer = Renderer();
+    SDL_RendererInfo info{};
+    if (!IsSoftware(renderer, info) || info.num_texture_formats == 0 || w <= 0 || h <= 0)
+        return LoadTexture(directory, name);
+    Guard guard(gLock);
+    const std::string sized = name + "@" + std::to_string(w) + "x" + std::to_string(h);
+    return FindOrLoad(directory, sized, nullptr, false, false, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
+        SDL_Surface* fitted = nullptr;
+        SDL_Surface* decoded = TakePrefetched(directory + "/" + name, false, &fitted);
+        if (decoded == nullptr) {
+            decoded = LoadFile<SDL_Surface>(
+                directory, name, loaded, false, false, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+                [](const std::string& path) { return IMG_Load(path.c_str()); });
+        }
+        // Stretched for the window the thread knew of, which may have changed size since.
+        if (fitted != nullptr && (fitted->w != w || fitted->h != h)) {
+            SDL_FreeSurface(fitted);
+            fitted = nullptr;
+        }
+        if (fitted == nullptr)
+            fitted = FitPicture(decoded, info, w, h);
+        SDL_Surface* shown = fitted != nullptr ? fitted : decoded;
+        SDL_Texture* texture = shown != nullptr ? SDL_CreateTextureFromSurface(renderer, shown) : nullptr;
+        SDL_FreeSurface(fitted);
+        SDL_FreeSurface(decoded);
+        loaded = SDL_Rect{0, 0, 0, 0};
+        if (texture != nullptr)
+            SDL_QueryTexture(texture, nullptr, nullptr, &loaded.w, &loaded.h);
+        return texture;
     });
 }
 

@@ -53,6 +53,11 @@ public:
                                     bool keep = false, bool bypassLookup = false, bool archiveOnly = false);
     static SDL_Surface* LoadSurfaceByPath(const std::string& path, SDL_Rect* rect = nullptr, bool keep = false,
                                           bool bypassLookup = false, bool archiveOnly = false);
+    // A picture drawn over the whole window, which covers w x h of its pixels. With the software
+    // renderer a larger picture is held stretched to that size, as the renderer would stretch it when
+    // drawn: a window-size texture instead of one of the picture's size and its scaled copy. Held and
+    // given back like LoadTexture's; one per size.
+    static SDL_Texture* LoadWindowPicture(const std::string& directory, const std::string& name, int w, int h);
     static TTF_Font* LoadFont(const std::string& directory, const std::string& name, int pointSize, bool keep = false);
     // Start-up: decodes these pictures ("package/inner/path", from their archives) on a thread of its
     // own while the caller goes on; the first texture load of one of them takes its decoded picture
@@ -65,8 +70,9 @@ public:
     // The prefetch holds this picture for a load that has not come yet.
     static bool IsPrefetched(const std::string& directory, const std::string& name);
     // The renderer textures will be made for: from now on the prefetch thread also converts each
-    // picture into the format a texture of it gets, which is otherwise done by the main thread.
-    static void SetPrefetchRenderer(SDL_Renderer* renderer);
+    // picture into the format a texture of it gets, which is otherwise done by the main thread, and,
+    // with the software renderer, stretches a picture larger than the window pictures' size to it.
+    static void SetPrefetchRenderer(SDL_Renderer* renderer, int windowPictureW = 0, int windowPictureH = 0);
     // The whole file "package/inner/path" as bytes; no cache lock, reports nothing.
     static bool ReadTextFile(const std::string& path, std::string& out, bool archiveOnly);
     static bool Exists(const std::string& directory, const std::string& name, bool archiveOnly);

@@ -72,6 +72,7 @@ void GUIScreenLayer::LoadFromConfig(ConfigFile& file)
         if (!textureName.empty()) {
             ResourceCache::ReleaseTexture(&background);
             deferredBackground.clear();
+            windowPicture.clear();
             const std::string path = CurrentGuiFolder(false) + textureName;
             if (isBackgroundDeferred || (isBackgroundAwaitedOnDraw && ResourceCache::IsPrefetched("core", path)))
                 deferredBackground = path;
@@ -217,9 +218,25 @@ void GUIScreenLayer::Update(float dt)
 
 void GUIScreenLayer::Render()
 {
+    const bool coversWindow =
+        gCore != nullptr && rect.x == 0 && rect.y == 0 && rect.w == gCore->LayoutWidth() && rect.h == gCore->LayoutHeight();
+    const SDL_Rect windowSize = coversWindow ? GUIScreenManager::WindowPictureSize() : SDL_Rect{0, 0, 0, 0};
+    if (background != nullptr && !windowPicture.empty() &&
+        (windowSize.w != windowPictureSize.w || windowSize.h != windowPictureSize.h)) {
+        // Held at the window's former size: taken again at the new one, never scaled twice.
+        ResourceCache::ReleaseTexture(&background);
+        deferredBackground = windowPicture;
+    }
     if (background == nullptr && !deferredBackground.empty()) {
         // One attempt: a missing picture is reported once, like any layout picture.
-        background = ResourceCache::LoadTexture("core", deferredBackground);
+        background = ResourceCache::LoadWindowPicture("core", deferredBackground, windowSize.w, windowSize.h);
+        int w = 0;
+        int h = 0;
+        const bool isWindowSize = background != nullptr && windowSize.w > 0 &&
+                                  SDL_QueryTexture(background, nullptr, nullptr, &w, &h) == 0 && w == windowSize.w &&
+                                  h == windowSize.h;
+        windowPicture = isWindowSize ? deferredBackground : std::string();
+        windowPictureSize = windowSize;
         deferredBackground.clear();
     }
     if (background != nullptr) {
@@ -246,6 +263,7 @@ void GUIScreenLayer::Unload()
 {
     ResourceCache::ReleaseTexture(&background);
     deferredBackground.clear();
+    windowPicture.clear();
     for (GUIElement* element : elements) {
         element->Release();
     }

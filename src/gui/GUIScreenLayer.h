@@ -72,6 +72,10 @@ public:
     bool isBackgroundAwaitedOnDraw = false;
     // The background's path while it waits for that first draw.
     std::string deferredBackground;
+    // A background taken at its first draw, and the window size it was taken for: drawn over the
+    // whole window, it is held at that size and taken again when the window's size changes.
+    std::string windowPicture;
+    SDL_Rect windowPictureSize{0, 0, 0, 0};
     // The layout is read when the layer is first shown, not by the manager's start.
     bool isLoadedOnFirstShow = false;
     SDL_Rect rect{0, 0, 0, 0};

@@ -671,6 +671,15 @@ void GUIScreenManager::ForgetTexture(const SDL_Texture* texture)
     DropScaledPictures(DrawingRenderer(), true);
 }
 
+SDL_Rect GUIScreenManager::WindowPictureSize()
+{
+    SDL_Renderer* renderer = DrawingRenderer();
+    if (renderer == nullptr || gCore == nullptr) {
+        return SDL_Rect{0, 0, 0, 0};
+    }
+    return OutputPixels(renderer, SDL_Rect{0, 0, gCore->LayoutWidth(), gCore->LayoutHeight()});
+}
+
 void GUIScreenManager::QueueFrame()
 {
     for (std::size_t i = 0; i < State().layers.size(); ++i) {

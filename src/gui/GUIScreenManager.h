@@ -38,6 +38,9 @@ public:
     static bool PrepareFrame();
     // The texture is given back to the cache: its address may soon hold another picture.
     static void ForgetTexture(const SDL_Texture* texture);
+    // The output pixels a picture over the whole layout covers (what a full-window picture is
+    // scaled to when drawn); empty without a renderer.
+    static SDL_Rect WindowPictureSize();
     // True when the message box or a layer consumed the event.
     static bool HandleEvent(const SDL_Event* event);
     // LayoutLayers, then the popup bubble is rebuilt when the message box is enabled.

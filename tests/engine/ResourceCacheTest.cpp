@@ -5,6 +5,7 @@
 #include "support/ArchiveBuilder.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
+#include "support/PngPicture.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -434,6 +435,55 @@ TEST_F(ResourceCacheThreaded, PrefetchedPicturesAreTakenByTheirFirstLoad)
         << "each picture at most once (one named twice too), the broken one at most twice, two private copies";
     ResourceCache::ReleaseTexture(&b);
     ResourceCache::ReleaseTexture(&direct);
+}
+
+// A picture drawn over the whole window, held at the window's size, shows the pixels the renderer
+// gives stretching the picture itself: loaded plainly, taken from the prefetch, or prefetched for a
+// window of another size; one no larger than the window stays the picture itself.
+TEST_F(ResourceCacheThreaded, WindowPicturesShowTheRenderersOwnStretch)
+{
+    const auto shade = [](int x, int y) {
+        return SDL_Color{static_cast<Uint8>(x * 37 + y), static_cast<Uint8>(y * 53), static_cast<Uint8>(x ^ y),
+                         static_cast<Uint8>(40 + (x * y) % 200)};
+    };
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "win", {{"big.png", PngFromPixels(150, 110, shade)},
+                                                    {"small.png", PngFromPixels(30, 20, shade)}}));
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+    const SDL_Rect window{0, 0, 64, 64};
+    const auto drawn = [&](SDL_Texture* texture) {
+        SDL_SetRenderDrawColor(renderer, 10, 20, 30, 255);
+        SDL_RenderClear(renderer);
+        SDL_RenderCopy(renderer, texture, nullptr, &window);
+        std::vector<Uint32> pixels(64 * 64);
+        SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), 64 * 4);
+        return pixels;
+    };
+    SDL_Texture* picture = ResourceCache::LoadTexture("win", "big.png");
+    ASSERT_NE(picture, nullptr);
+    const std::vector<Uint32> expected = drawn(picture);
+    for (int fitSize : {0, 64, 50}) {
+        SCOPED_TRACE(fitSize == 0 ? "not prefetched" : "prefetched for " + std::to_string(fitSize));
+        if (fitSize > 0) {
+            ResourceCache::Prefetch({"win/big.png"});
+            ResourceCache::SetPrefetchRenderer(renderer, fitSize, fitSize);
+        }
+        SDL_Texture* fitted = ResourceCache::LoadWindowPicture("win", "big.png", 64, 64);
+        ResourceCache::EndPrefetch();
+        ASSERT_NE(fitted, nullptr);
+        int w = 0;
+        int h = 0;
+        SDL_QueryTexture(fitted, nullptr, nullptr, &w, &h);
+        EXPECT_EQ(w, 64);
+        EXPECT_EQ(h, 64);
+        EXPECT_TRUE(drawn(fitted) == expected);
+        ResourceCache::ReleaseTexture(&fitted);
+    }
+    SDL_Texture* small = ResourceCache::LoadWindowPicture("win", "small.png", 64, 64);
+    int w = 0;
+    SDL_QueryTexture(small, nullptr, nullptr, &w, nullptr);
+    EXPECT_EQ(w, 30);
+    ResourceCache::ReleaseTexture(&small);
+    ResourceCache::ReleaseTexture(&picture);
 }
 
 TEST_F(ResourceCacheThreaded, LoadsAndReleasesFromTwoThreads)

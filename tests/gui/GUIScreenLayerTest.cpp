@@ -291,6 +291,7 @@ TEST(GUIScreenLayerRender, BackgroundThenVisibleElementsIntoTheirQueues)
 }
 
 // The login screen of a start that goes straight on is never drawn: its background is not decoded.
+// Larger than the window, it is held at the window's size, and taken again when that changes.
 TEST(GUIScreenLayerRender, ADeferredBackgroundIsDecodedAtTheFirstDrawOnly)
 {
     GUIScreenManager::Reset();
@@ -298,7 +299,7 @@ TEST(GUIScreenLayerRender, ADeferredBackgroundIsDecodedAtTheFirstDrawOnly)
     ScopedWorkingDir cwd(dir.Path());
     HeadlessSdl sdl(320, 200);
     ASSERT_TRUE(sdl.Ok());
-    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/bg.png", MakePngBytes(8, 8, {9, 9, 9, 255})}}));
+    ASSERT_TRUE(WriteCoreArchive(dir.Path(), {{"gui/common/bg.png", MakePngBytes(400, 300, {9, 9, 9, 255})}}));
     GUIScreenLayer layer("Deferred");
     layer.isBackgroundDeferred = true;
     ConfigFile file;
@@ -317,6 +318,18 @@ TEST(GUIScreenLayerRender, ADeferredBackgroundIsDecodedAtTheFirstDrawOnly)
         EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 1);
         GUIScreenManager::DrawQueues();
     }
+    const auto size = [&layer] {
+        int w = 0;
+        int h = 0;
+        SDL_QueryTexture(layer.background, nullptr, nullptr, &w, &h);
+        return std::to_string(w) + "x" + std::to_string(h);
+    };
+    EXPECT_EQ(size(), "320x200");
+    SDL_RenderSetScale(sdl.Renderer(), 0.5f, 0.5f);
+    layer.Render();
+    EXPECT_EQ(size(), "160x100");
+    EXPECT_EQ(ResourceCache::DecodeCount(), decodes + 2);
+    GUIScreenManager::DrawQueues();
     layer.Unload();
     CloseAllArchives();
 }
