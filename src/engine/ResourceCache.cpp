@@ -734,6 +734,11 @@ SDL_Texture* ResourceCache::LoadWindowPicture(const std::string& directory, cons
         }
         if (fitted == nullptr)
             fitted = FitPicture(decoded, info, w, h);
+        if (fitted != nullptr) {
+            // Given back first: the texture then takes pages the picture had already touched.
+            SDL_FreeSurface(decoded);
+            decoded = nullptr;
+        }
         SDL_Surface* shown = fitted != nullptr ? fitted : decoded;
         SDL_Texture* texture = shown != nullptr ? SDL_CreateTextureFromSurface(renderer, shown) : nullptr;
         SDL_FreeSurface(fitted);
