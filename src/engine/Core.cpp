@@ -88,16 +88,24 @@ bool Core::Init()
     // The splash and the pictures of the screens read at start are decoded on threads of their own
     // while the window opens and the layouts load; whatever the first frame does not take is freed
     // after it, or at once when start-up fails.
-    std::vector<std::string> early = GUIScreenManager::StartupPictures();
+    std::vector<std::string> surfaces;
+    std::vector<std::string> early = GUIScreenManager::StartupPictures(&surfaces);
     if (!globals.GetString("SplashPro").empty())
         early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
+    // The window's icon, then a box's pictures (the first-run warning, going offline), then the
+    // frames' pieces.
+    if (UseMessageBox) {
+        const std::vector<std::string> boxes = GUIMessageBox::SetPictures();
+        surfaces.insert(surfaces.begin(), boxes.begin(), boxes.end());
+    }
+    if (!globals.GetString("Icon").empty())
+        surfaces.insert(surfaces.begin(), "core/" + commonGuiFolder + globals.GetString("Icon"));
     // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
     // one through fork, and a child forked while another thread holds an allocator lock (the
     // sanitizers' allocators have no fork handlers) would never get past its first allocation.
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
-    // A box may be the first thing shown (the first-run warning, going offline).
-    ResourceCache::Prefetch(early, UseMessageBox ? GUIMessageBox::SetPictures() : std::vector<std::string>{});
+    ResourceCache::Prefetch(early, surfaces);
     // After the video set-up, which opens libraries of its own and would only wait for this.
     StartOpeningFontLibrary();
     struct PrefetchEnd {

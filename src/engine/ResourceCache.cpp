@@ -599,16 +599,21 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::v
 {
     EndPrefetch();
     std::vector<std::pair<std::string, bool>> keys;
-    // The surfaces first: few, and wanted as soon as a box opens.
-    for (const auto* list : {&surfacePaths, &paths}) {
-        for (const std::string& path : *list) {
-            std::string directory;
-            std::string name;
-            SplitResourcePath(path, directory, name);
-            if (!directory.empty() && !name.empty())
-                keys.emplace_back(directory + "/" + name, list == &surfacePaths);
-        }
-    }
+    const auto add = [&keys](const std::string& path, bool isSurface) {
+        std::string directory;
+        std::string name;
+        SplitResourcePath(path, directory, name);
+        if (!directory.empty() && !name.empty())
+            keys.emplace_back(directory + "/" + name, isSurface);
+    };
+    // The first picture (the splash, shown before anything else), then the surfaces: few, and
+    // wanted early, as the window opens, the layouts load or a box opens.
+    if (!paths.empty())
+        add(paths.front(), false);
+    for (const std::string& path : surfacePaths)
+        add(path, true);
+    for (std::size_t i = 1; i < paths.size(); ++i)
+        add(paths[i], false);
     if (keys.empty())
         return;
     // The decoders set themselves up here, so the threads never race doing it.

@@ -62,8 +62,8 @@ public:
     // Start-up: decodes these pictures ("package/inner/path", from their archives) on a thread of its
     // own while the caller goes on; the first texture load of one of them takes its decoded picture
     // instead of decoding it again, waiting for it when need be. Main thread only.
-    // surfacePaths are decoded first, for surface loads: kept as decoded, for the first LoadSurface
-    // of each.
+    // surfacePaths are decoded right after the first of paths, for surface loads: kept as decoded,
+    // for the first LoadSurface of each.
     static void Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths = {});
     // Waits for the prefetch thread and frees the pictures no load took.
     static void EndPrefetch();

@@ -418,15 +418,22 @@ void ReadLayoutFileNames(ManagerState& s)
 namespace {
 
 // The pictures of the layouts read at start, each layout read once: the backgrounds (a deferred one
-// is not wanted at start) first, in layer order, then, when asked, every other picture they name,
-// those of screens a start may pass by (the deferred backgrounds' layers) last.
-std::vector<std::string> CollectStartupPictures(bool withOthers)
-{
-    ManagerState& s = State();
-    ReadLayoutFileNames(s);
+// is not wanted at start) in layer order, every other picture they name, those of screens a start
+// may pass by (the deferred backgrounds' layers) apart, and the frames' pieces, which are loaded as
+// surfaces, apart too.
+struct StartupLists {
     std::vector<std::string> backgrounds;
     std::vector<std::string> others;
     std::vector<std::string> passedBy;
+    std::vector<std::string> framePieces;
+};
+
+StartupLists CollectStartupPictures(bool withOthers)
+{
+    ManagerState& s = State();
+    ReadLayoutFileNames(s);
+    StartupLists lists;
+    std::vector<std::string>& backgrounds = lists.backgrounds;
     for (const auto& layer : s.layers) {
         if (layer->isLoadedOnFirstShow)
             continue;
@@ -450,29 +457,47 @@ std::vector<std::string> CollectStartupPictures(bool withOthers)
                 bool localised = false;
                 for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
                     localised = localised || (entry.keys[k] == "Localized" && entry.values[k] == "1");
-                for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k)
-                    AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised),
-                                    layer->isBackgroundDeferred ? passedBy : others);
+                for (std::size_t k = 0; k < entry.keys.size() && k < entry.values.size(); ++k) {
+                    // A frame's pieces come from the common folder, as surfaces to compose from.
+                    if (entry.keys[k].rfind("FrameImg", 0) == 0)
+                        AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(false), lists.framePieces);
+                    else
+                        AddPictureNames(entry.values[k], "core/" + CurrentGuiFolder(localised),
+                                        layer->isBackgroundDeferred ? lists.passedBy : lists.others);
+                }
             }
         }
     }
-    backgrounds.insert(backgrounds.end(), others.begin(), others.end());
-    backgrounds.insert(backgrounds.end(), passedBy.begin(), passedBy.end());
-    // What a box or the loader shows first, loaded when it is first needed.
-    if (withOthers && gCore != nullptr && gCore->UseImageLoader != 0)
-        backgrounds.push_back(AsyncImageLoader::PlaceholderPicture());
-    if (withOthers && MessageBoxEnabled()) {
-        const std::vector<std::string> buttons = GUIMessageBox::ButtonPictures();
-        backgrounds.insert(backgrounds.end(), buttons.begin(), buttons.end());
-    }
-    return backgrounds;
+    return lists;
 }
 
 } // namespace
 
-std::vector<std::string> GUIScreenManager::StartupBackgrounds() { return CollectStartupPictures(false); }
+std::vector<std::string> GUIScreenManager::StartupBackgrounds() { return CollectStartupPictures(false).backgrounds; }
 
-std::vector<std::string> GUIScreenManager::StartupPictures() { return CollectStartupPictures(true); }
+std::vector<std::string> GUIScreenManager::StartupPictures(std::vector<std::string>* framePieces)
+{
+    StartupLists lists = CollectStartupPictures(true);
+    if (framePieces != nullptr) {
+        // Screens share their frames' pieces.
+        framePieces->clear();
+        for (const std::string& piece : lists.framePieces) {
+            if (std::find(framePieces->begin(), framePieces->end(), piece) == framePieces->end())
+                framePieces->push_back(piece);
+        }
+    }
+    std::vector<std::string>& pictures = lists.backgrounds;
+    pictures.insert(pictures.end(), lists.others.begin(), lists.others.end());
+    pictures.insert(pictures.end(), lists.passedBy.begin(), lists.passedBy.end());
+    // What a box or the loader shows first, loaded when it is first needed.
+    if (gCore != nullptr && gCore->UseImageLoader != 0)
+        pictures.push_back(AsyncImageLoader::PlaceholderPicture());
+    if (MessageBoxEnabled()) {
+        const std::vector<std::string> buttons = GUIMessageBox::ButtonPictures();
+        pictures.insert(pictures.end(), buttons.begin(), buttons.end());
+    }
+    return pictures;
+}
 
 void GUIScreenManager::Init()
 {

@@ -75,8 +75,9 @@ public:
     // Those backgrounds, then every other picture the layouts of layers read at start name, in layer
     // order ("core/<GUI folder>/<picture>", the localised folder for entries marked Localized="1"),
     // then the image loader's placeholder and the box buttons when they are in use. Reads "gui.cfg",
-    // the layouts and "messagebox.cfg" only.
-    static std::vector<std::string> StartupPictures();
+    // the layouts and "messagebox.cfg" only. The frame pieces they name ("core/<common GUI folder>/<picture>") are not among them: frames
+    // load them as surfaces, and they go to framePieces when given.
+    static std::vector<std::string> StartupPictures(std::vector<std::string>* framePieces = nullptr);
 
     // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
     static void Reset();

@@ -153,7 +153,8 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
                                          "core/gui/common/picker_panel.png", "core/gui/common/display_panel.png"};
     EXPECT_EQ(GUIScreenManager::StartupBackgrounds(), early)
         << "decoded ahead: neither the login screen's (drawn first, if ever) nor a screen's read when shown";
-    const std::vector<std::string> pictures = GUIScreenManager::StartupPictures();
+    std::vector<std::string> framePieces;
+    const std::vector<std::string> pictures = GUIScreenManager::StartupPictures(&framePieces);
     auto listed = [&pictures](const std::string& path) {
         return std::count(pictures.begin(), pictures.end(), path);
     };
@@ -168,6 +169,9 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
     EXPECT_EQ(listed("core/gui/en/sub_play_0.png"), 0) << "nothing of a screen read when shown";
     EXPECT_EQ(listed("core/gui/common/icons/loading.png"), 1) << "the loader's placeholder";
     EXPECT_EQ(listed("core/gui/en/ok_1.png"), 1) << "a box button's second state";
+    EXPECT_EQ(listed("core/gui/common/frame_left_topleft.png"), 0) << "a frame's pieces are loaded as surfaces";
+    EXPECT_EQ(std::count(framePieces.begin(), framePieces.end(), "core/gui/common/frame_left_topleft.png"), 1)
+        << "named by both screens read at start, listed once";
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);
