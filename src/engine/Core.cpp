@@ -105,7 +105,7 @@ bool Core::Init()
     // sanitizers' allocators have no fork handlers) would never get past its first allocation.
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
-    ResourceCache::Prefetch(early, surfaces);
+    ResourceCache::Prefetch(early, surfaces, GUIScreenManager::StartupFont());
     // After the video set-up, which opens libraries of its own and would only wait for this.
     StartOpeningFontLibrary();
     struct PrefetchEnd {

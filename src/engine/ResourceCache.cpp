@@ -59,6 +59,9 @@ struct PrefetchItem {
     bool isSurface = false;
     // A picture larger than the window, also stretched to the window's size for a full-window load.
     SDL_Surface* fitted = nullptr;
+    // A file read whole (the font), not decoded.
+    bool isBytes = false;
+    std::string bytes;
 };
 std::mutex gPrefetchMutex;
 std::condition_variable gPrefetchChanged;
@@ -269,7 +272,7 @@ SDL_Surface* TakePrefetched(const std::string& key, bool isSurface, SDL_Surface*
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
-        if (item.key != key || item.isSurface != isSurface)
+        if (item.key != key || item.isSurface != isSurface || item.isBytes)
             continue;
         if (!item.isStarted) {
             item.isStarted = true;
@@ -287,6 +290,29 @@ SDL_Surface* TakePrefetched(const std::string& key, bool isSurface, SDL_Surface*
         return std::exchange(item.surface, nullptr);
     }
     return nullptr;
+}
+
+// The bytes of a file read ahead, waiting for them when a thread is reading them; false when the
+// file was not read ahead (or could not be read), which the caller then reads itself.
+bool TakePrefetchedBytes(const std::string& key, std::string& out)
+{
+    std::unique_lock<std::mutex> lock(gPrefetchMutex);
+    for (PrefetchItem& item : gPrefetch) {
+        if (item.key != key || !item.isBytes)
+            continue;
+        if (!item.isStarted) {
+            item.isStarted = true;
+            item.isDone = true;
+            item.key.clear();
+            return false;
+        }
+        gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
+        item.key.clear();
+        out = std::move(item.bytes);
+        item.bytes = std::string();
+        return !out.empty();
+    }
+    return false;
 }
 
 // Runs on each prefetch thread: takes the next item of the list until none is left.
@@ -309,10 +335,21 @@ void RunPrefetch()
         try {
             std::string key;
             bool isSurface = false;
+            bool isBytes = false;
             {
                 std::lock_guard<std::mutex> lock(gPrefetchMutex);
                 key = gPrefetch[i].key;
                 isSurface = gPrefetch[i].isSurface;
+                isBytes = gPrefetch[i].isBytes;
+            }
+            if (isBytes) {
+                std::string bytes;
+                ResourceCache::ReadTextFile(key, bytes, true);
+                std::lock_guard<std::mutex> lock(gPrefetchMutex);
+                gPrefetch[i].bytes = std::move(bytes);
+                gPrefetch[i].isDone = true;
+                gPrefetchChanged.notify_all();
+                continue;
             }
             // The bytes are taken out first: the archive stays free for the main thread's loads
             // while the picture decodes.
@@ -595,25 +632,29 @@ void ResourceCache::Init()
     gArchivesOnly = true;
 }
 
-void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths)
+void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths,
+                             const std::string& fontPath)
 {
     EndPrefetch();
-    std::vector<std::pair<std::string, bool>> keys;
-    const auto add = [&keys](const std::string& path, bool isSurface) {
+    enum Kind { kTexture, kSurface, kBytes };
+    std::vector<std::pair<std::string, Kind>> keys;
+    const auto add = [&keys](const std::string& path, Kind kind) {
         std::string directory;
         std::string name;
         SplitResourcePath(path, directory, name);
         if (!directory.empty() && !name.empty())
-            keys.emplace_back(directory + "/" + name, isSurface);
+            keys.emplace_back(directory + "/" + name, kind);
     };
-    // The first picture (the splash, shown before anything else), then the surfaces: few, and
-    // wanted early, as the window opens, the layouts load or a box opens.
+    // The first picture (the splash, shown before anything else), the font, then the surfaces: few,
+    // and wanted early, as the window opens, the layouts load or a box opens.
     if (!paths.empty())
-        add(paths.front(), false);
+        add(paths.front(), kTexture);
+    if (!fontPath.empty())
+        add(fontPath, kBytes);
     for (const std::string& path : surfacePaths)
-        add(path, true);
+        add(path, kSurface);
     for (std::size_t i = 1; i < paths.size(); ++i)
-        add(paths[i], false);
+        add(paths[i], kTexture);
     if (keys.empty())
         return;
     // The decoders set themselves up here, so the threads never race doing it.
@@ -622,11 +663,18 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::v
         std::lock_guard<std::mutex> lock(gPrefetchMutex);
         // The same picture named twice is decoded once; the first load takes it.
         for (const auto& wanted : keys) {
-            const bool listed = std::any_of(gPrefetch.begin(), gPrefetch.end(), [&wanted](const PrefetchItem& i) {
-                return i.key == wanted.first && i.isSurface == wanted.second;
+            const bool isSurface = wanted.second == kSurface;
+            const bool isBytes = wanted.second == kBytes;
+            const bool listed = std::any_of(gPrefetch.begin(), gPrefetch.end(), [&](const PrefetchItem& i) {
+                return i.key == wanted.first && i.isSurface == isSurface && i.isBytes == isBytes;
             });
-            if (!listed)
-                gPrefetch.push_back(PrefetchItem{wanted.first, nullptr, false, false, wanted.second});
+            if (listed)
+                continue;
+            PrefetchItem item;
+            item.key = wanted.first;
+            item.isSurface = isSurface;
+            item.isBytes = isBytes;
+            gPrefetch.push_back(std::move(item));
         }
         gPrefetchNext = 0;
     }
@@ -678,7 +726,7 @@ bool ResourceCache::IsPrefetched(const std::string& directory, const std::string
     const std::string key = directory + "/" + name;
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     return std::any_of(gPrefetch.begin(), gPrefetch.end(),
-                       [&key](const PrefetchItem& item) { return item.key == key && !item.isSurface; });
+                       [&key](const PrefetchItem& item) { return item.key == key && !item.isSurface && !item.isBytes; });
 }
 
 void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer, int windowPictureW, int windowPictureH)
@@ -800,7 +848,7 @@ TTF_Font* ResourceCache::LoadFont(const std::string& directory, const std::strin
             return entry.font;
         }
     }
-    if (gFontData.empty()) {
+    if (gFontData.empty() && !TakePrefetchedBytes(key, gFontData)) {
         if (std::shared_ptr<AssetArchive> archive = OpenArchive(directory))
             archive->ReadEntry(name, gFontData);
     }

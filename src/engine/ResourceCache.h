@@ -64,7 +64,9 @@ public:
     // instead of decoding it again, waiting for it when need be. Main thread only.
     // surfacePaths are decoded right after the first of paths, for surface loads: kept as decoded,
     // for the first LoadSurface of each.
-    static void Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths = {});
+    // fontPath ("package/inner/path") is read whole, for the first LoadFont of it.
+    static void Prefetch(const std::vector<std::string>& paths, const std::vector<std::string>& surfacePaths = {},
+                         const std::string& fontPath = std::string());
     // Waits for the prefetch thread and frees the pictures no load took.
     static void EndPrefetch();
     // The prefetch holds this picture for a load that has not come yet.

@@ -119,7 +119,7 @@ void GUIListBox::InitImages()
     if (pagerAtSide || pagerOffset <= 0) {
         return;
     }
-    TTF_Font* font = ResourceCache::LoadFont("core", CurrentGuiFolder(false) + "font.ttf", kPagerFontSize);
+    TTF_Font* font = ResourceCache::LoadFont("core", PagerFontPath(), kPagerFontSize);
     // Opaque white: a text colour of alpha 0 would render the page numbers invisible.
     pageText = std::make_unique<GUIText>(0, font, SDL_Color{255, 255, 255, 255}, std::string());
     const SDL_Rect box{0, 0, pagerOffset, rightPager.rect.h};
@@ -789,3 +789,5 @@ void GUIListBox::SetRect(const SDL_Rect& r)
     GUIElement::SetRect(r);
     LayoutPage();
 }
+
+std::string GUIListBox::PagerFontPath() { return CurrentGuiFolder(false) + "font.ttf"; }

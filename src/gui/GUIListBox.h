@@ -26,6 +26,9 @@ public:
     static constexpr bool kLocalisedFolder = true, kCommonFolder = false;
     static constexpr bool kPrefixGuiFolder = true, kWholePaths = false;
 
+    // The font of the page numbers, the first font a screen with a list opens ("gui/<common>/...").
+    static std::string PagerFontPath();
+
     GUIListBox(int id, const std::string& image = std::string(), const std::string& leftImage = std::string(),
                const std::string& rightImage = std::string());
     ~GUIListBox() override;

@@ -6,6 +6,7 @@
 #include "engine/ResourceCache.h"
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIFrame.h"
+#include "gui/GUIListBox.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenLayer.h"
@@ -472,6 +473,8 @@ StartupLists CollectStartupPictures(bool withOthers)
 }
 
 } // namespace
+
+std::string GUIScreenManager::StartupFont() { return "core/" + GUIListBox::PagerFontPath(); }
 
 std::vector<std::string> GUIScreenManager::StartupBackgrounds() { return CollectStartupPictures(false).backgrounds; }
 

@@ -78,6 +78,8 @@ public:
     // the layouts and "messagebox.cfg" only. The frame pieces they name ("core/<common GUI folder>/<picture>") are not among them: frames
     // load them as surfaces, and they go to framePieces when given.
     static std::vector<std::string> StartupPictures(std::vector<std::string>* framePieces = nullptr);
+    // The font file the first screens open first ("core/<common GUI folder>/<file>").
+    static std::string StartupFont();
 
     // Shutdown, then forgets the layout map and every queued item: a fresh manager for each test.
     static void Reset();
