@@ -92,14 +92,11 @@ bool Core::Init()
     std::vector<std::string> early = GUIScreenManager::StartupPictures(&surfaces);
     if (!globals.GetString("SplashPro").empty())
         early.insert(early.begin(), "core/" + commonGuiFolder + globals.GetString("SplashPro"));
-    // The window's icon, then a box's pictures (the first-run warning, going offline), then the
-    // frames' pieces.
+    // A box's pictures (the first-run warning, going offline), then the frames' pieces.
     if (UseMessageBox) {
         const std::vector<std::string> boxes = GUIMessageBox::SetPictures();
         surfaces.insert(surfaces.begin(), boxes.begin(), boxes.end());
     }
-    if (!globals.GetString("Icon").empty())
-        surfaces.insert(surfaces.begin(), "core/" + commonGuiFolder + globals.GetString("Icon"));
     // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
     // one through fork, and a child forked while another thread holds an allocator lock (the
     // sanitizers' allocators have no fork handlers) would never get past its first allocation.
