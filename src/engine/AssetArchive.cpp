@@ -544,11 +544,41 @@ std::uint32_t AssetArchive::DataSize() const { return dataSize; }
 
 bool AssetArchive::ReadEntry(std::string_view name, std::string& out)
 {
-    if (!Read(name)) {
-        ReleaseData();
+    Acquire();
+    const ArchiveEntry* entry = FindEntry(name);
+    const unsigned char* tables = (entry != nullptr && entry->size > kKeyPeriod) ? PeriodTables() : nullptr;
+    if (entry == nullptr || entry->size >= kSharedReadSize || (entry->size > kKeyPeriod && tables == nullptr)) {
+        // Missing, or long enough to share among the part readers: read under the lock as usual.
+        if (entry == nullptr || !ReadEntryAt(*entry)) {
+            ReleaseData();
+            return false;
+        }
+        TakeData(out);
+        return true;
+    }
+    // Straight into the caller's bytes, without the lock: the file is opened for this read, and the
+    // index and the key tables stay as they are once made. Other threads' reads of the archive,
+    // and the main thread's, go on meanwhile.
+    ReleaseData();
+    std::string bytes(entry->size, '\0');
+    auto* at = reinterpret_cast<unsigned char*>(bytes.data());
+    const platform::ReadOnlyFile file(path);
+    bool ok = file.IsOpen();
+    std::uint32_t state = seed;
+    for (std::uint32_t done = 0; ok && done < entry->size;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(entry->size - done, kReadPiece);
+        ok = file.ReadAt(static_cast<std::uint64_t>(entry->offset) + done, at + done, piece);
+        if (ok && tables == nullptr)
+            ApplyKeystream(at + done, piece, state);
+        else if (ok)
+            ApplyKeyTables(at + done, piece, done, tables);
+        done += piece;
+    }
+    if (!ok) {
+        LogText(kLogFile, "Failed to access file (" + std::string(entry->name) + ") in dat: " + path);
         return false;
     }
-    TakeData(out);
+    out.swap(bytes);
     return true;
 }
 
