@@ -159,11 +159,6 @@ SDL_Surface* FitPicture(SDL_Surface* surface, const SDL_RendererInfo& info, int 
     return fitted;
 }
 
-bool IsSoftware(SDL_Renderer* renderer, SDL_RendererInfo& info)
-{
-    return renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr &&
-           std::string(info.name) == "software";
-}
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
@@ -734,7 +729,7 @@ void ResourceCache::SetPrefetchRenderer(SDL_Renderer* renderer, int windowPictur
     SDL_RendererInfo info{};
     if (renderer == nullptr || SDL_GetRendererInfo(renderer, &info) != 0)
         return;
-    const bool fits = IsSoftware(renderer, info);
+    const bool fits = IsSoftwareRenderer(renderer);
     std::lock_guard<std::mutex> lock(gPrefetchMutex);
     gPrefetchRendererInfo = info;
     gHasPrefetchRendererInfo = true;
@@ -768,7 +763,8 @@ SDL_Texture* ResourceCache::LoadWindowPicture(const std::string& directory, cons
 {
     SDL_Renderer* renderer = Renderer();
     SDL_RendererInfo info{};
-    if (!IsSoftware(renderer, info) || info.num_texture_formats == 0 || w <= 0 || h <= 0)
+    if (!IsSoftwareRenderer(renderer) || SDL_GetRendererInfo(renderer, &info) != 0 || info.num_texture_formats == 0 ||
+        w <= 0 || h <= 0)
         return LoadTexture(directory, name);
     Guard guard(gLock);
     const std::string sized = name + "@" + std::to_string(w) + "x" + std::to_string(h);
@@ -968,13 +964,17 @@ SDL_Surface* ResourceCache::CreateSurface(int w, int h)
     return surface;
 }
 
+bool ResourceCache::IsSoftwareRenderer(SDL_Renderer* renderer)
+{
+    SDL_RendererInfo info{};
+    return renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr &&
+           std::string(info.name) == "software";
+}
+
 SDL_Texture* ResourceCache::PaintTexture(int w, int h, const std::function<void(SDL_Surface*& canvas)>& paint)
 {
     SDL_Renderer* renderer = Renderer();
-    SDL_RendererInfo info{};
-    const bool inPlace = renderer != nullptr && SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr &&
-                         std::string(info.name) == "software";
-    if (inPlace) {
+    if (IsSoftwareRenderer(renderer)) {
         Guard guard(gLock);
         // The format CreateSurface's masks describe, which CreateTextureFromSurface keeps.
         SDL_Texture* texture =

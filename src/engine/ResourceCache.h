@@ -93,6 +93,8 @@ public:
     // CreateTextureFromSurface of that canvas would make it. The software renderer's texture is
     // itself such a surface: the canvas is painted in place instead of copied afterwards.
     static SDL_Texture* PaintTexture(int w, int h, const std::function<void(SDL_Surface*& canvas)>& paint);
+    // SDL's own software renderer, whose textures and window are surfaces in memory.
+    static bool IsSoftwareRenderer(SDL_Renderer* renderer);
     // text is UTF-8.
     static SDL_Surface* RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
                                           std::uint32_t wrapWidth);

@@ -1,7 +1,8 @@
 #include "gui/TranslucentFill.h"
 
+#include "engine/ResourceCache.h"
+
 #include <algorithm>
-#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -11,12 +12,6 @@ namespace {
 
 // a * b / 255, exactly, for bytes.
 unsigned Scale255(unsigned a, unsigned b) { return a * b / 255; }
-
-bool IsSoftware(SDL_Renderer* renderer)
-{
-    SDL_RendererInfo info{};
-    return SDL_GetRendererInfo(renderer, &info) == 0 && info.name != nullptr && std::strcmp(info.name, "software") == 0;
-}
 
 } // namespace
 
@@ -67,7 +62,7 @@ void BlendFillPixels(SDL_Surface* surface, const SDL_Rect& area, SDL_Color colou
 
 bool FillTranslucentInPlace(SDL_Renderer* renderer, const SDL_Rect& destination, SDL_Color colour)
 {
-    if (renderer == nullptr || !IsSoftware(renderer) || SDL_GetRenderTarget(renderer) != nullptr ||
+    if (!ResourceCache::IsSoftwareRenderer(renderer) || SDL_GetRenderTarget(renderer) != nullptr ||
         SDL_RenderIsClipEnabled(renderer) == SDL_TRUE)
         return false;
     SDL_Window* window = SDL_RenderGetWindow(renderer);
