@@ -648,10 +648,29 @@ void ResourceCache::Prefetch(const std::vector<std::string>& paths, const std::v
         add(fontPath, kBytes);
     for (const std::string& path : surfacePaths)
         add(path, kSurface);
+    const std::size_t rest = keys.size();
     for (std::size_t i = 1; i < paths.size(); ++i)
         add(paths[i], kTexture);
     if (keys.empty())
         return;
+    // The largest of the others (a full-window background) is begun second: it takes the longest,
+    // and the one the first frame waits for last is then ready the soonest.
+    std::size_t largest = keys.size();
+    std::uint32_t largestSize = 0;
+    for (std::size_t i = rest; i < keys.size(); ++i) {
+        std::string directory;
+        std::string name;
+        SplitResourcePath(keys[i].first, directory, name);
+        const std::shared_ptr<AssetArchive> archive = OpenArchive(directory);
+        const ArchiveEntry* entry = archive ? archive->FindEntry(name) : nullptr;
+        if (entry != nullptr && entry->size > largestSize) {
+            largest = i;
+            largestSize = entry->size;
+        }
+    }
+    if (largest < keys.size() && !paths.empty())
+        std::rotate(keys.begin() + 1, keys.begin() + static_cast<std::ptrdiff_t>(largest),
+                    keys.begin() + static_cast<std::ptrdiff_t>(largest) + 1);
     // The decoders set themselves up here, so the threads never race doing it.
     IMG_Init(IMG_INIT_JPG | IMG_INIT_PNG);
     {
