@@ -159,7 +159,6 @@ SDL_Surface* FitPicture(SDL_Surface* surface, const SDL_RendererInfo& info, int 
     return fitted;
 }
 
-
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 
