@@ -332,6 +332,16 @@ TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
     void* whole = SDL_malloc(2 * half);
     EXPECT_EQ(whole, first) << "neighbours given back serve one larger block";
     SDL_free(whole);
+
+    const std::size_t huge = 40u << 20;
+    auto* kept = static_cast<unsigned char*>(SDL_malloc(huge));
+    ASSERT_NE(kept, nullptr);
+    std::memset(kept, 0xCD, huge);
+    SDL_free(kept);
+    auto* again = static_cast<unsigned char*>(SDL_malloc(huge));
+    ASSERT_EQ(again, kept);
+    EXPECT_EQ(again[huge / 2], 0) << "pages beyond what stays resident go back to the system";
+    SDL_free(again);
     void* grown = SDL_realloc(before, large);
     ASSERT_NE(grown, nullptr);
     SDL_free(grown);
