@@ -1,12 +1,15 @@
 #include "engine/FontLibrary.h"
 
 #include "engine/Log.h"
+#include "platform/Platform.h"
 
 #include <mutex>
 #include <string>
 #include <thread>
 
 namespace {
+
+using platform::BindFunction;
 
 const char* const kLibraryNames[] = {"libSDL2_ttf-2.0.so.0", "libSDL2_ttf.so"};
 
@@ -45,31 +48,22 @@ std::once_flag gOnce;
 std::string gOpenError;
 std::once_flag gReportOnce;
 
-template <typename F>
-bool Bind(void* library, const char* name, F& function)
-{
-    function = reinterpret_cast<F>(SDL_LoadFunction(library, name));
-    return function != nullptr;
-}
-
 void Open()
 {
-    void* library = nullptr;
-    for (const char* name : kLibraryNames) {
-        library = SDL_LoadObject(name);
-        if (library != nullptr)
-            break;
-    }
+    void* library = platform::OpenLibrary(kLibraryNames);
     if (library == nullptr) {
         gOpenError = std::string("The font library SDL2_ttf cannot be opened: ") + SDL_GetError();
         return;
     }
     FontFunctions f;
-    const bool complete = Bind(library, "TTF_Init", f.init) && Bind(library, "TTF_Quit", f.quit) &&
-                          Bind(library, "TTF_WasInit", f.wasInit) && Bind(library, "TTF_OpenFontRW", f.openFontRW) &&
-                          Bind(library, "TTF_CloseFont", f.closeFont) && Bind(library, "TTF_SizeUTF8", f.sizeUTF8) &&
-                          Bind(library, "TTF_RenderUTF8_Blended", f.renderUTF8Blended) &&
-                          Bind(library, "TTF_RenderUTF8_Blended_Wrapped", f.renderUTF8BlendedWrapped);
+    const bool complete = BindFunction(library, "TTF_Init", f.init) &&
+                          BindFunction(library, "TTF_Quit", f.quit) &&
+                          BindFunction(library, "TTF_WasInit", f.wasInit) &&
+                          BindFunction(library, "TTF_OpenFontRW", f.openFontRW) &&
+                          BindFunction(library, "TTF_CloseFont", f.closeFont) &&
+                          BindFunction(library, "TTF_SizeUTF8", f.sizeUTF8) &&
+                          BindFunction(library, "TTF_RenderUTF8_Blended", f.renderUTF8Blended) &&
+                          BindFunction(library, "TTF_RenderUTF8_Blended_Wrapped", f.renderUTF8BlendedWrapped);
     if (!complete) {
         gOpenError = "The font library SDL2_ttf lacks a function it needs";
         SDL_UnloadObject(library);

@@ -1,6 +1,7 @@
 #include "online/CurlLibrary.h"
 
 #include "engine/Log.h"
+#include "platform/Platform.h"
 
 #include <SDL.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 
 namespace {
+
+using platform::BindFunction;
 
 #if defined(_WIN32)
 const char* const kLibraryNames[] = {"libcurl.dll", "libcurl-x64.dll", "libcurl-4.dll"};
@@ -21,35 +24,23 @@ CurlFunctions gFunctions;
 bool gLoaded = false;
 std::once_flag gOnce;
 
-template <typename F>
-bool Bind(void* library, const char* name, F& function)
-{
-    function = reinterpret_cast<F>(SDL_LoadFunction(library, name));
-    return function != nullptr;
-}
-
 void Load()
 {
-    void* library = nullptr;
-    for (const char* name : kLibraryNames) {
-        library = SDL_LoadObject(name);
-        if (library != nullptr)
-            break;
-    }
+    void* library = platform::OpenLibrary(kLibraryNames);
     if (library == nullptr) {
         LogText(kLogFile, std::string("The network library libcurl cannot be opened: ") + SDL_GetError());
         return;
     }
     CurlFunctions f;
-    const bool complete = Bind(library, "curl_global_init", f.globalInit) &&
-                          Bind(library, "curl_global_cleanup", f.globalCleanup) &&
-                          Bind(library, "curl_easy_init", f.easyInit) &&
-                          Bind(library, "curl_easy_cleanup", f.easyCleanup) &&
-                          Bind(library, "curl_easy_reset", f.easyReset) &&
-                          Bind(library, "curl_easy_setopt", f.easySetopt) &&
-                          Bind(library, "curl_easy_getinfo", f.easyGetinfo) &&
-                          Bind(library, "curl_easy_perform", f.easyPerform) &&
-                          Bind(library, "curl_easy_strerror", f.easyStrerror);
+    const bool complete = BindFunction(library, "curl_global_init", f.globalInit) &&
+                          BindFunction(library, "curl_global_cleanup", f.globalCleanup) &&
+                          BindFunction(library, "curl_easy_init", f.easyInit) &&
+                          BindFunction(library, "curl_easy_cleanup", f.easyCleanup) &&
+                          BindFunction(library, "curl_easy_reset", f.easyReset) &&
+                          BindFunction(library, "curl_easy_setopt", f.easySetopt) &&
+                          BindFunction(library, "curl_easy_getinfo", f.easyGetinfo) &&
+                          BindFunction(library, "curl_easy_perform", f.easyPerform) &&
+                          BindFunction(library, "curl_easy_strerror", f.easyStrerror);
     if (!complete) {
         LogText(kLogFile, "The network library libcurl lacks a function it needs");
         SDL_UnloadObject(library);

@@ -142,6 +142,25 @@ void FreeLargeBuffer(void* buffer);
 // unguarded.
 void UseLargeBuffersForSdl();
 
+// A library opened at run time: the first of names that opens, or null (SDL_GetError says why).
+// It stays open until the process ends.
+template <std::size_t N>
+void* OpenLibrary(const char* const (&names)[N])
+{
+    for (const char* name : names) {
+        if (void* library = SDL_LoadObject(name))
+            return library;
+    }
+    return nullptr;
+}
+// Points function at the library's symbol of that name; false when the library lacks it.
+template <typename F>
+bool BindFunction(void* library, const char* name, F& function)
+{
+    function = reinterpret_cast<F>(SDL_LoadFunction(library, name));
+    return function != nullptr;
+}
+
 // Milliseconds of a clock that never jumps (not the wall clock): for time limits and stall checks.
 std::uint64_t MonotonicMilliseconds();
 // When the working folder has no "dat/" but the executable's folder has, change to the latter.
