@@ -257,56 +257,53 @@ T* LoadFile(const std::string& directory, const std::string& name, SDL_Rect& rec
     return resource;
 }
 
-// The decoded picture of a prefetched key, waiting for it when a thread is decoding it; null when the
-// key was not prefetched, no thread has begun it (on a busy machine the threads may lag behind: the
-// caller decoding it at once is no slower than waiting) or its decode failed. The caller then loads
-// as usual, reporting.
-// With fitted, also the picture stretched to the window's size when the thread made it.
-SDL_Surface* TakePrefetched(const std::string& key, bool isSurface, SDL_Surface** fitted = nullptr)
+// The prefetched item of key that isLoad accepts, waited for when a thread is working on it and
+// taken off the list; null when there is none or no thread has begun it (on a busy machine the
+// threads may lag behind: the caller loading it at once is no slower than waiting). Runs under lock.
+template <typename Accepts>
+PrefetchItem* AwaitPrefetched(std::unique_lock<std::mutex>& lock, const std::string& key, Accepts isLoad)
 {
-    std::unique_lock<std::mutex> lock(gPrefetchMutex);
     for (PrefetchItem& item : gPrefetch) {
-        if (item.key != key || item.isSurface != isSurface || item.isBytes)
+        if (item.key != key || !isLoad(item))
             continue;
-        if (!item.isStarted) {
-            item.isStarted = true;
+        const bool begun = item.isStarted;
+        item.isStarted = true;
+        if (!begun)
             item.isDone = true;
-            item.key.clear();
-            return nullptr;
-        }
         gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
         item.key.clear();
-        SDL_Surface* stretched = std::exchange(item.fitted, nullptr);
-        if (fitted != nullptr)
-            *fitted = stretched;
-        else
-            SDL_FreeSurface(stretched);
-        return std::exchange(item.surface, nullptr);
+        return begun ? &item : nullptr;
     }
     return nullptr;
 }
 
-// The bytes of a file read ahead, waiting for them when a thread is reading them; false when the
-// file was not read ahead (or could not be read), which the caller then reads itself.
+// The decoded picture of a prefetched key; null when there is none or its decode failed. The caller
+// then loads as usual, reporting. With fitted, also the picture stretched to the window's size when
+// the thread made it.
+SDL_Surface* TakePrefetched(const std::string& key, bool isSurface, SDL_Surface** fitted = nullptr)
+{
+    std::unique_lock<std::mutex> lock(gPrefetchMutex);
+    PrefetchItem* item = AwaitPrefetched(
+        lock, key, [isSurface](const PrefetchItem& i) { return i.isSurface == isSurface && !i.isBytes; });
+    if (item == nullptr)
+        return nullptr;
+    SDL_Surface* stretched = std::exchange(item->fitted, nullptr);
+    if (fitted != nullptr)
+        *fitted = stretched;
+    else
+        SDL_FreeSurface(stretched);
+    return std::exchange(item->surface, nullptr);
+}
+
+// The bytes of a file read ahead; false when there are none, which the caller then reads itself.
 bool TakePrefetchedBytes(const std::string& key, std::string& out)
 {
     std::unique_lock<std::mutex> lock(gPrefetchMutex);
-    for (PrefetchItem& item : gPrefetch) {
-        if (item.key != key || !item.isBytes)
-            continue;
-        if (!item.isStarted) {
-            item.isStarted = true;
-            item.isDone = true;
-            item.key.clear();
-            return false;
-        }
-        gPrefetchChanged.wait(lock, [&item] { return item.isDone; });
-        item.key.clear();
-        out = std::move(item.bytes);
-        item.bytes = std::string();
-        return !out.empty();
-    }
-    return false;
+    PrefetchItem* item = AwaitPrefetched(lock, key, [](const PrefetchItem& i) { return i.isBytes; });
+    if (item == nullptr)
+        return false;
+    out = std::exchange(item->bytes, std::string());
+    return !out.empty();
 }
 
 // Runs on each prefetch thread: takes the next item of the list until none is left.
