@@ -445,6 +445,30 @@ AssetArchive::PartReader* AssetArchive::StartPartReader()
     return partReader.get();
 }
 
+namespace {
+
+// Reads the entry into bytes and unscrambles it a piece at a time: short entries with the generator
+// itself, longer ones with keys derived from the tables.
+bool ReadPieces(const platform::ReadOnlyFile& file, const ArchiveEntry& entry, unsigned char* bytes,
+                std::uint32_t seed, const unsigned char* tables)
+{
+    std::uint32_t state = seed;
+    for (std::uint32_t done = 0; done < entry.size;) {
+        const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
+        unsigned char* at = bytes + done;
+        if (!file.ReadAt(static_cast<std::uint64_t>(entry.offset) + done, at, piece))
+            return false;
+        if (tables == nullptr)
+            ApplyKeystream(at, piece, state);
+        else
+            ApplyKeyTables(at, piece, done, tables);
+        done += piece;
+    }
+    return true;
+}
+
+} // namespace
+
 bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
 {
     const platform::ReadOnlyFile file(path);
@@ -456,17 +480,8 @@ bool AssetArchive::ReadEntryAt(const ArchiveEntry& entry)
     PartReader* reader = (tables != nullptr && entry.size >= kSharedReadSize) ? StartPartReader() : nullptr;
     if (reader != nullptr)
         ok = reader->Read({&file, entry.offset, data.get(), entry.size, tables});
-    std::uint32_t state = seed;
-    for (std::uint32_t done = 0; ok && reader == nullptr && done < entry.size;) {
-        const std::uint32_t piece = std::min<std::uint32_t>(entry.size - done, kReadPiece);
-        unsigned char* at = data.get() + done;
-        ok = file.ReadAt(static_cast<std::uint64_t>(entry.offset) + done, at, piece);
-        if (ok && tables == nullptr)
-            ApplyKeystream(at, piece, state);
-        else if (ok)
-            ApplyKeyTables(at, piece, done, tables);
-        done += piece;
-    }
+    else if (ok)
+        ok = ReadPieces(file, entry, data.get(), seed, tables);
     if (!ok) {
         LogText(kLogFile, "Failed to access file (" + std::string(entry.name) + ") in dat: " + path);
         return false;
@@ -561,20 +576,8 @@ bool AssetArchive::ReadEntry(std::string_view name, std::string& out)
     // and the main thread's, go on meanwhile.
     ReleaseData();
     std::string bytes(entry->size, '\0');
-    auto* at = reinterpret_cast<unsigned char*>(bytes.data());
     const platform::ReadOnlyFile file(path);
-    bool ok = file.IsOpen();
-    std::uint32_t state = seed;
-    for (std::uint32_t done = 0; ok && done < entry->size;) {
-        const std::uint32_t piece = std::min<std::uint32_t>(entry->size - done, kReadPiece);
-        ok = file.ReadAt(static_cast<std::uint64_t>(entry->offset) + done, at + done, piece);
-        if (ok && tables == nullptr)
-            ApplyKeystream(at + done, piece, state);
-        else if (ok)
-            ApplyKeyTables(at + done, piece, done, tables);
-        done += piece;
-    }
-    if (!ok) {
+    if (!file.IsOpen() || !ReadPieces(file, *entry, reinterpret_cast<unsigned char*>(bytes.data()), seed, tables)) {
         LogText(kLogFile, "Failed to access file (" + std::string(entry->name) + ") in dat: " + path);
         return false;
     }
