@@ -415,17 +415,23 @@ SDL_Texture* LoadTextureFile(const std::string& directory, const std::string& na
     return texture;
 }
 
+// The picture as decoded, from its archive or a loose file; reports a failure unless quiet.
+SDL_Surface* DecodeSurface(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
+                           bool quiet)
+{
+    return LoadFile<SDL_Surface>(
+        directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
+        [](const std::string& path) { return IMG_Load(path.c_str()); });
+}
+
 SDL_Surface* LoadSurfaceFile(const std::string& directory, const std::string& name, SDL_Rect& rect, bool archiveOnly,
                              bool quiet = false)
 {
     SDL_Surface* surface = TakePrefetched(directory + "/" + name, true);
-    if (surface != nullptr) {
+    if (surface != nullptr)
         rect = SDL_Rect{0, 0, 0, 0};
-    } else {
-        surface = LoadFile<SDL_Surface>(
-            directory, name, rect, archiveOnly, quiet, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
-            [](const std::string& path) { return IMG_Load(path.c_str()); });
-    }
+    else
+        surface = DecodeSurface(directory, name, rect, archiveOnly, quiet);
     if (surface != nullptr) {
         rect.w = surface->w;
         rect.h = surface->h;
@@ -786,11 +792,8 @@ SDL_Texture* ResourceCache::LoadWindowPicture(const std::string& directory, cons
     return FindOrLoad(directory, sized, nullptr, false, false, &ResourceEntry::texture, [&](SDL_Rect& loaded) {
         SDL_Surface* fitted = nullptr;
         SDL_Surface* decoded = TakePrefetched(directory + "/" + name, false, &fitted);
-        if (decoded == nullptr) {
-            decoded = LoadFile<SDL_Surface>(
-                directory, name, loaded, false, false, [](SDL_RWops* stream) { return IMG_Load_RW(stream, 1); },
-                [](const std::string& path) { return IMG_Load(path.c_str()); });
-        }
+        if (decoded == nullptr)
+            decoded = DecodeSurface(directory, name, loaded, kCacheArchiveOrLoose, kCacheReportMissing);
         // Stretched for the window the thread knew of, which may have changed size since.
         if (fitted != nullptr && (fitted->w != w || fitted->h != h)) {
             SDL_FreeSurface(fitted);
