@@ -491,14 +491,21 @@ TEST_F(ResourceCacheThreaded, WindowPicturesShowTheRenderersOwnStretch)
 
 TEST_F(ResourceCacheThreaded, LoadsAndReleasesFromTwoThreads)
 {
-    // Surfaces on both threads (renderers are main-thread only), sharing one entry and one archive.
-    auto work = [] {
+    // Surfaces on both threads (renderers are main-thread only), sharing one entry and one archive;
+    // an entry longer than a keystream period is copied out by both at once.
+    std::string longer(150000, '\0');
+    for (std::size_t i = 0; i < longer.size(); ++i)
+        longer[i] = static_cast<char>(i * 131 + i / 977);
+    ASSERT_TRUE(BuildDatArchive(dir.Path(), "long", {{"bytes.bin", longer}}));
+    auto work = [&longer] {
         for (int i = 0; i < 200; ++i) {
             SDL_Surface* a = ResourceCache::LoadSurface("pkg", "img/a.bmp");
             SDL_Surface* b = ResourceCache::LoadSurface("pkg", "img/sub/b.bmp", nullptr, false, true);
             std::string text;
             ResourceCache::ReadTextFile("pkg/txt/t.txt", text, true);
             EXPECT_EQ(text, "text in archive");
+            ResourceCache::ReadTextFile("long/bytes.bin", text, true);
+            EXPECT_TRUE(text == longer);
             ResourceCache::ReleaseSurface(&b);
             ResourceCache::ReleaseSurface(&a);
         }
