@@ -238,8 +238,16 @@ SDL_Surface* PngExport::BuildSurface()
             backgroundCopied = true;
         }
     }
+    // Like the figure on screen: without a cover layer there is no frame and the figure stays whole.
+    Category* cover = CharacterRegistry::CoverLayer();
+    Category* token = cover ? CharacterRegistry::FirstActiveToken() : nullptr;
     for (auto& category : CharacterRegistry::Categories()) {
         if (category->Cover && transparentBackground) {
+            continue;
+        }
+        // The screen draws the cover only around a token's window, never inside it, and the window
+        // is all that the crop keeps: drawn in its layer's place it would hide the scene.
+        if (category.get() == cover) {
             continue;
         }
         if (category.get() == background && backgroundCopied && DrawnAsItsOwnCopy(*background)) {
@@ -248,8 +256,6 @@ SDL_Surface* PngExport::BuildSurface()
         category->BlitTo(canvas, SDL_Point{0, 0}, nullptr, transparentBackground, false);
     }
     SDL_Rect area{0, 0, canvas->w, canvas->h};
-    // Like the figure on screen: without a cover layer there is no frame and the figure stays whole.
-    Category* token = CharacterRegistry::CoverLayer() ? CharacterRegistry::FirstActiveToken() : nullptr;
     if (!token) {
         ToImageOrder(canvas, area, image);
         SDL_FreeSurface(canvas);

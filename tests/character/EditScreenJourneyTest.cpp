@@ -24,8 +24,10 @@
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -429,4 +431,43 @@ TEST_F(EditScreenJourney, BuildSaveExportAndLoadAFigure)
     EXPECT_EQ(core.answers.back(), (std::pair<int, int>{14, 3}));
     EXPECT_TRUE(screen->active);
     TipList::SetRandomSource({});
+
+    // The frame on: inside its window the export is what the window shows (1:1 at this size). Each
+    // blend rounds at half-transparent edges, the figure's onto the window too: a few units there.
+    Click(ListItem(0, 0, 3));
+    const int frame = Entry("frame");
+    Click(ListItem(1, 3, frame - screen->categoryStarts[3]));
+    Click(ListItem(3, frame, 1));
+    ASSERT_EQ(CharacterRegistry::FirstActiveToken(), &Layer("frame"));
+    const std::string framed = std::string(VN_ARTIFACTS_DIR) + "/edit-15-framed-export.png";
+    dialogAnswers = {framed};
+    CtrlKey(SDLK_e);
+    Snapshot("15-framed");
+    const SDL_Rect figure = Editor::DrawRect();
+    const SDL_Rect window = Layer("frame").RootDestRect();
+    ASSERT_EQ(figure.w, CharacterRegistry::Dimensions().w);
+    SDL_Surface* loaded = IMG_Load(framed.c_str());
+    ASSERT_NE(loaded, nullptr) << IMG_GetError();
+    SDL_Surface* image = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(loaded);
+    ASSERT_TRUE(image != nullptr && image->w == window.w && image->h == window.h);
+    const SDL_Rect shown{figure.x + window.x, figure.y + window.y, window.w, window.h};
+    std::vector<Uint32> screenPixels(static_cast<std::size_t>(shown.w) * shown.h);
+    SDL_RenderReadPixels(sdl->Renderer(), &shown, SDL_PIXELFORMAT_ARGB8888, screenPixels.data(), shown.w * 4);
+    int differing = 0;
+    for (int y = 0; y < shown.h; ++y) {
+        for (int x = 0; x < shown.w; ++x) {
+            const Uint32 exported = static_cast<const Uint32*>(image->pixels)[y * image->pitch / 4 + x];
+            const Uint32 onScreen = screenPixels[static_cast<std::size_t>(y) * shown.w + x];
+            for (int shift = 0; shift < 32; shift += 8) {
+                const int channel = static_cast<int>(exported >> shift & 0xFF);
+                if (std::abs(channel - static_cast<int>(onScreen >> shift & 0xFF)) > 4) {
+                    ++differing;
+                    break;
+                }
+            }
+        }
+    }
+    SDL_FreeSurface(image);
+    EXPECT_EQ(differing, 0);
 }

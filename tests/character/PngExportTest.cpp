@@ -247,9 +247,9 @@ TEST_F(PngExportTest, ExportDrawsEveryLayerAndCropsToTheToken)
         {"half-transparent background keeps its colour", 3, false, 8, 6, {{{0, 0}, kHalfBlue}, {{2, 1}, kRed}}},
         {"transparent background", 0, false, 8, 6, {{{0, 0}, kClear}, {{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 5}, kClear}}},
         // Cropped to the frame's 6 x 6 window at x 1; the white ring touches the border and goes,
-        // the cover shows beside the body.
+        // the background shows beside the body as on screen, not the cover.
         {"token over the cover", 1, true, 6, 6,
-         {{{0, 0}, kClear}, {{5, 3}, kClear}, {{1, 1}, kRed}, {{2, 2}, kWhite}, {{4, 2}, kGreen}}},
+         {{{0, 0}, kClear}, {{5, 3}, kClear}, {{1, 1}, kRed}, {{2, 2}, kWhite}, {{4, 2}, kBlue}}},
         {"token on a transparent background", 0, true, 6, 6,
          {{{0, 0}, kClear}, {{1, 1}, kRed}, {{2, 2}, kWhite}, {{4, 2}, kClear}}},
     };
