@@ -96,6 +96,23 @@ void AddToSnapshot(UndoSnapshot& snapshot, const Category& category)
 {
     snapshot.entries.emplace_back(category.Index, category.SelectedListIndex());
     snapshot.visible.push_back(category.Visible);
+    snapshot.offsets.emplace_back(category.OffsetX, category.OffsetY);
+}
+
+// Selects a snapshot's item again. Building the picture of another item resets a movable layer's
+// offsets (a layer moved with the whole figure keeps them): build first, then place.
+void RestoreEntry(Category& category, std::int32_t listIndex, const std::pair<float, float>* offsets)
+{
+    const std::int32_t item = category.CurrentItem;
+    category.SelectItem(listIndex);
+    if (!offsets || category.CurrentItem == item || category.CurrentItem <= 0 || !category.Movable ||
+        category.MoveAll) {
+        return;
+    }
+    category.GetSurface();
+    category.OffsetX = offsets->first;
+    category.OffsetY = offsets->second;
+    category.ComputeRects();
 }
 
 void BeginDrag(const SDL_MouseButtonEvent& button)
@@ -331,9 +348,10 @@ void UndoStack::Undo()
         alterer->AlterChoices = snapshot.alterChoices;
         CharacterRegistry::SetFigureDirty(true);
     }
-    for (const auto& entry : snapshot.entries) {
+    for (std::size_t i = 0; i < snapshot.entries.size(); ++i) {
+        const auto& entry = snapshot.entries[i];
         if (Category* category = CharacterRegistry::CategoryAt(entry.first)) {
-            category->SelectItem(entry.second);
+            RestoreEntry(*category, entry.second, i < snapshot.offsets.size() ? &snapshot.offsets[i] : nullptr);
         }
     }
     // Visibility last: restoring one layer's item may hide another through its exclusions.

@@ -9,10 +9,12 @@
 
 // One undo step: (category index, list index) pairs, restored in order. visible, when not
 // empty, holds each entry's visibility: a pick can hide other layers (exclusions) without
-// changing their items, and undo shows them again.
+// changing their items, and undo shows them again. offsets, when not empty, holds each entry's
+// offsets: a new item starts from its own placement, and undo puts the old one back where it was.
 struct UndoSnapshot {
     std::vector<std::pair<std::int32_t, std::int32_t>> entries;
     std::vector<std::uint8_t> visible;
+    std::vector<std::pair<float, float>> offsets;
     // A pick on an alterer's page changes the alterer's choices, not any layer's item: the
     // alterer's index (-1 for none) and its choices before the pick.
     std::int32_t alterer = -1;

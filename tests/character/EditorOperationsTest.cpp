@@ -339,17 +339,29 @@ TEST_F(EditorOperationsTest, UndoAndAnyPickFirstEndARunningRandomFigure)
         bool pick;             // a grid pick on the current layer
         bool clear;            // a change of category (the history is emptied)
         std::size_t undoSteps; // left on the stack afterwards
+        bool moved = false;    // Prop, open to the random figure, shows a moved item
     };
     const std::vector<Case> cases = {
         {"undo before the first step", 0, false, false, 0},
         {"undo in the middle", 1, false, false, 0},
         {"a pick in the middle", 1, true, false, 2},
         {"a change of category in the middle", 1, false, true, 0},
+        {"undo at the end puts the moved item back in its place", 3, false, false, 0, true},
     };
+    WritePackage("p", {{"pictures/Prop/1.png", SolidPng(10, 10, kRed)},
+                       {"pictures/Prop/2.png", SolidPng(9, 9, kBlue)}});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(LoadModelSet(kLayers, kItems));
         Current("Prop");
+        if (c.moved) {
+            Editor::SetFigureRect(SDL_Rect{0, 0, 100, 100});
+            Editor::LayoutFigure();
+            Layer("Prop").RandomChance = 100;
+            Layer("Prop").SelectItem(1);
+            Layer("Prop").GetSurface();
+            Layer("Prop").Move(5, 3, true);
+        }
         auto figure = [this] {
             return std::vector<int>{Layer("Back").CurrentItem, Layer("Prop").CurrentItem, Layer("Fixed").CurrentItem};
         };
@@ -359,6 +371,10 @@ TEST_F(EditorOperationsTest, UndoAndAnyPickFirstEndARunningRandomFigure)
         Editor::StartRandomFigure();
         for (int i = 0; i < c.steps; ++i) {
             Editor::StepRandomFigure();
+        }
+        if (c.moved) {
+            ASSERT_EQ(Layer("Prop").CurrentItem, 2);
+            Layer("Prop").GetSurface(); // the figure is composed in every frame
         }
         if (c.pick) {
             UndoStack::Push();
@@ -379,6 +395,11 @@ TEST_F(EditorOperationsTest, UndoAndAnyPickFirstEndARunningRandomFigure)
         }
         if (!c.clear) {
             EXPECT_EQ(figure(), before) << "the steps left lead back to the figure from before";
+        }
+        if (c.moved) {
+            Layer("Prop").GetSurface();
+            EXPECT_FLOAT_EQ(Layer("Prop").OffsetX, 5.0f);
+            EXPECT_FLOAT_EQ(Layer("Prop").OffsetY, 3.0f);
         }
     }
 }
