@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int kMaxDimension = 16384;
 constexpr std::size_t kMaxRectGroups = static_cast<std::size_t>(kMaxPackageItems) + 1;
 constexpr std::size_t kMaxAlphaGroups = static_cast<std::size_t>(kMaxPackageItems);
 
@@ -140,7 +139,11 @@ bool CharacterSet::ReadSections(ConfigFile& file, const std::function<bool(const
         file.currentEntry = 0;
         const int width = file.GetInt("Width");
         const int height = file.GetInt("Height");
-        if (width > 0 && height > 0 && width <= kMaxDimension && height <= kMaxDimension) {
+        if (width > kMaxSetSide || height > kMaxSetSide) {
+            return refuse("a canvas of " + std::to_string(width) + "x" + std::to_string(height) + ", at most " +
+                          std::to_string(kMaxSetSide) + " per side");
+        }
+        if (width > 0 && height > 0) {
             Dimensions.w = width;
             Dimensions.h = height;
         } else {

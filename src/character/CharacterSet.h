@@ -29,6 +29,8 @@ constexpr int kDefaultSetHeight = 1200;
 // definition beyond these is refused whole.
 constexpr std::size_t kMaxSetLayers = 1000;          // "Items" entries, and "Zoom" lists
 constexpr std::int64_t kMaxSetItems = 100000;        // declared items over all layers; also rectangles, "Alpha" entries
+// Each side of the canvas: the figure, its layers and the export are made at this size.
+constexpr int kMaxSetSide = 4096;
 
 struct CharacterSet {
     std::string Name;

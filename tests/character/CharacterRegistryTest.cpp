@@ -396,6 +396,9 @@ TEST_F(CharacterRegistryTest, DefinitionsAskingForTooMuchAreRefusedWhole)
         {"items at the bound", layers(10, "ItemCount=\"2000000000\""), ""},
         {"items beyond it", layers(11, "ItemCount=\"2000000000\""), "at least 110000 items, at most 100000"},
         {"rectangles beyond it", manyRects + layers(11, "ItemCount=\"1\""), "item rectangles"},
+        {"a canvas at the side bound", "Dimensions { [ Width=\"4096\" Height=\"4096\" ] }" + layers(1, ""), ""},
+        {"a canvas beyond it", "Dimensions { [ Width=\"816\" Height=\"16384\" ] }" + layers(1, ""),
+         "816x16384, at most 4096 per side"},
         {"too many lists", "Zoom {" + [] {
              std::string zoom;
              for (int i = 0; i < 1001; ++i) {
