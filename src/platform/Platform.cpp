@@ -326,7 +326,7 @@ void* OpenLibrary(const std::vector<std::string>& names, std::string* error)
                    : name + (reason.empty() ? std::string(" does not open") : ": " + reason);
     }
     if (error != nullptr)
-        *error = names.empty() ? std::string("no library name to try") : reasons;
+        *error = reasons;
     return nullptr;
 }
 

@@ -134,15 +134,12 @@ TEST(PlatformLibrary, MissingNamesAreToldAndALaterNameOpens)
     EXPECT_NE(error.find("libvn-absent-one.so.1"), std::string::npos) << error;
     EXPECT_NE(error.find("libvn-absent-two.so.2"), std::string::npos) << error;
     EXPECT_EQ(error.find("not supported"), std::string::npos) << error;
-    EXPECT_EQ(platform::OpenLibrary({}, &error), nullptr);
-    EXPECT_FALSE(error.empty());
 
     void* library = platform::OpenLibrary({"libvn-absent-one.so.1", "libSDL2-2.0.so.0"}, &error);
     ASSERT_NE(library, nullptr);
     void (*getVersion)(SDL_version*) = nullptr;
     EXPECT_TRUE(platform::BindFunction(library, "SDL_GetVersion", getVersion));
     EXPECT_FALSE(platform::BindFunction(library, "vn_no_such_function", getVersion));
-    EXPECT_EQ(getVersion, nullptr);
 }
 
 TEST(PlatformFileDialog, DefaultExtension)
