@@ -154,11 +154,13 @@ void OnlineSession::Start(GUIScreenLayer* startScreen)
 
 void OnlineSession::GoOffline()
 {
+    // Not a connection problem: the user has a library to install.
+    const bool noLibrary = WebClient::IsNetworkLibraryMissing();
     if (profile.packageList.empty()) {
-        LogText(kLogFileAndScreen, Localize("LOG_OFFLINE_NO_PACKAGES"));
+        LogText(kLogFileAndScreen, Localize(noLibrary ? "LOG_OFFLINE_NO_NETWORK_LIBRARY" : "LOG_OFFLINE_NO_PACKAGES"));
         return;
     }
-    LogText(kLogFileAndScreen, Localize("LOG_OFFLINE"));
+    LogText(kLogFileAndScreen, Localize(noLibrary ? "LOG_OFFLINE_NO_NETWORK_LIBRARY" : "LOG_OFFLINE"));
     if (!CheckPendingPatch())
         EnterMain();
 }

@@ -2,7 +2,6 @@
 
 #include "engine/ArchiveRegistry.h"
 #include "engine/ConfigFile.h"
-#include "engine/FontLibrary.h"
 #include "engine/Crc32.h"
 #include "engine/Log.h"
 #include "engine/PlayerProfile.h"
@@ -103,8 +102,6 @@ bool Core::Init()
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     ResourceCache::Prefetch(early, surfaces, GUIScreenManager::StartupFont());
-    // After the video set-up, which opens libraries of its own and would only wait for this.
-    StartOpeningFontLibrary();
     struct PrefetchEnd {
         ~PrefetchEnd()
         {
@@ -122,8 +119,8 @@ bool Core::Init()
         ShowSplash(globals.GetString("SplashPro"), splash.texture);
     }
 
-    // The splash needs no font: its library has had the time the splash took to open.
-    if (Fonts().init() != 0)
+    // The splash needs no font.
+    if (TTF_Init() != 0)
         return ShowCriticalError(CriticalText("ERR_INIT_TTF"));
     GUIScreenManager::Init();
     ReloadArchive("dyncfg");
@@ -365,8 +362,8 @@ void Core::Shutdown()
     }
     if (gServices != nullptr)
         gServices->Shutdown();
-    if (Fonts().wasInit() > 0)
-        Fonts().quit();
+    if (TTF_WasInit() > 0)
+        TTF_Quit();
     SDL_Quit();
 }
 

@@ -2,7 +2,6 @@
 
 #include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
@@ -203,8 +202,8 @@ bool LoosePath(const std::string& relative, std::string& out)
 // After TTF_Quit the font library is gone, and every face with it: closing would read freed memory.
 void CloseFont(TTF_Font* font)
 {
-    if (Fonts().wasInit() != 0)
-        Fonts().closeFont(font);
+    if (TTF_WasInit() != 0)
+        TTF_CloseFont(font);
 }
 
 void FreeEntry(ResourceEntry& entry)
@@ -867,10 +866,10 @@ TTF_Font* ResourceCache::LoadFont(const std::string& directory, const std::strin
             archive->ReadEntry(name, gFontData);
     }
     TTF_Font* font = nullptr;
-    if (!gFontData.empty() && Fonts().wasInit() != 0) {
+    if (!gFontData.empty() && TTF_WasInit() != 0) {
         SDL_RWops* stream = SDL_RWFromConstMem(gFontData.data(), static_cast<int>(gFontData.size()));
         if (stream != nullptr)
-            font = Fonts().openFontRW(stream, 1, pointSize);
+            font = TTF_OpenFontRW(stream, 1, pointSize);
     }
     if (font == nullptr) {
         // Bytes that are no font must not block every later font; they go while no font uses them.
@@ -1047,7 +1046,7 @@ SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font* font, const std::string&
     if (font == nullptr)
         return nullptr;
     Guard guard(gLock);
-    SDL_Surface* surface = Fonts().renderUTF8BlendedWrapped(font, text.c_str(), colour, wrapWidth);
+    SDL_Surface* surface = TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
     ForgetFreedAddress(surface);
     return surface;
 }

@@ -1,7 +1,6 @@
 #include "gui/GUIButton.h"
 
 #include "engine/Core.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
 #include "gui/AsyncImageLoader.h"
@@ -134,7 +133,7 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
         const int h = normalCopy->h;
         // UTF-8: picture names may carry any character the file system allows.
         CachedSurfacePtr caption(
-            Fonts().renderUTF8BlendedWrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
+            TTF_RenderUTF8_Blended_Wrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
         if (caption) {
             SDL_Surface* normalRaw = normalCopy.release();
             BlitCentred(caption.get(), &normalRaw, w, h);

@@ -2,7 +2,6 @@
 
 #include "engine/ConfigFile.h"
 #include "engine/Core.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
@@ -434,7 +433,7 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
         const int wrap = w - 3 * margin;
         // Localised texts are UTF-8.
         rendered.reset(
-            Fonts().renderUTF8BlendedWrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
+            TTF_RenderUTF8_Blended_Wrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
     }
     CachedSurfacePtr box = BoxSurface(chosen);
     if (box) {

@@ -1,7 +1,6 @@
 #include "gui/GUIText.h"
 
 #include "engine/Core.h"
-#include "engine/FontLibrary.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
@@ -23,7 +22,7 @@ void MeasureText(TTF_Font* font, const std::string& text, int& w, int& h)
 {
     w = 0;
     h = 0;
-    if (font != nullptr && Fonts().sizeUTF8(font, text.c_str(), &w, &h) != 0) {
+    if (font != nullptr && TTF_SizeUTF8(font, text.c_str(), &w, &h) != 0) {
         w = 0;
         h = 0;
     }
@@ -479,7 +478,7 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
     }
     long long y = box.y;
     for (std::size_t i = first; i < lines.size() && y < composed->h; ++i) {
-        SDL_Surface* rendered = Fonts().renderUTF8Blended(font, lines[i].c_str(), colour);
+        SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, lines[i].c_str(), colour);
         if (rendered != nullptr) {
             SDL_Rect at{SaturateToInt(static_cast<long long>(box.x) + xOffset), SaturateToInt(y), rendered->w, rendered->h};
             SDL_BlitSurface(rendered, nullptr, composed, &at);

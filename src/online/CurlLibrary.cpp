@@ -7,28 +7,39 @@
 
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
 using platform::BindFunction;
 
+std::vector<std::string> DefaultNames()
+{
 #if defined(_WIN32)
-const char* const kLibraryNames[] = {"libcurl.dll", "libcurl-x64.dll", "libcurl-4.dll"};
+    return {"libcurl.dll", "libcurl-x64.dll", "libcurl-4.dll"};
 #elif defined(__APPLE__)
-const char* const kLibraryNames[] = {"libcurl.4.dylib", "libcurl.dylib"};
+    return {"libcurl.4.dylib", "libcurl.dylib"};
 #else
-const char* const kLibraryNames[] = {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"};
+    // Debian's libcurl4 and libcurl3-gnutls, then a development link.
+    return {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl.so"};
 #endif
+}
 
+std::mutex gLock; // guards everything below
+std::vector<std::string> gNames = DefaultNames();
 CurlFunctions gFunctions;
+bool gTried = false;
 bool gLoaded = false;
-std::once_flag gOnce;
 
 void Load()
 {
-    void* library = platform::OpenLibrary(kLibraryNames);
+    gTried = true;
+    gLoaded = false;
+    std::string error;
+    void* library = platform::OpenLibrary(gNames, &error);
     if (library == nullptr) {
-        LogText(kLogFile, std::string("The network library libcurl cannot be opened: ") + SDL_GetError());
+        LogText(kLogFile, "The network library libcurl is missing: " + error);
         return;
     }
     CurlFunctions f;
@@ -55,8 +66,27 @@ void Load()
 
 const CurlFunctions* LoadCurlLibrary()
 {
-    std::call_once(gOnce, Load);
+    std::lock_guard<std::mutex> guard(gLock);
+    if (!gTried)
+        Load();
     return gLoaded ? &gFunctions : nullptr;
 }
 
 const CurlFunctions& CurlLibrary() { return gFunctions; }
+
+bool CurlLibraryMissing()
+{
+    std::lock_guard<std::mutex> guard(gLock);
+    return gTried && !gLoaded;
+}
+
+void SetCurlLibraryNames(std::vector<std::string> names)
+{
+    if (names.empty())
+        names = DefaultNames();
+    std::lock_guard<std::mutex> guard(gLock);
+    if (names == gNames)
+        return;
+    gNames = std::move(names);
+    gTried = false;
+}

@@ -10,6 +10,9 @@
 #endif
 #include <curl/curl.h>
 
+#include <string>
+#include <vector>
+
 struct CurlFunctions {
     CURLcode (*globalInit)(long flags) = nullptr;
     void (*globalCleanup)() = nullptr;
@@ -27,3 +30,9 @@ struct CurlFunctions {
 const CurlFunctions* LoadCurlLibrary();
 // The functions once LoadCurlLibrary has succeeded.
 const CurlFunctions& CurlLibrary();
+// The last LoadCurlLibrary found no usable library.
+bool CurlLibraryMissing();
+// The file names the library is looked for under, in order; empty restores the platform's own.
+// Other names than the last ones make the next LoadCurlLibrary look again. Call while no transfer
+// runs.
+void SetCurlLibraryNames(std::vector<std::string> names);

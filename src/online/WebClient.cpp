@@ -67,7 +67,8 @@ std::string LanguageCode()
 // session, which the service may not know any more when it comes back.
 void RaiseOffline()
 {
-    LogText(kLogFile, "Web service unreachable: going offline");
+    LogText(kLogFile, CurlLibraryMissing() ? "The network library libcurl is missing: going offline"
+                                           : "Web service unreachable: going offline");
     gState.abandoned = true;
     {
         std::lock_guard<std::mutex> guard(gState.lock);
@@ -450,6 +451,7 @@ void WebClient::Reset()
     gState.clock = nullptr;
     gState.onlineTest = nullptr;
     gState.limits = WebTimeLimits();
+    SetCurlLibraryNames({});
 }
 
 bool WebClient::IsHalted() { return gState.halted; }
@@ -525,6 +527,8 @@ void WebClient::SetEventHook(EventHook hook) { gState.eventHook = std::move(hook
 void WebClient::SetOnlineTest(OnlineTest test) { gState.onlineTest = std::move(test); }
 void WebClient::SetClock(Clock clock) { gState.clock = std::move(clock); }
 void WebClient::SetTimeLimits(const WebTimeLimits& limits) { gState.limits = limits; }
+void WebClient::SetNetworkLibraryNames(std::vector<std::string> names) { SetCurlLibraryNames(std::move(names)); }
+bool WebClient::IsNetworkLibraryMissing() { return CurlLibraryMissing(); }
 
 void WebClient::AddNews(std::int32_t id, const std::string& message, const std::string& link)
 {

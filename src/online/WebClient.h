@@ -114,6 +114,11 @@ public:
     static void SetOnlineTest(OnlineTest test);
     static void SetClock(Clock clock);
     static void SetTimeLimits(const WebTimeLimits& limits);
+    // The file names the network library is looked for under (tests name one that does not exist);
+    // empty restores the platform's own, as Reset does. Call while no worker runs.
+    static void SetNetworkLibraryNames(std::vector<std::string> names);
+    // The last worker found no usable network library: going offline then says so.
+    static bool IsNetworkLibraryMissing();
 
     // Notices (news from the service, achievement notices), under the web lock.
     static void AddNews(std::int32_t id, const std::string& message, const std::string& link);

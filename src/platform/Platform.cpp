@@ -311,6 +311,25 @@ std::vector<std::string> ListFolderFiles(const std::string& folder)
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
+void* OpenLibrary(const std::vector<std::string>& names, std::string* error)
+{
+    std::string reasons;
+    for (const std::string& name : names) {
+        // A reason left by an earlier failure must not pass for this library's.
+        SDL_ClearError();
+        if (void* library = SDL_LoadObject(name.c_str()))
+            return library;
+        const std::string reason = SDL_GetError();
+        if (!reasons.empty())
+            reasons += "; ";
+        reasons += reason.find(name) != std::string::npos ? reason
+                   : name + (reason.empty() ? std::string(" does not open") : ": " + reason);
+    }
+    if (error != nullptr)
+        *error = reasons;
+    return nullptr;
+}
+
 void EnterProgramFolder()
 {
     if (IsFolder("dat"))

@@ -142,17 +142,9 @@ void FreeLargeBuffer(void* buffer);
 // unguarded.
 void UseLargeBuffersForSdl();
 
-// A library opened at run time: the first of names that opens, or null (SDL_GetError says why).
-// It stays open until the process ends.
-template <std::size_t N>
-void* OpenLibrary(const char* const (&names)[N])
-{
-    for (const char* name : names) {
-        if (void* library = SDL_LoadObject(name))
-            return library;
-    }
-    return nullptr;
-}
+// A library opened at run time: the first of names that opens, or null with error (when given)
+// naming each name tried and why it did not open. It stays open until the process ends.
+void* OpenLibrary(const std::vector<std::string>& names, std::string* error);
 // Points function at the library's symbol of that name; false when the library lacks it.
 template <typename F>
 bool BindFunction(void* library, const char* name, F& function)

@@ -40,21 +40,43 @@ protected:
     std::vector<std::string> programs;
 };
 
-TEST_F(OnlineSessionThreaded, ServiceDownAtStartGoesOfflineWithOrWithoutAStoredList)
+struct OfflineCase {
+    const char* label;
+    bool withList;
+    bool libraryMissing; // the service is up, but the network library is not there
+    const char* status;
+};
+
+TEST_F(OnlineSessionThreaded, GoingOfflineAtStartSaysWhyWithOrWithoutAStoredList)
 {
-    for (const bool withList : {true, false}) {
-        SCOPED_TRACE(withList ? "stored package list" : "no package list");
+    const std::vector<OfflineCase> cases = {
+        {"stored package list", true, false, "No connection to the Varnoth service. You are playing offline"},
+        {"no package list", false, false, "no packages are known yet"},
+        {"no network library", true, true, "the network library libcurl is missing"},
+    };
+    for (const OfflineCase& c : cases) {
+        SCOPED_TRACE(c.label);
         LogCapture log(LogCapture::kRecordOnly);
         ASSERT_TRUE(StartService());
         const std::string host = service.HostUrl();
-        service.Stop(); // nothing answers at that address now
+        if (c.libraryMissing)
+            WebClient::SetNetworkLibraryNames({"libvn-no-such-network-library.so.4"});
+        else
+            service.Stop(); // nothing answers at that address now
         SetWebServiceHostOverride(host);
-        WriteProfile("demo@varnoth.test", "skylark7", withList);
+        WriteProfile("demo@varnoth.test", "skylark7", c.withList);
         Start();
         ASSERT_FALSE(HasFatalFailure());
         ASSERT_TRUE(FramesUntil([&] { return Dialog() == kDialogInformation; }));
-        EXPECT_EQ(Screen(), withList ? "MainScreen" : "LoginScreen");
-        EXPECT_TRUE(log.Contains(withList ? "You are playing offline" : "no packages are known yet"));
+        EXPECT_EQ(Screen(), c.withList ? "MainScreen" : "LoginScreen");
+        EXPECT_TRUE(log.Contains(c.status));
+        if (c.libraryMissing) {
+            EXPECT_FALSE(log.Contains("No connection"));
+            EXPECT_TRUE(log.Contains("libvn-no-such-network-library.so.4"));
+            EXPECT_TRUE(log.Contains("libcurl is missing: going offline"));
+            EXPECT_EQ(service.RequestCount("auth"), 0);
+            service.Stop();
+        }
         Answer(kButtonOk);
         Frame(5);
         EXPECT_NE(Dialog(), kDialogInformation) << "going offline is reported once";

@@ -124,6 +124,24 @@ TEST(PlatformProgramFolder, StaysWhereDatExists)
     EXPECT_EQ(std::string(buffer), dir.Path());
 }
 
+// A missing library is told by its own name and the loader's reason, never by a reason an earlier
+// failure left behind; a later name still opens, and a missing function is refused.
+TEST(PlatformLibrary, MissingNamesAreToldAndALaterNameOpens)
+{
+    SDL_SetError("That operation is not supported");
+    std::string error;
+    EXPECT_EQ(platform::OpenLibrary({"libvn-absent-one.so.1", "libvn-absent-two.so.2"}, &error), nullptr);
+    EXPECT_NE(error.find("libvn-absent-one.so.1"), std::string::npos) << error;
+    EXPECT_NE(error.find("libvn-absent-two.so.2"), std::string::npos) << error;
+    EXPECT_EQ(error.find("not supported"), std::string::npos) << error;
+
+    void* library = platform::OpenLibrary({"libvn-absent-one.so.1", "libSDL2-2.0.so.0"}, &error);
+    ASSERT_NE(library, nullptr);
+    void (*getVersion)(SDL_version*) = nullptr;
+    EXPECT_TRUE(platform::BindFunction(library, "SDL_GetVersion", getVersion));
+    EXPECT_FALSE(platform::BindFunction(library, "vn_no_such_function", getVersion));
+}
+
 TEST(PlatformFileDialog, DefaultExtension)
 {
     struct Case {
