@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/LargeBufferPool.h"
 
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -299,9 +300,10 @@ TEST(PlatformFiles, EarlyWritebackKeepsWhatWasWrittenAndTheFileOpen)
     EXPECT_EQ(dir.Read("part.lbt"), "abcdef");
 }
 
-// SDL's blocks come from our allocator once switched: large ones zeroed when asked, also where a
-// given-back block is reused, an overflowing count refused, blocks grown with their bytes, and
-// blocks from before the switch still freed and grown as before.
+// SDL's blocks come from our allocator once switched: an overflowing count refused, blocks from
+// before the switch still freed and grown as before. What the process-wide pool does with them in
+// the normal build runs on a pool of the test's own, which every build has: large blocks zeroed
+// when asked, also where a given-back block is reused, blocks grown with their bytes.
 TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
 {
     void* before = SDL_malloc(100);
@@ -309,43 +311,61 @@ TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
     platform::UseLargeBuffersForSdl();
     EXPECT_EQ(SDL_calloc(static_cast<std::size_t>(-1) / 2, 4), nullptr) << "count x size overflows";
     const std::size_t large = 5u << 20;
-    auto* dirty = static_cast<unsigned char*>(SDL_malloc(large));
-    ASSERT_NE(dirty, nullptr);
-    std::memset(dirty, 0xAB, large);
-    SDL_free(dirty);
-    auto* zeroed = static_cast<unsigned char*>(SDL_calloc(large, 1));
-    ASSERT_NE(zeroed, nullptr);
-    EXPECT_EQ(zeroed, dirty) << "a given-back block is the next one of its size";
-    EXPECT_EQ(std::count(zeroed, zeroed + large, 0), static_cast<std::ptrdiff_t>(large));
-    SDL_free(zeroed);
-
-    const std::size_t half = 1u << 20;
-    auto* first = static_cast<unsigned char*>(SDL_malloc(half));
-    auto* second = static_cast<unsigned char*>(SDL_malloc(half));
-    ASSERT_TRUE(first != nullptr && second != nullptr);
-    first[half - 1] = 7;
-    auto* grownFirst = static_cast<unsigned char*>(SDL_realloc(first, 3 * half));
-    ASSERT_NE(grownFirst, nullptr);
-    EXPECT_EQ(grownFirst[half - 1], 7) << "grown with its bytes";
-    SDL_free(second);
-    SDL_free(grownFirst);
-    void* whole = SDL_malloc(2 * half);
-    EXPECT_EQ(whole, first) << "neighbours given back serve one larger block";
-    SDL_free(whole);
-
-    const std::size_t huge = 40u << 20;
-    auto* kept = static_cast<unsigned char*>(SDL_malloc(huge));
-    ASSERT_NE(kept, nullptr);
-    std::memset(kept, 0xCD, huge);
-    SDL_free(kept);
-    auto* again = static_cast<unsigned char*>(SDL_malloc(huge));
-    ASSERT_EQ(again, kept);
-    EXPECT_EQ(again[huge / 2], 0) << "pages beyond what stays resident go back to the system";
-    SDL_free(again);
     void* grown = SDL_realloc(before, large);
     ASSERT_NE(grown, nullptr);
     SDL_free(grown);
     SDL_Surface* window = SDL_CreateRGBSurfaceWithFormat(0, 1600, 1200, 32, SDL_PIXELFORMAT_ARGB8888);
     ASSERT_NE(window, nullptr);
     SDL_FreeSurface(window);
+
+    platform::LargeBufferPool pool(256u << 20, 32u << 20);
+    EXPECT_EQ(pool.AllocateZeroed(static_cast<std::size_t>(-1) / 2, 4), nullptr) << "count x size overflows";
+    auto* dirty = static_cast<unsigned char*>(pool.Allocate(large));
+    ASSERT_NE(dirty, nullptr);
+    std::memset(dirty, 0xAB, large);
+    pool.Free(dirty);
+    auto* zeroed = static_cast<unsigned char*>(pool.AllocateZeroed(large, 1));
+    ASSERT_NE(zeroed, nullptr);
+    EXPECT_EQ(zeroed, dirty) << "a given-back block is the next one of its size";
+    EXPECT_EQ(std::count(zeroed, zeroed + large, 0), static_cast<std::ptrdiff_t>(large));
+    pool.Free(zeroed);
+
+    const std::size_t half = 1u << 20;
+    auto* first = static_cast<unsigned char*>(pool.Allocate(half));
+    auto* second = static_cast<unsigned char*>(pool.Allocate(half));
+    ASSERT_TRUE(first != nullptr && second != nullptr);
+    first[half - 1] = 7;
+    auto* grownFirst = static_cast<unsigned char*>(pool.Reallocate(first, 3 * half));
+    ASSERT_NE(grownFirst, nullptr);
+    EXPECT_EQ(grownFirst[half - 1], 7) << "grown with its bytes";
+    pool.Free(second);
+    pool.Free(grownFirst);
+    void* whole = pool.Allocate(2 * half);
+    EXPECT_EQ(whole, first) << "neighbours given back serve one larger block";
+    pool.Free(whole);
+
+    const std::size_t huge = 40u << 20;
+    auto* kept = static_cast<unsigned char*>(pool.Allocate(huge));
+    ASSERT_NE(kept, nullptr);
+    std::memset(kept, 0xCD, huge);
+    pool.Free(kept);
+    auto* again = static_cast<unsigned char*>(pool.Allocate(huge));
+    ASSERT_EQ(again, kept);
+    EXPECT_EQ(again[huge / 2], 0) << "pages beyond what stays resident go back to the system";
+    pool.Free(again);
+    void* cBlock = pool.Reallocate(std::malloc(100), large);
+    ASSERT_NE(cBlock, nullptr);
+    pool.Free(cBlock);
 }
+
+#ifdef VN_ADDRESS_SANITIZER
+// The sanitizer builds hand large blocks to the C allocator, so that their misuse is seen.
+TEST(PlatformLargeBuffersDeathTest, AWritePastALargeBlockIsReported)
+{
+    constexpr std::size_t kSize = 64u << 10;
+    EXPECT_DEATH(static_cast<volatile char*>(platform::AllocateLargeBuffer(kSize))[kSize + 16] = 1,
+                 "heap-buffer-overflow");
+    platform::UseLargeBuffersForSdl();
+    EXPECT_DEATH(static_cast<volatile char*>(SDL_malloc(kSize))[kSize + 16] = 1, "heap-buffer-overflow");
+}
+#endif
