@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -32,9 +33,30 @@ constexpr std::size_t kProcessSpan = std::size_t{1} << 30;
 // no fault.
 constexpr std::size_t kWarmLimit = 32u << 20;
 
+// Adds [offset, offset + length) to ranges (offset -> length, not overlapping it), joined with
+// the neighbours it touches.
+void InsertRange(std::map<std::size_t, std::size_t>& ranges, std::size_t offset, std::size_t length)
+{
+    auto next = ranges.lower_bound(offset);
+    if (next != ranges.end() && offset + length == next->first) {
+        length += next->second;
+        next = ranges.erase(next);
+    }
+    if (next != ranges.begin()) {
+        auto previous = std::prev(next);
+        if (previous->first + previous->second == offset) {
+            offset = previous->first;
+            length += previous->second;
+            ranges.erase(previous);
+        }
+    }
+    ranges.emplace(offset, length);
+}
+
 } // namespace
 
-LargeBufferPool::LargeBufferPool(std::size_t spanBytes, std::size_t residentLimit) : residentLimit(residentLimit)
+LargeBufferPool::LargeBufferPool(std::size_t spanBytes, std::size_t residentLimit, bool hugePages)
+    : residentLimit(residentLimit)
 {
     if (spanBytes == 0)
         return;
@@ -49,8 +71,8 @@ LargeBufferPool::LargeBufferPool(std::size_t spanBytes, std::size_t residentLimi
     const std::uintptr_t aligned = (raw + kHugePage - 1) & ~(std::uintptr_t{kHugePage} - 1);
     base = reinterpret_cast<char*>(aligned);
     span = spanBytes;
-#ifdef MADV_HUGEPAGE
-    madvise(base, span, MADV_HUGEPAGE); // only advice: the pool works without it
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+    madvise(base, span, hugePages ? MADV_HUGEPAGE : MADV_NOHUGEPAGE); // only advice: the pool works without it
 #endif
     freeRanges.emplace(0, span);
 }
@@ -76,7 +98,7 @@ void* LargeBufferPool::Take(std::size_t size)
         if (rest > 0)
             freeRanges.emplace(offset + length, rest);
         used.emplace(offset, length);
-        warmBytes -= std::min(warmBytes, length);
+        warmBytes -= ForgetResident(offset, length);
         return base + offset;
     }
     return nullptr;
@@ -95,33 +117,43 @@ std::size_t LargeBufferPool::Length(const void* bytes)
     return found != used.end() ? found->second : 0;
 }
 
-void LargeBufferPool::Give(void* bytes)
+std::size_t LargeBufferPool::ForgetResident(std::size_t offset, std::size_t length)
+{
+    const std::size_t end = offset + length;
+    auto it = residentRanges.upper_bound(offset);
+    if (it != residentRanges.begin() && std::prev(it)->first + std::prev(it)->second > offset)
+        --it;
+    std::size_t forgotten = 0;
+    while (it != residentRanges.end() && it->first < end) {
+        const std::size_t rangeStart = it->first;
+        const std::size_t rangeEnd = rangeStart + it->second;
+        it = residentRanges.erase(it);
+        if (rangeStart < offset)
+            residentRanges.emplace(rangeStart, offset - rangeStart);
+        if (rangeEnd > end)
+            residentRanges.emplace(end, rangeEnd - end);
+        forgotten += std::min(rangeEnd, end) - std::max(rangeStart, offset);
+    }
+    return forgotten;
+}
+
+bool LargeBufferPool::Give(void* bytes)
 {
     std::lock_guard<std::mutex> lock(mutex);
-    std::size_t offset = static_cast<std::size_t>(static_cast<char*>(bytes) - base);
+    const std::size_t offset = static_cast<std::size_t>(static_cast<char*>(bytes) - base);
     const auto found = used.find(offset);
     if (found == used.end())
-        return;
-    std::size_t length = found->second;
+        return false;
+    const std::size_t length = found->second;
     used.erase(found);
-    if (warmBytes + length > residentLimit)
+    if (warmBytes + length > residentLimit) {
         madvise(base + offset, length, MADV_DONTNEED);
-    else
+    } else {
+        InsertRange(residentRanges, offset, length);
         warmBytes += length;
-    auto next = freeRanges.lower_bound(offset);
-    if (next != freeRanges.end() && offset + length == next->first) {
-        length += next->second;
-        next = freeRanges.erase(next);
     }
-    if (next != freeRanges.begin()) {
-        auto previous = std::prev(next);
-        if (previous->first + previous->second == offset) {
-            offset = previous->first;
-            length += previous->second;
-            freeRanges.erase(previous);
-        }
-    }
-    freeRanges.emplace(offset, length);
+    InsertRange(freeRanges, offset, length);
+    return true;
 }
 
 void* LargeBufferPool::Allocate(std::size_t size)
@@ -160,16 +192,21 @@ void* LargeBufferPool::Reallocate(void* bytes, std::size_t size)
     if (moved == nullptr)
         return nullptr;
     std::memcpy(moved, bytes, std::min(length, size));
-    Give(bytes);
+    Free(bytes);
     return moved;
 }
 
 void LargeBufferPool::Free(void* bytes)
 {
-    if (bytes != nullptr && Owns(bytes))
-        Give(bytes);
-    else
+    if (bytes == nullptr || !Owns(bytes)) {
         std::free(bytes);
+    } else if (!Give(bytes)) {
+        // Reported outside the lock: the report may allocate. Nothing is freed, as nothing safely can be.
+        char address[32];
+        std::snprintf(address, sizeof address, "%p", bytes);
+        Report(2, std::string("Programming error: ") + address +
+                      " given back to the large-block pool is none of its blocks (given back twice?)");
+    }
 }
 
 namespace {

@@ -33,8 +33,10 @@ class LargeBufferPool {
 public:
     // span: address space to reserve (nothing is touched up front; 0 reserves none, so that every
     // block comes from the C allocator). residentLimit: given-back bytes kept resident for the
-    // next block; beyond it their pages go back to the system.
-    LargeBufferPool(std::size_t span, std::size_t residentLimit);
+    // next block; a block that would exceed it goes back to the system. hugePages: advise the span
+    // onto huge pages, where touching one byte makes a whole huge page resident; without, the
+    // resident pages are exactly the touched ones (tests count them).
+    LargeBufferPool(std::size_t span, std::size_t residentLimit, bool hugePages = true);
     ~LargeBufferPool();
     LargeBufferPool(const LargeBufferPool&) = delete;
     LargeBufferPool& operator=(const LargeBufferPool&) = delete;
@@ -49,7 +51,10 @@ private:
     void* Take(std::size_t size);
     bool Owns(const void* bytes) const;
     std::size_t Length(const void* bytes);
-    void Give(void* bytes);
+    // False for a pointer that is no block of the pool (given back twice, or never taken).
+    bool Give(void* bytes);
+    // Takes [offset, offset + length) out of the resident ranges; returns the bytes taken out.
+    std::size_t ForgetResident(std::size_t offset, std::size_t length);
 
     void* mapping = nullptr;
     std::size_t mappingLength = 0;
@@ -58,6 +63,9 @@ private:
     std::size_t residentLimit = 0;
     std::mutex mutex;
     std::map<std::size_t, std::size_t> freeRanges; // offset -> length, in address order
+    // The parts of the free ranges that were given back and kept resident; warmBytes is their sum.
+    // Never-touched space and space given back to the system are not among them.
+    std::map<std::size_t, std::size_t> residentRanges;
     std::unordered_map<std::size_t, std::size_t> used;
     std::size_t warmBytes = 0;
 };

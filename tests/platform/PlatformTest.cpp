@@ -7,12 +7,17 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <cstdlib>
+#include <random>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -356,6 +361,102 @@ TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
     void* cBlock = pool.Reallocate(std::malloc(100), large);
     ASSERT_NE(cBlock, nullptr);
     pool.Free(cBlock);
+}
+
+// Bytes of [start, start + length) that are resident (touched and not given back to the system).
+std::size_t ResidentBytes(const char* start, std::size_t length)
+{
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::vector<unsigned char> pages((length + page - 1) / page);
+    if (mincore(const_cast<char*>(start), length, pages.data()) != 0)
+        return static_cast<std::size_t>(-1);
+    return page * static_cast<std::size_t>(std::count_if(pages.begin(), pages.end(), [](unsigned char p) { return p & 1; }));
+}
+
+// Given-back blocks stay resident up to the limit only, whichever space a block was taken from;
+// a block given back twice is reported. Then several threads take, grow and give back blocks at
+// once, each holding more than the whole span at its peak, so that blocks also come from the C
+// allocator: every block keeps its bytes, and with nothing in use the limit still holds.
+TEST(PlatformLargeBuffersThreaded, BlocksKeepTheirBytesAndTheResidentLimitHolds)
+{
+    constexpr std::size_t kSpan = 16u << 20;
+    constexpr std::size_t kLimit = 2u << 20;
+    constexpr std::size_t kLargest = 1u << 20;
+    platform::LargeBufferPool pool(kSpan, kLimit, false);
+    LogCapture capture;
+    capture.Allow("given back twice");
+    std::vector<char> pattern(2 * kLargest);
+    std::mt19937 random(5);
+    for (char& c : pattern)
+        c = static_cast<char>(random());
+    const auto Fill = [&](std::size_t size) {
+        void* block = pool.Allocate(size);
+        if (block != nullptr)
+            std::memcpy(block, pattern.data(), size);
+        return static_cast<char*>(block);
+    };
+
+    // The first block of a fresh pool is the start of its span.
+    char* const start = Fill(1536u << 10);
+    char* const second = Fill(1536u << 10);
+    pool.Free(start);
+    pool.Free(Fill(kLimit)); // from never-touched space, beyond the limit
+    pool.Free(second);
+    EXPECT_LE(ResidentBytes(start, kSpan), kLimit);
+    pool.Free(second);
+    EXPECT_TRUE(capture.Contains("given back twice"));
+
+    std::atomic<int> fromTheCAllocator{0};
+    const auto Work = [&](unsigned seed) {
+        std::mt19937 steps(seed);
+        std::vector<std::pair<char*, std::size_t>> held;
+        std::size_t heldBytes = 0;
+        bool peaked = false;
+        for (int step = 0; step < 300; ++step) {
+            peaked = peaked || heldBytes > kSpan;
+            const unsigned choice = steps() % 4;
+            if (!peaked || held.empty() || choice == 0) {
+                const std::size_t size = (32u << 10) + steps() % kLargest;
+                char* block = Fill(size);
+                ASSERT_NE(block, nullptr);
+                fromTheCAllocator += block < start || block >= start + kSpan;
+                held.emplace_back(block, size);
+                heldBytes += size;
+                continue;
+            }
+            const std::size_t pick = steps() % held.size();
+            auto& [block, size] = held[pick];
+            ASSERT_EQ(std::memcmp(block, pattern.data(), size), 0) << "step " << step;
+            if (choice == 1) {
+                const std::size_t grown = std::min(size + steps() % kLargest, pattern.size());
+                block = static_cast<char*>(pool.Reallocate(block, grown));
+                ASSERT_NE(block, nullptr);
+                ASSERT_EQ(std::memcmp(block, pattern.data(), size), 0) << "grown at step " << step;
+                std::memcpy(block + size, pattern.data() + size, grown - size);
+                heldBytes += grown - size;
+                size = grown;
+            } else {
+                pool.Free(block);
+                heldBytes -= size;
+                std::swap(held[pick], held.back());
+                held.pop_back();
+            }
+        }
+        for (const auto& [block, size] : held) {
+            EXPECT_EQ(std::memcmp(block, pattern.data(), size), 0);
+            pool.Free(block);
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned seed = 1; seed <= 4; ++seed)
+        threads.emplace_back(Work, seed);
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_GT(fromTheCAllocator.load(), 0);
+    EXPECT_LE(ResidentBytes(start, kSpan), kLimit);
+    void* whole = pool.Allocate(kSpan);
+    EXPECT_EQ(whole, start) << "every block came back whole";
+    pool.Free(whole);
 }
 
 #ifdef VN_ADDRESS_SANITIZER
