@@ -364,7 +364,7 @@ TEST(PlatformLargeBuffers, SdlAllocatesThroughThemSafely)
 }
 
 // Bytes of [start, start + length) that are resident (touched and not given back to the system).
-std::size_t ResidentBytes(const char* start, std::size_t length)
+static std::size_t ResidentBytes(const char* start, std::size_t length)
 {
     const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     std::vector<unsigned char> pages((length + page - 1) / page);
