@@ -117,8 +117,6 @@ bool DetectAvx2()
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
-
-const bool kHasAvx2 = DetectAvx2();
 #endif
 
 // data ^= key + add, where key runs along the first period's keys and add (this period's multiple
@@ -198,30 +196,49 @@ void XorKeyBlocksBase(unsigned char* bytes, std::size_t blocks, const unsigned c
 }
 #endif
 
+// Zero-initialised, that is the scalar kernel, for any call before the static start-up.
+KeystreamKernel activeKernel = AvailableKeystreamKernels().back();
+
 void XorKeyBlocks(unsigned char* bytes, std::size_t blocks, const unsigned char* keys, const unsigned char* add)
 {
-#ifdef VN_KEY_VECTORS
 #ifdef VN_KEYSTREAM_AVX2
-    if (kHasAvx2)
+    if (activeKernel == KeystreamKernel::kAvx2)
         return XorKeyBlocksAvx2(bytes, blocks, keys, add);
 #endif
-    return XorKeyBlocksBase(bytes, blocks, keys, add);
-#else
-    XorKeyBytes(bytes, blocks * kKeyStepPeriod, keys, add, 0);
+#ifdef VN_KEY_VECTORS
+    if (activeKernel == KeystreamKernel::kVector16)
+        return XorKeyBlocksBase(bytes, blocks, keys, add);
 #endif
+    XorKeyBytes(bytes, blocks * kKeyStepPeriod, keys, add, 0);
 }
 
-// Whole blocks of kLanes bytes; returns the state after them.
+// Whole blocks of kLanes bytes; returns the state after them. The 16-byte kernel runs the scalar
+// one here.
 std::uint32_t ApplyKeystreamBlocks(unsigned char* bytes, std::size_t blocks, std::uint32_t state)
 {
 #ifdef VN_KEYSTREAM_AVX2
-    if (kHasAvx2)
+    if (activeKernel == KeystreamKernel::kAvx2)
         return ApplyKeystreamBlocksAvx2(bytes, blocks, state);
 #endif
     return ApplyKeystreamBlocksScalar(bytes, blocks, state);
 }
 
 } // namespace
+
+std::vector<KeystreamKernel> AvailableKeystreamKernels()
+{
+    std::vector<KeystreamKernel> kernels{KeystreamKernel::kScalar};
+#ifdef VN_KEY_VECTORS
+    kernels.push_back(KeystreamKernel::kVector16);
+#endif
+#ifdef VN_KEYSTREAM_AVX2
+    if (DetectAvx2())
+        kernels.push_back(KeystreamKernel::kAvx2);
+#endif
+    return kernels;
+}
+
+void UseKeystreamKernel(KeystreamKernel kernel) { activeKernel = kernel; }
 
 std::uint32_t ComputeNameSeed(const std::string& text)
 {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Key byte n of a stream is bits 16-23 of its state, which depend only on the state's low 24
 // bits. The multiplier is 1 mod 4, so 65536 steps multiply those by 1 mod 2^18 and keep the low 16
@@ -26,3 +27,11 @@ void ApplyKeystream(unsigned char* bytes, std::size_t count, std::uint32_t& stat
 void FillKeyPeriodTables(std::uint32_t seed, unsigned char* tables);
 // The same as ApplyKeystream on count bytes that lie position bytes into the stream of the tables.
 void ApplyKeyTables(unsigned char* bytes, std::size_t count, std::uint64_t position, const unsigned char* tables);
+
+// The kernels for long runs; each call uses the fastest one the CPU has. They all give the same
+// bytes, so tests force each in turn.
+enum class KeystreamKernel { kScalar, kVector16, kAvx2 };
+// The kernels this build and CPU can run, slowest first.
+std::vector<KeystreamKernel> AvailableKeystreamKernels();
+// Tests only, while no other thread scrambles: later calls use kernel (one of the available ones).
+void UseKeystreamKernel(KeystreamKernel kernel);

@@ -134,7 +134,8 @@ int ProcessId();
 
 // A buffer of size bytes for large reads and pictures. Large ones come from a pool advised onto huge
 // pages that keeps given-back blocks resident for the next one: fresh pages, each faulted in and
-// cleared on first touch, are most of what a new picture costs. Free with FreeLargeBuffer.
+// cleared on first touch, are most of what a new picture costs. In the sanitizer builds every block
+// comes from the C allocator, which they watch. Free with FreeLargeBuffer.
 void* AllocateLargeBuffer(std::size_t size);
 void FreeLargeBuffer(void* buffer);
 // Makes SDL take its blocks (pictures, textures of the software renderer, window surfaces) from

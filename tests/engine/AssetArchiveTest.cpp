@@ -72,6 +72,29 @@ std::string RawArchive(const std::string& name, std::uint32_t count, const std::
     return bytes;
 }
 
+// The keystream one step per byte: the reference for every kernel.
+void OneStepKeystream(std::string& bytes, std::uint32_t& state)
+{
+    for (char& c : bytes) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(static_cast<unsigned char>(c) ^ ((state >> 16) & 0x7FFFu));
+    }
+}
+
+// Runs body once with each keystream kernel this CPU has, then goes back to the fastest.
+template <typename Body>
+void ForEachKeystreamKernel(Body body)
+{
+    const char* const names[] = {"scalar kernel", "16-byte kernel", "AVX2 kernel"};
+    const std::vector<KeystreamKernel> kernels = AvailableKeystreamKernels();
+    for (const KeystreamKernel kernel : kernels) {
+        SCOPED_TRACE(names[static_cast<int>(kernel)]);
+        UseKeystreamKernel(kernel);
+        body();
+    }
+    UseKeystreamKernel(kernels.back());
+}
+
 bool OpenAs(AssetArchive& archive, const std::string& name, const std::string& path)
 {
     archive.seed = ComputeNameSeed(name);
@@ -142,18 +165,17 @@ TEST(Keystream, BlockPathMatchesTheOneStepGeneratorAcrossSplits)
     for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 123456789u}) {
         std::string expected = plain;
         std::uint32_t state = seed;
-        for (char& c : expected) {
-            state = state * 1103515245u + 12345u;
-            c = static_cast<char>(static_cast<unsigned char>(c) ^ ((state >> 16) & 0x7FFFu));
-        }
-        for (std::size_t split : {0u, 5u, 31u, 32u, 33u, 999u}) {
-            std::string bytes = plain;
-            std::uint32_t s = seed;
-            ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()), split, s);
-            ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()) + split, bytes.size() - split, s);
-            EXPECT_EQ(bytes, expected) << seed << "/" << split;
-            EXPECT_EQ(s, state);
-        }
+        OneStepKeystream(expected, state);
+        ForEachKeystreamKernel([&] {
+            for (std::size_t split : {0u, 5u, 31u, 32u, 33u, 999u}) {
+                std::string bytes = plain;
+                std::uint32_t s = seed;
+                ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()), split, s);
+                ApplyKeystream(reinterpret_cast<unsigned char*>(bytes.data()) + split, bytes.size() - split, s);
+                EXPECT_EQ(bytes, expected) << seed << "/" << split;
+                EXPECT_EQ(s, state);
+            }
+        });
     }
 }
 
@@ -172,18 +194,20 @@ TEST(Keystream, TablesGiveTheGeneratorsKeysAtAnyPosition)
         {300 * kPeriod + 1, kPeriod},   // far along, one period off the grid
     };
     for (std::uint32_t seed : {0u, 0xFFFFFFFFu, 123456789u}) {
-        std::vector<unsigned char> tables(kKeyTablesSize);
-        FillKeyPeriodTables(seed, tables.data());
         for (const auto& c : cases) {
             const std::string plain = RandomBytes(c.count, static_cast<unsigned>(c.position));
             std::string expected = plain;
             std::uint32_t state = seed;
             for (std::uint64_t i = 0; i < c.position; ++i)
                 state = state * 1103515245u + 12345u;
-            ApplyKeystream(reinterpret_cast<unsigned char*>(expected.data()), expected.size(), state);
-            std::string bytes = plain;
-            ApplyKeyTables(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), c.position, tables.data());
-            EXPECT_TRUE(bytes == expected) << seed << " at " << c.position << " count " << c.count;
+            OneStepKeystream(expected, state);
+            ForEachKeystreamKernel([&] {
+                std::vector<unsigned char> tables(kKeyTablesSize);
+                FillKeyPeriodTables(seed, tables.data());
+                std::string bytes = plain;
+                ApplyKeyTables(reinterpret_cast<unsigned char*>(bytes.data()), bytes.size(), c.position, tables.data());
+                EXPECT_TRUE(bytes == expected) << seed << " at " << c.position << " count " << c.count;
+            });
         }
     }
 }
@@ -222,26 +246,28 @@ TEST(AssetArchive, RoundTripThroughWriterAndReader)
         SCOPED_TRACE(c.label);
         TempDir dir;
         ASSERT_TRUE(BuildDatArchive(dir.Path(), c.name, c.files));
-        AssetArchive archive;
-        ASSERT_TRUE(OpenAs(archive, c.name, dir.File("dat/" + c.name + ".lba")));
-        ASSERT_EQ(archive.Index().size(), c.files.size());
-        for (std::size_t i = 0; i < c.files.size(); ++i) {
-            EXPECT_EQ(archive.Index()[i].name, c.files[i].name);
-            EXPECT_TRUE(archive.Find(c.files[i].name));
-            std::string first;
-            std::string second;
-            ASSERT_TRUE(archive.ReadEntry(c.files[i].name, first));
-            ASSERT_TRUE(archive.Read(c.files[i].name)); // the keystream restarts for every read
-            EXPECT_EQ(archive.TakeData(second), c.files[i].bytes.size());
-            EXPECT_EQ(first, c.files[i].bytes);
-            EXPECT_EQ(second, c.files[i].bytes);
-        }
-        std::map<std::string, std::string> all;
-        archive.ExtractAll(all);
-        EXPECT_EQ(all.size(), c.files.size());
-        EXPECT_FALSE(archive.Find("missing"));
-        EXPECT_FALSE(archive.Read("missing"));
-        archive.ReleaseData();
+        ForEachKeystreamKernel([&] {
+            AssetArchive archive;
+            ASSERT_TRUE(OpenAs(archive, c.name, dir.File("dat/" + c.name + ".lba")));
+            ASSERT_EQ(archive.Index().size(), c.files.size());
+            for (std::size_t i = 0; i < c.files.size(); ++i) {
+                EXPECT_EQ(archive.Index()[i].name, c.files[i].name);
+                EXPECT_TRUE(archive.Find(c.files[i].name));
+                std::string first;
+                std::string second;
+                ASSERT_TRUE(archive.ReadEntry(c.files[i].name, first));
+                ASSERT_TRUE(archive.Read(c.files[i].name)); // the keystream restarts for every read
+                EXPECT_EQ(archive.TakeData(second), c.files[i].bytes.size());
+                EXPECT_EQ(first, c.files[i].bytes);
+                EXPECT_EQ(second, c.files[i].bytes);
+            }
+            std::map<std::string, std::string> all;
+            archive.ExtractAll(all);
+            EXPECT_EQ(all.size(), c.files.size());
+            EXPECT_FALSE(archive.Find("missing"));
+            EXPECT_FALSE(archive.Read("missing"));
+            archive.ReleaseData();
+        });
     }
 }
 
@@ -287,15 +313,17 @@ TEST(AssetArchive, LongEntriesReadBackAcrossKeystreamPeriods)
         SCOPED_TRACE(name);
         TempDir dir;
         ASSERT_TRUE(BuildDatArchive(dir.Path(), name, files));
-        AssetArchive archive;
-        ASSERT_TRUE(OpenAs(archive, name, dir.File(std::string("dat/") + name + ".lba")));
-        for (int pass = 0; pass < 2; ++pass) {
-            for (const LbaFile& file : files) {
-                std::string bytes;
-                ASSERT_TRUE(archive.ReadEntry(file.name, bytes)) << file.name;
-                EXPECT_TRUE(bytes == file.bytes) << file.name << " pass " << pass;
+        ForEachKeystreamKernel([&] {
+            AssetArchive archive;
+            ASSERT_TRUE(OpenAs(archive, name, dir.File(std::string("dat/") + name + ".lba")));
+            for (int pass = 0; pass < 2; ++pass) {
+                for (const LbaFile& file : files) {
+                    std::string bytes;
+                    ASSERT_TRUE(archive.ReadEntry(file.name, bytes)) << file.name;
+                    EXPECT_TRUE(bytes == file.bytes) << file.name << " pass " << pass;
+                }
             }
-        }
+        });
     }
 }
 
