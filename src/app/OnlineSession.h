@@ -45,7 +45,6 @@ public:
 
     // A first run: the warning must be acknowledged before anything else happens.
     bool WarningPending() const;
-    bool RestartRequested() const { return restartRequested; }
 
     // What the session's dialogs lead to.
     static void OpenServicePage(const std::string& query);
