@@ -87,37 +87,6 @@ bool gHasPrefetchRendererInfo = false;
 int gPrefetchFitW = 0;
 int gPrefetchFitH = 0;
 
-// The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
-// the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
-// are left to it. Runs on the prefetch thread.
-SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& info)
-{
-    if (surface == nullptr || surface->format->palette != nullptr || SDL_HasColorKey(surface) ||
-        SDL_MUSTLOCK(surface) || info.num_texture_formats == 0)
-        return surface;
-    // A format the renderer takes as it is needs no conversion at all.
-    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
-        if (info.texture_formats[i] == surface->format->format)
-            return surface;
-    }
-    const bool needAlpha = surface->format->Amask != 0;
-    Uint32 format = info.texture_formats[0];
-    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
-        if (!SDL_ISPIXELFORMAT_FOURCC(info.texture_formats[i]) &&
-            (SDL_ISPIXELFORMAT_ALPHA(info.texture_formats[i]) ? true : false) == needAlpha) {
-            format = info.texture_formats[i];
-            break;
-        }
-    }
-    if (SDL_ISPIXELFORMAT_FOURCC(format) || format == surface->format->format)
-        return surface;
-    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, format, 0);
-    if (converted == nullptr)
-        return surface;
-    SDL_FreeSurface(surface);
-    return converted;
-}
-
 // The format SDL_CreateTextureFromSurface gives a texture of this picture: the renderer's first
 // format with an alpha channel exactly when the picture has one.
 Uint32 TextureFormatFor(const SDL_Surface* surface, const SDL_RendererInfo& info)
@@ -132,6 +101,29 @@ Uint32 TextureFormatFor(const SDL_Surface* surface, const SDL_RendererInfo& info
         }
     }
     return format;
+}
+
+// The format SDL_CreateTextureFromSurface gives a texture of this picture, converted here so that
+// the main thread only copies the pixels. Pictures it treats specially (a colour key, a palette)
+// are left to it. Runs on the prefetch thread.
+SDL_Surface* ConvertForTexture(SDL_Surface* surface, const SDL_RendererInfo& info)
+{
+    if (surface == nullptr || surface->format->palette != nullptr || SDL_HasColorKey(surface) ||
+        SDL_MUSTLOCK(surface) || info.num_texture_formats == 0)
+        return surface;
+    // A format the renderer takes as it is needs no conversion at all.
+    for (Uint32 i = 0; i < info.num_texture_formats; ++i) {
+        if (info.texture_formats[i] == surface->format->format)
+            return surface;
+    }
+    const Uint32 format = TextureFormatFor(surface, info);
+    if (SDL_ISPIXELFORMAT_FOURCC(format) || format == surface->format->format)
+        return surface;
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(surface, format, 0);
+    if (converted == nullptr)
+        return surface;
+    SDL_FreeSurface(surface);
+    return converted;
 }
 
 // The picture stretched to w x h in its texture's format, as the software renderer stretches a
