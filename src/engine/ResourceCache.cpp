@@ -5,7 +5,6 @@
 #include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
-#include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 
 #include <SDL_image.h>
@@ -45,6 +44,7 @@ std::size_t gRetainBudget = ResourceCache::kDefaultRetainBudget;
 std::size_t gRetainedBytes = 0;
 std::uint64_t gUseTick = 0;
 std::atomic<std::uint64_t> gDecodeCount{0};
+std::atomic<ResourceCache::TextureReleaseHook> gTextureReleaseHook{nullptr};
 
 // Pictures decoded ahead during start-up. The prefetch thread takes no cache lock, only archive
 // locks, so the main thread may wait for an item while it holds the cache lock.
@@ -925,11 +925,13 @@ bool ResourceCache::Exists(const std::string& directory, const std::string& name
 
 void ResourceCache::ReleaseTexture(SDL_Texture** texture)
 {
-    // A freed address can come back as another picture, which the window must then show.
-    if (texture != nullptr && *texture != nullptr)
-        GUIScreenManager::ForgetTexture(*texture);
+    const TextureReleaseHook hook = gTextureReleaseHook.load();
+    if (hook != nullptr && texture != nullptr && *texture != nullptr)
+        hook(*texture);
     Release<SDL_Texture>(texture, &ResourceEntry::texture, SDL_DestroyTexture);
 }
+
+void ResourceCache::SetTextureReleaseHook(TextureReleaseHook hook) { gTextureReleaseHook.store(hook); }
 
 void ResourceCache::ReleaseSurface(SDL_Surface** surface)
 {

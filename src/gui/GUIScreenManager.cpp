@@ -107,6 +107,9 @@ struct ManagerState {
         for (auto& queue : queues) {
             queue.resize(GUIScreenManager::kQueueCapacity);
         }
+        // A texture given back may leave its address to another picture, which the window must
+        // then show: nothing the manager records by address outlives it.
+        ResourceCache::SetTextureReleaseHook(&GUIScreenManager::ForgetTexture);
     }
 
     std::vector<std::unique_ptr<GUIScreenLayer>> layers;
