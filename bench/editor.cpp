@@ -236,7 +236,15 @@ int main()
         [&] {
             CharacterFile::Save(false);
             CharacterFile::Write(figurePath);
-            CharacterFile::Read(figurePath);
+            // The file read back and decoded, as a load does before it applies the records.
+            SaveBuffer buffer;
+            std::vector<CharacterSaveRecord> records;
+            std::string setName;
+            std::uint32_t version = 0;
+            if (!buffer.ReadFile(figurePath, "lbd", "figurePackSaver") ||
+                !CharacterFile::DecodePayload(buffer.payload, records, setName, version)) {
+                std::printf("figure file not read back\n");
+            }
         },
         [&] {
             platform::WriteFileAtomically(rawPath, fileBytes.data(), fileBytes.size());

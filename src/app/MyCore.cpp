@@ -78,14 +78,17 @@ MyCore::~MyCore()
 
 MyCore* MyCore::Current() { return dynamic_cast<MyCore*>(gCore); }
 
-void MyCore::RegisterScreens()
+LoginScreen* MyCore::RegisterScreens()
 {
-    GUIScreenManager::AddLayer(std::make_unique<LoginScreen>());
+    auto login = std::make_unique<LoginScreen>();
+    LoginScreen* loginScreen = login.get();
+    GUIScreenManager::AddLayer(std::move(login));
     GUIScreenManager::AddLayer(std::make_unique<MainMenuScreen>());
     GUIScreenManager::AddLayer(std::make_unique<EditScreen>());
     GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SettingsScreen>>());
     GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<SubMenuScreen>>());
     GUIScreenManager::AddLayer(std::make_unique<LoadedOnFirstShow<ShopMenuScreen>>());
+    return loginScreen;
 }
 
 void MyCore::PrepareProfile()
@@ -117,7 +120,7 @@ void MyCore::InstallHooks()
 bool MyCore::Init()
 {
     MainMenuScreen::tutorialOffered = false;
-    RegisterScreens();
+    LoginScreen* login = RegisterScreens();
     gObjectives = &objectives;
     gTutorialHooks = &objectives;
     gEditorTutorialHooks = &objectives;
@@ -133,7 +136,7 @@ bool MyCore::Init()
     platform::MakeFolder(dat);
 
     GUIScreenManager::ShowScreen(Navigation::LayerName(ScreenId::kLogin));
-    onlineSession.Start(GUIScreenManager::FindLayer(Navigation::LayerName(ScreenId::kLogin)));
+    onlineSession.Start(login);
     return true;
 }
 

@@ -12,6 +12,8 @@
 
 #include <string>
 
+class LoginScreen;
+
 class MyCore : public Core {
 public:
     MyCore();
@@ -39,8 +41,9 @@ public:
     void AnswerReview(int button);
 
 private:
-    // The screens, in the order that fixes their layout order and event priority.
-    void RegisterScreens();
+    // The screens, in the order that fixes their layout order and event priority. Returns the login
+    // screen, where the session flow begins.
+    LoginScreen* RegisterScreens();
     // Everything the engine needs from the application before Core::Init.
     void PrepareProfile();
     void InstallHooks();

@@ -21,5 +21,4 @@ public:
     static void RouteAnswer(MyCore& app, int dialogId, int button);
 
     bool ShowScreen(ScreenId screen) override { return Show(screen); }
-    bool ShowHome() override { return ShowHomeMenu(); }
 };

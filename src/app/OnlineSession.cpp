@@ -129,7 +129,7 @@ void OnlineSession::PrepareOnce()
     LinkCache::Rebuild();
 }
 
-void OnlineSession::Start(GUIScreenLayer* startScreen)
+void OnlineSession::Start(LoginScreen* startScreen)
 {
     if (startScreen != nullptr)
         screen = startScreen;
@@ -260,8 +260,8 @@ void OnlineSession::SignInAutomatically()
     if (signInWaiting) {
         // The user asked for this sign-in; the credentials were stored when they did.
         signInWaiting = false;
-        if (auto* login = dynamic_cast<LoginScreen*>(screen))
-            login->Login("", "", true, false);
+        if (screen != nullptr)
+            screen->Login("", "", true, false);
         return;
     }
     if (profile.rememberLogin == 0)
@@ -269,8 +269,8 @@ void OnlineSession::SignInAutomatically()
     // A first run has nothing stored: it must not send empty credentials.
     if (profile.loginWithoutCredentials == 0 && (profile.User().empty() || profile.Password().empty()))
         return;
-    if (auto* login = dynamic_cast<LoginScreen*>(screen))
-        login->Login("", "", true, false);
+    if (screen != nullptr)
+        screen->Login("", "", true, false);
 }
 
 void OnlineSession::OnLoginResponse(const std::string& payload, const std::string& status, std::size_t position)
@@ -451,8 +451,8 @@ void OnlineSession::MoveWaitingFiles()
     LoadArchiveRegistry();
     if (state == kReady && !signedIn) {
         if (profile.rememberLogin != 0) {
-            if (auto* login = dynamic_cast<LoginScreen*>(screen))
-                login->Login("", "", true, true);
+            if (screen != nullptr)
+                screen->Login("", "", true, true);
         }
         return;
     }
@@ -472,14 +472,14 @@ void OnlineSession::GiveUpOnService()
 
 void OnlineSession::AddStatusLine(const std::string& text)
 {
-    if (auto* login = dynamic_cast<LoginScreen*>(screen))
-        login->AppendStatusLine(text);
+    if (screen != nullptr)
+        screen->AppendStatusLine(text);
 }
 
 void OnlineSession::PopStatusLine()
 {
-    if (auto* login = dynamic_cast<LoginScreen*>(screen))
-        login->PopStatusLine();
+    if (screen != nullptr)
+        screen->PopStatusLine();
 }
 
 void OnlineSession::DrawNow()

@@ -11,7 +11,7 @@
 #include <vector>
 
 class GamePlayerProfile;
-class GUIScreenLayer;
+class LoginScreen;
 
 class OnlineSession {
 public:
@@ -24,7 +24,7 @@ public:
     OnlineSession& operator=(const OnlineSession&) = delete;
 
     // screen may be null: the stored one is kept.
-    void Start(GUIScreenLayer* screen);
+    void Start(LoginScreen* screen);
     void EnterMain();
     void OnResponse(const std::string& name, const std::string& payload);
     void OnAuthResponse(const std::string& payload, const std::string& status, std::size_t position);
@@ -45,7 +45,6 @@ public:
 
     // A first run: the warning must be acknowledged before anything else happens.
     bool WarningPending() const;
-    bool RestartRequested() const { return restartRequested; }
 
     // What the session's dialogs lead to.
     static void OpenServicePage(const std::string& query);
@@ -53,7 +52,7 @@ public:
     void MoveWaitingFiles();
 
     std::int32_t state = kReady;
-    GUIScreenLayer* screen = nullptr;
+    LoginScreen* screen = nullptr;
     // Set by a successful sign-in, never saved: every start of the program begins signed out.
     bool signedIn = false;
 

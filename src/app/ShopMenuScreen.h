@@ -31,7 +31,6 @@ public:
 
     // The menus name the package to show (its entry name) before they switch here.
     void SetPackage(const std::string& entryName) { packageName = entryName; }
-    const std::string& PackageName() const { return packageName; }
     // The package named, looked up afresh in the package list; null when it is not there.
     PackageRecord* Package() const;
 

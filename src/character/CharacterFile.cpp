@@ -314,19 +314,6 @@ bool CharacterFile::LoadFile(const std::string& path)
     return CharacterRegistry::LoadCharacter(state.setName, false, true);
 }
 
-bool CharacterFile::Read(const std::string& path)
-{
-    std::vector<CharacterSaveRecord> records;
-    std::string setName;
-    if (!ReadInto(path, records, setName)) {
-        return false;
-    }
-    FileState& state = State();
-    state.records = std::move(records);
-    state.setName = std::move(setName);
-    return true;
-}
-
 bool CharacterFile::Apply()
 {
     auto& categories = CharacterRegistry::Categories();

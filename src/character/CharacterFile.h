@@ -38,8 +38,6 @@ public:
     // Reads the file and makes its set current with the packages its items come from. A file
     // that cannot be read, or names an unknown set, leaves the figure exactly as it was.
     static bool LoadFile(const std::string& path);
-    // Reads the file into the records and the set name; nothing changes when it fails.
-    static bool Read(const std::string& path);
     // Applies the records to the current categories.
     static bool Apply();
 
@@ -48,7 +46,7 @@ public:
     static const std::string& StoredSetName();
 
     // The payload of the records (what Write scrambles) and its bounded reader, which fills the
-    // outputs only when the whole payload is sound. Shared by Write, Read and the fuzz target.
+    // outputs only when the whole payload is sound. Shared by Write, LoadFile and the fuzz target.
     // A payload of a version newer than kVersion is refused with that version in `version`.
     static std::string EncodePayload(const std::vector<CharacterSaveRecord>& records, const std::string& setName);
     static bool DecodePayload(const std::string& payload, std::vector<CharacterSaveRecord>& records,

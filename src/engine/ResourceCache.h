@@ -81,6 +81,11 @@ public:
 
     // Give one reference back; the caller's pointer becomes null. Null is harmless.
     static void ReleaseTexture(SDL_Texture** texture);
+    // Told of every texture given back, before it may be freed: its address can come back as another
+    // picture, so whoever remembers textures by address forgets this one (the screen manager, which
+    // installs itself). Null for none.
+    using TextureReleaseHook = void (*)(const SDL_Texture* texture);
+    static void SetTextureReleaseHook(TextureReleaseHook hook);
     static void ReleaseSurface(SDL_Surface** surface);
     static void ReleaseFont(TTF_Font** font);
 

@@ -10,6 +10,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIPopup.h"
 #include "gui/GUIScreenLayer.h"
+#include "gui/GUIScreenManagerInternal.h"
 #include "gui/TranslucentFill.h"
 
 #include <algorithm>
@@ -20,114 +21,7 @@
 #include <map>
 #include <string>
 
-namespace {
-
-// The texture state that changes what a texture draws without changing the item; the defaults draw
-// its pixels as they are.
-struct TextureLook {
-    Uint8 alpha = 255;
-    Uint8 red = 255;
-    Uint8 green = 255;
-    Uint8 blue = 255;
-    SDL_BlendMode blend = SDL_BLENDMODE_NONE;
-};
-
-TextureLook LookOf(SDL_Texture* texture)
-{
-    TextureLook look;
-    if (texture != nullptr) {
-        SDL_GetTextureAlphaMod(texture, &look.alpha);
-        SDL_GetTextureColorMod(texture, &look.red, &look.green, &look.blue);
-        SDL_GetTextureBlendMode(texture, &look.blend);
-    }
-    return look;
-}
-
-void ApplyLook(SDL_Texture* texture, const TextureLook& look)
-{
-    SDL_SetTextureBlendMode(texture, look.blend);
-    SDL_SetTextureAlphaMod(texture, look.alpha);
-    SDL_SetTextureColorMod(texture, look.red, look.green, look.blue);
-}
-
-bool SameLook(const TextureLook& a, const TextureLook& b)
-{
-    return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue && a.blend == b.blend;
-}
-
-// An item as it was drawn, with the look of its texture then.
-struct DrawnItem {
-    RenderItem item;
-    TextureLook look;
-};
-
-// What a frame is drawn onto: a frame drawn for another size, scale or screen is no copy of this one.
-struct FrameView {
-    SDL_Renderer* renderer = nullptr;
-    int outputWidth = 0;
-    int outputHeight = 0;
-    float scaleX = 1.0f;
-    float scaleY = 1.0f;
-    SDL_Rect viewport{0, 0, 0, 0};
-    GUIScreenLayer* current = nullptr;
-};
-
-bool SameRect(const SDL_Rect& a, const SDL_Rect& b) { return a.x == b.x && a.y == b.y && a.w == b.w && a.h == b.h; }
-
-bool SameItem(const DrawnItem& a, const DrawnItem& b)
-{
-    const RenderItem& x = a.item;
-    const RenderItem& y = b.item;
-    return x.texture == y.texture && SameRect(x.destination, y.destination) && x.useDestination == y.useDestination &&
-           x.isFill == y.isFill && x.fill.r == y.fill.r && x.fill.g == y.fill.g && x.fill.b == y.fill.b &&
-           x.fill.a == y.fill.a && SameLook(a.look, b.look);
-}
-
-bool SameView(const FrameView& a, const FrameView& b)
-{
-    return a.renderer == b.renderer && a.outputWidth == b.outputWidth && a.outputHeight == b.outputHeight &&
-           a.scaleX == b.scaleX && a.scaleY == b.scaleY && SameRect(a.viewport, b.viewport) && a.current == b.current;
-}
-
-// A picture drawn over the whole layout at another size than its own, kept scaled to the output:
-// scaling it again in every frame drawn is most of the cost of a frame.
-struct ScaledPicture {
-    SDL_Renderer* renderer = nullptr;
-    const SDL_Texture* source = nullptr;
-    // Where it lies, in output pixels.
-    SDL_Rect pixels{0, 0, 0, 0};
-    // Owned; made by and for renderer.
-    SDL_Texture* scaled = nullptr;
-    bool isUsed = false;
-};
-
-struct ManagerState {
-    ManagerState()
-    {
-        for (auto& queue : queues) {
-            queue.resize(GUIScreenManager::kQueueCapacity);
-        }
-    }
-
-    std::vector<std::unique_ptr<GUIScreenLayer>> layers;
-    std::map<std::string, std::string> layoutFiles;
-    std::array<std::uint32_t, GUIScreenManager::kQueueCount> counts{};
-    std::array<std::vector<RenderItem>, GUIScreenManager::kQueueCount> queues;
-    // A full queue is reported once per queue per run, not once per frame.
-    std::array<bool, GUIScreenManager::kQueueCount> reportedFull{};
-    GUIScreenLayer* current = nullptr;
-    // A switch asked for while a screen is being shown waits until that show has finished.
-    bool showing = false;
-    std::string pendingScreen;
-    bool switchPending = false;
-    // Raised by anything that may change the window outside the queues; the first frame is due.
-    std::atomic<bool> isDirty{true};
-    // PrepareFrame queued this step's frame; Render draws it without queueing again.
-    bool isFrameQueued = false;
-    std::array<std::vector<DrawnItem>, GUIScreenManager::kQueueCount> drawnFrame;
-    FrameView drawnView;
-    std::vector<ScaledPicture> scaledPictures;
-};
+namespace screen_manager_detail {
 
 // Never destroyed: at process exit the layers must not reach a resource cache that is already gone.
 ManagerState& State()
@@ -135,8 +29,6 @@ ManagerState& State()
     static ManagerState* state = new ManagerState;
     return *state;
 }
-
-bool MessageBoxEnabled() { return gCore != nullptr && gCore->UseMessageBox != 0; }
 
 SDL_Renderer* DrawingRenderer()
 {
@@ -146,20 +38,13 @@ SDL_Renderer* DrawingRenderer()
     return ResourceCache::Renderer();
 }
 
-DrawnItem Capture(const RenderItem& item) { return DrawnItem{item, LookOf(item.texture)}; }
+} // namespace screen_manager_detail
 
-FrameView CurrentView(SDL_Renderer* renderer, GUIScreenLayer* current)
-{
-    FrameView view;
-    view.renderer = renderer;
-    view.current = current;
-    if (renderer != nullptr) {
-        SDL_GetRendererOutputSize(renderer, &view.outputWidth, &view.outputHeight);
-        SDL_RenderGetScale(renderer, &view.scaleX, &view.scaleY);
-        SDL_RenderGetViewport(renderer, &view.viewport);
-    }
-    return view;
-}
+using namespace screen_manager_detail;
+
+namespace {
+
+bool MessageBoxEnabled() { return gCore != nullptr && gCore->UseMessageBox != 0; }
 
 // Where one axis of a clipped item lies: whole source pixels and the float span they cover.
 struct AxisSpan {
@@ -197,120 +82,6 @@ std::vector<AxisSpan> ClipAxis(int at, int length, int textureLength, int low, i
         }
     }
     return spans;
-}
-
-// A renderer destroys its textures with itself: a picture made for one that is no longer drawn with
-// is forgotten, never destroyed, as its renderer may be gone.
-void DropScaledPictures(SDL_Renderer* liveRenderer, bool keepUsed)
-{
-    std::vector<ScaledPicture>& pictures = State().scaledPictures;
-    for (ScaledPicture& picture : pictures) {
-        if (keepUsed && picture.isUsed && picture.renderer == liveRenderer) {
-            continue;
-        }
-        if (picture.renderer == liveRenderer && liveRenderer != nullptr) {
-            SDL_DestroyTexture(picture.scaled);
-        }
-        picture.scaled = nullptr;
-    }
-    pictures.erase(std::remove_if(pictures.begin(), pictures.end(),
-                                  [](const ScaledPicture& p) { return p.scaled == nullptr; }),
-                   pictures.end());
-}
-
-// The output pixels the renderer covers with destination: its own float product, truncated.
-SDL_Rect OutputPixels(SDL_Renderer* renderer, const SDL_Rect& d)
-{
-    float sx = 1.0f;
-    float sy = 1.0f;
-    SDL_RenderGetScale(renderer, &sx, &sy);
-    return SDL_Rect{static_cast<int>(static_cast<float>(d.x) * sx), static_cast<int>(static_cast<float>(d.y) * sy),
-                    static_cast<int>(static_cast<float>(d.w) * sx), static_cast<int>(static_cast<float>(d.h) * sy)};
-}
-
-// Scales source into a new target of pixels' size with nothing blended or tinted: what the renderer
-// itself scales into before it blends a scaled picture onto the window.
-SDL_Texture* MakeScaled(SDL_Renderer* renderer, SDL_Texture* source, Uint32 format, const SDL_Rect& pixels)
-{
-    SDL_Texture* scaled = SDL_CreateTexture(renderer, format, SDL_TEXTUREACCESS_TARGET, pixels.w, pixels.h);
-    if (scaled == nullptr) {
-        return nullptr;
-    }
-    float sx = 1.0f;
-    float sy = 1.0f;
-    SDL_RenderGetScale(renderer, &sx, &sy);
-    const TextureLook look = LookOf(source);
-    ApplyLook(source, TextureLook{});
-    bool isDrawn = SDL_SetRenderTarget(renderer, scaled) == 0;
-    if (isDrawn) {
-        SDL_RenderSetScale(renderer, 1.0f, 1.0f);
-        const SDL_Rect whole{0, 0, pixels.w, pixels.h};
-        isDrawn = SDL_RenderCopy(renderer, source, nullptr, &whole) == 0;
-        SDL_SetRenderTarget(renderer, nullptr);
-    }
-    SDL_RenderSetScale(renderer, sx, sy);
-    ApplyLook(source, look);
-    if (!isDrawn) {
-        SDL_DestroyTexture(scaled);
-        return nullptr;
-    }
-    return scaled;
-}
-
-// Draws an item that covers the whole layout from its kept scaled copy; false when the item is no
-// such picture or the copy cannot be made (the item is then drawn as any other).
-bool DrawScaled(SDL_Renderer* renderer, const RenderItem& item)
-{
-    const SDL_Rect& d = item.destination;
-    if (gCore == nullptr || item.isFill || item.texture == nullptr || !item.useDestination || d.x != 0 || d.y != 0 ||
-        d.w != gCore->LayoutWidth() || d.h != gCore->LayoutHeight() || SDL_GetRenderTarget(renderer) != nullptr ||
-        SDL_RenderTargetSupported(renderer) != SDL_TRUE) {
-        return false;
-    }
-    SDL_Rect view{0, 0, 0, 0};
-    SDL_RenderGetViewport(renderer, &view);
-    Uint32 format = 0;
-    int textureW = 0;
-    int textureH = 0;
-    int outputW = 0;
-    int outputH = 0;
-    if (view.x != 0 || view.y != 0 || SDL_QueryTexture(item.texture, &format, nullptr, &textureW, &textureH) != 0 ||
-        SDL_GetRendererOutputSize(renderer, &outputW, &outputH) != 0) {
-        return false;
-    }
-    // Only four-byte pixels are scaled as they are (others are converted first), and only smooth
-    // scaling is done apart from the blending; nearest-pixel scaling picks its pixels while it blends.
-    SDL_ScaleMode scaleMode = SDL_ScaleModeNearest;
-    if (SDL_ISPIXELFORMAT_FOURCC(format) || SDL_BYTESPERPIXEL(format) != 4 || format == SDL_PIXELFORMAT_ARGB2101010 ||
-        SDL_GetTextureScaleMode(item.texture, &scaleMode) != 0 || scaleMode == SDL_ScaleModeNearest) {
-        return false;
-    }
-    const SDL_Rect pixels = OutputPixels(renderer, d);
-    if ((pixels.w == textureW && pixels.h == textureH) || pixels.w <= 0 || pixels.h <= 0 || pixels.w > outputW ||
-        pixels.h > outputH) {
-        return false;
-    }
-    std::vector<ScaledPicture>& pictures = State().scaledPictures;
-    auto found = std::find_if(pictures.begin(), pictures.end(), [&](const ScaledPicture& p) {
-        return p.renderer == renderer && p.source == item.texture && SameRect(p.pixels, pixels);
-    });
-    if (found == pictures.end()) {
-        SDL_Texture* scaled = MakeScaled(renderer, item.texture, format, pixels);
-        if (scaled == nullptr) {
-            return false;
-        }
-        pictures.push_back(ScaledPicture{renderer, item.texture, pixels, scaled, false});
-        found = pictures.end() - 1;
-    }
-    found->isUsed = true;
-    ApplyLook(found->scaled, LookOf(item.texture));
-    float sx = 1.0f;
-    float sy = 1.0f;
-    SDL_RenderGetScale(renderer, &sx, &sy);
-    SDL_RenderSetScale(renderer, 1.0f, 1.0f);
-    SDL_RenderCopy(renderer, found->scaled, nullptr, &pixels);
-    SDL_RenderSetScale(renderer, sx, sy);
-    return true;
 }
 
 // The software renderer scales an item that crosses the target's edge through a scratch surface of
@@ -656,58 +427,6 @@ void GUIScreenManager::Render()
 
 void GUIScreenManager::Invalidate() { State().isDirty.store(true); }
 
-bool GUIScreenManager::PrepareFrame()
-{
-    ManagerState& s = State();
-    // A frame queued by an earlier step and never drawn is stale; items queued since the last
-    // frame by anyone else are drawn with this one, as Render would.
-    if (s.isFrameQueued) {
-        s.counts.fill(0);
-    }
-    QueueFrame();
-    s.isFrameQueued = true;
-    // Taken after queueing: what the dialogs did while queueing is in this frame.
-    if (s.isDirty.exchange(false)) {
-        return true;
-    }
-    bool isSame = SameView(CurrentView(DrawingRenderer(), s.current), s.drawnView);
-    for (std::size_t q = 0; isSame && q < s.queues.size(); ++q) {
-        const std::uint32_t count = std::min<std::uint32_t>(s.counts[q], kQueueCapacity);
-        const std::vector<DrawnItem>& drawn = s.drawnFrame[q];
-        isSame = count == drawn.size();
-        for (std::uint32_t i = 0; isSame && i < count; ++i) {
-            isSame = SameItem(Capture(s.queues[q][i]), drawn[i]);
-        }
-    }
-    if (!isSame) {
-        return true;
-    }
-    s.counts.fill(0);
-    s.isFrameQueued = false;
-    return false;
-}
-
-void GUIScreenManager::ForgetTexture(const SDL_Texture* texture)
-{
-    Invalidate();
-    // Textures belong to the main thread, and so do the scaled copies.
-    for (ScaledPicture& picture : State().scaledPictures) {
-        if (picture.source == texture) {
-            picture.isUsed = false;
-        }
-    }
-    DropScaledPictures(DrawingRenderer(), true);
-}
-
-SDL_Rect GUIScreenManager::WindowPictureSize()
-{
-    SDL_Renderer* renderer = DrawingRenderer();
-    if (renderer == nullptr || gCore == nullptr) {
-        return SDL_Rect{0, 0, 0, 0};
-    }
-    return OutputPixels(renderer, SDL_Rect{0, 0, gCore->LayoutWidth(), gCore->LayoutHeight()});
-}
-
 void GUIScreenManager::QueueFrame()
 {
     for (std::size_t i = 0; i < State().layers.size(); ++i) {
@@ -880,16 +599,4 @@ std::vector<RenderItem> GUIScreenManager::QueuedItems(int queue)
     const ManagerState& s = State();
     const auto& items = s.queues[static_cast<std::size_t>(queue)];
     return std::vector<RenderItem>(items.begin(), items.begin() + s.counts[static_cast<std::size_t>(queue)]);
-}
-
-std::vector<RenderItem> GUIScreenManager::DrawnItems(int queue)
-{
-    if (queue < 0 || queue >= kQueueCount) {
-        return {};
-    }
-    std::vector<RenderItem> items;
-    for (const DrawnItem& drawn : State().drawnFrame[static_cast<std::size_t>(queue)]) {
-        items.push_back(drawn.item);
-    }
-    return items;
 }

@@ -36,7 +36,8 @@ public:
     // nothing was invalidated and every queued item (texture, place, colour, blending) and the
     // output are those of the last frame drawn; the queued items are then dropped.
     static bool PrepareFrame();
-    // The texture is given back to the cache: its address may soon hold another picture.
+    // The texture is given back to the cache: its address may soon hold another picture. The
+    // cache's texture release hook, installed with the manager's first use.
     static void ForgetTexture(const SDL_Texture* texture);
     // The output pixels a picture over the whole layout covers (what a full-window picture is
     // scaled to when drawn); empty without a renderer.

@@ -39,12 +39,9 @@ public:
     virtual ~Navigator() = default;
     // Shows the screen; false, the user staying where they are, when the program has no such screen.
     virtual bool ShowScreen(ScreenId screen) = 0;
-    // Back to the menu the user came into the editor from.
-    virtual bool ShowHome() = 0;
 };
 
 // Null until the application installs its navigation: screens then stay as they are.
 inline Navigator* gNavigator = nullptr;
 
 inline bool NavigateTo(ScreenId screen) { return gNavigator != nullptr && gNavigator->ShowScreen(screen); }
-inline bool NavigateHome() { return gNavigator != nullptr && gNavigator->ShowHome(); }

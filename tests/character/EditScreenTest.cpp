@@ -90,7 +90,6 @@ public:
         GUIScreenManager::ShowScreen("MainSubScreen");
         return true;
     }
-    bool ShowHome() override { return ShowScreen(ScreenId::kSubMenu); }
 };
 
 class EditScreenTest : public ::testing::Test {

@@ -1,6 +1,6 @@
 // The subsystems stack: platform, engine, gui, character, online, app. Each folder includes only
-// what lies below it (the engine reaches up to the screen manager it draws through and its dialogs,
-// no further), so the link graph has no cycle but that one.
+// what lies below it (the core reaches up to the screen manager it draws through, its dialogs and
+// the screens' names, nothing else of the engine does), so the link graph has no cycle but that one.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -26,14 +27,22 @@ std::string ReadText(const std::filesystem::path& path)
 TEST(EngineBoundary, ReachesOnlyTheScreenManagerAboveIt)
 {
     const std::filesystem::path engine = std::filesystem::path(VN_SOURCE_DIR) / "src" / "engine";
-    const std::set<std::string> allowed = {"gui/GUIScreenManager.h", "gui/GUIMessageBox.h", "gui/Navigator.h"};
+    // Per file, exactly what it includes from above: a file that stops needing one leaves the list.
+    const std::map<std::string, std::set<std::string>> allowed = {
+        {"Core.cpp", {"gui/GUIScreenManager.h", "gui/GUIMessageBox.h"}},
+        {"CoreEvents.cpp", {"gui/GUIScreenManager.h", "gui/GUIMessageBox.h", "gui/Navigator.h"}},
+    };
     const std::regex upward("#include \"((gui|online|app|character)/[^\"]+)\"");
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(engine)) {
+        const std::string name = entry.path().filename().string();
         const std::string text = ReadText(entry.path());
         ++files;
+        const auto own = allowed.find(name);
+        std::set<std::string> included;
         for (std::sregex_iterator it(text.begin(), text.end(), upward), end; it != end; ++it)
-            EXPECT_EQ(allowed.count((*it)[1].str()), 1u) << entry.path().filename() << " includes " << (*it)[1];
+            included.insert((*it)[1].str());
+        EXPECT_EQ(included, own != allowed.end() ? own->second : std::set<std::string>{}) << name;
     }
     EXPECT_GT(files, 10);
 

@@ -2,6 +2,7 @@
 
 #include "LbaWriter.h"
 #include "engine/ArchiveRegistry.h"
+#include "engine/ResourceCache.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GuiTestSupport.h"
 #include "gui/TranslucentFill.h"
@@ -238,6 +239,13 @@ TEST_F(ManagerTest, AFrameIsDueOnlyWhenWhatItWouldShowChanged)
         {"screen shown", [&] { screen->active = true; }, true},
         {"invalidated", [] { GUIScreenManager::Invalidate(); }, true},
         {"drawn picture given back", [&] { GUIScreenManager::ForgetTexture(second); }, true},
+        {"nothing again", [] {}, false},
+        {"any picture given back to the cache",
+         [&] {
+             SDL_Texture* other = MakeSolidTexture(sdl.Renderer(), 2, 2, SDL_Color{3, 3, 3, 255});
+             ResourceCache::ReleaseTexture(&other);
+         },
+         true},
         {"render scale", [&] { SDL_RenderSetScale(sdl.Renderer(), 0.5f, 0.5f); }, true},
         {"nothing at last", [] {}, false},
     };
