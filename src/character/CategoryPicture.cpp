@@ -5,6 +5,7 @@
 
 #include "character/CharacterRegistry.h"
 #include "engine/Log.h"
+#include "engine/PictureBlend.h"
 #include "engine/ResourceCache.h"
 
 #include <algorithm>
@@ -311,7 +312,7 @@ void Category::ApplyAlterers(SDL_Surface* target, const SDL_Rect& placement)
             SDL_SetSurfaceColorMod(stencil, 0, 0, 0);
             SDL_Rect source = placement;
             SDL_Rect dest{0, 0, 0, 0};
-            SDL_UpperBlit(stencil, &source, target, &dest);
+            BlendOver(stencil, &source, target, &dest);
             SDL_SetSurfaceColorMod(stencil, r, g, b);
         }
     }

@@ -4,6 +4,7 @@
 #include "character/Editor.h"
 
 #include "character/CharacterRegistry.h"
+#include "engine/PictureBlend.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIScreenManager.h"
 
@@ -149,6 +150,9 @@ bool Editor::ComposeFigure()
             category->Draw(false);
         }
     }
+    // Drawn from transparent, a target weights its colours by alpha: settled, it is blended once
+    // onto what lies below, not darkened along every smooth edge.
+    SettleTarget(renderer, figure);
     Category* token = CharacterRegistry::FirstActiveToken();
     // Without a cover layer there is no frame to show the token on: the figure stays whole.
     if (token && cover) {
@@ -166,6 +170,7 @@ bool Editor::ComposeFigure()
         SDL_RenderCopy(renderer, figure, &window, &window);
         ResourceCache::ReleaseTexture(&figure);
         figure = framed;
+        SettleTarget(renderer, figure);
     }
     state.composed = figure;
     return true;

@@ -3,6 +3,7 @@
 #include "engine/ArchiveRegistry.h"
 #include "engine/Core.h"
 #include "engine/Log.h"
+#include "engine/PictureBlend.h"
 #include "engine/ResourceCacheInternal.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
@@ -704,7 +705,7 @@ void ResourceCache::Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Su
         ForgetFreedAddress(copy);
         *destination = copy;
     }
-    SDL_UpperBlit(source, sourceRect, *destination, destRect);
+    BlendOver(source, sourceRect, *destination, destRect);
 }
 
 void ResourceCache::Purge()

@@ -103,7 +103,8 @@ public:
     // text is UTF-8.
     static SDL_Surface* RenderWrappedText(TTF_Font* font, const std::string& text, SDL_Color colour,
                                           std::uint32_t wrapWidth);
-    // Never draws into a cached surface: *destination is swapped for a private copy first.
+    // Composes as BlendOver does, never into a cached surface: *destination is swapped for a private
+    // copy first.
     static void Blit(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface** destination, SDL_Rect* destRect);
 
     // Frees surfaces nobody holds (count 0, no keep mark, retained ones too); textures and fonts stay.

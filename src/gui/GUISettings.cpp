@@ -5,8 +5,8 @@
 #include "engine/PlayerProfile.h"
 #include "engine/ResourceCache.h"
 #include "gui/GUIButton.h"
-#include "gui/GUIFrame.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUIVerticalContainer.h"
 
 #include <algorithm>
 
@@ -22,6 +22,23 @@ constexpr int kModeButtons = 3;
 
 int AreaWidth() { return gCore != nullptr ? gCore->LayoutWidth() : 0; }
 int AreaHeight() { return gCore != nullptr ? gCore->LayoutHeight() : 0; }
+
+// The right frame as the screen in front laid it out. Screens share the frame's name at sizes and
+// places of their own; the frame registry holds whichever screen was laid out last.
+const SDL_Rect* ShownRightFrame()
+{
+    const GUIScreenLayer* shown = GUIScreenManager::CurrentLayer();
+    if (shown == nullptr) {
+        return nullptr;
+    }
+    for (const auto& container : shown->containers) {
+        if (container != nullptr && container->hasFrame && container->frameName == "RIGHT" &&
+            container->frameRect.w > 0 && container->frameRect.h > 0) {
+            return &container->frameRect;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -56,22 +73,24 @@ void GUISettings::ResetRect()
         }
         button.SetPosition(x, y);
     }
+    AlignToggle();
+}
 
+void GUISettings::AlignToggle()
+{
     GUIButton* toggle = buttons.size() > kToggle ? buttons[kToggle].get() : nullptr;
     if (toggle == nullptr) {
         return;
     }
     const int bw = toggle->drawRect.w;
     const int bh = toggle->drawRect.h;
-    const GUIFrame* frame = GUIFrameRegistry::Find("RIGHT");
     SDL_Rect parent{AreaWidth() - bw, 0, bw, bh};
-    if (frame != nullptr) {
-        // Before its first composition a frame knows only the rectangle it was asked for.
-        const SDL_Rect& f = frame->frameRect.w > 0 ? frame->frameRect : frame->requestedRect;
-        parent = SDL_Rect{f.x + f.w - bw, f.y, bw, bh};
-    } else if (!reportedMissingFrame) {
+    if (const SDL_Rect* frame = ShownRightFrame()) {
+        parent = SDL_Rect{frame->x + frame->w - bw, frame->y, bw, bh};
+    } else if (active && GUIScreenManager::CurrentLayer() != nullptr && !reportedMissingFrame) {
         reportedMissingFrame = true;
-        LogText(kLogFile, "Settings overlay: no frame \"RIGHT\"; the toggle button goes to the top-right corner");
+        LogText(kLogFile, "Settings overlay: screen " + GUIScreenManager::CurrentLayer()->name +
+                              " has no frame \"RIGHT\"; the toggle button goes to the top-right corner");
     }
     toggle->Align(parent);
 }
@@ -79,8 +98,8 @@ void GUISettings::ResetRect()
 void GUISettings::Load()
 {
     GUIScreenLayer::Load();
-    ResetRect();
     active = true;
+    ResetRect();
     renderLayer = kOverlayLayer;
     SyncFromProfile();
 }
@@ -136,6 +155,8 @@ bool GUISettings::HandleEvent(const SDL_Event* event)
     if (event == nullptr) {
         return false;
     }
+    // A screen switch or a screen's own relayout moves its frame without telling the overlay.
+    AlignToggle();
     if (!open) {
         // Closed, only the toggle button is there; everything else belongs to the screens below.
         GUIButton* toggle = buttons.size() > kToggle ? buttons[kToggle].get() : nullptr;
@@ -151,6 +172,7 @@ bool GUISettings::HandleEvent(const SDL_Event* event)
 
 void GUISettings::Render()
 {
+    AlignToggle();
     if (!open) {
         if (buttons.size() > kToggle && buttons[kToggle]->visible) {
             buttons[kToggle]->Draw();

@@ -15,7 +15,7 @@ public:
     GUISettings();
     ~GUISettings() override;
 
-    // The panel centred in the layout area; the toggle button in the top-right frame.
+    // The panel centred in the layout area; the toggle button aligned as AlignToggle does.
     void ResetRect() override;
     void Load() override;
     bool HandleEvent(const SDL_Event* event) override;
@@ -32,5 +32,9 @@ public:
     bool open = false;
 
 private:
+    // Puts the toggle button in the top-right corner of the shown screen's right frame (of the
+    // layout area when that screen has none), wherever the screen laid the frame out last.
+    void AlignToggle();
+
     bool reportedMissingFrame = false;
 };

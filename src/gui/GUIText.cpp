@@ -2,6 +2,7 @@
 
 #include "engine/Core.h"
 #include "engine/Log.h"
+#include "engine/PictureBlend.h"
 #include "engine/ResourceCache.h"
 #include "engine/TextTable.h"
 #include "gui/GUIScreenManager.h"
@@ -467,7 +468,7 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
             const long long n = (totalHeight + background->h / 2) / background->h;
             for (long long k = 0; k <= n; ++k) {
                 SDL_Rect at{0, static_cast<int>(k * background->h), background->w, background->h};
-                SDL_BlitSurface(background, nullptr, composed, &at);
+                BlendOver(background, nullptr, composed, &at);
             }
         }
     } else {
@@ -481,7 +482,7 @@ SDL_Surface* ComposeTextLines(const std::vector<std::string>& lines, SDL_Surface
         SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, lines[i].c_str(), colour);
         if (rendered != nullptr) {
             SDL_Rect at{SaturateToInt(static_cast<long long>(box.x) + xOffset), SaturateToInt(y), rendered->w, rendered->h};
-            SDL_BlitSurface(rendered, nullptr, composed, &at);
+            BlendOver(rendered, nullptr, composed, &at);
             SDL_FreeSurface(rendered);
         }
         y += lineHeight;

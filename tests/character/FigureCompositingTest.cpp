@@ -47,9 +47,10 @@ protected:
 TEST_F(FigureCompositingTest, LayersComposeBackToFrontOnATransparentTarget)
 {
     Build(R"([ Name="Back" Subcategory="Main" ItemCount="0" ] [ Name="Front" Subcategory="Main" ItemCount="0" ])",
-          R"([ Name="Back" Subcategory="Main" ItemCount="1" ] [ Name="Front" Subcategory="Main" ItemCount="1" ])",
+          R"([ Name="Back" Subcategory="Main" ItemCount="1" ] [ Name="Front" Subcategory="Main" ItemCount="2" ])",
           {{"pictures/Back/1.png", SolidPng(kW, kH, kRed)},
-           {"pictures/Front/1.png", RectPng(kW, kH, SDL_Rect{2, 2, 2, 2}, kGreen)}});
+           {"pictures/Front/1.png", RectPng(kW, kH, SDL_Rect{2, 2, 2, 2}, kGreen)},
+           {"pictures/Front/2.png", RectPng(kW, kH, SDL_Rect{2, 2, 2, 2}, Rgba{47, 42, 36, 122})}});
     ExpectPixels({{{0, 0}, kClear}, {{7, 5}, kClear}});
     Layer("Back").SelectItem(1);
     Layer("Front").SelectItem(1);
@@ -77,6 +78,18 @@ TEST_F(FigureCompositingTest, LayersComposeBackToFrontOnATransparentTarget)
     Editor::RenderFigure();
     EXPECT_FALSE(CharacterRegistry::FigureDirty());
     EXPECT_NE(Editor::ComposedTexture(), nullptr);
+
+    // A half-transparent pixel with no layer below reaches the window blended once, not darkened.
+    Layer("Front").SelectItem(2);
+    SDL_SetRenderDrawColor(renderer, 31, 23, 44, 255);
+    SDL_RenderClear(renderer);
+    Editor::RenderFigure();
+    Rgba seen;
+    const SDL_Rect at{2, 2, 1, 1};
+    ASSERT_EQ(SDL_RenderReadPixels(renderer, &at, SDL_PIXELFORMAT_RGBA32, &seen, 4), 0);
+    EXPECT_NEAR(seen.r, 39, 1) << seen;
+    EXPECT_NEAR(seen.g, 32, 1) << seen;
+    EXPECT_NEAR(seen.b, 40, 1) << seen;
 }
 
 TEST_F(FigureCompositingTest, LayoutCentresTheFigureInAWiderRectangle)

@@ -2,6 +2,7 @@ list(APPEND VN_TEST_SOURCES
   engine/ConfigFileTest.cpp
   engine/TextTableTest.cpp
   engine/UtilitiesTest.cpp
+  engine/PictureBlendTest.cpp
   engine/ServicesTest.cpp
   engine/LogTest.cpp
   engine/AssetArchiveTest.cpp

@@ -9,6 +9,7 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIFrame.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUIVerticalContainer.h"
 #include "gui/GuiTestSupport.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
@@ -61,7 +62,8 @@ protected:
                                                   {"gui/common/set_panel.png", MakePngBytes(300, 400, {30, 30, 60, 255})},
                                                   {"gui/common/mode_0.png", MakePngBytes(200, 50, {90, 90, 90, 255})},
                                                   {"gui/common/mode_1.png", MakePngBytes(200, 50, {250, 200, 0, 255})},
-                                                  {"gui/common/gear.png", MakePngBytes(48, 48, {0, 180, 180, 255})}}));
+                                                  {"gui/common/gear.png", MakePngBytes(48, 48, {0, 180, 180, 255})},
+                                                  {"gui/common/piece.png", MakePngBytes(10, 10, {200, 160, 90, 255})}}));
         profile.path = dir.File("profile.lbd");
         profile.windowMode = 0;
         previousProfile = gProfile;
@@ -76,6 +78,19 @@ protected:
         GUIFrameRegistry::DestroyAll();
         CloseAllArchives();
         gProfile = previousProfile;
+    }
+
+    // A screen whose right frame is laid out in box.
+    GUIScreenLayer* AddFramedScreen(const std::string& name, const SDL_Rect& box)
+    {
+        auto screen = std::make_unique<GUIScreenLayer>(name);
+        auto right = std::make_unique<GUIVerticalContainer>(name + "Right", box, "");
+        right->hasFrame = true;
+        right->frameName = "RIGHT";
+        screen->containers.push_back(std::move(right));
+        GUIScreenLayer* added = GUIScreenManager::AddLayer(std::move(screen));
+        added->Layout();
+        return added;
     }
 
     GUISettings* AddOverlay()
@@ -106,10 +121,15 @@ protected:
     FloorLayer* floor = nullptr;
 };
 
-TEST_P(GUISettingsTest, LoadCentresThePanelAndPutsTheToggleInTheRightFrame)
+TEST_P(GUISettingsTest, LoadCentresThePanelAndPutsTheToggleInTheShownScreensRightFrame)
 {
     GUIFrameRegistry::Add("RIGHT");
-    GUIFrameRegistry::SetRect("RIGHT", 500, 10, 280, 500);
+    GUIFrameRegistry::SetImages("RIGHT", "piece.png", "piece.png", "piece.png", "piece.png", "piece.png", "piece.png",
+                                "piece.png", "piece.png");
+    // Two families of screens share the frame's name, each at its own place and size.
+    GUIScreenLayer* menus = AddFramedScreen("Menus", SDL_Rect{460, 20, 300, 500});
+    GUIScreenLayer* editor = AddFramedScreen("Editor", SDL_Rect{400, 0, 400, 600});
+    GUIScreenManager::ShowScreen("Menus");
     GUISettings* overlay = AddOverlay();
     EXPECT_TRUE(overlay->active) << "active from loading on, without Show";
     EXPECT_EQ(overlay->renderLayer, 6);
@@ -119,16 +139,32 @@ TEST_P(GUISettingsTest, LoadCentresThePanelAndPutsTheToggleInTheRightFrame)
     EXPECT_EQ(overlay->buttons[0]->rect.y, 120);
     EXPECT_EQ(overlay->buttons[1]->rect.y, 170);
     EXPECT_EQ(overlay->buttons[3]->rect.y, 270);
-    EXPECT_EQ(overlay->buttons[4]->rect.x, 500 + 280 - 48);
-    EXPECT_EQ(overlay->buttons[4]->rect.y, 10);
-    // Screen switches hide every layer whose Hide does something: not this one.
-    GUIScreenManager::ShowScreen("Floor");
-    EXPECT_TRUE(overlay->active);
+    // The toggle is drawn in the top-right corner of the shown screen's frame, whichever screen laid
+    // the frame out last: after screen switches, and after a re-fit has laid out every screen again.
+    for (const bool refitted : {false, true}) {
+        for (GUIScreenLayer* screen : {menus, editor, menus}) {
+            GUIScreenManager::ShowScreen(screen->name);
+            if (refitted) {
+                GUIScreenManager::Relayout();
+            }
+            // Screen switches hide every layer whose Hide does something: not this one.
+            EXPECT_TRUE(overlay->active);
+            GUIScreenManager::QueueFrame();
+            const auto queued = GUIScreenManager::QueuedItems(6);
+            ASSERT_EQ(queued.size(), 1u);
+            const SDL_Rect& toggle = queued[0].destination;
+            const SDL_Rect& frame = screen->containers[0]->frameRect;
+            EXPECT_EQ(toggle.x + toggle.w, frame.x + frame.w) << screen->name << (refitted ? " re-fitted" : "");
+            EXPECT_EQ(toggle.y, frame.y) << screen->name << (refitted ? " re-fitted" : "");
+            GUIScreenManager::DrawQueues();
+        }
+    }
 }
 
 TEST_P(GUISettingsTest, WithoutARightFrameTheToggleGoesToTheTopRightCorner)
 {
     LogCapture log;
+    GUIScreenManager::ShowScreen("Floor");
     GUISettings* overlay = AddOverlay();
     const GUIButton& toggle = *overlay->buttons[4];
     EXPECT_EQ(toggle.rect.x, 800 - 48);
