@@ -552,7 +552,7 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
     SDL_Rect source = place->RootSourceRect();
     if (!transparentBackground) {
         if (place->CropToInk(source, dest)) {
-            SDL_UpperBlit(surface, &source, target, &dest);
+            BlendOver(surface, &source, target, &dest);
         }
         return;
     }
@@ -570,7 +570,7 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
     }
     if (!place->Colorable) {
         if (place->CropToInk(source, dest)) {
-            SDL_UpperBlit(surface, &source, target, &dest);
+            BlendOver(surface, &source, target, &dest);
         }
         return;
     }
@@ -579,7 +579,7 @@ void Category::BlitTo(SDL_Surface* target, SDL_Point offset, const Category* fra
     if (!place->LoadItemPicture(place->CurrentItem, &copy, unused, true)) {
         return;
     }
-    SDL_UpperBlit(surface, nullptr, copy, nullptr);
-    SDL_UpperBlit(copy, &source, target, &dest);
+    BlendOver(surface, nullptr, copy, nullptr);
+    BlendOver(copy, &source, target, &dest);
     ResourceCache::ReleaseSurface(&copy);
 }

@@ -432,8 +432,9 @@ TEST_F(EditScreenJourney, BuildSaveExportAndLoadAFigure)
     EXPECT_TRUE(screen->active);
     TipList::SetRandomSource({});
 
-    // The frame on: inside its window the export is what the window shows (1:1 at this size). Each
-    // blend rounds at half-transparent edges, the figure's onto the window too: a few units there.
+    // The frame on: inside its window the export is what the window shows (1:1 at this size). At
+    // half-transparent edges the window's blends round with SDL's shortcut (a shift for a division
+    // by 255) and the export's exactly: a few units apart there.
     Click(ListItem(0, 0, 3));
     const int frame = Entry("frame");
     Click(ListItem(1, 3, frame - screen->categoryStarts[3]));
@@ -461,7 +462,7 @@ TEST_F(EditScreenJourney, BuildSaveExportAndLoadAFigure)
             const Uint32 onScreen = screenPixels[static_cast<std::size_t>(y) * shown.w + x];
             for (int shift = 0; shift < 32; shift += 8) {
                 const int channel = static_cast<int>(exported >> shift & 0xFF);
-                if (std::abs(channel - static_cast<int>(onScreen >> shift & 0xFF)) > 4) {
+                if (std::abs(channel - static_cast<int>(onScreen >> shift & 0xFF)) > 6) {
                     ++differing;
                     break;
                 }

@@ -23,6 +23,7 @@ constexpr Uint32 kW = 0xFFFFFFFFu; // opaque white
 constexpr Uint32 kC = 0u;          // clear
 constexpr Uint32 kK = 0xFF000000u; // opaque black
 constexpr Rgba kHalfBlue{0, 0, 255, 128};
+constexpr Rgba kHalfRed{255, 0, 0, 128};
 
 // The clean-up as repeated whole-image sweeps: the plain statement of what must be cleared, kept
 // here to check the fill against.
@@ -139,7 +140,7 @@ protected:
         });
         WritePackage("figp", {{"figp.txt", zoom + R"(Rects { [ Rect="" ] [ Rect="" ] [ Rect="" ] [ Rect="1 0 6 6" ] }
             Items { [ Name="Back" Subcategory="Main" ItemCount="3" ] [ Name="Cover" Subcategory="Main" ItemCount="1" ]
-                    [ Name="Body" Subcategory="Main" ItemCount="3" ] [ Name="Frame" Subcategory="Main" ItemCount="1" ] })"},
+                    [ Name="Body" Subcategory="Main" ItemCount="4" ] [ Name="Frame" Subcategory="Main" ItemCount="1" ] })"},
                               {"pictures/Back/1.jpg", SolidPng(8, 6, kBlue)},
                               {"pictures/Back/2.jpg", SolidPng(12, 9, kBlue)},
                               {"pictures/Back/3.jpg", SolidPng(8, 6, kHalfBlue)},
@@ -147,6 +148,7 @@ protected:
                               {"pictures/Body/1.png", body},
                               {"pictures/Body/2.png", RectPng(8, 6, SDL_Rect{6, 4, 2, 2}, kGreen)},
                               {"pictures/Body/3.png", SolidPng(3, 2, kRed)},
+                              {"pictures/Body/4.png", SolidPng(8, 6, kHalfRed)},
                               {"pictures/Frame/1.png", frame}});
         ASSERT_TRUE(LoadSet("fig", {"figp"}));
         EditorTestScope::AddPackages({"fig", "figp"});
@@ -240,12 +242,16 @@ TEST_F(PngExportTest, ExportDrawsEveryLayerAndCropsToTheToken)
         int w;
         int h;
         std::vector<std::pair<SDL_Point, Rgba>> pixels;
+        int body = 1; // list index of Body
     };
     const std::vector<Case> cases = {
         {"opaque background", 1, false, 8, 6, {{{0, 0}, kBlue}, {{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 5}, kBlue}}},
         {"background larger than the set", 2, false, 8, 6, {{{0, 0}, kBlue}, {{2, 1}, kRed}, {{7, 5}, kBlue}}},
         {"half-transparent background keeps its colour", 3, false, 8, 6, {{{0, 0}, kHalfBlue}, {{2, 1}, kRed}}},
         {"transparent background", 0, false, 8, 6, {{{0, 0}, kClear}, {{2, 1}, kRed}, {{3, 2}, kWhite}, {{6, 5}, kClear}}},
+        // Its colour as it is, not weighted by its alpha a second time (a dark rim in any viewer). A
+        // recolourable layer is laid over its own picture, so its alpha adds up.
+        {"half-transparent layer on a transparent background", 0, false, 8, 6, {{{0, 0}, Rgba{255, 0, 0, 192}}}, 4},
         // Cropped to the frame's 6 x 6 window at x 1; the white ring touches the border and goes,
         // the background shows beside the body as on screen, not the cover.
         {"token over the cover", 1, true, 6, 6,
@@ -257,6 +263,7 @@ TEST_F(PngExportTest, ExportDrawsEveryLayerAndCropsToTheToken)
         SCOPED_TRACE(c.name);
         Layer("Back").SelectItem(c.background);
         Layer("Frame").SelectItem(c.token ? 1 : 0);
+        Layer("Body").SelectItem(c.body);
         const std::string path = temp->File(std::string(c.name) + ".png");
         ASSERT_TRUE(PngExport::Save(path));
         for (const std::string& name : platform::ListFolderFiles(temp->Path()))
