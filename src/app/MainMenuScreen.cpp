@@ -383,7 +383,8 @@ bool MainMenuScreen::OpenEditor(const std::string& setName, bool skipSetup)
     // user where they are, told why.
     if (!loaded || CharacterRegistry::CategoryCount() == 0) {
         CharacterRegistry::ResetCurrent();
-        LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), setName + ".txt", setName));
+        const std::string shown = ShortenForDisplay(setName, kShownNameBytes);
+        LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown));
         return false;
     }
     return Navigation::Show(ScreenId::kEdit);

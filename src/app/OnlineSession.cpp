@@ -372,7 +372,7 @@ void OnlineSession::SyncPackages()
         if (WebClient::EnqueueDownload(name, "dat/" + name + ".lba"))
             ++queued;
         else if (OpenArchive(name) == nullptr) // what is installed stays in use; only a gap is reported
-            AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGE_NOT_INSTALLED"), name));
+            AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGE_NOT_INSTALLED"), ShortenForDisplay(name, kShownNameBytes)));
     }
     if (queued == 0) {
         // Nothing could be queued: no "downloads" event will come to go on from.
@@ -387,7 +387,7 @@ void OnlineSession::OnDownloadResponse(const std::string& payload)
 {
     std::size_t position = 0;
     const std::string status = NextField(payload, position);
-    const std::string name = NextField(payload, position);
+    const std::string name = ShortenForDisplay(NextField(payload, position), kShownNameBytes);
     const std::string& text = Localize("LOG_DOWNLOAD_PROGRESS");
     if (status == "started") {
         AddStatusLine(FillPlaceholders(text, name, ""));
@@ -495,7 +495,8 @@ bool ShowFirstNotice()
     NewsItem first;
     if (GUIMessageBox::IsModal() || !WebClient::PeekNews(first))
         return false;
-    GUIMessageBox::ShowTwoButtons(kDialogNews, -1, first.message, kButtonYes, kButtonNo);
+    GUIMessageBox::ShowTwoButtons(kDialogNews, -1, ShortenForDisplay(first.message, kShownTextBytes), kButtonYes,
+                                  kButtonNo);
     return true;
 }
 

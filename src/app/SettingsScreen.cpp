@@ -334,7 +334,8 @@ void SettingsScreen::BackToEditor()
     const std::string setName = CharacterRegistry::CurrentSetName();
     // The edit screen must never be shown without a set to edit.
     const auto reportUnloadable = [&setName] {
-        LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), setName + ".txt", setName));
+        const std::string shown = ShortenForDisplay(setName, kShownNameBytes);
+        LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown));
     };
     if (setName.empty()) {
         reportUnloadable();

@@ -121,7 +121,8 @@ bool ShopMenuScreen::BuildPage()
     const std::string folder = setFolder + "_prev";
     std::string text;
     if (record == nullptr || !ResourceCache::ReadTextFile(folder + "/en.txt", text, true)) {
-        Log(kLogFileAndScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), folder + "/en.txt", folder));
+        const std::string shown = ShortenForDisplay(folder, kShownNameBytes);
+        Log(kLogFileAndScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + "/en.txt", shown));
         ReturnToMenu();
         return false;
     }

@@ -298,9 +298,11 @@ bool CharacterFile::LoadFile(const std::string& path)
         return false;
     }
     if (!CharacterRegistry::FindSet(setName)) {
-        LogText(kLogFile, "Figure file " + path + " is made for the set " + setName + ", which is not installed");
+        // Any name the file holds, however long, is shown cut to what a box can hold.
+        const std::string shown = ShortenForDisplay(setName, kShownNameBytes);
+        LogText(kLogFile, "Figure file " + path + " is made for the set " + shown + ", which is not installed");
         // The file is sound; what the user can act on is the package to install.
-        ShowText(FillPlaceholders(Localize("ERR_SAVE_MISSING_SET"), setName));
+        ShowText(FillPlaceholders(Localize("ERR_SAVE_MISSING_SET"), shown));
         return false;
     }
     FileState& state = State();

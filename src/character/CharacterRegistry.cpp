@@ -181,7 +181,8 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
     const std::string fileName = set.Name + ".txt";
     ConfigFile file;
     if (!file.LoadPackageFile(set.Name, fileName, !set.LooseFiles, true)) {
-        LogText(kLogFile, FillPlaceholders(Localize("ERR_FAILED_OPEN"), fileName, set.Name));
+        const std::string shown = ShortenForDisplay(set.Name, kShownNameBytes);
+        LogText(kLogFile, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown));
         // Only a broken package goes (it is fetched again); a definition missing from an
         // intact archive is a content fault, and deleting it would re-download it forever.
         if (!set.LooseFiles) {
@@ -193,7 +194,8 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
     const bool archiveOnly = !set.LooseFiles;
     if (!set.ReadSections(file, [&](const std::string& path) { return ResourceCache::Exists(package, path, archiveOnly); })) {
         // The archive is intact: fetching it again would bring the same definition back.
-        LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_SET_TOO_LARGE"), set.Name, set.Refusal));
+        LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_SET_TOO_LARGE"), ShortenForDisplay(set.Name, kShownNameBytes),
+                                                    set.Refusal));
         return false;
     }
     return true;
@@ -354,7 +356,7 @@ Category* CharacterRegistry::FindCategory(const std::string& name)
             return category.get();
         }
     }
-    LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_UNREC_SUB"), name));
+    LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_UNREC_SUB"), ShortenForDisplay(name, kShownNameBytes)));
     return nullptr;
 }
 

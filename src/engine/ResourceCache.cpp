@@ -6,6 +6,7 @@
 #include "engine/PictureBlend.h"
 #include "engine/ResourceCacheInternal.h"
 #include "engine/TextTable.h"
+#include "engine/TextWrap.h"
 #include "engine/Utilities.h"
 #include "platform/Platform.h"
 
@@ -685,7 +686,9 @@ SDL_Surface* ResourceCache::RenderWrappedText(TTF_Font* font, const std::string&
     if (font == nullptr)
         return nullptr;
     Guard guard(gLock);
-    SDL_Surface* surface = TTF_RenderUTF8_Blended_Wrapped(font, text.c_str(), colour, wrapWidth);
+    SDL_Surface* surface =
+        RenderTextWrapped(font, text, colour, static_cast<int>(std::min<std::uint32_t>(wrapWidth, kMaxWrappedTextSide)),
+                          kMaxWrappedTextSide);
     ForgetFreedAddress(surface);
     return surface;
 }

@@ -315,6 +315,20 @@ std::string FillPlaceholders(const std::string& templ, const std::string& a, con
     return out;
 }
 
+std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes)
+{
+    static const std::string kEllipsis = "\xE2\x80\xA6";
+    if (text.size() <= maxBytes)
+        return text;
+    if (maxBytes < kEllipsis.size())
+        return std::string();
+    std::size_t cut = maxBytes - kEllipsis.size();
+    // Back to the start of a character: a continuation byte is 10xxxxxx.
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return text.substr(0, cut) + kEllipsis;
+}
+
 bool PointInRect(const SDL_Rect& rect, int x, int y)
 {
     const long long right = static_cast<long long>(rect.x) + rect.w;

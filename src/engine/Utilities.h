@@ -35,6 +35,14 @@ void RgbToHsv(double out[3], std::uint32_t colour);
 std::string FillPlaceholders(const std::string& templ, const std::string& a = std::string(),
                              const std::string& b = std::string(), const std::string& c = std::string(),
                              const std::string& d = std::string());
+// Names and texts from outside (figure files, package lists, the web service) are cut to these many
+// bytes before they reach a box, a status line or a list: a name of a megabyte is no name, and
+// every line of it would cost drawing time.
+constexpr std::size_t kShownNameBytes = 64;
+constexpr std::size_t kShownTextBytes = 1000;
+// text when it has at most maxBytes bytes; else its first whole UTF-8 characters that leave room,
+// within maxBytes, for the "…" that ends it.
+std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes);
 // Both edges count as inside.
 bool PointInRect(const SDL_Rect& rect, int x, int y);
 

@@ -3,6 +3,8 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "engine/TextWrap.h"
+#include "engine/Utilities.h"
 #include "gui/AsyncImageLoader.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
@@ -131,9 +133,9 @@ void ButtonImageSet::LoadFallback(SDL_Rect* rectOut, const std::string& package)
     if (font) {
         const int w = normalCopy->w;
         const int h = normalCopy->h;
-        // UTF-8: picture names may carry any character the file system allows.
-        CachedSurfacePtr caption(
-            TTF_RenderUTF8_Blended_Wrapped(font.get(), word.c_str(), kCaptionColour, static_cast<Uint32>(w > 0 ? w : 0)));
+        // UTF-8: picture names may carry any character the file system allows, and come from packages.
+        CachedSurfacePtr caption(RenderTextWrapped(font.get(), ShortenForDisplay(word, kShownNameBytes), kCaptionColour,
+                                                   w > 0 ? w : 0, kMaxWrappedTextSide));
         if (caption) {
             SDL_Surface* normalRaw = normalCopy.release();
             BlitCentred(caption.get(), &normalRaw, w, h);

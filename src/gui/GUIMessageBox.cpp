@@ -4,6 +4,7 @@
 #include "engine/Core.h"
 #include "engine/Log.h"
 #include "engine/ResourceCache.h"
+#include "engine/TextWrap.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
@@ -431,9 +432,8 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
     CachedSurfacePtr rendered;
     if (s.font != nullptr && !text.empty()) {
         const int wrap = w - 3 * margin;
-        // Localised texts are UTF-8.
-        rendered.reset(
-            TTF_RenderUTF8_Blended_Wrapped(s.font, text.c_str(), s.textColor, static_cast<Uint32>(wrap > 0 ? wrap : 0)));
+        // Localised texts are UTF-8. Only what the box can show is wrapped and drawn.
+        rendered.reset(RenderTextWrapped(s.font, text, s.textColor, wrap > 0 ? wrap : 0, h));
     }
     CachedSurfacePtr box = BoxSurface(chosen);
     if (box) {

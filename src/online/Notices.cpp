@@ -29,7 +29,7 @@ void QueueAchievements()
         else if (tag == "season_2")
             text = Localize("ACH_SEASON_2");
         else
-            text = FillPlaceholders(Localize("ACH_REFERRAL"), tag);
+            text = FillPlaceholders(Localize("ACH_REFERRAL"), ShortenForDisplay(tag, kShownNameBytes));
         WebClient::AddNews(-1, text, link);
     }
 }

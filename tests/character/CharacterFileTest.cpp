@@ -5,6 +5,7 @@
 #include "character/PackageSelection.h"
 #include "engine/SaveBuffer.h"
 #include "engine/TextTable.h"
+#include "engine/Utilities.h"
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
@@ -334,6 +335,10 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
     noRecords.WriteString("s");
     std::string unknownSet = payload;
     unknownSet.replace(unknownSet.size() - 1, 1, "x");
+    // The set name is the last field: its length, then its bytes.
+    SaveBuffer hugeName;
+    hugeName.payload = payload.substr(0, payload.size() - 5);
+    hugeName.WriteString(std::string(1000000, 'x'));
     const std::vector<Bad> bad = {
         {"wrong key", payload, "lbd", "otherKey"},
         {"wrong header", payload, "lbx", "figurePackSaver"},
@@ -342,6 +347,9 @@ TEST_F(CharacterFileTest, DamagedFilesLeaveTheFigureExactlyAsItWas)
         {"no records", noRecords.payload, "lbd", "figurePackSaver"},
         // A sound file for a set that is not installed names the package to get, not damage.
         {"set not installed", unknownSet, "lbd", "figurePackSaver", "figure needs x"},
+        // The box gets the name cut to what it can show, at once, not a megabyte to wrap.
+        {"set name of a megabyte", hugeName.payload, "lbd", "figurePackSaver",
+         "figure needs " + std::string(kShownNameBytes - 3, 'x') + "\xE2\x80\xA6"},
     };
     for (const Bad& b : bad) {
         WritePayload(Path("bad.lbd"), b.payload, b.header, b.key);

@@ -234,6 +234,15 @@ TEST(FillPlaceholders, FillsInOrderAndDropsExtras)
     EXPECT_EQ(FillPlaceholders("", "x"), "");
 }
 
+TEST(ShortenForDisplay, CutsWholeCharactersAndEndsWithAnEllipsis)
+{
+    const std::string ellipsis = "\xE2\x80\xA6";
+    EXPECT_EQ(ShortenForDisplay("vexa_forest", 11), "vexa_forest") << "short enough: as it is";
+    EXPECT_EQ(ShortenForDisplay(std::string(1000000, 'x'), 8), "xxxxx" + ellipsis);
+    EXPECT_EQ(ShortenForDisplay("ab\xC3\xA9\xC3\xA9x", 6), "ab" + ellipsis) << "never half a character";
+    EXPECT_EQ(ShortenForDisplay("abcdef", 2), "") << "no room for the ellipsis";
+}
+
 TEST(PointInRect, EdgesCountAsInside)
 {
     const SDL_Rect rect {10, 20, 30, 40};

@@ -13,4 +13,5 @@ list(APPEND VN_TEST_SOURCES
   engine/CoreTest.cpp
   engine/CorePackageTest.cpp
   engine/EngineBoundaryTest.cpp
+  engine/TextWrapTest.cpp
 )
