@@ -99,6 +99,10 @@ bool Core::Init()
     // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
     // one through fork, and a child forked while another thread holds an allocator lock (the
     // sanitizers' allocators have no fork handlers) would never get past its first allocation.
+    // SIGTERM and SIGINT end the program as the exit question's Yes does. SDL's own handlers would
+    // turn them into the window's close, which only asks.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    platform::InstallStopSignalHandlers();
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     ResourceCache::Prefetch(early, surfaces, GUIScreenManager::StartupFont());
@@ -278,6 +282,8 @@ void Core::WaitForNextStep()
 
 void Core::Step(std::uint32_t now)
 {
+    if (EndOnStopSignal())
+        return;
     SDL_Event event;
     while (SDL_PollEvent(&event) != 0) {
         // Any event may change what is shown (input, a window uncovered or resized): one frame too
@@ -365,6 +371,7 @@ void Core::Shutdown()
     if (TTF_WasInit() > 0)
         TTF_Quit();
     SDL_Quit();
+    platform::RemoveStopSignalHandlers();
 }
 
 void Core::OnWebResponse(const std::string&, const std::string&) {}

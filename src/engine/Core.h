@@ -110,6 +110,9 @@ protected:
     void ShowSplash(const std::string& splashName, SDL_Texture*& texture);
     // Sleeps until an event arrives or the next step is due, whichever comes first.
     void WaitForNextStep();
+    // A stop signal (SIGTERM, SIGINT) arrived: answers the exit question with Yes, as the user
+    // would, and returns true. The window's close button still asks.
+    bool EndOnStopSignal();
 
     SDL_Window* window = nullptr;
     SDL_Renderer* renderer = nullptr;

@@ -1,9 +1,11 @@
 #include "engine/Core.h"
 
+#include "engine/Log.h"
 #include "engine/TextTable.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/Navigator.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -61,6 +63,15 @@ void Core::ConfirmExit()
         return;
     }
     running = 0;
+}
+
+bool Core::EndOnStopSignal()
+{
+    if (!platform::TakeStopRequest())
+        return false;
+    Log(kLogFile, "Stop signal received: leaving as if the exit were confirmed");
+    OnDialogAnswer(kDialogExit, kButtonYes);
+    return true;
 }
 
 void Core::OnDialogAnswer(int dialogId, int button)

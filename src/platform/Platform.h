@@ -176,4 +176,11 @@ std::string WithDefaultExtension(const std::string& name, bool png);
 void InstallCrashHandler(const std::string& dumpPath);
 void SetCrashDumpPath(const std::string& dumpPath);
 
+// SIGTERM and SIGINT (a logout, `timeout`, a service manager, Ctrl+C) ask the program to end: the
+// handler only notes the request, which TakeStopRequest hands to the main loop once. Remove puts
+// back the handlers that were there before, and forgets a request not taken.
+void InstallStopSignalHandlers();
+void RemoveStopSignalHandlers();
+bool TakeStopRequest();
+
 } // namespace platform

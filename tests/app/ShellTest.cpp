@@ -21,11 +21,13 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "platform/Platform.h"
 #include "support/LogCapture.h"
 #include "support/TutorialStub.h"
 #include "LbaWriter.h"
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 
@@ -142,6 +144,30 @@ TEST_F(Shell, ExitDeclinedDuringTheWarningShowsTheWarningAgain)
     core->OnDialogAnswer(kDialogExit, 3);
     EXPECT_EQ(Dialog(), kDialogWarning) << "not a blank window";
     EXPECT_EQ(core->running, 1);
+}
+
+TEST_F(Shell, StopSignalsLeaveAsTheExitQuestionsYesWhileClosingTheWindowAsks)
+{
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    SDL_Event close{};
+    close.type = SDL_QUIT;
+    SDL_PushEvent(&close);
+    Frame();
+    EXPECT_EQ(Dialog(), kDialogExit) << "the window's close button asks";
+    EXPECT_EQ(core->running, 1);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        core->running = 1;
+        ASSERT_EQ(std::raise(signal), 0);
+        Frame();
+        EXPECT_EQ(core->running, 0) << "no question asked";
+        EXPECT_FALSE(BoxOpen()) << "the open question is answered";
+        EXPECT_EQ(core->profile.dirty, 0);
+    }
+    Stop();
+    for (const std::string& name : platform::ListFolderFiles(temp.File("logs")))
+        EXPECT_NE(name.rfind("session_", 0), 0u) << "the session log is closed and removed: " << name;
 }
 
 TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
