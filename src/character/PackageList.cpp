@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdio>
 #include <memory>
+#include <unordered_set>
 
 namespace {
 
@@ -29,60 +30,9 @@ PackageProfile* gPackageProfile = nullptr;
 PackageRegistryHooks gHooks;
 std::string gPacksFilePath = "package_generator/packs.txt";
 
-// One log line per kind of trouble in a list load, however many packages share it: a list of
-// thousands of names must not write thousands of lines on every load.
-class ConditionTally {
-public:
-    // singular follows "Package <name> ", plural follows "<count> packages ".
-    void Note(const char* singular, const char* plural, const std::string& name)
-    {
-        auto it = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.singular == singular; });
-        if (it == entries.end()) {
-            entries.push_back(Entry{singular, plural, 0, {}});
-            it = entries.end() - 1;
-        }
-        ++it->count;
-        if (it->names.size() < kNamedPackages)
-            it->names.push_back(name);
-    }
-
-    void Flush()
-    {
-        for (const Entry& e : entries) {
-            if (e.count == 1) {
-                LogText(kLogFile, "Package " + e.names.front() + " " + e.singular);
-                continue;
-            }
-            std::string line = std::to_string(e.count) + " packages " + e.plural + ":";
-            for (const std::string& name : e.names)
-                line += " " + name;
-            if (e.count > e.names.size())
-                line += " and " + std::to_string(e.count - e.names.size()) + " more";
-            LogText(kLogFile, line);
-        }
-        entries.clear();
-    }
-
-private:
-    static constexpr std::size_t kNamedPackages = 5;
-    struct Entry {
-        const char* singular;
-        const char* plural;
-        std::size_t count;
-        std::vector<std::string> names;
-    };
-    std::vector<Entry> entries;
-};
-
-ConditionTally gConditions;
-
-// A package that was never downloaded has no archive: nothing to read, and nothing to remove.
-bool HasArchiveFile(const std::string& entryName)
-{
-    ArchiveRecord known;
-    return platform::FileExists("dat/" + entryName + ".lba") ||
-           (GetArchiveRecord(entryName, known) && platform::FileExists(known.path));
-}
+// One line per kind of trouble in a list load: a list of thousands of names must not write
+// thousands of lines on every load.
+LogTally gConditions("Package", "packages");
 
 // Lines of packs.txt, each without its line feed and one trailing carriage return.
 std::vector<std::string> ReadPacksLines(const std::string& path)
@@ -297,7 +247,9 @@ bool PackageList::Load()
     std::string working = gPackageProfile ? gPackageProfile->PackageListText() : std::string();
     AppendPacksLines(ReadPacksLines(gPacksFilePath), working);
 
-    for (const std::string& entry : PackageList::SplitNames(working, ';')) {
+    const std::vector<std::string> entries = PackageList::SplitNames(working, ';');
+    gRecords.reserve(entries.size());
+    for (const std::string& entry : entries) {
         if (entry.empty())
             continue;
         const std::vector<std::string> words = SplitBlanks(entry);
@@ -313,11 +265,18 @@ bool PackageList::Load()
                 record.devPackage = true;
             // A number, "n" and words starting with "s" are for the menus' item marks.
         }
-        gRecords.push_back(record);
+        gRecords.push_back(std::move(record));
     }
 
-    for (PackageRecord& record : gRecords)
+    const std::unordered_set<std::string> inDat = ArchiveFilesInDat();
+    for (PackageRecord& record : gRecords) {
+        // A package that was never downloaded has no archive: nothing to read, and nothing to remove.
+        if (!record.devPackage && !HasArchiveFile(record.entryName, inDat)) {
+            gConditions.Note("is not installed", "are not installed", record.entryName);
+            continue;
+        }
         ReadPreview(record);
+    }
     gConditions.Flush();
 
     PackageSelection::ParseProfileList();
@@ -326,10 +285,6 @@ bool PackageList::Load()
 
 void PackageList::ReadPreview(PackageRecord& record)
 {
-    if (!record.devPackage && !HasArchiveFile(record.entryName)) {
-        gConditions.Note("is not installed", "are not installed", record.entryName);
-        return;
-    }
     ConfigFile file;
     if (!file.LoadPackageFile(record.entryName, "preview.txt", false, false)) {
         // Only a broken archive is thrown away (so that it is fetched again); a readable one that

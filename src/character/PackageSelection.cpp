@@ -4,6 +4,7 @@
 
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -45,31 +46,30 @@ void PackageSelection::ParseProfileList()
     const PackageProfile* profile = PackageList::Profile();
     if (!profile)
         return;
-    const std::string& text = profile->NewPackagesText();
-    std::vector<PackageRecord>& records = PackageList::Records();
-    // Found through indexes: the lists come from the web service, and a long list checked against
-    // every record (and every member against every record again) would cost their product.
-    std::unordered_multimap<std::string, std::size_t> byEntry;
-    std::unordered_map<std::string, std::size_t> firstBySet;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        byEntry.emplace(records[i].entryName, i);
-        firstBySet.emplace(records[i].setName, i);
+    std::unordered_set<std::string> named;
+    for (std::string& name : PackageList::SplitNames(profile->NewPackagesText(), ';')) {
+        if (!name.empty())
+            named.insert(std::move(name));
     }
-    std::unordered_set<std::string> done;
-    for (const std::string& name : PackageList::SplitNames(text, ';')) {
-        if (name.empty() || !done.insert(name).second)
+    if (named.empty())
+        return;
+    // Found through indexes: both lists may be long (the new ones from the web service, the records
+    // from a list of thousands), and one checked against the other would cost their product. The
+    // records are only walked: an index of every record would cost more than the few names it finds.
+    std::vector<PackageRecord>& records = PackageList::Records();
+    std::unordered_map<std::string, std::size_t> firstBySet;
+    for (PackageRecord& r : records) {
+        if (!r.standalone || r.settingsOnly || named.count(r.entryName) == 0)
             continue;
-        const auto named = byEntry.equal_range(name);
-        for (auto it = named.first; it != named.second; ++it) {
-            PackageRecord& r = records[it->second];
-            if (!r.standalone || r.settingsOnly)
-                continue;
-            r.isNew = true;
-            for (const std::string& member : r.packages) {
-                const auto m = firstBySet.find(member);
-                if (m != firstBySet.end())
-                    records[m->second].isNew = true;
-            }
+        r.isNew = true;
+        if (!r.packages.empty() && firstBySet.empty()) {
+            for (std::size_t i = 0; i < records.size(); ++i)
+                firstBySet.emplace(records[i].setName, i);
+        }
+        for (const std::string& member : r.packages) {
+            const auto m = firstBySet.find(member);
+            if (m != firstBySet.end())
+                records[m->second].isNew = true;
         }
     }
 }

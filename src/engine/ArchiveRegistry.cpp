@@ -122,6 +122,25 @@ bool IsPlainArchiveName(const std::string& name)
     return true;
 }
 
+std::unordered_set<std::string> ArchiveFilesInDat()
+{
+    constexpr std::size_t kSuffixLength = 4;
+    std::unordered_set<std::string> names;
+    for (const std::string& file : platform::ListFolderFiles("dat")) {
+        if (file.size() > kSuffixLength && file.compare(file.size() - kSuffixLength, kSuffixLength, ".lba") == 0)
+            names.insert(file.substr(0, file.size() - kSuffixLength));
+    }
+    return names;
+}
+
+bool HasArchiveFile(const std::string& name, const std::unordered_set<std::string>& inDat)
+{
+    if (!IsPlainArchiveName(name))
+        return false;
+    ArchiveRecord known;
+    return inDat.count(name) != 0 || (GetArchiveRecord(name, known) && platform::FileExists(known.path));
+}
+
 std::shared_ptr<AssetArchive> OpenArchive(const std::string& name)
 {
     if (!IsPlainArchiveName(name)) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 struct ArchiveRecord {
@@ -26,6 +27,12 @@ bool IsPlainArchiveName(const std::string& name);
 // The one way to get an archive: opens "dat/<name>.lba" on first use. Null when it cannot be opened.
 // The shared pointer keeps the archive alive while the caller reads, even if it is closed meanwhile.
 std::shared_ptr<AssetArchive> OpenArchive(const std::string& name);
+// The names of the ".lba" files directly in "dat/", read in one pass over the folder: a pass over
+// thousands of packages asks this rather than the file system once for each.
+std::unordered_set<std::string> ArchiveFilesInDat();
+// An archive file is there to open: in "dat/" (inDat, from ArchiveFilesInDat), or the file its
+// record remembers. A package never downloaded costs no log line.
+bool HasArchiveFile(const std::string& name, const std::unordered_set<std::string>& inDat);
 void CloseArchive(const std::string& name);
 // True when it removed at least one file.
 bool DeleteArchiveFiles(const std::string& name);

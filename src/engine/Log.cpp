@@ -5,12 +5,14 @@
 #include "engine/Utilities.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -346,4 +348,38 @@ std::string CrashReportPath()
     Logger& logger = TheLogger();
     std::lock_guard<std::mutex> lock(logger.mutex);
     return CrashPathLocked(logger);
+}
+
+LogTally::LogTally(std::string singularNoun, std::string pluralNoun)
+    : noun(std::move(singularNoun)), nouns(std::move(pluralNoun))
+{
+}
+
+void LogTally::Note(const char* singular, const char* plural, const std::string& name)
+{
+    auto it = std::find_if(kinds.begin(), kinds.end(), [&](const Kind& k) { return k.singular == singular; });
+    if (it == kinds.end()) {
+        kinds.push_back(Kind{singular, plural, 0, {}});
+        it = kinds.end() - 1;
+    }
+    ++it->count;
+    if (it->names.size() < kNamedEach)
+        it->names.push_back(ShortenForDisplay(name, kShownNameBytes));
+}
+
+void LogTally::Flush()
+{
+    for (const Kind& k : kinds) {
+        if (k.count == 1) {
+            LogText(kLogFile, noun + " " + k.names.front() + " " + k.singular);
+            continue;
+        }
+        std::string line = std::to_string(k.count) + " " + nouns + " " + k.plural + ":";
+        for (const std::string& name : k.names)
+            line += " " + name;
+        if (k.count > k.names.size())
+            line += " and " + std::to_string(k.count - k.names.size()) + " more";
+        LogText(kLogFile, line);
+    }
+    kinds.clear();
 }

@@ -4,8 +4,10 @@
 // stays within a few megabytes: its start and its latest lines, with a line that counts what was
 // dropped between them.
 
+#include <cstddef>
 #include <functional>
 #include <string>
+#include <vector>
 
 enum LogTarget { kLogFileAndScreen = 0, kLogScreen = 1, kLogFile = 2 };
 
@@ -33,6 +35,30 @@ void SetLogMainThread();
 // listener it replaces. Called with the log's lock held: it must not log.
 using LogListener = std::function<void(int target, const std::string& text)>;
 LogListener SetLogListener(LogListener listener);
+
+// One file line per kind of trouble in a pass over many names, however many names share it: a
+// list of thousands must not write thousands of lines on every pass. One name gives
+// "<Noun> <name> <singular>", more give "<count> <nouns> <plural>: <first names> and <n> more".
+// Names are shortened for the line. Not thread-safe: one pass, one thread.
+class LogTally {
+public:
+    LogTally(std::string noun, std::string nouns);
+    void Note(const char* singular, const char* plural, const std::string& name);
+    // Writes the lines and starts over.
+    void Flush();
+
+private:
+    static constexpr std::size_t kNamedEach = 5;
+    struct Kind {
+        const char* singular;
+        const char* plural;
+        std::size_t count;
+        std::vector<std::string> names;
+    };
+    std::string noun;
+    std::string nouns;
+    std::vector<Kind> kinds;
+};
 
 // The crash report: the log folder + "crash_" + start-up stamp + "_v" + version + ".dmp".
 // main installs it and sets the program's version first thing (the stamp is taken then; the

@@ -143,21 +143,21 @@ bool LinkCache::GetDownloadInfo(const std::string& name, std::uint64_t& size, st
     return true;
 }
 
-bool LinkCache::LookupCrc(const std::string& name, std::uint32_t& crc)
+bool LinkCache::FindCrc(const std::string& name, std::uint32_t& crc)
 {
     crc = 0;
-    std::size_t count = 0;
-    bool found = false;
-    {
-        std::lock_guard<std::mutex> guard(gTableLock);
-        count = gTable.entries.size();
-        auto entry = gTable.entries.find(name);
-        if (entry != gTable.entries.end()) {
-            crc = entry->second.crc;
-            found = true;
-        }
-    }
-    LogText(kLogFile, "Looking up crc for file: " + name + ", cache size: " + UInt64ToString(count));
+    std::lock_guard<std::mutex> guard(gTableLock);
+    auto entry = gTable.entries.find(name);
+    if (entry == gTable.entries.end())
+        return false;
+    crc = entry->second.crc;
+    return true;
+}
+
+bool LinkCache::LookupCrc(const std::string& name, std::uint32_t& crc)
+{
+    const bool found = FindCrc(name, crc);
+    LogText(kLogFile, "Looking up crc for file: " + name + ", cache size: " + UInt64ToString(Size()));
     LogText(kLogFile, found ? "Crc found in cache: " + UIntToString(crc) : std::string("Crc NOT found in cache!"));
     return found;
 }

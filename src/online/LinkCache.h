@@ -38,7 +38,10 @@ public:
     // Rebuilds from a given text (what Rebuild does after reading the profile).
     static void RebuildFrom(const std::string& text);
     static bool GetDownloadInfo(const std::string& name, std::uint64_t& size, std::string& url, std::uint32_t& crc);
+    // Logs the lookup and its answer.
     static bool LookupCrc(const std::string& name, std::uint32_t& crc);
+    // The same without a log line: for passes over every package, which tally their own.
+    static bool FindCrc(const std::string& name, std::uint32_t& crc);
     static std::size_t Size();
     // CRC-32 of the text of the last rebuild; 0 before the first.
     static std::uint32_t TextCrc();

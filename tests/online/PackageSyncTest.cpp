@@ -91,6 +91,20 @@ TEST_F(PackageSyncTest, OnlyArchivesListedWithAnotherCrcOrMissingAreFetched)
     }
 }
 
+TEST_F(PackageSyncTest, ArchivesNeverInstalledAreCountedInOneLinePerKind)
+{
+    profile.list = "a_prev;b_prev;c_prev;d_prev;e_prev;f_prev;g_prev";
+    LinkCache::RebuildFrom("http://h/;zzz 1 1");
+    std::vector<std::string> list;
+    PackageSync::VerifyArchives(list);
+    EXPECT_TRUE(list.empty());
+    EXPECT_TRUE(log.Contains("6 archives are missing and not listed by the service: b_prev c_prev d_prev e_prev f_prev "
+                             "and 1 more"));
+    EXPECT_TRUE(log.Contains("2 archives are not listed by the service: kept as they are: a_prev a"));
+    for (const CapturedLine& line : log.Lines())
+        EXPECT_EQ(line.text.find("g_prev"), std::string::npos) << "no line of its own for one name: " << line.text;
+}
+
 TEST_F(PackageSyncTest, OnlyPatchFilesWaitToBeMovedWithoutAUserDataFolder)
 {
     EXPECT_FALSE(HasFilesToMove());

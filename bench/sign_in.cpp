@@ -1,0 +1,63 @@
+// The main thread's work of a sign-in whose package list from the web service names many packages
+// that are not installed: the list is stored in the profile, then one synchronisation pass checks
+// every package and enters the main menu. The network is left out. With 200,000 names this must
+// stay well under a second, and write a handful of log lines, not one per name and place.
+
+#include "app/GamePlayerProfile.h"
+#include "app/OnlineSession.h"
+#include "character/CharacterRegistry.h"
+#include "character/PackageList.h"
+#include "engine/Log.h"
+#include "online/LinkCache.h"
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+void SignInWithUninstalledPackages(benchmark::State& state)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("vn_bench_sign_in_" + std::to_string(::getpid()));
+    fs::create_directories(folder / "dat");
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+
+    std::string answer = "Ok;";
+    for (std::int64_t i = 0; i < state.range(0); ++i)
+        answer += "package_" + std::to_string(i) + ";";
+    GamePlayerProfile profile;
+    profile.path = "profile.lbd";
+    PackageList::SetProfile(&profile);
+    PackageList::UseCharacterRegistry();
+    LinkCache::Reset();
+    OnlineSession session(profile);
+    std::size_t lines = 0;
+    SetLogListener([&lines](int, const std::string&) { ++lines; });
+    for (auto _ : state) {
+        lines = 0;
+        profile.packageList.clear();
+        session.OnResponse("packages", answer);
+        session.SyncPackages();
+        benchmark::DoNotOptimize(PackageList::Records().size());
+    }
+    SetLogListener(nullptr);
+    state.counters["log_lines"] = static_cast<double>(lines);
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+
+    PackageList::Destroy();
+    PackageList::SetProfile(nullptr);
+    CharacterRegistry::Shutdown();
+    fs::current_path(previous);
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+
+} // namespace
+
+BENCHMARK(SignInWithUninstalledPackages)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
