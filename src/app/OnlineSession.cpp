@@ -225,15 +225,17 @@ void OnlineSession::OnAuthResponse(const std::string& payload, const std::string
     }
     const bool wasWaiting = signInWaiting;
     signInWaiting = false;
-    if (status == "Failed") {
+    // A damaged or outdated installation: the service's patch mends it, when the service lists one.
+    // Without one nothing is on its way, and the user is not told that an update is.
+    const bool isRefused = status == "Failed";
+    if (isRefused && WebClient::EnqueueDownload("patch", "patch.lba")) {
         LogText(kLogFile, Localize("LOG_CORRUPT"));
         AddStatusLine(Localize("LOG_CORRUPT"));
-        WebClient::EnqueueDownload("patch", "patch.lba");
         if (!wasWaiting)
             return;
     }
     // Without a session no sign-in can succeed: the user is told why, and goes on offline.
-    if (wasWaiting) {
+    if (wasWaiting || isRefused) {
         LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
         AddStatusLine(Localize("LOG_SESSION_REFUSED"));
     }

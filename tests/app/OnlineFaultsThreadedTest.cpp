@@ -158,10 +158,14 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              Answer(kButtonOk);
          },
          kDialogInformation, "a page from a proxy", nullptr},
-        {"\"Failed\" session, then a sign-in", DemoScenario() + "Answers {\n [ Request=\"auth\" Status=\"Failed\" ]\n}\n",
-         {}, false, false, 0,
+        {"\"Failed\" session and no patch: offline from the start, then a sign-in",
+         DemoScenario() + "Answers {\n [ Request=\"auth\" Status=\"Failed\" ]\n}\n", {}, false, false, 0,
          [&] {
-             ASSERT_TRUE(FramesUntil([&] { return StatusShows("damaged or outdated") && WebClient::IsIdle(); }));
+             ASSERT_TRUE(FramesUntil([&] { return Screen() == "MainScreen" && Dialog() == kDialogInformation; }));
+             EXPECT_TRUE(StatusShows("did not open a session"));
+             EXPECT_FALSE(StatusShows("damaged or outdated")) << "no update is on its way";
+             Answer(kButtonOk);
+             SignOut();
              SignInByHand();
          },
          kDialogInformation, "did not open a session",
