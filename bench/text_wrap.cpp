@@ -27,7 +27,9 @@ TTF_Font* BenchFont()
     return font;
 }
 
-void Wrap(benchmark::State& state, int maxHeight)
+// Renders one unbroken word of state.range(0) bytes with render (font, word) per iteration.
+template <typename Render>
+void RenderWord(benchmark::State& state, Render render)
 {
     TTF_Font* font = BenchFont();
     if (font == nullptr) {
@@ -36,11 +38,18 @@ void Wrap(benchmark::State& state, int maxHeight)
     }
     const std::string word(static_cast<std::size_t>(state.range(0)), 'x');
     for (auto _ : state) {
-        SDL_Surface* surface = RenderTextWrapped(font, word, kColour, kWrap, maxHeight);
+        SDL_Surface* surface = render(font, word);
         benchmark::DoNotOptimize(surface);
         SDL_FreeSurface(surface);
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
+}
+
+void Wrap(benchmark::State& state, int maxHeight)
+{
+    RenderWord(state, [maxHeight](TTF_Font* font, const std::string& word) {
+        return RenderTextWrapped(font, word, kColour, kWrap, maxHeight);
+    });
 }
 
 void WrapIntoTheBox(benchmark::State& state) { Wrap(state, kBoxHeight); }
@@ -48,18 +57,9 @@ void WrapAsFarAsAllowed(benchmark::State& state) { Wrap(state, kMaxWrappedTextSi
 
 void LibraryWrap(benchmark::State& state)
 {
-    TTF_Font* font = BenchFont();
-    if (font == nullptr) {
-        state.SkipWithError("no DejaVuSans.ttf");
-        return;
-    }
-    const std::string word(static_cast<std::size_t>(state.range(0)), 'x');
-    for (auto _ : state) {
-        SDL_Surface* surface = TTF_RenderUTF8_Blended_Wrapped(font, word.c_str(), kColour, kWrap);
-        benchmark::DoNotOptimize(surface);
-        SDL_FreeSurface(surface);
-    }
-    state.SetBytesProcessed(state.iterations() * state.range(0));
+    RenderWord(state, [](TTF_Font* font, const std::string& word) {
+        return TTF_RenderUTF8_Blended_Wrapped(font, word.c_str(), kColour, kWrap);
+    });
 }
 
 } // namespace
