@@ -96,13 +96,13 @@ bool Core::Init()
         const std::vector<std::string> boxes = GUIMessageBox::SetPictures();
         surfaces.insert(surfaces.begin(), boxes.begin(), boxes.end());
     }
-    // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
-    // one through fork, and a child forked while another thread holds an allocator lock (the
-    // sanitizers' allocators have no fork handlers) would never get past its first allocation.
     // SIGTERM and SIGINT end the program as the exit question's Yes does. SDL's own handlers would
     // turn them into the window's close, which only asks.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     platform::InstallStopSignalHandlers();
+    // Video is set up before the decoding threads start: without a session bus, SDL's set-up starts
+    // one through fork, and a child forked while another thread holds an allocator lock (the
+    // sanitizers' allocators have no fork handlers) would never get past its first allocation.
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
         return ShowCriticalError(CriticalText("ERR_INIT_VIDEO"));
     ResourceCache::Prefetch(early, surfaces, GUIScreenManager::StartupFont());
