@@ -189,6 +189,7 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     const std::string status = NextField(payload, position);
     if (name == "Offline") {
         signInWaiting = false;
+        patchForRefusedSession = false;
         if (ScreenInFront())
             GoOffline();
     } else if (name == "auth") {
@@ -227,18 +228,26 @@ void OnlineSession::OnAuthResponse(const std::string& payload, const std::string
     signInWaiting = false;
     // A damaged or outdated installation: the service's patch mends it, when the service lists one.
     // Without one nothing is on its way, and the user is not told that an update is.
+    // The session is refused all the same: the user is told so once the patch is here, or could not
+    // come (OnDownloadsFinished). A verified patch already waiting is offered by the offline way.
     const bool isRefused = status == "Failed";
-    if (isRefused && WebClient::EnqueueDownload("patch", "patch.lba")) {
+    if (isRefused && !VerifiedPatchWaits() && WebClient::EnqueueDownload("patch", "patch.lba")) {
         LogText(kLogFile, Localize("LOG_CORRUPT"));
         AddStatusLine(Localize("LOG_CORRUPT"));
-        if (!wasWaiting)
-            return;
+        patchForRefusedSession = true;
+        return;
     }
+    if (wasWaiting || isRefused)
+        GoOfflineRefused();
+    else if (ScreenInFront())
+        GoOffline();
+}
+
+void OnlineSession::GoOfflineRefused()
+{
     // Without a session no sign-in can succeed: the user is told why, and goes on offline.
-    if (wasWaiting || isRefused) {
-        LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
-        AddStatusLine(Localize("LOG_SESSION_REFUSED"));
-    }
+    LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
+    AddStatusLine(Localize("LOG_SESSION_REFUSED"));
     if (ScreenInFront())
         GoOffline();
 }
@@ -401,6 +410,12 @@ void OnlineSession::OnDownloadResponse(const std::string& payload)
 
 void OnlineSession::OnDownloadsFinished()
 {
+    if (patchForRefusedSession) {
+        // Arrived or not, the patch opens no session. The offline way offers one that arrived.
+        patchForRefusedSession = false;
+        GoOfflineRefused();
+        return;
+    }
     if (state == kPatching) {
         if (PatchFileExists()) {
             WebClient::SetUpdateAvailable(false);
@@ -468,6 +483,7 @@ void OnlineSession::GiveUpOnService()
     WebClient::ClearRequests();
     WebClient::SetHalted(false);
     signInWaiting = false;
+    patchForRefusedSession = false;
     if (ScreenInFront())
         GoOffline();
 }

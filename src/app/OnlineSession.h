@@ -59,6 +59,8 @@ public:
 private:
     // The offline way: the stored package list, or the login screen when there is none.
     void GoOffline();
+    // The service refused the session: the user is told so, then the offline way.
+    void GoOfflineRefused();
     // Screens change and sign-ins start only while the flow's own screen is in front: an answer
     // that arrives after the user went on must not pull them back.
     bool ScreenInFront() const;
@@ -77,6 +79,8 @@ private:
     bool moveOffered = false;
     // A sign-in waits for the session being opened.
     bool signInWaiting = false;
+    // The patch is fetched for a session the service refused: its end leads offline.
+    bool patchForRefusedSession = false;
     bool patchAnnounced = false;
 };
 

@@ -46,6 +46,7 @@ struct FaultRow {
     int dialog = kNoDialog;    // open at the end
     std::string message;       // in a status line of the sign-in screen or in the log
     std::function<void()> check;
+    bool linksStored = false; // an earlier session stored the service's list of files
 };
 
 class OnlineFaultsThreaded : public OnlineAppFixture {
@@ -173,6 +174,26 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              EXPECT_EQ(service.RequestCount("auth"), 2) << "the sign-in opened a session first";
              EXPECT_EQ(service.RequestCount("login"), 0) << "never without one";
          }},
+        {"\"Failed\" session and a listed patch: the patch, then offline, then a sign-in",
+         DemoScenario() + "Archives {\n [ Name=\"patch\" File=\"patch.lba\" ]\n}\n" +
+             "Answers {\n [ Request=\"auth\" Status=\"Failed\" ]\n}\n",
+         {{"patch.lba", std::string(5000, 'p')}}, false, false, 0,
+         [&] {
+             ASSERT_TRUE(FramesUntil([&] { return Screen() == "MainScreen" && Dialog() == kDialogInformation; }));
+             EXPECT_EQ(temp.Read("patch.lba"), std::string(5000, 'p'));
+             EXPECT_TRUE(StatusShows("damaged or outdated"));
+             EXPECT_TRUE(StatusShows("cannot be installed on this computer"));
+             EXPECT_TRUE(StatusShows("did not open a session"));
+             Answer(kButtonOk);
+             SignOut();
+             SignInByHand();
+         },
+         kDialogInformation, "did not open a session",
+         [&] {
+             EXPECT_EQ(service.DownloadCount("patch"), 1) << "a verified patch is not fetched again";
+             EXPECT_EQ(service.RequestCount("login"), 0);
+         },
+         true},
         {"patch without patcher", newer + "Archives {\n [ Name=\"patch\" File=\"patch.lba\" ]\n}\n",
          {{"patch.lba", std::string(5000, 'p')}}, false, true, 0,
          [&] {
@@ -205,9 +226,11 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
             GamePlayerProfile saved;
             UseProgramProfile(saved, temp.File("profile.lbd"));
             ASSERT_TRUE(saved.Load());
-            saved.Change([&row](PlayerProfile& p) {
+            saved.Change([this, &row](PlayerProfile& p) {
                 p.tutorialState = 1;
                 p.lastNewsId = row.newsSeen;
+                if (row.linksStored)
+                    p.linkCacheText = service.LinkCacheText();
             });
             ASSERT_TRUE(saved.Save(true));
         }
