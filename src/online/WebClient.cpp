@@ -73,7 +73,7 @@ void RaiseOffline()
     {
         std::lock_guard<std::mutex> guard(gState.lock);
         gState.requests.clear();
-        gState.downloads.clear();
+        gState.downloads.Clear();
         gState.token.clear();
     }
     WebClient::PushEvent("Offline", "");
@@ -334,17 +334,15 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
         return false;
     job.tempPath.back() = 't';
     std::lock_guard<std::mutex> guard(gState.lock);
-    for (const DownloadJob& queued : gState.downloads) {
-        if (queued.name == name)
-            return true;
-    }
+    if (gState.downloads.Contains(name))
+        return true;
     int& tries = gState.attempts[name];
     if (tries >= 2) {
         LogText(kLogFile, name + " was tried twice in this run: not downloaded again");
         return false;
     }
     ++tries;
-    gState.downloads.push_back(job);
+    gState.downloads.Push(job);
     gState.stop = false;
     return true;
 }
@@ -358,7 +356,7 @@ void WebClient::ClearRequests()
 void WebClient::ClearDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
-    gState.downloads.clear();
+    gState.downloads.Clear();
 }
 
 void WebClient::PushEvent(const std::string& name, const std::string& payload)
@@ -403,7 +401,7 @@ void WebClient::Pump(float)
         std::lock_guard<std::mutex> guard(gState.lock);
         if (!gState.events.empty()) {
             event = std::move(gState.events.front());
-            gState.events.erase(gState.events.begin());
+            gState.events.pop_front();
             hasEvent = true;
         }
     }
@@ -435,7 +433,7 @@ void WebClient::Reset()
     Stop();
     std::lock_guard<std::mutex> guard(gState.lock);
     gState.requests.clear();
-    gState.downloads.clear();
+    gState.downloads.Clear();
     gState.events.clear();
     gState.results.clear();
     gState.news.clear();
@@ -471,13 +469,13 @@ void WebClient::ClearFlags()
 bool WebClient::HasWork()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
-    return !gState.requests.empty() || !gState.downloads.empty();
+    return !gState.requests.empty() || !gState.downloads.Empty();
 }
 
 bool WebClient::IsIdle()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
-    return gState.requests.empty() && gState.downloads.empty() && gState.results.empty() &&
+    return gState.requests.empty() && gState.downloads.Empty() && gState.results.empty() &&
            (gState.worker == nullptr || gState.workerFinished);
 }
 
@@ -514,7 +512,7 @@ bool WebClient::HasPendingEvent(const std::string& name)
 std::size_t WebClient::PendingDownloads()
 {
     std::lock_guard<std::mutex> guard(gState.lock);
-    return gState.downloads.size();
+    return gState.downloads.Size();
 }
 
 std::string WebClient::SessionToken()

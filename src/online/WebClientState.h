@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 struct SDL_Thread;
@@ -37,6 +39,47 @@ struct WorkerResult {
     int percent = 0;
 };
 
+// The downloads in queue order, with their names beside them: a package list of thousands is
+// queued in one pass on the main thread, each name checked against the queue under the lock the
+// worker waits for, and the worker takes its jobs from the front.
+class DownloadQueue {
+public:
+    bool Contains(const std::string& name) const { return names.count(name) != 0; }
+    void Push(const DownloadJob& job)
+    {
+        names.insert(job.name);
+        jobs.push_back(job);
+    }
+    // The finished job is the first unless the queue was cleared and refilled meanwhile.
+    void Remove(const std::string& name)
+    {
+        if (names.erase(name) == 0)
+            return;
+        if (jobs.front().name == name) {
+            jobs.pop_front();
+            return;
+        }
+        for (auto it = jobs.begin(); it != jobs.end(); ++it) {
+            if (it->name == name) {
+                jobs.erase(it);
+                return;
+            }
+        }
+    }
+    void Clear()
+    {
+        jobs.clear();
+        names.clear();
+    }
+    bool Empty() const { return jobs.empty(); }
+    std::size_t Size() const { return jobs.size(); }
+    const DownloadJob& Front() const { return jobs.front(); }
+
+private:
+    std::deque<DownloadJob> jobs;
+    std::unordered_set<std::string> names; // one job per name
+};
+
 struct QueuedRequest {
     std::uint64_t id = 0;
     WebRequest request;
@@ -45,8 +88,8 @@ struct QueuedRequest {
 struct WebState {
     std::mutex lock; // guards every container and string below; never held during a transfer
     std::vector<QueuedRequest> requests;
-    std::vector<DownloadJob> downloads;
-    std::vector<WebEvent> events;
+    DownloadQueue downloads;
+    std::deque<WebEvent> events; // handed out one per frame from the front
     std::vector<WorkerResult> results;
     std::vector<NewsItem> news;
     std::map<std::string, int> attempts;

@@ -372,9 +372,9 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
 bool TakeDownload(DownloadJob& out)
 {
     std::lock_guard<std::mutex> guard(S().lock);
-    if (S().downloads.empty())
+    if (S().downloads.Empty())
         return false;
-    out = S().downloads.front();
+    out = S().downloads.Front();
     return true;
 }
 
@@ -382,15 +382,15 @@ void FinishDownload(const DownloadJob& job, DownloadOutcome outcome)
 {
     std::lock_guard<std::mutex> guard(S().lock);
     auto& d = S().downloads;
-    d.erase(std::remove_if(d.begin(), d.end(), [&job](const DownloadJob& j) { return j.name == job.name; }), d.end());
+    d.Remove(job.name);
     WorkerResult r;
     r.kind = ResultKind::kDownloaded;
     r.job = job;
     r.outcome = outcome;
     S().results.push_back(std::move(r));
     if (S().stop)
-        d.clear(); // what is left is queued again by the next synchronisation
-    if (d.empty() && outcome != DownloadOutcome::kStopped) {
+        d.Clear(); // what is left is queued again by the next synchronisation
+    if (d.Empty() && outcome != DownloadOutcome::kStopped) {
         WorkerResult finished;
         finished.kind = ResultKind::kDownloadsFinished;
         S().results.push_back(std::move(finished));
