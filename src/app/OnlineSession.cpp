@@ -30,6 +30,8 @@ const char* const kUnpackerProgram = "VornUnpacker";
 namespace {
 
 constexpr int kClientVersion = 33;
+// Status lines for packages that could not be fetched, at the most in one pass.
+constexpr std::size_t kShownGaps = 5;
 // The fixed account every installation opens its session with.
 const char* const kServiceUser = "tolmix2HD";
 const char* const kServicePassword = "47q!w83";
@@ -379,12 +381,20 @@ void OnlineSession::SyncPackages()
     std::vector<std::string> missing;
     PackageSync::VerifyArchives(missing);
     int queued = dyncfgQueued ? 1 : 0;
+    LogTally refusals{"Archive", "archives"};
+    std::size_t gaps = 0;
     for (const std::string& name : missing) {
-        if (WebClient::EnqueueDownload(name, "dat/" + name + ".lba"))
+        if (WebClient::EnqueueDownload(name, "dat/" + name + ".lba", &refusals)) {
             ++queued;
-        else if (OpenArchive(name) == nullptr) // what is installed stays in use; only a gap is reported
+            continue;
+        }
+        // What is installed stays in use; only a gap is reported, and only the first few on screen:
+        // the log counts every refusal.
+        if (OpenArchive(name) == nullptr && gaps++ < kShownGaps) {
             AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGE_NOT_INSTALLED"), ShortenForDisplay(name, kShownNameBytes)));
+        }
     }
+    refusals.Flush();
     if (queued == 0) {
         // Nothing could be queued: no "downloads" event will come to go on from.
         EnterMain();

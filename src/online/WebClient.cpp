@@ -304,8 +304,15 @@ void WebClient::EnqueueRequest(const WebRequest& request)
     gState.stop = false;
 }
 
-bool WebClient::EnqueueDownload(const std::string& name, const std::string& localPath)
+bool WebClient::EnqueueDownload(const std::string& name, const std::string& localPath, LogTally* refusals)
 {
+    const auto refuse = [&name, refusals](const char* singular, const char* plural) {
+        if (refusals != nullptr)
+            refusals->Note(singular, plural, name);
+        else
+            LogText(kLogFile, name + " " + singular);
+        return false;
+    };
     if (!IsServiceFileName(name)) {
         LogText(kLogFile, "Refused download of a name that is not a plain file name");
         return false;
@@ -314,18 +321,12 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     job.name = name;
     job.localPath = localPath;
     std::uint64_t size = 0;
-    if (!LinkCache::GetDownloadInfo(name, size, job.url, job.crc)) {
-        LogText(kLogFile, name + " is not listed in the crc cache: not downloaded");
-        return false;
-    }
-    if (!platform::IsWebAddress(job.url)) {
-        LogText(kLogFile, name + " has no http(s) address: not downloaded");
-        return false;
-    }
-    if (size > static_cast<std::uint64_t>(INT64_MAX)) {
-        LogText(kLogFile, name + " is listed with an impossible size: not downloaded");
-        return false;
-    }
+    if (!LinkCache::GetDownloadInfo(name, size, job.url, job.crc))
+        return refuse("is not listed in the crc cache: not downloaded", "are not listed in the crc cache, not downloaded");
+    if (!platform::IsWebAddress(job.url))
+        return refuse("has no http(s) address: not downloaded", "have no http(s) address, not downloaded");
+    if (size > static_cast<std::uint64_t>(INT64_MAX))
+        return refuse("is listed with an impossible size: not downloaded", "are listed with an impossible size, not downloaded");
     job.expected = static_cast<std::int64_t>(size);
     job.targetPath = localPath;
     PrefixUserDataPath(job.targetPath);
@@ -337,10 +338,8 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     if (gState.downloads.Contains(name))
         return true;
     int& tries = gState.attempts[name];
-    if (tries >= 2) {
-        LogText(kLogFile, name + " was tried twice in this run: not downloaded again");
-        return false;
-    }
+    if (tries >= 2)
+        return refuse("was tried twice in this run: not downloaded again", "were tried twice in this run, not downloaded again");
     ++tries;
     gState.downloads.Push(job);
     gState.stop = false;

@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+class LogTally;
+
 struct WebRequest {
     WebRequest() = default;
     explicit WebRequest(std::string requestName) : name(std::move(requestName)) {}
@@ -73,8 +75,9 @@ public:
     static void EnqueueRequest(const WebRequest& request);
     // Queues an archive download when the link cache lists the name with an http(s) URL, the name
     // is a plain file name and it was not tried twice in this run already. A name already queued
-    // is not queued again (true).
-    static bool EnqueueDownload(const std::string& name, const std::string& localPath);
+    // is not queued again (true). A pass over many names gives refusals, so that each kind of
+    // refusal is one log line with a count instead of a line a name (the caller flushes it).
+    static bool EnqueueDownload(const std::string& name, const std::string& localPath, LogTally* refusals = nullptr);
     // Drops every queued request (the user gave up on an answer: a proxy page, say).
     static void ClearRequests();
     static void ClearDownloads();

@@ -1,3 +1,4 @@
+#include "engine/Log.h"
 #include "engine/Utilities.h"
 #include "online/OnlineTestSupport.h"
 #include "platform/Platform.h"
@@ -292,6 +293,13 @@ TEST(WebClientThreaded, NamesThatCannotBeFetchedSafelyAreNeverQueued)
     EXPECT_FALSE(WebClient::EnqueueDownload("other", "dat/other.lba"));
     EXPECT_EQ(WebClient::PendingDownloads(), 0u);
     EXPECT_TRUE(capture.Contains("unlisted is not listed in the crc cache"));
+    // A pass over a long list: one line for each kind of refusal, however many names.
+    LogTally refusals{"Archive", "archives"};
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_FALSE(WebClient::EnqueueDownload("gone" + std::to_string(i), "dat/gone.lba", &refusals));
+    EXPECT_FALSE(capture.Contains("gone0 is not listed"));
+    refusals.Flush();
+    EXPECT_TRUE(capture.Contains("1000 archives are not listed in the crc cache, not downloaded: gone0 gone1"));
 }
 
 TEST(WebClientThreaded, TempFileThatCannotBeCreatedFailsTheJob)
