@@ -44,27 +44,22 @@ bool ClipLikeSdl(const SDL_Surface* source, const SDL_Rect* sourceRect, const SD
         from.w = std::min(from.w, source->w - from.x);
         from.h = std::min(from.h, source->h - from.y);
     }
+    // One axis: what lies before the clip's start and past its end is cut from the source span.
+    const auto cut = [](int& fromPos, int& fromLen, int& atPos, int clipPos, int clipLen, int sourceLen) {
+        const long long before = static_cast<long long>(clipPos) - atPos;
+        if (before > 0) {
+            fromLen = static_cast<int>(std::max<long long>(fromLen - before, 0));
+            fromPos = static_cast<int>(std::min<long long>(fromPos + before, sourceLen));
+            atPos = clipPos;
+        }
+        const long long past = static_cast<long long>(atPos) + fromLen - clipPos - clipLen;
+        if (past > 0) {
+            fromLen = static_cast<int>(std::max<long long>(fromLen - past, 0));
+        }
+    };
     const SDL_Rect& clip = destination->clip_rect;
-    const long long cutLeft = static_cast<long long>(clip.x) - at.x;
-    if (cutLeft > 0) {
-        from.w = static_cast<int>(std::max<long long>(from.w - cutLeft, 0));
-        from.x = static_cast<int>(std::min<long long>(from.x + cutLeft, source->w));
-        at.x = clip.x;
-    }
-    const long long cutRight = static_cast<long long>(at.x) + from.w - clip.x - clip.w;
-    if (cutRight > 0) {
-        from.w = static_cast<int>(std::max<long long>(from.w - cutRight, 0));
-    }
-    const long long cutTop = static_cast<long long>(clip.y) - at.y;
-    if (cutTop > 0) {
-        from.h = static_cast<int>(std::max<long long>(from.h - cutTop, 0));
-        from.y = static_cast<int>(std::min<long long>(from.y + cutTop, source->h));
-        at.y = clip.y;
-    }
-    const long long cutBottom = static_cast<long long>(at.y) + from.h - clip.y - clip.h;
-    if (cutBottom > 0) {
-        from.h = static_cast<int>(std::max<long long>(from.h - cutBottom, 0));
-    }
+    cut(from.x, from.w, at.x, clip.x, clip.w, source->w);
+    cut(from.y, from.h, at.y, clip.y, clip.h, source->h);
     const bool isLeft = from.w > 0 && from.h > 0;
     at.w = isLeft ? from.w : 0;
     at.h = isLeft ? from.h : 0;
