@@ -315,6 +315,16 @@ std::string FillPlaceholders(const std::string& templ, const std::string& a, con
     return out;
 }
 
+std::size_t Utf8CutLength(const std::string& text, std::size_t maxBytes)
+{
+    if (maxBytes >= text.size())
+        return text.size();
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes)
 {
     static const std::string kEllipsis = "\xE2\x80\xA6";
@@ -322,11 +332,7 @@ std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes)
         return text;
     if (maxBytes < kEllipsis.size())
         return std::string();
-    std::size_t cut = maxBytes - kEllipsis.size();
-    // Back to the start of a character: a continuation byte is 10xxxxxx.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return text.substr(0, cut) + kEllipsis;
+    return text.substr(0, Utf8CutLength(text, maxBytes - kEllipsis.size())) + kEllipsis;
 }
 
 bool PointInRect(const SDL_Rect& rect, int x, int y)

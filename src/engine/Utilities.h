@@ -40,6 +40,9 @@ std::string FillPlaceholders(const std::string& templ, const std::string& a = st
 // every line of it would cost drawing time.
 constexpr std::size_t kShownNameBytes = 64;
 constexpr std::size_t kShownTextBytes = 1000;
+// The length of text's longest start within maxBytes that splits no UTF-8 character (a
+// continuation byte, 10xxxxxx, never begins the rest). Invalid UTF-8 is handled byte-safely.
+std::size_t Utf8CutLength(const std::string& text, std::size_t maxBytes);
 // text when it has at most maxBytes bytes; else its first whole UTF-8 characters that leave room,
 // within maxBytes, for the "…" that ends it.
 std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes);
