@@ -48,10 +48,7 @@ constexpr int kPageMargin = 20;
 // font would draw as boxes.
 std::string CleanDescription(const std::string& text)
 {
-    std::size_t end = std::min(text.size(), kMaxDescriptionBytes);
-    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
+    const std::size_t end = Utf8CutLength(text, kMaxDescriptionBytes);
     std::string out;
     out.reserve(end);
     for (std::size_t i = 0; i < end; ++i) {

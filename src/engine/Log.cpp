@@ -111,9 +111,7 @@ std::string LineOf(const std::string& stamp, const std::string& text)
 {
     if (text.size() <= kMaxLineBytes)
         return "[" + stamp + "] " + text + "\n";
-    std::size_t cut = kMaxLineBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
+    const std::size_t cut = Utf8CutLength(text, kMaxLineBytes);
     return "[" + stamp + "] " + text.substr(0, cut) + " ... (" + std::to_string(text.size() - cut) +
            " more bytes)\n";
 }

@@ -315,18 +315,36 @@ std::string FillPlaceholders(const std::string& templ, const std::string& a, con
     return out;
 }
 
+std::size_t Utf8CutLength(const std::string& text, std::size_t maxBytes)
+{
+    if (maxBytes >= text.size())
+        return text.size();
+    std::size_t cut = maxBytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes)
 {
     static const std::string kEllipsis = "\xE2\x80\xA6";
-    if (text.size() <= maxBytes)
-        return text;
+    static const std::string kControlMark = "\xEF\xBF\xBD";
+    // Marks only grow the text, so reading stops one byte past the cap: megabytes of line breaks
+    // cost no more than a short name.
+    std::string shown;
+    for (std::size_t i = 0; i < text.size() && shown.size() <= maxBytes; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F)
+            shown += kControlMark;
+        else
+            shown += text[i];
+    }
+    if (shown.size() <= maxBytes)
+        return shown;
     if (maxBytes < kEllipsis.size())
         return std::string();
-    std::size_t cut = maxBytes - kEllipsis.size();
-    // Back to the start of a character: a continuation byte is 10xxxxxx.
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
-        --cut;
-    return text.substr(0, cut) + kEllipsis;
+    shown.resize(Utf8CutLength(shown, maxBytes - kEllipsis.size()));
+    return shown + kEllipsis;
 }
 
 bool PointInRect(const SDL_Rect& rect, int x, int y)

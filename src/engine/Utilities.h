@@ -40,8 +40,13 @@ std::string FillPlaceholders(const std::string& templ, const std::string& a = st
 // every line of it would cost drawing time.
 constexpr std::size_t kShownNameBytes = 64;
 constexpr std::size_t kShownTextBytes = 1000;
+// The length of text's longest start within maxBytes that splits no UTF-8 character (a
+// continuation byte, 10xxxxxx, never begins the rest). Invalid UTF-8 is handled byte-safely.
+std::size_t Utf8CutLength(const std::string& text, std::size_t maxBytes);
 // text when it has at most maxBytes bytes; else its first whole UTF-8 characters that leave room,
-// within maxBytes, for the "…" that ends it.
+// within maxBytes, for the "…" that ends it. Line breaks, tabs, NULs and other control
+// characters each become a visible U+FFFD, whose three bytes count toward maxBytes: a name from
+// outside stays on one line, and a NUL no longer ends the text early.
 std::string ShortenForDisplay(const std::string& text, std::size_t maxBytes);
 // Both edges count as inside.
 bool PointInRect(const SDL_Rect& rect, int x, int y);

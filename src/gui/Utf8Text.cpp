@@ -1,5 +1,7 @@
 #include "gui/Utf8Text.h"
 
+#include "engine/Utilities.h"
+
 bool IsContinuationByte(char c)
 {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
@@ -32,14 +34,7 @@ std::size_t PrefixBytes(const std::string& text, std::size_t count)
 
 std::string CutToBytes(const std::string& text, std::size_t limit)
 {
-    if (text.size() <= limit) {
-        return text;
-    }
-    std::size_t end = limit;
-    while (end > 0 && IsContinuationByte(text[end])) {
-        --end;
-    }
-    return text.substr(0, end);
+    return text.substr(0, Utf8CutLength(text, limit));
 }
 
 void RemoveFirstCharacter(std::string& text)

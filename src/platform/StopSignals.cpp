@@ -2,7 +2,7 @@
 
 #include <signal.h>
 
-#include <csignal>
+#include <atomic>
 
 namespace platform {
 
@@ -10,12 +10,15 @@ namespace {
 
 constexpr int kStopSignals[] = {SIGTERM, SIGINT};
 
-volatile std::sig_atomic_t gStopRequested = 0;
+// Set by a signal on whichever thread the system picks, read by the main loop: only a lock-free
+// atomic is both safe inside a handler and seen across threads.
+std::atomic<bool> gStopRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the stop note must be lock-free to be set in a signal handler");
 struct sigaction gPrevious[sizeof kStopSignals / sizeof kStopSignals[0]];
 bool gInstalled = false;
 
 // Async-signal-safe: it only notes the request.
-extern "C" void NoteStopSignal(int) { gStopRequested = 1; }
+extern "C" void NoteStopSignal(int) { gStopRequested.store(true); }
 
 } // namespace
 
@@ -41,15 +44,13 @@ void RemoveStopSignalHandlers()
     for (std::size_t i = 0; i < sizeof kStopSignals / sizeof kStopSignals[0]; ++i)
         sigaction(kStopSignals[i], &gPrevious[i], nullptr);
     gInstalled = false;
-    gStopRequested = 0;
+    gStopRequested.store(false);
 }
 
 bool TakeStopRequest()
 {
-    if (gStopRequested == 0)
-        return false;
-    gStopRequested = 0;
-    return true;
+    // One exchange: a signal between a read and a reset would otherwise be lost.
+    return gStopRequested.exchange(false);
 }
 
 } // namespace platform

@@ -9,12 +9,16 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
+#include "gui/GUISettings.h"
+#include "gui/GUIVerticalContainer.h"
 #include "gui/TipList.h"
 #include "platform/Platform.h"
 #include "support/SdlClick.h"
 
 #include <SDL_image.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -191,6 +195,51 @@ std::string AppFixture::Screen() const
 int AppFixture::Dialog() const { return GUIMessageBox::IsModal() ? GUIMessageBox::DialogId() : -1; }
 
 bool AppFixture::BoxOpen() const { return GUIMessageBox::IsModal(); }
+
+std::vector<std::uint32_t> AppFixture::DrawnPixels(const SDL_Rect& layoutBox)
+{
+    SDL_SetRenderDrawColor(core->Renderer(), 0, 0, 0, 0);
+    SDL_RenderClear(core->Renderer());
+    GUIScreenManager::Render();
+    const int x0 = static_cast<int>(std::floor(layoutBox.x * core->ScaleX()));
+    const int y0 = static_cast<int>(std::floor(layoutBox.y * core->ScaleY()));
+    const SDL_Rect box{x0, y0, static_cast<int>(std::ceil((layoutBox.x + layoutBox.w) * core->ScaleX())) - x0,
+                       static_cast<int>(std::ceil((layoutBox.y + layoutBox.h) * core->ScaleY())) - y0};
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(std::max(0, box.w * box.h)));
+    if (!pixels.empty()) {
+        EXPECT_EQ(SDL_RenderReadPixels(core->Renderer(), &box, SDL_PIXELFORMAT_ARGB8888, pixels.data(), box.w * 4), 0);
+    }
+    return pixels;
+}
+
+std::string AppFixture::WidgetsUnderTheToggle()
+{
+    auto* overlay = dynamic_cast<GUISettings*>(GUIScreenManager::FindLayer("Settings"));
+    GUIScreenLayer* shown = GUIScreenManager::CurrentLayer();
+    if (overlay == nullptr || overlay->buttons.size() <= GUISettings::kToggle || shown == nullptr)
+        return "no toggle or no screen";
+    GUIButton& toggle = *overlay->buttons[GUISettings::kToggle];
+    // Each widget whose box meets the toggle's is left out once: where the pixels under the
+    // toggle change, the widget drew there.
+    toggle.visible = false;
+    const SDL_Rect place = toggle.drawRect;
+    const std::vector<std::uint32_t> all = DrawnPixels(place);
+    std::string found;
+    for (GUIElement* element : shown->elements) {
+        const bool isFrame = std::any_of(shown->containers.begin(), shown->containers.end(),
+                                         [element](const auto& c) { return c.get() == element; });
+        SDL_Rect overlap{};
+        if (isFrame || !element->visible || !SDL_IntersectRect(&place, &element->drawRect, &overlap))
+            continue;
+        element->visible = false;
+        if (DrawnPixels(place) != all)
+            found += element->name + " at " + std::to_string(element->drawRect.x) + "," +
+                     std::to_string(element->drawRect.y) + "; ";
+        element->visible = true;
+    }
+    toggle.visible = true;
+    return found;
+}
 
 void AppFixture::Shot(const std::string& name)
 {

@@ -42,10 +42,16 @@ protected:
     std::string Screen() const;
     int Dialog() const;
     bool BoxOpen() const;
+    // The widgets of the screen in front that draw anything where the display-mode toggle sits
+    // (their frames aside, which the toggle sits on by design): "" when it hides nothing.
+    std::string WidgetsUnderTheToggle();
     // Writes the window's picture as journey-<nn>-<name>.png into the artifacts folder.
     void Shot(const std::string& name);
     // Writes the window's picture as <prefix><nn><suffix>.png into the artifacts folder.
     void SavePicture(const std::string& prefix, int number, const std::string& suffix = std::string());
+
+    // The window drawn afresh; its pixels inside a box of layout pixels.
+    std::vector<std::uint32_t> DrawnPixels(const SDL_Rect& layoutBox);
 
     TempDir temp;
     std::unique_ptr<ScopedWorkingDir> cwd;

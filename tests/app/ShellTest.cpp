@@ -47,6 +47,17 @@ protected:
         ASSERT_EQ(Screen(), "MainScreen");
     }
 
+    // The display-mode toggle sits on the right frame's corner of the screen in front and hides
+    // nothing the screen draws, in the design's shape and in a wide window.
+    void ExpectTheToggleHidesNothing()
+    {
+        SCOPED_TRACE(Screen());
+        for (const SDL_Point size : {SDL_Point{1280, 720}, SDL_Point{1600, 1200}}) {
+            Resize(size.x, size.y);
+            EXPECT_EQ(WidgetsUnderTheToggle(), "") << size.x << "x" << size.y;
+        }
+    }
+
     void ShowSubMenu(const std::string& collection)
     {
         SubMenu()->collection = collection;
@@ -201,6 +212,7 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
     EXPECT_EQ(listed("core/gui/common/frame_left_topleft.png"), 0) << "a frame's pieces are loaded as surfaces";
     EXPECT_EQ(std::count(framePieces.begin(), framePieces.end(), "core/gui/common/frame_left_topleft.png"), 1)
         << "named by both screens read at start, listed once";
+    ExpectTheToggleHidesNothing();
     SubMenu()->collection = "char_vexa_prev";
     for (const char* name : {"MainSubScreen", "SettingScreen", "ShopMenuScreen"}) {
         SCOPED_TRACE(name);
@@ -218,7 +230,11 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
         EXPECT_EQ(layer->containers.size(), 2u) << "both frames once shown";
         Frame(2);
         EXPECT_GT(layer->containers[0]->drawRect.w, 0) << "and laid out";
+        ExpectTheToggleHidesNothing();
     }
+    GUIScreenManager::ShowScreen("EditScreen");
+    ASSERT_EQ(Screen(), "EditScreen");
+    ExpectTheToggleHidesNothing();
 
     // A second start goes offline to the main menu before its first frame.
     Stop();

@@ -241,6 +241,15 @@ TEST(ShortenForDisplay, CutsWholeCharactersAndEndsWithAnEllipsis)
     EXPECT_EQ(ShortenForDisplay(std::string(1000000, 'x'), 8), "xxxxx" + ellipsis);
     EXPECT_EQ(ShortenForDisplay("ab\xC3\xA9\xC3\xA9x", 6), "ab" + ellipsis) << "never half a character";
     EXPECT_EQ(ShortenForDisplay("abcdef", 2), "") << "no room for the ellipsis";
+    const std::string mark = "\xEF\xBF\xBD";
+    EXPECT_EQ(ShortenForDisplay(std::string("ab\0cd", 5), 64), "ab" + mark + "cd") << "a NUL cuts nothing";
+    EXPECT_EQ(ShortenForDisplay("\r\x7F", 6), mark + mark) << "a return and a DEL are marked too";
+    EXPECT_EQ(ShortenForDisplay("a\tb", 4), "a" + ellipsis) << "the mark's bytes count toward the cap";
+    std::string mark20;
+    for (int i = 0; i < 20; ++i)
+        mark20 += mark;
+    EXPECT_EQ(ShortenForDisplay(std::string(4 << 20, '\n') + "rest", 64), mark20 + ellipsis)
+        << "megabytes of line breaks: one short line";
 }
 
 TEST(PointInRect, EdgesCountAsInside)

@@ -149,11 +149,18 @@ TEST_P(GUISettingsTest, LoadCentresThePanelAndPutsTheToggleInTheShownScreensRigh
             }
             // Screen switches hide every layer whose Hide does something: not this one.
             EXPECT_TRUE(overlay->active);
+            const SDL_Rect& frame = screen->containers[0]->frameRect;
+            // An event before the next frame is drawn finds the toggle at the new corner already.
+            SDL_Event motion{};
+            motion.type = SDL_MOUSEMOTION;
+            GUIScreenManager::HandleEvent(&motion);
+            const SDL_Rect& gear = overlay->buttons[4]->rect;
+            EXPECT_EQ((std::vector<int>{gear.x + gear.w, gear.y}), (std::vector<int>{frame.x + frame.w, frame.y}))
+                << screen->name << (refitted ? " re-fitted, " : ", ") << "an event before the frame";
             GUIScreenManager::QueueFrame();
             const auto queued = GUIScreenManager::QueuedItems(6);
             ASSERT_EQ(queued.size(), 1u);
             const SDL_Rect& toggle = queued[0].destination;
-            const SDL_Rect& frame = screen->containers[0]->frameRect;
             EXPECT_EQ(toggle.x + toggle.w, frame.x + frame.w) << screen->name << (refitted ? " re-fitted" : "");
             EXPECT_EQ(toggle.y, frame.y) << screen->name << (refitted ? " re-fitted" : "");
             GUIScreenManager::DrawQueues();

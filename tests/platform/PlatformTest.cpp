@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 #include <cstdlib>
 #include <random>
@@ -146,6 +147,19 @@ TEST(PlatformLibrary, MissingNamesAreToldAndALaterNameOpens)
     void (*getVersion)(SDL_version*) = nullptr;
     EXPECT_TRUE(platform::BindFunction(library, "SDL_GetVersion", getVersion));
     EXPECT_FALSE(platform::BindFunction(library, "vn_no_such_function", getVersion));
+}
+
+// A stop signal lands on whichever thread the system picks; the main loop, on another, takes it
+// once (ThreadSanitizer sees a plain flag shared this way as a race).
+TEST(PlatformStopSignalsThreaded, ASignalOnAWorkerReachesTheMainThreadOnce)
+{
+    platform::InstallStopSignalHandlers();
+    std::thread worker([] { std::raise(SIGTERM); });
+    while (!platform::TakeStopRequest())
+        std::this_thread::yield();
+    worker.join();
+    EXPECT_FALSE(platform::TakeStopRequest());
+    platform::RemoveStopSignalHandlers();
 }
 
 TEST(PlatformFileDialog, DefaultExtension)
