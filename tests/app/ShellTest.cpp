@@ -417,6 +417,39 @@ TEST_F(Shell, PlayStaysWhenTheSetCannotBeOpened)
     EXPECT_EQ(Dialog(), 1) << "the failure is shown";
 }
 
+TEST_F(Shell, PlaySaysWhyARefusedSetIsNotOpened)
+{
+    namespace fs = std::filesystem;
+    // A folder of our own in place of the shared one: the bundled packages and one whose canvas
+    // is beyond what a figure can be.
+    const fs::path dat = temp.File("dat");
+    const fs::path bundled = fs::read_symlink(dat);
+    fs::remove(dat);
+    fs::create_directory(dat);
+    for (const auto& entry : fs::directory_iterator(bundled))
+        fs::create_symlink(entry.path(), dat / entry.path().filename());
+    const std::string definition = "Dimensions { [ Width=\"816\" Height=\"16384\" ] }\n"
+                                   "Zoom { [ Subcategory=\"Main\" ] }\nItems { [ Name=\"Body\" Subcategory=\"Main\" ] }\n";
+    ASSERT_TRUE(WriteLbaArchive("char_big", {LbaFile{"char_big.txt", definition}}, (dat / "char_big.lba").string()));
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    LogCapture log(LogCapture::kRecordOnly);
+    Record("char_vuro_prev")->setName = "char_big";
+    PackageList::RegistryHooks().buildSetList();
+    FlushScreenLog();
+    ASSERT_EQ(Dialog(), 1) << "the refusal is told at once";
+    Answer(0);
+    MainMenuScreen* menu = MainMenu();
+    menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    log.Clear();
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    FlushScreenLog();
+    EXPECT_EQ(Dialog(), 1);
+    EXPECT_TRUE(log.Contains("16384")) << "Play says why the set was refused";
+    EXPECT_FALSE(log.Contains("Could not open the file"));
+}
+
 TEST_F(Shell, SubMenuKeepsNamesAcrossAPackageListReload)
 {
     StartAtMainMenu();
