@@ -379,12 +379,11 @@ void MainMenuScreen::OnListBox(int list, int page, int item)
 bool MainMenuScreen::OpenEditor(const std::string& setName, bool skipSetup)
 {
     const bool loaded = CharacterRegistry::LoadCharacter(setName, skipSetup, false);
-    // An empty figure cannot be edited: a set whose definition or archive is missing keeps the
-    // user where they are, told why.
+    // An empty figure cannot be edited: a set whose definition or archive is missing, or that was
+    // refused, keeps the user where they are, told why.
     if (!loaded || CharacterRegistry::CategoryCount() == 0) {
         CharacterRegistry::ResetCurrent();
-        const std::string shown = ShortenForDisplay(setName, kShownNameBytes);
-        LogText(kLogScreen, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown));
+        LogText(kLogScreen, CharacterRegistry::UnopenedSetMessage(setName));
         return false;
     }
     return Navigation::Show(ScreenId::kEdit);

@@ -135,6 +135,7 @@ void Navigation::RouteAnswer(MyCore& app, int dialogId, int button)
         AnswerSession(session, dialogId, button);
         break;
     }
+    session.ShowWaitingAnnouncement();
     // A first start's notices come before the main menu's tutorial offer; it follows once they are
     // answered.
     auto* menu = dynamic_cast<MainMenuScreen*>(GUIScreenManager::CurrentLayer());

@@ -154,15 +154,22 @@ void OnlineSession::Start(LoginScreen* startScreen)
     GoOffline();
 }
 
-void OnlineSession::GoOffline()
+void OnlineSession::GoOffline(bool refused)
 {
-    // Not a connection problem: the user has a library to install.
-    const bool noLibrary = WebClient::IsNetworkLibraryMissing();
-    if (profile.packageList.empty()) {
-        LogText(kLogFileAndScreen, Localize(noLibrary ? "LOG_OFFLINE_NO_NETWORK_LIBRARY" : "LOG_OFFLINE_NO_PACKAGES"));
+    // Not a connection problem: the user has a library to install, or the service said no.
+    const bool noLibrary = !refused && WebClient::IsNetworkLibraryMissing();
+    const bool noList = profile.packageList.empty();
+    const char* key = noList ? "LOG_OFFLINE_NO_PACKAGES" : "LOG_OFFLINE";
+    if (refused)
+        key = noList ? "LOG_SESSION_REFUSED_NO_PACKAGES" : "LOG_SESSION_REFUSED";
+    else if (noLibrary)
+        key = "LOG_OFFLINE_NO_NETWORK_LIBRARY";
+    const std::string& text = Localize(key);
+    // The sign-in screen is seen again after a sign-out: its list must not end on "Signing in...".
+    AddStatusLine(text);
+    LogText(kLogFileAndScreen, text);
+    if (noList)
         return;
-    }
-    LogText(kLogFileAndScreen, Localize(noLibrary ? "LOG_OFFLINE_NO_NETWORK_LIBRARY" : "LOG_OFFLINE"));
     if (!CheckPendingPatch())
         EnterMain();
 }
@@ -248,10 +255,12 @@ void OnlineSession::OnAuthResponse(const std::string& payload, const std::string
 void OnlineSession::GoOfflineRefused()
 {
     // Without a session no sign-in can succeed: the user is told why, and goes on offline.
+    if (ScreenInFront()) {
+        GoOffline(true);
+        return;
+    }
     LogText(kLogFile, Localize("LOG_SESSION_REFUSED"));
     AddStatusLine(Localize("LOG_SESSION_REFUSED"));
-    if (ScreenInFront())
-        GoOffline();
 }
 
 bool OnlineSession::OpenSessionForSignIn()
@@ -467,9 +476,17 @@ void OnlineSession::AnnounceUnappliedPatch()
         return;
     patchAnnounced = true;
     AddStatusLine(Localize("LOG_PATCH_NO_PATCHER"));
-    // A box already open (the offline notice) is not pushed aside; the status line still says it.
-    if (!GUIMessageBox::IsModal())
-        GUIMessageBox::ShowOneButton(kDialogInformation, 0, Localize("LOG_PATCH_NO_PATCHER"));
+    // A box already open (the offline notice) is not pushed aside: this one follows its answer.
+    announcementWaiting = true;
+    ShowWaitingAnnouncement();
+}
+
+void OnlineSession::ShowWaitingAnnouncement()
+{
+    if (!announcementWaiting || GUIMessageBox::IsModal())
+        return;
+    announcementWaiting = false;
+    GUIMessageBox::ShowOneButton(kDialogInformation, 0, Localize("LOG_PATCH_NO_PATCHER"));
 }
 
 void OnlineSession::MoveWaitingFiles()

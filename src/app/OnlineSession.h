@@ -50,6 +50,8 @@ public:
     static void OpenServicePage(const std::string& query);
     void InstallPatch();
     void MoveWaitingFiles();
+    // After any answer: an announcement that found another box open is shown now.
+    void ShowWaitingAnnouncement();
 
     std::int32_t state = kReady;
     LoginScreen* screen = nullptr;
@@ -57,8 +59,9 @@ public:
     bool signedIn = false;
 
 private:
-    // The offline way: the stored package list, or the login screen when there is none.
-    void GoOffline();
+    // The offline way: the stored package list, or the login screen when there is none. refused:
+    // the service answered but opened no session, and the box says so.
+    void GoOffline(bool refused = false);
     // The service refused the session: the user is told so, then the offline way.
     void GoOfflineRefused();
     // Screens change and sign-ins start only while the flow's own screen is in front: an answer
@@ -82,6 +85,7 @@ private:
     // The patch is fetched for a session the service refused: its end leads offline.
     bool patchForRefusedSession = false;
     bool patchAnnounced = false;
+    bool announcementWaiting = false;
 };
 
 // The first queued notice as dialog 21 (its message, buttons 2 and 3) when no box is open; false

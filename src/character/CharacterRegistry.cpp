@@ -71,6 +71,15 @@ void HideWithMask(Category& category)
     category.ClearMaskBits(category.CurrentItem);
 }
 
+// refusal: what a refused definition asked for; empty when it could not be read at all.
+std::string SetNotOpenedMessage(const std::string& name, const std::string& refusal)
+{
+    const std::string shown = ShortenForDisplay(name, kShownNameBytes);
+    if (!refusal.empty())
+        return FillPlaceholders(Localize("ERR_SET_TOO_LARGE"), shown, refusal);
+    return FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown);
+}
+
 } // namespace
 
 void CharacterRegistry::Init()
@@ -178,11 +187,11 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
         return true;
     }
     set.Clear();
+    set.Refusal.clear();
     const std::string fileName = set.Name + ".txt";
     ConfigFile file;
     if (!file.LoadPackageFile(set.Name, fileName, !set.LooseFiles, true)) {
-        const std::string shown = ShortenForDisplay(set.Name, kShownNameBytes);
-        LogText(kLogFile, FillPlaceholders(Localize("ERR_FAILED_OPEN"), shown + ".txt", shown));
+        LogText(kLogFile, SetNotOpenedMessage(set.Name, std::string()));
         // Only a broken package goes (it is fetched again); a definition missing from an
         // intact archive is a content fault, and deleting it would re-download it forever.
         if (!set.LooseFiles) {
@@ -194,11 +203,20 @@ bool CharacterRegistry::ReadDefinition(CharacterSet& set, bool reread)
     const bool archiveOnly = !set.LooseFiles;
     if (!set.ReadSections(file, [&](const std::string& path) { return ResourceCache::Exists(package, path, archiveOnly); })) {
         // The archive is intact: fetching it again would bring the same definition back.
-        LogText(kLogFileAndScreen, FillPlaceholders(Localize("ERR_SET_TOO_LARGE"), ShortenForDisplay(set.Name, kShownNameBytes),
-                                                    set.Refusal));
+        LogText(kLogFileAndScreen, SetNotOpenedMessage(set.Name, set.Refusal));
         return false;
     }
     return true;
+}
+
+std::string CharacterRegistry::UnopenedSetMessage(const std::string& name)
+{
+    // Looked up without reading again: a loose-file set keeps what its last read found.
+    for (const CharacterSet& set : State().sets) {
+        if (set.Name == name && !set.Refusal.empty())
+            return SetNotOpenedMessage(name, set.Refusal);
+    }
+    return SetNotOpenedMessage(name, std::string());
 }
 
 bool CharacterRegistry::LoadCharacter(const std::string& name, bool skipSetup, bool emptyFigure)

@@ -37,6 +37,9 @@ public:
     static bool ReadDefinition(CharacterSet& set, bool reread);
     // Makes a set current; unless skipSetup, activates its packages, links and applies defaults.
     static bool LoadCharacter(const std::string& name, bool skipSetup, bool emptyFigure);
+    // For the user, why the set cannot be made current: what its definition asks for beyond a
+    // figure ("ERR_SET_TOO_LARGE"), or that the definition could not be read ("ERR_FAILED_OPEN").
+    static std::string UnopenedSetMessage(const std::string& name);
     static void ResetCurrent();
     static void ResolveLinks();
     static void ApplyDefaults(bool useDefaults);

@@ -49,6 +49,7 @@ struct State {
     std::vector<MessageBoxSet> sets;
     std::atomic<bool> modal{false};
     std::atomic<int> dialogId{0};
+    std::string message;
 
     std::atomic<SDL_threadID> mainThread{0};
     std::mutex pendingLock;
@@ -417,6 +418,7 @@ void GUIMessageBox::Show(int dialogId, int setIndex, const std::string& text, in
     }
     s.modal = true;
     s.dialogId = dialogId;
+    s.message = text;
     s.currentSet = set;
     const MessageBoxSet empty;
     const MessageBoxSet& chosen = s.sets.empty() ? empty : s.sets[static_cast<std::size_t>(set)];
@@ -526,6 +528,8 @@ void GUIMessageBox::Hide()
 bool GUIMessageBox::IsModal() { return S().modal.load(); }
 
 int GUIMessageBox::DialogId() { return S().dialogId.load(); }
+
+std::string GUIMessageBox::Message() { return IsModal() ? S().message : std::string(); }
 
 bool GUIMessageBox::HandleEvent(const SDL_Event* event)
 {

@@ -40,6 +40,8 @@ public:
     static void Hide();
     static bool IsModal();
     static int DialogId();
+    // The open box's message ("" when none is open). Main thread only.
+    static std::string Message();
 
     // Reads "messagebox.cfg" and installs the log's screen handler. Called by the screen manager.
     static void Init();

@@ -7,6 +7,7 @@
 #include "app/MainMenuScreen.h"
 #include "app/OnlineSession.h"
 #include "app/SubMenuScreen.h"
+#include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/Navigator.h"
 #include "online/LinkCache.h"
@@ -47,6 +48,7 @@ struct FaultRow {
     std::string message;       // in a status line of the sign-in screen or in the log
     std::function<void()> check;
     bool linksStored = false; // an earlier session stored the service's list of files
+    std::string box = "";     // in the message of the box open at the end
 };
 
 class OnlineFaultsThreaded : public OnlineAppFixture {
@@ -139,6 +141,9 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
                  << "the sign-in ends offline, not on \"Signing in\"";
              Answer(kButtonOk);
              SignOut();
+             ASSERT_FALSE(StatusLines().empty());
+             EXPECT_NE(StatusLines().back().find("No connection"), std::string::npos)
+                 << "the sign-in screen says how the sign-in ended";
              ASSERT_TRUE(StartService(DemoScenario(), port)) << service.Error();
              SignInByHand();
              ASSERT_TRUE(FramesUntil([&] { return core->onlineSession.signedIn && Screen() == "MainScreen"; }));
@@ -165,6 +170,8 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              ASSERT_TRUE(FramesUntil([&] { return Screen() == "MainScreen" && Dialog() == kDialogInformation; }));
              EXPECT_TRUE(StatusShows("did not open a session"));
              EXPECT_FALSE(StatusShows("damaged or outdated")) << "no update is on its way";
+             EXPECT_NE(GUIMessageBox::Message().find("did not open a session"), std::string::npos)
+                 << "the box says the service answered";
              Answer(kButtonOk);
              SignOut();
              SignInByHand();
@@ -173,7 +180,8 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
          [&] {
              EXPECT_EQ(service.RequestCount("auth"), 2) << "the sign-in opened a session first";
              EXPECT_EQ(service.RequestCount("login"), 0) << "never without one";
-         }},
+         },
+         false, "did not open a session"},
         {"\"Failed\" session and a listed patch: the patch, then offline, then a sign-in",
          DemoScenario() + "Archives {\n [ Name=\"patch\" File=\"patch.lba\" ]\n}\n" +
              "Answers {\n [ Request=\"auth\" Status=\"Failed\" ]\n}\n",
@@ -184,6 +192,10 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              EXPECT_TRUE(StatusShows("damaged or outdated"));
              EXPECT_TRUE(StatusShows("cannot be installed on this computer"));
              EXPECT_TRUE(StatusShows("did not open a session"));
+             EXPECT_NE(GUIMessageBox::Message().find("did not open a session"), std::string::npos);
+             Answer(kButtonOk);
+             EXPECT_EQ(Dialog(), kDialogInformation) << "the update that cannot be installed follows";
+             EXPECT_NE(GUIMessageBox::Message().find("cannot be installed on this computer"), std::string::npos);
              Answer(kButtonOk);
              SignOut();
              SignInByHand();
@@ -193,7 +205,7 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              EXPECT_EQ(service.DownloadCount("patch"), 1) << "a verified patch is not fetched again";
              EXPECT_EQ(service.RequestCount("login"), 0);
          },
-         true},
+         true, "did not open a session"},
         {"patch without patcher", newer + "Archives {\n [ Name=\"patch\" File=\"patch.lba\" ]\n}\n",
          {{"patch.lba", std::string(5000, 'p')}}, false, true, 0,
          [&] {
@@ -245,6 +257,7 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
 
         EXPECT_EQ(Screen(), "MainScreen");
         EXPECT_EQ(BoxOpen() ? Dialog() : kNoDialog, row.dialog);
+        EXPECT_NE(GUIMessageBox::Message().find(row.box), std::string::npos) << GUIMessageBox::Message();
         EXPECT_TRUE(StatusShows(row.message) || log.Contains(row.message)) << ::testing::PrintToString(StatusLines());
         const std::map<std::string, std::string> after = InstalledArchives();
         for (const auto& [name, bytes] : before) {

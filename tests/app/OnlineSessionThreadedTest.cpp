@@ -6,6 +6,7 @@
 #include "online/ServiceAddress.h"
 
 #include "app/GamePlayerProfile.h"
+#include "app/MainMenuScreen.h"
 #include "app/OnlineSession.h"
 #include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
@@ -77,9 +78,20 @@ TEST_F(OnlineSessionThreaded, GoingOfflineAtStartSaysWhyWithOrWithoutAStoredList
             EXPECT_EQ(service.RequestCount("auth"), 0);
             service.Stop();
         }
+        core->profile.tutorialState = 1; // no tour is offered in the way
         Answer(kButtonOk);
         Frame(5);
         EXPECT_NE(Dialog(), kDialogInformation) << "going offline is reported once";
+        if (c.libraryMissing) {
+            // A sign-in by hand ends offline too; after a sign-out its screen says so.
+            ClickItem("MainScreen", MainMenuScreen::kMenuList, 2);
+            SignInByHand();
+            ASSERT_TRUE(FramesUntil([&] { return Screen() == "MainScreen" && Dialog() == kDialogInformation; }));
+            Answer(kButtonOk);
+            ClickItem("MainScreen", MainMenuScreen::kMenuList, 2);
+            ASSERT_FALSE(StatusLines().empty());
+            EXPECT_NE(StatusLines().back().find(c.status), std::string::npos) << StatusLines().back();
+        }
         Stop();
         WebClient::Reset();
     }

@@ -65,6 +65,18 @@ protected:
         ASSERT_EQ(Screen(), "MainSubScreen");
     }
 
+    // A folder of our own in place of the shared one, linking to each bundled package.
+    std::filesystem::path OwnDatFolder()
+    {
+        const std::filesystem::path dat = temp.File("dat");
+        const std::filesystem::path bundled = std::filesystem::read_symlink(dat);
+        std::filesystem::remove(dat);
+        std::filesystem::create_directory(dat);
+        for (const auto& entry : std::filesystem::directory_iterator(bundled))
+            std::filesystem::create_symlink(entry.path(), dat / entry.path().filename());
+        return dat;
+    }
+
     static MainMenuScreen* MainMenu() { return dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen")); }
     static SubMenuScreen* SubMenu() { return dynamic_cast<SubMenuScreen*>(GUIScreenManager::FindLayer("MainSubScreen")); }
     static int MenuPage(MainMenuScreen* screen) { return screen->GetListBox(MainMenuScreen::kMenuList)->currentPage; }
@@ -262,17 +274,12 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
 TEST_F(Shell, MainMenuDecodesOnlyThePreviewsNearTheShownScreen)
 {
     namespace fs = std::filesystem;
-    // A folder of our own in place of the shared one: the bundled packages and 24 copies of one.
-    const fs::path dat = temp.File("dat");
-    const fs::path bundled = fs::read_symlink(dat);
-    fs::remove(dat);
-    fs::create_directory(dat);
-    for (const auto& entry : fs::directory_iterator(bundled))
-        fs::create_symlink(entry.path(), dat / entry.path().filename());
+    // The bundled packages and 24 copies of one.
+    const fs::path dat = OwnDatFolder();
     AssetArchive source;
     source.seed = ComputeNameSeed("char_vuro_prev");
     source.keyText = kArchiveKey;
-    ASSERT_TRUE(source.Open((bundled / "char_vuro_prev.lba").string()));
+    ASSERT_TRUE(source.Open((dat / "char_vuro_prev.lba").string()));
     std::vector<LbaFile> files;
     for (const ArchiveEntry& entry : source.Index()) {
         files.push_back(LbaFile{std::string(entry.name), std::string()});
@@ -431,6 +438,32 @@ TEST_F(Shell, PlayStaysWhenTheSetCannotBeOpened)
     EXPECT_TRUE(log.Contains(FillPlaceholders(Localize("ERR_FAILED_OPEN"), "char_missing.txt", "char_missing")));
     FlushScreenLog();
     EXPECT_EQ(Dialog(), 1) << "the failure is shown";
+}
+
+TEST_F(Shell, PlaySaysWhyARefusedSetIsNotOpened)
+{
+    // A package whose canvas is beyond what a figure can be.
+    const std::filesystem::path dat = OwnDatFolder();
+    const std::string definition = "Dimensions { [ Width=\"816\" Height=\"16384\" ] }\n"
+                                   "Zoom { [ Subcategory=\"Main\" ] }\nItems { [ Name=\"Body\" Subcategory=\"Main\" ] }\n";
+    ASSERT_TRUE(WriteLbaArchive("char_big", {LbaFile{"char_big.txt", definition}}, (dat / "char_big.lba").string()));
+    StartAtMainMenu();
+    ASSERT_FALSE(HasFatalFailure());
+    LogCapture log(LogCapture::kRecordOnly);
+    Record("char_vuro_prev")->setName = "char_big";
+    PackageList::RegistryHooks().buildSetList();
+    FlushScreenLog();
+    ASSERT_EQ(Dialog(), 1) << "the refusal is told at once";
+    Answer(0);
+    MainMenuScreen* menu = MainMenu();
+    menu->OnListBox(MainMenuScreen::kPackageList, 0, 1);
+    log.Clear();
+    menu->OnListBox(MainMenuScreen::kMenuList, 0, 0);
+    EXPECT_EQ(Screen(), "MainScreen");
+    FlushScreenLog();
+    EXPECT_EQ(Dialog(), 1);
+    EXPECT_TRUE(log.Contains("16384")) << "Play says why the set was refused";
+    EXPECT_FALSE(log.Contains("Could not open the file"));
 }
 
 TEST_F(Shell, SubMenuKeepsNamesAcrossAPackageListReload)
