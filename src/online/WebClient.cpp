@@ -149,22 +149,45 @@ const char* OutcomeText(DownloadOutcome outcome)
     case DownloadOutcome::kWrongCrc: return "crc mismatch";
     case DownloadOutcome::kOversize: return "longer than listed";
     case DownloadOutcome::kTempFailed: return "temp file could not be written";
+    case DownloadOutcome::kEmpty: return "no bytes sent";
     }
     return "";
 }
 
-// Main thread: puts a verified download in place, or throws away what cannot be used.
-void InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
+// The kind of a failed download as the "download" event names it: "http;<status>", "crc", "size",
+// "empty", "connection", "write" or "stopped".
+std::string FailureKind(DownloadOutcome outcome, long httpStatus)
+{
+    switch (outcome) {
+    case DownloadOutcome::kBadStatus: return "http;" + IntToString(static_cast<int>(httpStatus));
+    case DownloadOutcome::kWrongCrc: return "crc";
+    case DownloadOutcome::kWrongSize:
+    case DownloadOutcome::kOversize: return "size";
+    case DownloadOutcome::kEmpty: return "empty";
+    case DownloadOutcome::kIncomplete:
+    case DownloadOutcome::kEnded: return "connection";
+    case DownloadOutcome::kStopped: return "stopped";
+    case DownloadOutcome::kTempFailed:
+    case DownloadOutcome::kVerified: break;
+    }
+    return "write";
+}
+
+// Main thread: puts a verified download in place, or throws away what cannot be used. False when
+// nothing of it was kept.
+bool InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
 {
     const std::string& name = job.name;
     if (outcome != DownloadOutcome::kVerified) {
         LogText(kLogFile, name + " not installed: " + OutcomeText(outcome));
-        const bool keep = outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kStopped;
+        // A temp file is kept for a resume only when it holds something to resume from.
+        const bool keep =
+            (outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kStopped) && job.received > 0;
         if (!keep && platform::FileExists(job.tempPath)) {
             LogText(kLogFile, name + " removing temp file: " + job.tempPath);
             platform::RemoveFile(job.tempPath);
         }
-        return;
+        return false;
     }
     CloseArchive(name);
     std::string patch = job.targetPath;
@@ -175,17 +198,18 @@ void InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
         if (platform::FileExists(patch) && platform::RemoveFile(patch))
             LogText(kLogFile, name + " removed outdated patch file: " + patch);
         LogText(kLogFile, name + " installed: " + job.targetPath);
-        return;
+        return true;
     }
     LogText(kLogFile, name + " couldn't rename file: " + job.tempPath + " (" + error + ")");
     if (platform::FileExists(patch) && !platform::RemoveFile(patch))
         LogText(kLogFile, name + " couldn't remove patch file: " + patch);
     if (platform::ReplaceFile(job.tempPath, patch, &error)) {
         LogText(kLogFile, name + " downloaded as patch file: " + patch);
-    } else {
-        LogText(kLogFile, name + " couldn't rename to patch file: " + patch);
-        platform::RemoveFile(job.tempPath);
+        return true;
     }
+    LogText(kLogFile, name + " couldn't rename to patch file: " + patch);
+    platform::RemoveFile(job.tempPath);
+    return false;
 }
 
 void HandleResult(const WorkerResult& r)
@@ -217,8 +241,10 @@ void HandleResult(const WorkerResult& r)
         break;
     }
     case ResultKind::kDownloaded:
-        InstallDownload(r.job, r.outcome);
-        WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
+        if (InstallDownload(r.job, r.outcome))
+            WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
+        else
+            WebClient::PushEvent("download", "failed;" + r.job.name + ";" + FailureKind(r.outcome, r.httpStatus));
         break;
     case ResultKind::kDownloadsFinished:
         WebClient::PushEvent("downloads", "finished");

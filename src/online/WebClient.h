@@ -6,6 +6,10 @@
 // an answer (the token aside) happens on the main thread inside Pump, in arrival order: profile
 // fields, the link cache, the news queue, archives renamed into "dat/", and the events handed to
 // the event hook, one per frame, with no lock held.
+//
+// Download events: "download" "started;<name>", "ok;<name>;<percent>" (100 once installed) or
+// "failed;<name>;<kind>" (kinds: "http;<status>", "crc", "size", "empty", "connection", "write",
+// "stopped"); then "downloads" "finished".
 
 #include <cstdint>
 #include <functional>

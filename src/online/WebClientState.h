@@ -25,6 +25,7 @@ enum class DownloadOutcome {
     kWrongCrc,
     kOversize,   // more bytes than listed
     kTempFailed, // the temp file could not be created or written
+    kEmpty,      // the server sent no byte: an archive is never empty
 };
 
 enum class ResultKind { kAnswer, kProxy, kOffline, kDownloadStarted, kDownloadProgress, kDownloaded, kDownloadsFinished };
@@ -37,6 +38,7 @@ struct WorkerResult {
     DownloadJob job;
     DownloadOutcome outcome = DownloadOutcome::kVerified;
     int percent = 0;
+    long httpStatus = 0; // a download's last answer from the server (0: none came)
 };
 
 // The downloads in queue order, with their names beside them: a package list of thousands is

@@ -103,7 +103,19 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
     int port = 0;
     const std::vector<FaultRow> rows = {
         {"wrong CRC listed", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" ListedCrc=\"12345\" ]\n}\n", {},
-         false, true, 0, nullptr, kNoDialog, "vexa_forest not installed: crc mismatch", nullptr},
+         false, true, 0, nullptr, kNoDialog, "vexa_forest not installed: crc mismatch",
+         [&] { EXPECT_TRUE(StatusShows("Downloading vexa_forest failed: the file arrived damaged (CRC mismatch)")); }},
+        {"an archive answered with 500", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Status=\"500\" ]\n}\n", {},
+         false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server refused it (HTTP 500)", nullptr},
+        {"an archive answered with 0 bytes", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Empty=\"1\" ]\n}\n",
+         {}, false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server sent nothing (0 bytes)",
+         [&] { EXPECT_FALSE(platform::FileExists(temp.File("dat/vexa_sky.lba"))); }},
+        {"the patch answered with 404", newer + "Archives {\n [ Name=\"patch\" ListedSize=\"5000\" ListedCrc=\"7\" ]\n}\n", {}, false, true, 0,
+         [&] {
+             // Later lines scroll it away before the main menu.
+             ASSERT_TRUE(FramesUntil([&] { return StatusShows("Downloading patch failed: the server refused it (HTTP 404)"); }));
+         },
+         kDialogUpdate, "The update cannot be fetched", nullptr},
         {"wrong size listed",
          DemoScenario() + "Archives {\n [ Name=\"vexa_city\" File=\"city.lba\" ListedSize=\"999\" ]\n}\n",
          {{"city.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_city not installed", nullptr},
