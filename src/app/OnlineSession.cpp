@@ -211,7 +211,10 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     } else if (name == "download") {
         OnDownloadResponse(payload);
     } else if (name == "downloads") {
-        OnDownloadsFinished();
+        if (status == "notfetched")
+            ReportNotFetched(NextField(payload, position));
+        else
+            OnDownloadsFinished();
     } else if (name == "proxy") {
         GUIMessageBox::ShowTwoButtons(kDialogProxy, 1, Localize("ERR_PROXY"), kButtonOk, kButtonRetry);
     }
@@ -387,6 +390,12 @@ void OnlineSession::SyncPackages()
         ReloadArchive("dyncfg");
     }
     failedDownloads.clear();
+    if (WebClient::DownloadsGivenUp()) {
+        // Said when the pass gave up; the next run tries again.
+        LogText(kLogFile, "Downloads kept failing in this run: packages are not synchronised again");
+        EnterMain();
+        return;
+    }
     AddStatusLine(Localize("LOG_PACKAGES_INTEGRITY"));
     DrawNow();
     std::vector<std::string> missing;
@@ -479,6 +488,14 @@ void OnlineSession::ReportFailedDownloads()
         AddStatusLine(line);
     }
     failedDownloads.clear();
+}
+
+void OnlineSession::ReportNotFetched(const std::string& count)
+{
+    ReportFailedDownloads();
+    const std::string line = FillPlaceholders(Localize("LOG_DOWNLOADS_GIVEN_UP"), count);
+    LogText(kLogFile, line);
+    AddStatusLine(line);
 }
 
 void OnlineSession::OnDownloadsFinished()

@@ -75,6 +75,8 @@ private:
     static std::string DownloadFailureText(const std::string& payload, std::size_t position);
     // The end of a pass: one line for each kind of failure that more than one download had.
     void ReportFailedDownloads();
+    // The pass gave up on downloads that kept failing: how many were not fetched.
+    void ReportNotFetched(const std::string& count);
     void AddStatusLine(const std::string& text);
     void PopStatusLine();
     void DrawNow();

@@ -228,8 +228,7 @@ void HandleResult(const WorkerResult& r)
         WebClient::PushEvent("download", "started;" + r.name);
         break;
     case ResultKind::kDownloadProgress: {
-        // Events are handed over one per frame: a progress line not shown yet is replaced, not
-        // queued behind, so the end of a download is never reported seconds late.
+        // A progress line not handed over yet is replaced, not queued behind.
         const std::string payload = "ok;" + r.name + ";" + IntToString(r.percent);
         std::lock_guard<std::mutex> guard(gState.lock);
         if (!gState.events.empty() && gState.events.back().name == "download" &&
@@ -247,6 +246,8 @@ void HandleResult(const WorkerResult& r)
             WebClient::PushEvent("download", "failed;" + r.job.name + ";" + FailureKind(r.outcome, r.httpStatus));
         break;
     case ResultKind::kDownloadsFinished:
+        if (r.notFetched > 0)
+            WebClient::PushEvent("downloads", "notfetched;" + std::to_string(r.notFetched));
         WebClient::PushEvent("downloads", "finished");
         break;
     }
@@ -363,6 +364,9 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     std::lock_guard<std::mutex> guard(gState.lock);
     if (gState.downloads.Contains(name))
         return true;
+    if (gState.downloadsGivenUp)
+        return refuse("was not fetched: downloads kept failing in this run",
+                      "were not fetched, downloads kept failing in this run");
     int& tries = gState.attempts[name];
     if (tries >= 2)
         return refuse("was tried twice in this run: not downloaded again", "were tried twice in this run, not downloaded again");
@@ -420,22 +424,28 @@ void WebClient::Pump(float)
         }
     }
 
-    WebEvent event;
-    bool hasEvent = false;
+    // Every event waiting now is handed over in this step: a pass of many downloads must not wait
+    // for frames. Events raised while handing over wait for the next step, so none can keep the
+    // step going. Taken one at a time: a handler may clear the queue.
+    std::size_t waiting = 0;
     {
         std::lock_guard<std::mutex> guard(gState.lock);
-        if (!gState.events.empty()) {
+        waiting = gState.events.size();
+    }
+    for (; waiting > 0; --waiting) {
+        WebEvent event;
+        {
+            std::lock_guard<std::mutex> guard(gState.lock);
+            if (gState.events.empty())
+                return;
             event = std::move(gState.events.front());
             gState.events.pop_front();
-            hasEvent = true;
         }
+        if (gState.eventHook)
+            gState.eventHook(event.name, event.payload);
+        else if (gCore != nullptr)
+            gCore->OnWebResponse(event.name, event.payload);
     }
-    if (!hasEvent)
-        return;
-    if (gState.eventHook)
-        gState.eventHook(event.name, event.payload);
-    else if (gCore != nullptr)
-        gCore->OnWebResponse(event.name, event.payload);
 }
 
 void WebClient::Stop()
@@ -463,6 +473,8 @@ void WebClient::Reset()
     gState.results.clear();
     gState.news.clear();
     gState.attempts.clear();
+    gState.failedInRow = 0;
+    gState.downloadsGivenUp = false;
     gState.token.clear();
     gState.serviceUrl.clear();
     gState.stop = false;
@@ -532,6 +544,12 @@ bool WebClient::HasPendingEvent(const std::string& name)
             return true;
     }
     return false;
+}
+
+bool WebClient::DownloadsGivenUp()
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    return gState.downloadsGivenUp;
 }
 
 std::size_t WebClient::PendingDownloads()

@@ -32,6 +32,9 @@ constexpr std::uint32_t kPauseStep = 10;
 constexpr std::size_t kFileBuffer = 1024 * 1024;
 constexpr long kReceiveBuffer = 256 * 1024;
 constexpr std::int64_t kWritebackStep = 2 * 1024 * 1024;
+// Downloads failing one after the other: a service that lists what it cannot serve. The pass stops
+// asking for the rest rather than keep the user waiting for thousands of answers that fail alike.
+constexpr int kFailuresBeforeGivingUp = 20;
 
 WebState& S()
 {
@@ -399,9 +402,22 @@ void FinishDownload(const DownloadJob& job, DownloadOutcome outcome, long status
     S().results.push_back(std::move(r));
     if (S().stop)
         d.Clear(); // what is left is queued again by the next synchronisation
+    if (outcome == DownloadOutcome::kVerified)
+        S().failedInRow = 0;
+    else if (outcome != DownloadOutcome::kStopped)
+        ++S().failedInRow;
+    std::size_t notFetched = 0;
+    if (S().failedInRow >= kFailuresBeforeGivingUp && !d.Empty()) {
+        notFetched = d.Size();
+        d.Clear();
+        S().downloadsGivenUp = true; // the next run tries again
+    }
+    if (d.Empty())
+        S().failedInRow = 0; // the pass ends; the next one counts afresh
     if (d.Empty() && outcome != DownloadOutcome::kStopped) {
         WorkerResult finished;
         finished.kind = ResultKind::kDownloadsFinished;
+        finished.notFetched = notFetched;
         S().results.push_back(std::move(finished));
     }
 }

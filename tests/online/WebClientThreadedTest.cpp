@@ -283,6 +283,15 @@ TEST(WebClientThreaded, DownloadsInstallOnlyWhatMatchesTheList)
     }
 }
 
+TEST(WebClientThreaded, EveryEventWaitingIsHandedOverInOneStep)
+{
+    OnlineHarness h;
+    for (const char* name : {"a", "b", "c"})
+        WebClient::PushEvent("download", std::string("started;") + name);
+    WebClient::Pump(0.016f);
+    EXPECT_EQ(h.events.size(), 3u) << "a pass of many downloads must not wait for frames";
+}
+
 TEST(WebClientThreaded, NamesThatCannotBeFetchedSafelyAreNeverQueued)
 {
     LogCapture capture(LogCapture::kRecordOnly);
