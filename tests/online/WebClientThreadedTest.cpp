@@ -292,6 +292,31 @@ TEST(WebClientThreaded, EveryEventWaitingIsHandedOverInOneStep)
     EXPECT_EQ(h.events.size(), 3u) << "a pass of many downloads must not wait for frames";
 }
 
+TEST(WebClientThreaded, AQueueClearedAndRefilledDuringATransferKeepsItsNewJobs)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    h.WriteArchive("slow", 2000);
+    const std::string next = h.WriteArchive("next", 3000);
+    h.WriteScenario("Archives {\n [ Name=\"slow\" File=\"archives/slow.lba\" Stall=\"1\" ]\n"
+                    " [ Name=\"next\" File=\"archives/next.lba\" ]\n}\n");
+    ASSERT_TRUE(h.StartService());
+    h.UseServiceLinkCache();
+    ASSERT_TRUE(WebClient::EnqueueDownload("slow", "dat/slow.lba"));
+    ASSERT_TRUE(h.PumpUntil([&] { return h.service.DownloadCount("slow") == 1; }));
+    // While it runs, the queue is dropped and filled again with the running one behind another.
+    WebClient::ClearDownloads();
+    ASSERT_TRUE(WebClient::EnqueueDownload("next", "dat/next.lba"));
+    ASSERT_TRUE(WebClient::EnqueueDownload("slow", "dat/slow.lba"));
+    h.service.ReleaseStalls();
+    ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_TRUE(h.Read("dat/next.lba") == next);
+    int started = 0;
+    for (const WebEvent& e : h.events)
+        started += e.payload == "started;slow" ? 1 : 0;
+    EXPECT_EQ(started, 1) << "the finished job left the queue, not the one in front of it";
+}
+
 TEST(WebClientThreaded, NamesThatCannotBeFetchedSafelyAreNeverQueued)
 {
     LogCapture capture(LogCapture::kRecordOnly);
