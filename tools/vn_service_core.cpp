@@ -33,6 +33,7 @@ struct ServedArchive {
     bool listed = true;
     bool ignoreRange = false;
     bool html = false;
+    bool empty = false; // answered 200 with no body, whatever is listed
     int status = 200;
     std::uint64_t cutAfter = 0; // 0: never cut
     int cutTimes = 0;           // how many transfers are cut; -1 every one
@@ -255,6 +256,7 @@ bool ServiceStandIn::State::LoadScenario()
         a.listed = config.GetString("Unlisted") != "1";
         a.ignoreRange = config.GetString("IgnoreRange") == "1";
         a.html = config.GetString("Html") == "1";
+        a.empty = config.GetString("Empty") == "1";
         if (has("Status"))
             a.status = config.GetInt("Status");
         if (has("CutAfter"))
@@ -469,6 +471,10 @@ void ServiceStandIn::State::HandleDownload(const httplib::Request& request, http
     }
     if (!archive.redirect.empty()) {
         response.set_redirect(WithHost(archive.redirect), 302);
+        return;
+    }
+    if (archive.empty) {
+        response.set_content("", "application/octet-stream");
         return;
     }
     if (archive.html) {

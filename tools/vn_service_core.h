@@ -10,8 +10,8 @@
 //
 // Faults a scenario can inject: per request (Answers) a raw answer, a stall before or after the
 // length prefix, another status word, an HTTP error page ("HttpStatus") or a redirect; per archive
-// (Archives) a listed size or CRC that differs from the file, an error status, an HTML page, a
-// redirect, a cut or stalled transfer, extra bytes. A service that is down is one that was stopped;
+// (Archives) a listed size or CRC that differs from the file, an error status, an HTML page, an
+// empty answer, a redirect, a cut or stalled transfer, extra bytes. A service that is down is one that was stopped;
 // Start with the same port brings it back (with no memory of earlier sessions).
 // A device that signed in with credentials (or is named by an account's "Device") may later sign
 // in with its device name alone.

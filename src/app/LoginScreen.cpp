@@ -91,6 +91,11 @@ void LoginScreen::Update(float dt)
 void LoginScreen::Render()
 {
     EnsureRead();
+    if (statusStale) {
+        statusStale = false;
+        if (GUIText* status = GetText(0))
+            status->Refresh(false);
+    }
     GUIScreenLayer::Render();
 }
 
@@ -353,6 +358,7 @@ const std::vector<std::string>& LoginScreen::StatusLines()
 
 void LoginScreen::RedrawStatus()
 {
-    if (GUIText* status = GetText(0))
-        status->Refresh(false);
+    // Drawn once with the next frame however often the lines changed: a step may bring many.
+    statusStale = true;
+    GUIScreenManager::Invalidate();
 }

@@ -53,6 +53,8 @@ private:
 
     bool isRead = false;
     bool showsPlaceholders = true;
+    // The status lines changed since their picture was made.
+    bool statusStale = false;
     // The status lines while no status widget exists.
     std::vector<std::string> pendingStatus;
 };

@@ -22,6 +22,7 @@
 #include "online/WebClient.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 const char* const kPatcherProgram = "VornPatcher";
@@ -210,7 +211,10 @@ void OnlineSession::OnResponse(const std::string& name, const std::string& paylo
     } else if (name == "download") {
         OnDownloadResponse(payload);
     } else if (name == "downloads") {
-        OnDownloadsFinished();
+        if (status == "notfetched")
+            ReportNotFetched(NextField(payload, position));
+        else
+            OnDownloadsFinished();
     } else if (name == "proxy") {
         GUIMessageBox::ShowTwoButtons(kDialogProxy, 1, Localize("ERR_PROXY"), kButtonOk, kButtonRetry);
     }
@@ -385,6 +389,13 @@ void OnlineSession::SyncPackages()
     } else {
         ReloadArchive("dyncfg");
     }
+    failedDownloads.clear();
+    if (WebClient::DownloadsGivenUp()) {
+        // Said when the pass gave up; the next run tries again.
+        LogText(kLogFile, "Downloads kept failing in this run: packages are not synchronised again");
+        EnterMain();
+        return;
+    }
     AddStatusLine(Localize("LOG_PACKAGES_INTEGRITY"));
     DrawNow();
     std::vector<std::string> missing;
@@ -418,17 +429,78 @@ void OnlineSession::OnDownloadResponse(const std::string& payload)
     std::size_t position = 0;
     const std::string status = NextField(payload, position);
     const std::string name = ShortenForDisplay(NextField(payload, position), kShownNameBytes);
-    const std::string& text = Localize("LOG_DOWNLOAD_PROGRESS");
     if (status == "started") {
-        AddStatusLine(FillPlaceholders(text, name, ""));
+        downloadLine.clear(); // a line of its own
+        ShowDownloadLine(FillPlaceholders(Localize("LOG_DOWNLOAD_PROGRESS"), name, ""));
         return;
     }
-    PopStatusLine();
-    AddStatusLine(FillPlaceholders(text, name, NextField(payload, position) + "%"));
+    if (status == "failed") {
+        const std::string kind = DownloadFailureText(payload, position);
+        auto counted = std::find_if(failedDownloads.begin(), failedDownloads.end(),
+                                    [&kind](const std::pair<std::string, int>& k) { return k.first == kind; });
+        if (counted == failedDownloads.end())
+            failedDownloads.emplace_back(kind, 1);
+        else
+            ++counted->second;
+        ShowDownloadLine(FillPlaceholders(Localize("LOG_DOWNLOAD_FAILED"), name, kind));
+        return;
+    }
+    ShowDownloadLine(FillPlaceholders(Localize("LOG_DOWNLOAD_PROGRESS"), name, NextField(payload, position) + "%"));
+}
+
+std::string OnlineSession::DownloadFailureText(const std::string& payload, std::size_t position)
+{
+    const std::string kind = NextField(payload, position);
+    if (kind == "http")
+        return FillPlaceholders(Localize("LOG_DOWNLOAD_HTTP"), NextField(payload, position));
+    if (kind == "crc")
+        return Localize("LOG_DOWNLOAD_CRC");
+    if (kind == "size")
+        return Localize("LOG_DOWNLOAD_SIZE");
+    if (kind == "empty")
+        return Localize("LOG_DOWNLOAD_EMPTY");
+    if (kind == "connection")
+        return Localize("LOG_DOWNLOAD_CONNECTION");
+    if (kind == "stopped")
+        return Localize("LOG_DOWNLOAD_STOPPED");
+    return Localize("LOG_DOWNLOAD_WRITE");
+}
+
+void OnlineSession::ShowDownloadLine(const std::string& text)
+{
+    // The download's own line changes in place while it is the newest; another line in between
+    // leaves it as it was, and the news goes below.
+    if (screen != nullptr && !downloadLine.empty() && !screen->StatusLines().empty() &&
+        screen->StatusLines().back() == downloadLine)
+        PopStatusLine();
+    AddStatusLine(text);
+    downloadLine = text;
+}
+
+void OnlineSession::ReportFailedDownloads()
+{
+    // Each download's line says how it failed; many failures add one line a kind, with a count.
+    for (const auto& [kind, count] : failedDownloads) {
+        if (count < 2)
+            continue;
+        const std::string line = FillPlaceholders(Localize("LOG_DOWNLOADS_FAILED"), IntToString(count), kind);
+        LogText(kLogFile, line);
+        AddStatusLine(line);
+    }
+    failedDownloads.clear();
+}
+
+void OnlineSession::ReportNotFetched(const std::string& count)
+{
+    ReportFailedDownloads();
+    const std::string line = FillPlaceholders(Localize("LOG_DOWNLOADS_GIVEN_UP"), count);
+    LogText(kLogFile, line);
+    AddStatusLine(line);
 }
 
 void OnlineSession::OnDownloadsFinished()
 {
+    ReportFailedDownloads();
     if (patchForRefusedSession) {
         // Arrived or not, the patch opens no session. The offline way offers one that arrived.
         patchForRefusedSession = false;

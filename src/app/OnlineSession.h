@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 class GamePlayerProfile;
@@ -68,6 +69,14 @@ private:
     // that arrives after the user went on must not pull them back.
     bool ScreenInFront() const;
     void SignInAutomatically();
+    // A download's status line: replaces the line of the same download while it is the newest.
+    void ShowDownloadLine(const std::string& text);
+    // The kind of a failed download for its line, from the fields of its "failed" event.
+    static std::string DownloadFailureText(const std::string& payload, std::size_t position);
+    // The end of a pass: one line for each kind of failure that more than one download had.
+    void ReportFailedDownloads();
+    // The pass gave up on downloads that kept failing: how many were not fetched.
+    void ReportNotFetched(const std::string& count);
     void AddStatusLine(const std::string& text);
     void PopStatusLine();
     void DrawNow();
@@ -86,6 +95,10 @@ private:
     bool patchForRefusedSession = false;
     bool patchAnnounced = false;
     bool announcementWaiting = false;
+    // The status line of the download in progress ("" before the first).
+    std::string downloadLine;
+    // The kinds of failure of this pass's downloads, in the order they first came, with counts.
+    std::vector<std::pair<std::string, int>> failedDownloads;
 };
 
 // The first queued notice as dialog 21 (its message, buttons 2 and 3) when no box is open; false

@@ -149,22 +149,45 @@ const char* OutcomeText(DownloadOutcome outcome)
     case DownloadOutcome::kWrongCrc: return "crc mismatch";
     case DownloadOutcome::kOversize: return "longer than listed";
     case DownloadOutcome::kTempFailed: return "temp file could not be written";
+    case DownloadOutcome::kEmpty: return "no bytes sent";
     }
     return "";
 }
 
-// Main thread: puts a verified download in place, or throws away what cannot be used.
-void InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
+// The kind of a failed download as the "download" event names it: "http;<status>", "crc", "size",
+// "empty", "connection", "write" or "stopped".
+std::string FailureKind(DownloadOutcome outcome, long httpStatus)
+{
+    switch (outcome) {
+    case DownloadOutcome::kBadStatus: return "http;" + IntToString(static_cast<int>(httpStatus));
+    case DownloadOutcome::kWrongCrc: return "crc";
+    case DownloadOutcome::kWrongSize:
+    case DownloadOutcome::kOversize: return "size";
+    case DownloadOutcome::kEmpty: return "empty";
+    case DownloadOutcome::kIncomplete:
+    case DownloadOutcome::kEnded: return "connection";
+    case DownloadOutcome::kStopped: return "stopped";
+    case DownloadOutcome::kTempFailed:
+    case DownloadOutcome::kVerified: break;
+    }
+    return "write";
+}
+
+// Main thread: puts a verified download in place, or throws away what cannot be used. False when
+// nothing of it was kept.
+bool InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
 {
     const std::string& name = job.name;
     if (outcome != DownloadOutcome::kVerified) {
         LogText(kLogFile, name + " not installed: " + OutcomeText(outcome));
-        const bool keep = outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kStopped;
+        // A temp file is kept for a resume only when it holds something to resume from.
+        const bool keep =
+            (outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kStopped) && job.received > 0;
         if (!keep && platform::FileExists(job.tempPath)) {
             LogText(kLogFile, name + " removing temp file: " + job.tempPath);
             platform::RemoveFile(job.tempPath);
         }
-        return;
+        return false;
     }
     CloseArchive(name);
     std::string patch = job.targetPath;
@@ -175,17 +198,18 @@ void InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
         if (platform::FileExists(patch) && platform::RemoveFile(patch))
             LogText(kLogFile, name + " removed outdated patch file: " + patch);
         LogText(kLogFile, name + " installed: " + job.targetPath);
-        return;
+        return true;
     }
     LogText(kLogFile, name + " couldn't rename file: " + job.tempPath + " (" + error + ")");
     if (platform::FileExists(patch) && !platform::RemoveFile(patch))
         LogText(kLogFile, name + " couldn't remove patch file: " + patch);
     if (platform::ReplaceFile(job.tempPath, patch, &error)) {
         LogText(kLogFile, name + " downloaded as patch file: " + patch);
-    } else {
-        LogText(kLogFile, name + " couldn't rename to patch file: " + patch);
-        platform::RemoveFile(job.tempPath);
+        return true;
     }
+    LogText(kLogFile, name + " couldn't rename to patch file: " + patch);
+    platform::RemoveFile(job.tempPath);
+    return false;
 }
 
 void HandleResult(const WorkerResult& r)
@@ -204,8 +228,7 @@ void HandleResult(const WorkerResult& r)
         WebClient::PushEvent("download", "started;" + r.name);
         break;
     case ResultKind::kDownloadProgress: {
-        // Events are handed over one per frame: a progress line not shown yet is replaced, not
-        // queued behind, so the end of a download is never reported seconds late.
+        // A progress line not handed over yet is replaced, not queued behind.
         const std::string payload = "ok;" + r.name + ";" + IntToString(r.percent);
         std::lock_guard<std::mutex> guard(gState.lock);
         if (!gState.events.empty() && gState.events.back().name == "download" &&
@@ -217,10 +240,14 @@ void HandleResult(const WorkerResult& r)
         break;
     }
     case ResultKind::kDownloaded:
-        InstallDownload(r.job, r.outcome);
-        WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
+        if (InstallDownload(r.job, r.outcome))
+            WebClient::PushEvent("download", "ok;" + r.job.name + ";100");
+        else
+            WebClient::PushEvent("download", "failed;" + r.job.name + ";" + FailureKind(r.outcome, r.httpStatus));
         break;
     case ResultKind::kDownloadsFinished:
+        if (r.notFetched > 0)
+            WebClient::PushEvent("downloads", "notfetched;" + std::to_string(r.notFetched));
         WebClient::PushEvent("downloads", "finished");
         break;
     }
@@ -337,6 +364,9 @@ bool WebClient::EnqueueDownload(const std::string& name, const std::string& loca
     std::lock_guard<std::mutex> guard(gState.lock);
     if (gState.downloads.Contains(name))
         return true;
+    if (gState.downloadsGivenUp)
+        return refuse("was not fetched: downloads kept failing in this run",
+                      "were not fetched, downloads kept failing in this run");
     int& tries = gState.attempts[name];
     if (tries >= 2)
         return refuse("was tried twice in this run: not downloaded again", "were tried twice in this run, not downloaded again");
@@ -394,22 +424,28 @@ void WebClient::Pump(float)
         }
     }
 
-    WebEvent event;
-    bool hasEvent = false;
+    // Every event waiting now is handed over in this step: a pass of many downloads must not wait
+    // for frames. Events raised while handing over wait for the next step, so none can keep the
+    // step going. Taken one at a time: a handler may clear the queue.
+    std::size_t waiting = 0;
     {
         std::lock_guard<std::mutex> guard(gState.lock);
-        if (!gState.events.empty()) {
+        waiting = gState.events.size();
+    }
+    for (; waiting > 0; --waiting) {
+        WebEvent event;
+        {
+            std::lock_guard<std::mutex> guard(gState.lock);
+            if (gState.events.empty())
+                return;
             event = std::move(gState.events.front());
             gState.events.pop_front();
-            hasEvent = true;
         }
+        if (gState.eventHook)
+            gState.eventHook(event.name, event.payload);
+        else if (gCore != nullptr)
+            gCore->OnWebResponse(event.name, event.payload);
     }
-    if (!hasEvent)
-        return;
-    if (gState.eventHook)
-        gState.eventHook(event.name, event.payload);
-    else if (gCore != nullptr)
-        gCore->OnWebResponse(event.name, event.payload);
 }
 
 void WebClient::Stop()
@@ -437,6 +473,8 @@ void WebClient::Reset()
     gState.results.clear();
     gState.news.clear();
     gState.attempts.clear();
+    gState.failedInRow = 0;
+    gState.downloadsGivenUp = false;
     gState.token.clear();
     gState.serviceUrl.clear();
     gState.stop = false;
@@ -506,6 +544,12 @@ bool WebClient::HasPendingEvent(const std::string& name)
             return true;
     }
     return false;
+}
+
+bool WebClient::DownloadsGivenUp()
+{
+    std::lock_guard<std::mutex> guard(gState.lock);
+    return gState.downloadsGivenUp;
 }
 
 std::size_t WebClient::PendingDownloads()

@@ -5,7 +5,12 @@
 // Threads: the worker only transfers (and checks what it downloaded). Everything that follows from
 // an answer (the token aside) happens on the main thread inside Pump, in arrival order: profile
 // fields, the link cache, the news queue, archives renamed into "dat/", and the events handed to
-// the event hook, one per frame, with no lock held.
+// the event hook, every one waiting at each step, with no lock held.
+//
+// Download events: "download" "started;<name>", "ok;<name>;<percent>" (100 once installed) or
+// "failed;<name>;<kind>" (kinds: "http;<status>", "crc", "size", "empty", "connection", "write",
+// "stopped"); then "downloads" "notfetched;<count>" when the pass gave up on downloads that kept
+// failing, and "downloads" "finished".
 
 #include <cstdint>
 #include <functional>
@@ -77,6 +82,7 @@ public:
     // is a plain file name and it was not tried twice in this run already. A name already queued
     // is not queued again (true). A pass over many names gives refusals, so that each kind of
     // refusal is one log line with a count instead of a line a name (the caller flushes it).
+    // Nothing is queued once a pass gave up on downloads that kept failing, until the next run.
     static bool EnqueueDownload(const std::string& name, const std::string& localPath, LogTally* refusals = nullptr);
     // Drops every queued request (the user gave up on an answer: a proxy page, say).
     static void ClearRequests();
@@ -108,6 +114,8 @@ public:
     // An answer of that name arrived but was not handed to the event hook yet (or is on its way).
     static bool HasPendingEvent(const std::string& name);
     static std::size_t PendingDownloads();
+    // A pass gave up on downloads that kept failing: nothing more is downloaded in this run.
+    static bool DownloadsGivenUp();
     static std::string SessionToken();
 
     // Seams: where events go (default: the core's web-event hook), the online test (default: the

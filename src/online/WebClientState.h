@@ -25,6 +25,7 @@ enum class DownloadOutcome {
     kWrongCrc,
     kOversize,   // more bytes than listed
     kTempFailed, // the temp file could not be created or written
+    kEmpty,      // the server sent no byte: an archive is never empty
 };
 
 enum class ResultKind { kAnswer, kProxy, kOffline, kDownloadStarted, kDownloadProgress, kDownloaded, kDownloadsFinished };
@@ -37,6 +38,8 @@ struct WorkerResult {
     DownloadJob job;
     DownloadOutcome outcome = DownloadOutcome::kVerified;
     int percent = 0;
+    long httpStatus = 0;         // a download's last answer from the server (0: none came)
+    std::size_t notFetched = 0;  // kDownloadsFinished: queued downloads dropped as the pass gave up
 };
 
 // The downloads in queue order, with their names beside them: a package list of thousands is
@@ -89,10 +92,14 @@ struct WebState {
     std::mutex lock; // guards every container and string below; never held during a transfer
     std::vector<QueuedRequest> requests;
     DownloadQueue downloads;
-    std::deque<WebEvent> events; // handed out one per frame from the front
+    std::deque<WebEvent> events; // handed out in order, every one waiting at each step
     std::vector<WorkerResult> results;
     std::vector<NewsItem> news;
     std::map<std::string, int> attempts;
+    // Downloads that failed one after the other in this pass; enough of them end the pass, and
+    // nothing more is downloaded in this run.
+    int failedInRow = 0;
+    bool downloadsGivenUp = false;
     std::string token;
     std::string serviceUrl;
     std::uint64_t nextRequestId = 1;

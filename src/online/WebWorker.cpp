@@ -32,6 +32,9 @@ constexpr std::uint32_t kPauseStep = 10;
 constexpr std::size_t kFileBuffer = 1024 * 1024;
 constexpr long kReceiveBuffer = 256 * 1024;
 constexpr std::int64_t kWritebackStep = 2 * 1024 * 1024;
+// Downloads failing one after the other: a service that lists what it cannot serve. The pass stops
+// asking for the rest rather than keep the user waiting for thousands of answers that fail alike.
+constexpr int kFailuresBeforeGivingUp = 20;
 
 WebState& S()
 {
@@ -187,6 +190,7 @@ struct DownloadContext {
     bool failed = false;
     int lastPercent = -1;
     CURL* handle = nullptr;
+    long status = 0; // the server's answer to this transfer
 };
 
 std::size_t Refuse(DownloadContext& c, DownloadOutcome why)
@@ -203,7 +207,7 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
     Touch();
     if (!c.statusChecked) {
         c.statusChecked = true;
-        long status = 0;
+        long& status = c.status;
         CurlLibrary().easyGetinfo(c.handle, CURLINFO_RESPONSE_CODE, &status);
         if (status == 200 && c.resumed) {
             // The server sends the whole file where a part was asked for: start again.
@@ -241,9 +245,11 @@ std::size_t OnDownloadData(char* data, std::size_t size, std::size_t count, void
 }
 
 // One GET of the job's URL into its temp file, resuming from what the file holds. kIncomplete:
-// the connection failed (worth another try); kEnded: the server finished sending.
-DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, std::uint32_t& crc)
+// the connection failed (worth another try); kEnded: the server finished sending. status: the
+// server's answer (0 when none came).
+DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, std::uint32_t& crc, long& status)
 {
+    status = 0;
     DownloadContext c;
     c.job = &job;
     c.crc = &crc;
@@ -271,6 +277,7 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
     const CURLcode code = CurlLibrary().easyPerform(handle);
     S().transferRunning = false;
     lastPercent = c.lastPercent;
+    status = c.status;
     const bool flushed = c.file && std::fflush(c.file.get()) == 0;
     c.file.reset();
     if (c.failed)
@@ -283,10 +290,9 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
         job.received = 0;
         crc = 0xFFFFFFFFu;
         platform::RemoveFile(job.tempPath);
-        return TransferOnce(handle, job, lastPercent, crc);
+        return TransferOnce(handle, job, lastPercent, crc, status);
     }
     if (!c.statusChecked) { // no body at all: the status alone tells
-        long status = 0;
         CurlLibrary().easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         if (code == CURLE_OK && status != 200 && status != 206) {
             LogText(kLogFile, job.name + " download refused with HTTP status " + IntToString(static_cast<int>(status)));
@@ -324,7 +330,7 @@ void Pause(std::uint32_t milliseconds)
         SDL_Delay(std::min(kPauseStep, milliseconds - waited));
 }
 
-DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
+DownloadOutcome RunDownload(CURL* handle, DownloadJob& job, long& status)
 {
     job.received = TempFileSize(job.tempPath);
     if (job.received > 0 && job.received >= job.expected) {
@@ -349,12 +355,17 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job)
             Pause(S().limits.retryDelayMilliseconds);
         if (ShouldLeave())
             return DownloadOutcome::kStopped;
-        outcome = TransferOnce(handle, job, lastPercent, crc);
+        outcome = TransferOnce(handle, job, lastPercent, crc, status);
         if (outcome != DownloadOutcome::kIncomplete || job.received == job.expected)
             break;
     }
     if (outcome != DownloadOutcome::kIncomplete && outcome != DownloadOutcome::kEnded)
         return outcome;
+    if (outcome == DownloadOutcome::kEnded && job.received == 0) {
+        // Whatever size is listed: an empty archive would replace a working one with nothing.
+        LogText(kLogFile, job.name + " download sent no bytes");
+        return DownloadOutcome::kEmpty;
+    }
     if (job.received != job.expected) {
         LogText(kLogFile, job.name + " incorrect size: " + Int64ToString(job.expected) + " != " +
                               Int64ToString(job.received));
@@ -378,7 +389,7 @@ bool TakeDownload(DownloadJob& out)
     return true;
 }
 
-void FinishDownload(const DownloadJob& job, DownloadOutcome outcome)
+void FinishDownload(const DownloadJob& job, DownloadOutcome outcome, long status)
 {
     std::lock_guard<std::mutex> guard(S().lock);
     auto& d = S().downloads;
@@ -387,12 +398,26 @@ void FinishDownload(const DownloadJob& job, DownloadOutcome outcome)
     r.kind = ResultKind::kDownloaded;
     r.job = job;
     r.outcome = outcome;
+    r.httpStatus = status;
     S().results.push_back(std::move(r));
     if (S().stop)
         d.Clear(); // what is left is queued again by the next synchronisation
+    if (outcome == DownloadOutcome::kVerified)
+        S().failedInRow = 0;
+    else if (outcome != DownloadOutcome::kStopped)
+        ++S().failedInRow;
+    std::size_t notFetched = 0;
+    if (S().failedInRow >= kFailuresBeforeGivingUp && !d.Empty()) {
+        notFetched = d.Size();
+        d.Clear();
+        S().downloadsGivenUp = true; // the next run tries again
+    }
+    if (d.Empty())
+        S().failedInRow = 0; // the pass ends; the next one counts afresh
     if (d.Empty() && outcome != DownloadOutcome::kStopped) {
         WorkerResult finished;
         finished.kind = ResultKind::kDownloadsFinished;
+        finished.notFetched = notFetched;
         S().results.push_back(std::move(finished));
     }
 }
@@ -437,8 +462,9 @@ void Work()
         DownloadJob job;
         if (!TakeDownload(job))
             return;
-        const DownloadOutcome outcome = RunDownload(handle.get(), job);
-        FinishDownload(job, outcome);
+        long status = 0;
+        const DownloadOutcome outcome = RunDownload(handle.get(), job, status);
+        FinishDownload(job, outcome, status);
     }
 }
 

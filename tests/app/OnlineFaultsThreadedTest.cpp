@@ -101,9 +101,55 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
     const std::string forestNew = std::string(20000, 'n'); // what the service would replace it with
     const std::string proxyPage = "<html>\n<body>Sign in to the network first</body></html>\n";
     int port = 0;
+    // Archives the service lists and cannot serve, more than a pass asks for before it gives up.
+    std::vector<std::string> unservable;
+    std::string unservableList = "vexa_sky_prev 12";
+    std::string unservableArchives = "Archives {\n";
+    for (int i = 0; i < 300; ++i) {
+        unservable.push_back("zpkg" + std::to_string(1000 + i));
+        unservableList += ";" + unservable.back();
+        unservableArchives += " [ Name=\"" + unservable.back() + "\" ListedSize=\"1000\" ListedCrc=\"7\" ]\n";
+    }
+    const auto unservableAsked = [&] {
+        int asked = 0;
+        for (const std::string& name : unservable)
+            asked += service.DownloadCount(name);
+        return asked;
+    };
     const std::vector<FaultRow> rows = {
         {"wrong CRC listed", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" ListedCrc=\"12345\" ]\n}\n", {},
-         false, true, 0, nullptr, kNoDialog, "vexa_forest not installed: crc mismatch", nullptr},
+         false, true, 0, nullptr, kNoDialog, "vexa_forest not installed: crc mismatch",
+         [&] { EXPECT_TRUE(StatusShows("Downloading vexa_forest failed: the file arrived damaged (CRC mismatch)")); }},
+        {"an archive answered with 500", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Status=\"500\" ]\n}\n", {},
+         false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server refused it (HTTP 500)", nullptr},
+        {"an archive answered with 0 bytes", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Empty=\"1\" ]\n}\n",
+         {}, false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server sent nothing (0 bytes)",
+         [&] { EXPECT_FALSE(platform::FileExists(temp.File("dat/vexa_sky.lba"))); }},
+        {"the patch answered with 404",
+         newer + "Archives {\n [ Name=\"patch\" ListedSize=\"5000\" ListedCrc=\"7\" ]\n}\n", {}, false, true, 0,
+         [&] {
+             // Later lines scroll it away before the main menu.
+             ASSERT_TRUE(FramesUntil(
+                 [&] { return StatusShows("Downloading patch failed: the server refused it (HTTP 404)"); }));
+         },
+         kDialogUpdate, "The update cannot be fetched", nullptr},
+        {"hundreds of archives listed that all answer 404",
+         DemoScenario("vexa_sky_prev 12", unservableList) + unservableArchives + "}\n", {}, false, true, 0,
+         [&] {
+             ASSERT_TRUE(Settled());
+             EXPECT_EQ(unservableAsked(), 20) << "the pass gives up on downloads that keep failing";
+             EXPECT_TRUE(StatusShows("The downloads keep failing: 280 more packages were not fetched."));
+             for (int i = 0; i < 5 && BoxOpen(); ++i)
+                 Answer(kButtonNo); // the notices
+             SignOut();
+             SignInByHand();
+             ASSERT_TRUE(Settled());
+             EXPECT_EQ(unservableAsked(), 20) << "nothing more in this run";
+             Restart();
+             ASSERT_FALSE(HasFatalFailure());
+         },
+         kDialogNews, "20 downloads failed: the server refused it (HTTP 404)",
+         [&] { EXPECT_EQ(unservableAsked(), 40) << "the next run tries again"; }},
         {"wrong size listed",
          DemoScenario() + "Archives {\n [ Name=\"vexa_city\" File=\"city.lba\" ListedSize=\"999\" ]\n}\n",
          {{"city.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_city not installed", nullptr},
