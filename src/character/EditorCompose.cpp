@@ -150,12 +150,15 @@ bool Editor::ComposeFigure()
             category->Draw(false);
         }
     }
-    // Drawn from transparent, a target weights its colours by alpha: settled, it is blended once
-    // onto what lies below, not darkened along every smooth edge.
-    SettleTarget(renderer, figure);
     Category* token = CharacterRegistry::FirstActiveToken();
     // Without a cover layer there is no frame to show the token on: the figure stays whole.
-    if (token && cover) {
+    const bool isFramed = token && cover;
+    const SDL_Rect window = isFramed ? token->RootDestRect() : SDL_Rect{0, 0, size.w, size.h};
+    // Drawn from transparent, a target weights its colours by alpha: settled, it is blended once
+    // onto what lies below, not darkened along every smooth edge. Framed, only the token's window
+    // of it is drawn again.
+    SettleTarget(renderer, figure, &window);
+    if (isFramed) {
         SDL_Texture* framed = ResourceCache::CreateTargetTexture(size.w, size.h);
         if (!framed || !BeginTarget(renderer, framed)) {
             ResourceCache::ReleaseTexture(&framed);
@@ -166,7 +169,6 @@ bool Editor::ComposeFigure()
         if (SDL_Texture* coverTexture = coverHasPicture ? cover->EnsureTexture() : nullptr) {
             SDL_RenderCopy(renderer, coverTexture, nullptr, nullptr);
         }
-        const SDL_Rect window = token->RootDestRect();
         SDL_RenderCopy(renderer, figure, &window, &window);
         ResourceCache::ReleaseTexture(&figure);
         figure = framed;

@@ -17,6 +17,7 @@ int BlendOver(SDL_Surface* source, const SDL_Rect* sourceRect, SDL_Surface* dest
 // A render target cleared to transparent and drawn into with SDL's blend holds colours weighted by
 // their alpha. Call once drawing into it is done: from then on it draws onto the window (or another
 // target) blended once, through a blend mode for such colours where the renderer has one, otherwise
-// by dividing its colours by their alpha in place. The renderer's target is left as it was. False
-// when target could not be settled; it then draws as SDL's blend would.
-bool SettleTarget(SDL_Renderer* renderer, SDL_Texture* target);
+// by dividing its colours by their alpha in place (within area only, when given: the part that is
+// drawn from later). The renderer's target is left as it was. False when target could not be
+// settled; it then draws as SDL's blend would.
+bool SettleTarget(SDL_Renderer* renderer, SDL_Texture* target, const SDL_Rect* area = nullptr);

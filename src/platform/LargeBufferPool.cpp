@@ -16,7 +16,6 @@ namespace platform {
 
 namespace {
 
-constexpr std::size_t kHugePage = 2u << 20;
 constexpr std::size_t kPage = 4096;
 // Blocks from this size on come from the pool: pictures, textures and surfaces of the software
 // renderer, archive reads. Smaller ones are the C allocator's business.
@@ -55,24 +54,26 @@ void InsertRange(std::map<std::size_t, std::size_t>& ranges, std::size_t offset,
 
 } // namespace
 
-LargeBufferPool::LargeBufferPool(std::size_t spanBytes, std::size_t residentLimit, bool hugePages)
+LargeBufferPool::LargeBufferPool(std::size_t spanBytes, std::size_t residentLimit)
     : residentLimit(residentLimit)
 {
     if (spanBytes == 0)
         return;
-    spanBytes = (spanBytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* reserved = mmap(nullptr, spanBytes + kHugePage, PROT_READ | PROT_WRITE,
-                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    spanBytes = (spanBytes + kPage - 1) & ~(kPage - 1);
+    void* reserved =
+        mmap(nullptr, spanBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (reserved == MAP_FAILED)
         return;
     mapping = reserved;
-    mappingLength = spanBytes + kHugePage;
-    const auto raw = reinterpret_cast<std::uintptr_t>(reserved);
-    const std::uintptr_t aligned = (raw + kHugePage - 1) & ~(std::uintptr_t{kHugePage} - 1);
-    base = reinterpret_cast<char*>(aligned);
+    mappingLength = spanBytes;
+    base = static_cast<char*>(reserved);
     span = spanBytes;
-#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
-    madvise(base, span, hugePages ? MADV_HUGEPAGE : MADV_NOHUGEPAGE); // only advice: the pool works without it
+#ifdef MADV_NOHUGEPAGE
+    // Kept blocks are scattered over the span. On huge pages, or merged into them later by the
+    // kernel's background pass (on its own where huge pages are the system's default), every 2 MiB
+    // that still holds one kept block would be resident whole, far past the resident limit, with
+    // nothing live. Only advice: where the kernel has no huge pages it refuses, and nothing changes.
+    madvise(base, span, MADV_NOHUGEPAGE);
 #endif
     freeRanges.emplace(0, span);
 }

@@ -33,10 +33,9 @@ class LargeBufferPool {
 public:
     // span: address space to reserve (nothing is touched up front; 0 reserves none, so that every
     // block comes from the C allocator). residentLimit: given-back bytes kept resident for the
-    // next block; a block that would exceed it goes back to the system. hugePages: advise the span
-    // onto huge pages, where touching one byte makes a whole huge page resident; without, the
-    // resident pages are exactly the touched ones (tests count them).
-    LargeBufferPool(std::size_t span, std::size_t residentLimit, bool hugePages = true);
+    // next block; a block that would exceed it goes back to the system. The span is kept off huge
+    // pages: its resident pages are exactly the touched ones not given back (tests count them).
+    LargeBufferPool(std::size_t span, std::size_t residentLimit);
     ~LargeBufferPool();
     LargeBufferPool(const LargeBufferPool&) = delete;
     LargeBufferPool& operator=(const LargeBufferPool&) = delete;

@@ -132,8 +132,8 @@ void SetWriteFailureFunction(WriteFailureFunction function);
 // This process's id (names of per-process scratch files).
 int ProcessId();
 
-// A buffer of size bytes for large reads and pictures. Large ones come from a pool advised onto huge
-// pages that keeps given-back blocks resident for the next one: fresh pages, each faulted in and
+// A buffer of size bytes for large reads and pictures. Large ones come from a pool that keeps
+// given-back blocks resident, up to a limit, for the next one: fresh pages, each faulted in and
 // cleared on first touch, are most of what a new picture costs. In the sanitizer builds every block
 // comes from the C allocator, which they watch. Free with FreeLargeBuffer.
 void* AllocateLargeBuffer(std::size_t size);

@@ -14,9 +14,13 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -414,7 +418,7 @@ TEST(PlatformLargeBuffersThreaded, BlocksKeepTheirBytesAndTheResidentLimitHolds)
     constexpr std::size_t kSpan = 16u << 20;
     constexpr std::size_t kLimit = 2u << 20;
     constexpr std::size_t kLargest = 1u << 20;
-    platform::LargeBufferPool pool(kSpan, kLimit, false);
+    platform::LargeBufferPool pool(kSpan, kLimit);
     LogCapture capture;
     capture.Allow("given back twice");
     std::vector<char> pattern(2 * kLargest);
@@ -489,6 +493,44 @@ TEST(PlatformLargeBuffersThreaded, BlocksKeepTheirBytesAndTheResidentLimitHolds)
     void* whole = pool.Allocate(kSpan);
     EXPECT_EQ(whole, start) << "every block came back whole";
     pool.Free(whole);
+}
+
+// The advice flags (smaps' VmFlags) of the mapping holding address; empty when none does.
+static std::string MappingFlags(const void* address)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        unsigned long long start = 0;
+        unsigned long long end = 0;
+        if (std::sscanf(line.c_str(), "%llx-%llx ", &start, &end) == 2 && line.find(':') > line.find(' '))
+            inside = at >= start && at < end;
+        else if (inside && line.rfind("VmFlags:", 0) == 0)
+            return line.substr(8) + " ";
+    }
+    return {};
+}
+
+// Kept blocks lie scattered over the span: on huge pages, whole ones merged by the kernel later
+// included, each 2 MiB holding one would stay resident whole. The span is advised off them, also
+// in the process-wide pool.
+TEST(PlatformLargeBuffers, TheSpanIsKeptOffHugePages)
+{
+    if (access("/sys/kernel/mm/transparent_hugepage/enabled", F_OK) != 0)
+        GTEST_SKIP() << "this kernel has no transparent huge pages to keep off";
+    platform::LargeBufferPool pool(8u << 20, 2u << 20);
+    void* block = pool.Allocate(64u << 10);
+    ASSERT_NE(block, nullptr);
+    EXPECT_NE(MappingFlags(block).find(" nh "), std::string::npos) << MappingFlags(block);
+    pool.Free(block);
+#if !defined(VN_ADDRESS_SANITIZER) && !defined(VN_THREAD_SANITIZER)
+    void* processBlock = platform::AllocateLargeBuffer(64u << 10);
+    ASSERT_NE(processBlock, nullptr);
+    EXPECT_NE(MappingFlags(processBlock).find(" nh "), std::string::npos) << MappingFlags(processBlock);
+    platform::FreeLargeBuffer(processBlock);
+#endif
 }
 
 #ifdef VN_ADDRESS_SANITIZER

@@ -10,6 +10,7 @@ add_executable(vn_window_tests
   window/WindowMain.cpp
   window/WindowRunTest.cpp
   window/ProgramRunTest.cpp
+  window/SettledTargetWindowTest.cpp
   window/ShellWindowTest.cpp
   window/WindowTestSupport.cpp
   support/TempDir.cpp
