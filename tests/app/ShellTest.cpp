@@ -22,6 +22,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "platform/Platform.h"
+#include "support/BundledContent.h"
 #include "support/LogCapture.h"
 #include "support/TutorialStub.h"
 #include "LbaWriter.h"
@@ -246,13 +247,9 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
 TEST_F(Shell, MainMenuDecodesOnlyThePreviewsNearTheShownScreen)
 {
     namespace fs = std::filesystem;
-    // A folder of our own in place of the shared one: the bundled packages and 24 copies of one.
+    // The test's own dat/ (links to the bundled packages) gets 24 copies of one.
     const fs::path dat = temp.File("dat");
-    const fs::path bundled = fs::read_symlink(dat);
-    fs::remove(dat);
-    fs::create_directory(dat);
-    for (const auto& entry : fs::directory_iterator(bundled))
-        fs::create_symlink(entry.path(), dat / entry.path().filename());
+    const fs::path bundled = kBundledDat;
     AssetArchive source;
     source.seed = ComputeNameSeed("char_vuro_prev");
     source.keyText = kArchiveKey;
