@@ -1,5 +1,5 @@
 #pragma once
-// For the benchmarks that run the program in-process on the bundled content (VN_RUN_DIR/dat).
+// For the benchmarks that run the program in-process on the bundled content (VN_BUNDLED_DIR/dat).
 
 #include "platform/Platform.h"
 
@@ -17,7 +17,7 @@ inline std::string EnterBundledContentFolder(const char* tag)
     namespace fs = std::filesystem;
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
-    const std::string dat = std::string(VN_RUN_DIR) + "/dat";
+    const std::string dat = std::string(VN_BUNDLED_DIR) + "/dat";
     if (!fs::exists(dat + "/core.lba")) {
         std::fprintf(stderr, "bundled content not built (%s)\n", dat.c_str());
         return "";

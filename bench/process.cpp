@@ -151,7 +151,7 @@ int main(int, char** argv)
     setenv("SDL_RENDER_DRIVER", "software", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     unsetenv("VARNOTH_SERVICE_HOST");
-    const fs::path dat = fs::path(VN_RUN_DIR) / "dat";
+    const fs::path dat = fs::path(VN_BUNDLED_DIR) / "dat";
     if (!fs::exists(dat / "core.lba")) {
         std::fprintf(stderr, "bundled content not built (%s)\n", dat.string().c_str());
         return 1;

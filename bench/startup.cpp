@@ -68,7 +68,7 @@ public:
         path = fs::temp_directory_path() / ("vn_bench_startup_" + std::to_string(getpid()));
         fs::remove_all(path);
         fs::create_directories(path);
-        fs::create_directory_symlink(fs::path(VN_RUN_DIR) / "dat", path / "dat");
+        fs::create_directory_symlink(fs::path(VN_BUNDLED_DIR) / "dat", path / "dat");
         previous = fs::current_path();
         fs::current_path(path);
     }
@@ -104,7 +104,7 @@ BENCHMARK(BM_BareSdlFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 void BM_ProgramFirstFrame(benchmark::State& state)
 {
-    if (!fs::exists(fs::path(VN_RUN_DIR) / "dat" / "core.lba")) {
+    if (!fs::exists(fs::path(VN_BUNDLED_DIR) / "dat" / "core.lba")) {
         state.SkipWithError("bundled content not built");
         return;
     }

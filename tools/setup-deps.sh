@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the content and the tests need (only those missing).
+# Installs the Debian packages the build, the content and the tests need, and the file dialog and
+# page opener the program runs (only those missing).
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
@@ -7,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   librsvg2-bin fonts-dejavu-core imagemagick xvfb xauth
   libcpp-httplib-dev
+  zenity xdg-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,7 @@
 #include "gui/GUIVerticalContainer.h"
 #include "gui/TipList.h"
 #include "platform/Platform.h"
+#include "support/BundledContent.h"
 #include "support/SdlClick.h"
 
 #include <SDL_image.h>
@@ -23,7 +24,6 @@
 
 namespace {
 
-const std::string kRunDir = VN_RUN_DIR;
 constexpr std::uint32_t kFrameMs = 40;
 constexpr int kWidth = 1600;
 constexpr int kHeight = 1200;
@@ -32,13 +32,11 @@ constexpr int kHeight = 1200;
 
 void AppFixture::SetUp()
 {
-    if (!FileExists(kRunDir + "/dat/core.lba") || !FileExists(kRunDir + "/dat/char_vexa.lba")) {
+    if (!BundledPackagesBuilt({"core", "char_vexa"})) {
         skipped = true;
         GTEST_SKIP() << "bundled content not built";
     }
-    std::error_code ec;
-    std::filesystem::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
-    ASSERT_FALSE(ec) << ec.message();
+    ASSERT_EQ(LinkBundledDat(temp.Path()), "");
     cwd = std::make_unique<ScopedWorkingDir>(temp.Path());
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
     platform::SetSpawnFunction([this](const std::vector<std::string>& argv, bool) {

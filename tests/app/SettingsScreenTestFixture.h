@@ -23,6 +23,7 @@
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
 #include "support/ArchiveBuilder.h"
+#include "support/BundledContent.h"
 #include "support/HeadlessSdl.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -74,18 +75,12 @@ protected:
 
     void SetUp() override
     {
-        const std::filesystem::path built = std::filesystem::path(VN_RUN_DIR) / "dat";
-        if (!FileExists((built / "core.lba").string()) || !FileExists((built / "char_vexa_prev.lba").string())) {
+        if (!BundledPackagesBuilt({"core", "char_vexa_prev"})) {
             GTEST_SKIP() << "content not built";
         }
         log = std::make_unique<LogCapture>();
         temp = std::make_unique<TempDir>();
-        std::filesystem::create_directories(temp->File("dat"));
-        for (const auto& entry : std::filesystem::directory_iterator(built)) {
-            if (entry.path().extension() == ".lba") {
-                std::filesystem::create_symlink(entry.path(), temp->File("dat/" + entry.path().filename().string()));
-            }
-        }
+        ASSERT_EQ(LinkBundledDat(temp->Path()), "");
         cwd = std::make_unique<ScopedWorkingDir>(temp->Path());
         CloseAllArchives();
         sdl = std::make_unique<HeadlessSdl>(1600, 1200);

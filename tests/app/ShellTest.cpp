@@ -22,6 +22,7 @@
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
 #include "platform/Platform.h"
+#include "support/BundledContent.h"
 #include "support/LogCapture.h"
 #include "support/TutorialStub.h"
 #include "LbaWriter.h"
@@ -63,18 +64,6 @@ protected:
         SubMenu()->collection = collection;
         GUIScreenManager::ShowScreen("MainSubScreen");
         ASSERT_EQ(Screen(), "MainSubScreen");
-    }
-
-    // A folder of our own in place of the shared one, linking to each bundled package.
-    std::filesystem::path OwnDatFolder()
-    {
-        const std::filesystem::path dat = temp.File("dat");
-        const std::filesystem::path bundled = std::filesystem::read_symlink(dat);
-        std::filesystem::remove(dat);
-        std::filesystem::create_directory(dat);
-        for (const auto& entry : std::filesystem::directory_iterator(bundled))
-            std::filesystem::create_symlink(entry.path(), dat / entry.path().filename());
-        return dat;
     }
 
     static MainMenuScreen* MainMenu() { return dynamic_cast<MainMenuScreen*>(GUIScreenManager::FindLayer("MainScreen")); }
@@ -274,8 +263,9 @@ TEST_F(Shell, ScreensNotShownAtStartAreReadWhenFirstShown)
 TEST_F(Shell, MainMenuDecodesOnlyThePreviewsNearTheShownScreen)
 {
     namespace fs = std::filesystem;
-    // The bundled packages and 24 copies of one.
-    const fs::path dat = OwnDatFolder();
+    // The test's own dat/ (links to the bundled packages) gets 24 copies of one.
+    const fs::path dat = temp.File("dat");
+    const fs::path bundled = kBundledDat;
     AssetArchive source;
     source.seed = ComputeNameSeed("char_vuro_prev");
     source.keyText = kArchiveKey;
@@ -443,7 +433,7 @@ TEST_F(Shell, PlayStaysWhenTheSetCannotBeOpened)
 TEST_F(Shell, PlaySaysWhyARefusedSetIsNotOpened)
 {
     // A package whose canvas is beyond what a figure can be.
-    const std::filesystem::path dat = OwnDatFolder();
+    const std::filesystem::path dat = temp.File("dat");
     const std::string definition = "Dimensions { [ Width=\"816\" Height=\"16384\" ] }\n"
                                    "Zoom { [ Subcategory=\"Main\" ] }\nItems { [ Name=\"Body\" Subcategory=\"Main\" ] }\n";
     ASSERT_TRUE(WriteLbaArchive("char_big", {LbaFile{"char_big.txt", definition}}, (dat / "char_big.lba").string()));

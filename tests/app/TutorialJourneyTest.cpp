@@ -18,7 +18,7 @@
 #include "gui/GUIScreenLayer.h"
 #include "gui/GUIScreenManager.h"
 #include "platform/Platform.h"
-
+#include "support/BundledContent.h"
 
 #include <filesystem>
 #include <string>
@@ -55,7 +55,7 @@ protected:
         }
         // The demonstration figure lies beside the program.
         std::error_code ec;
-        std::filesystem::copy_file(std::string(VN_RUN_DIR) + "/demo.lbd", temp.File("demo.lbd"), ec);
+        std::filesystem::copy_file(kBundledDir + "/demo.lbd", temp.File("demo.lbd"), ec);
         ASSERT_FALSE(ec) << "demo.lbd: " << ec.message();
         platform::SetFileDialogFunction([this](bool, bool, const std::string&) { return temp.File("tour.png"); });
     }

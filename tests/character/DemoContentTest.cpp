@@ -123,7 +123,7 @@ TEST_F(DemoContent, OtherSetsLoad)
 TEST_F(DemoContent, DemonstrationFigureFitsItsSet)
 {
     SaveBuffer file;
-    ASSERT_TRUE(file.ReadFile("demo.lbd", "lbd", "figurePackSaver"));
+    ASSERT_TRUE(file.ReadFile(kBundledDir + "/demo.lbd", "lbd", "figurePackSaver"));
     std::uint32_t version = 0, count = 0;
     ASSERT_TRUE(file.ReadU32(version));
     EXPECT_EQ(version, 3u);

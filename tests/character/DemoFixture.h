@@ -1,11 +1,13 @@
 #pragma once
 // The bundled demo packages listed in a profile and loaded by the package list and the character
-// registry, read from the build's dat/; the test is skipped when the content was not built.
+// registry, linked from the bundled content into the test's own dat/; the test is skipped when the
+// content was not built.
 
 #include "character/FigureFixture.h"
 #include "character/PackageList.h"
 #include "character/PackageTestSupport.h"
 #include "engine/Utilities.h"
+#include "support/BundledContent.h"
 
 #include <gtest/gtest.h>
 
@@ -21,11 +23,10 @@ protected:
     void SetUp() override
     {
         FigureFixture::SetUp();
-        if (!FileExists(std::string(VN_RUN_DIR) + "/dat/char_vexa_prev.lba")) {
+        if (!BundledPackagesBuilt({"char_vexa_prev"})) {
             GTEST_SKIP() << "content not built";
         }
-        cwd.reset();
-        cwd = std::make_unique<ScopedWorkingDir>(VN_RUN_DIR);
+        ASSERT_EQ(LinkBundledDat(temp->Path()), "");
         profile.list = kDemoList;
         PackageList::Destroy();
         PackageList::SetProfile(&profile);

@@ -21,6 +21,7 @@
 #include "gui/GUISettings.h"
 #include "gui/TipList.h"
 #include "platform/Platform.h"
+#include "support/BundledContent.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 
@@ -67,11 +68,11 @@ class EditScreenJourney : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!FileExists(std::string(VN_RUN_DIR) + "/dat/char_vexa_prev.lba") ||
-            !FileExists(std::string(VN_RUN_DIR) + "/dat/core.lba")) {
+        if (!BundledPackagesBuilt({"char_vexa_prev", "core"})) {
             GTEST_SKIP() << "content not built";
         }
-        cwd = std::make_unique<ScopedWorkingDir>(VN_RUN_DIR);
+        cwd = std::make_unique<BundledWorkingDir>();
+        ASSERT_EQ(cwd->Error(), "");
         CloseAllArchives();
         sdl = std::make_unique<HeadlessSdl>(1600, 1200);
         ASSERT_TRUE(sdl->Ok());
@@ -273,7 +274,7 @@ protected:
 
     JourneyCore core;
     std::unique_ptr<HeadlessSdl> sdl;
-    std::unique_ptr<ScopedWorkingDir> cwd;
+    std::unique_ptr<BundledWorkingDir> cwd;
     TempDir files;
     FakePackageProfile profile;
     EditScreen* screen = nullptr;

@@ -5,6 +5,7 @@
 #include "character/PackageTestSupport.h"
 #include "engine/ArchiveRegistry.h"
 #include "engine/Utilities.h"
+#include "support/BundledContent.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -282,13 +283,14 @@ TEST_F(PackageListTest, ReloadDropsSelectionAndRestoresNewMarks)
 }
 
 // The bundled demo packages as the menus, the sub-menu, the settings screen and the tutorial
-// need them. Runs against the build's own dat/ when the content was built.
+// need them. Runs against the bundled packages when the content was built.
 TEST(DemoPackages, MenusSettingsAndActivationSeeTheTutorialsPackages)
 {
-    const std::string run = VN_RUN_DIR;
-    if (!FileExists(run + "/dat/char_vexa_prev.lba"))
+    const std::string run = kBundledDir;
+    if (!BundledPackagesBuilt({"char_vexa_prev"}))
         GTEST_SKIP() << "content not built";
-    ScopedWorkingDir cwd(run);
+    BundledWorkingDir cwd;
+    ASSERT_EQ(cwd.Error(), "");
     FakePackageProfile profile;
     profile.list = "char_vexa_prev;char_vuro_prev;char_vimo_prev;vexa_forest_prev 12;vexa_castle_prev 12;"
                    "vexa_city_prev 14;season_logo_prev";

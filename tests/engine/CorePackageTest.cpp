@@ -3,6 +3,7 @@
 #include "engine/Core.h"
 #include "engine/TextTable.h"
 #include "engine/Utilities.h"
+#include "support/BundledContent.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,7 @@
 
 namespace {
 
-const std::string kCorePackage = std::string(VN_RUN_DIR) + "/dat/core.lba";
+const std::string kCorePackage = kBundledDat + "/core.lba";
 
 // Opened the way the registry opens a package: keyed by its name.
 bool OpenPackage(AssetArchive& archive, const std::string& name, const std::string& path)
@@ -59,7 +60,7 @@ TEST(CorePackage, BundledCoreHoldsWhatStartUpReads)
 
 TEST(CorePackage, DyncfgPackageOpens)
 {
-    const std::string path = std::string(VN_RUN_DIR) + "/dat/dyncfg.lba";
+    const std::string path = kBundledDat + "/dyncfg.lba";
     if (!FileExists(path))
         GTEST_SKIP() << "content not built";
     AssetArchive archive;

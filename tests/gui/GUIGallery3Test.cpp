@@ -15,6 +15,7 @@
 #include "gui/GUISettings.h"
 #include "gui/GuiLogWatch.h"
 #include "gui/GuiTestSupport.h"
+#include "support/BundledContent.h"
 #include "support/HeadlessSdl.h"
 #include "support/TempDir.h"
 
@@ -28,8 +29,6 @@
 #include <vector>
 
 namespace {
-
-const std::string kRunDir = VN_RUN_DIR;
 
 // A plain screen with one button for the bubble to point at.
 const char* const kBackdrop = R"(RootInfo
@@ -62,7 +61,7 @@ SDL_Surface* ReadFrame(SDL_Renderer* renderer, int w, int h)
 
 TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
 {
-    if (!FileExists(kRunDir + "/dat/core.lba")) {
+    if (!BundledPackagesBuilt({"core"})) {
         GTEST_SKIP() << "content not built";
     }
     // Design 1600 x 1200 in a 1200 x 900 window: everything drawn at scale 0.75.
@@ -70,7 +69,8 @@ TEST(GUIGallery3, PickerPopupAndDisplayOverlay)
     constexpr int kH = 900;
     HeadlessSdl sdl(kW, kH, 1600, 1200);
     ASSERT_TRUE(sdl.Ok());
-    ScopedWorkingDir cwd(kRunDir);
+    BundledWorkingDir cwd;
+    ASSERT_EQ(cwd.Error(), "");
     CloseAllArchives();
     GUIScreenManager::Reset();
     sdl.GetCore().UseMessageBox = 1;

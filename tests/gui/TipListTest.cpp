@@ -12,6 +12,9 @@ namespace {
 
 class TipListTest : public ::testing::Test {
 protected:
+    // Tips another test built are not this one's to see.
+    void SetUp() override { TipList::Destroy(); }
+
     void TearDown() override
     {
         TipList::SetRandomSource({});

@@ -11,6 +11,7 @@
 #include "gui/GUIText.h"
 #include "online/LinkCache.h"
 #include "online/WebClient.h"
+#include "support/BundledContent.h"
 #include "support/ProgramProfile.h"
 
 #include <filesystem>
@@ -24,7 +25,7 @@ void OnlineAppFixture::SetUp()
     AppFixture::SetUp();
     if (skipped)
         return;
-    addOns = std::string(VN_RUN_DIR) + "/../service/archives";
+    addOns = std::string(VN_BUILD_DIR) + "/service/archives";
     if (!FileExists(addOns + "/vexa_sky.lba")) {
         skipped = true;
         GTEST_SKIP() << "the stand-in's add-ons are not built";
@@ -39,7 +40,7 @@ void OnlineAppFixture::InstallBundledContent()
 {
     std::error_code ec;
     fs::remove_all(temp.File("dat"), ec);
-    fs::copy(std::string(VN_RUN_DIR) + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
+    fs::copy(kBundledDat, temp.File("dat"), fs::copy_options::recursive, ec);
     ASSERT_FALSE(ec) << ec.message();
 }
 

@@ -26,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSourceDir = VN_SOURCE_DIR;
-const std::string kBuildDir = kRunDir + "/..";
+const std::string kBuildDir = VN_BUILD_DIR;
 constexpr int kPatienceMs = 60000;
 constexpr int kPollMs = 20;
 
@@ -73,14 +73,14 @@ TEST(OnlineProgram, SignsInDownloadsTheAddOnReachesTheMenuAndExits)
         GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
     const std::string service = kBuildDir + "/tools/vn-service";
     const std::string addOns = kBuildDir + "/service/archives";
-    if (!FileExists(kRunDir + "/varnoth") || !FileExists(kRunDir + "/dat/core.lba") || !FileExists(service) ||
+    if (!FileExists(kProgram) || !BundledPackagesBuilt({"core"}) || !FileExists(service) ||
         !FileExists(addOns + "/vexa_sky.lba"))
         GTEST_SKIP() << "program, bundled content or stand-in service not built";
 
     // A run folder of its own with a copy of the bundled content: the download lands there.
     TempDir temp;
     std::error_code ec;
-    fs::copy(kRunDir + "/dat", temp.File("dat"), fs::copy_options::recursive, ec);
+    fs::copy(kBundledDat, temp.File("dat"), fs::copy_options::recursive, ec);
     ASSERT_FALSE(ec) << ec.message();
     WriteRememberedProfile(temp.File("profile.lbd"));
     ASSERT_FALSE(platform::FileExists(temp.File("dat/vexa_sky.lba")));
@@ -107,7 +107,7 @@ TEST(OnlineProgram, SignsInDownloadsTheAddOnReachesTheMenuAndExits)
     ChildProcess program;
     {
         ScopedWorkingDir workDir(temp.Path());
-        ASSERT_TRUE(program.Start({kRunDir + "/varnoth"}));
+        ASSERT_TRUE(program.Start({kProgram}));
     }
     unsetenv("VARNOTH_SERVICE_HOST");
 

@@ -31,7 +31,7 @@ protected:
     {
         if (!HaveDisplay())
             GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-        if (!FileExists(kRunDir + "/varnoth") || !FileExists(kRunDir + "/dat/core.lba"))
+        if (!FileExists(kProgram) || !BundledPackagesBuilt({"core"}))
             GTEST_SKIP() << "program or bundled content not built";
         ASSERT_NO_FATAL_FAILURE(PrepareRunFolder(temp));
         fs::create_directory(temp.File("elsewhere"));

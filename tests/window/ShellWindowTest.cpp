@@ -33,7 +33,7 @@ constexpr std::uint32_t kFrameMs = 17;
 
 bool HaveDisplayAndContent()
 {
-    return HaveDisplay() && FileExists(kRunDir + "/dat/core.lba") && FileExists(kRunDir + "/dat/char_vuro.lba");
+    return HaveDisplay() && BundledPackagesBuilt({"core", "char_vuro"});
 }
 
 // A left click through the X server at window pixels. SDL takes a button's position from the
@@ -83,9 +83,7 @@ protected:
     {
         if (!HaveDisplayAndContent())
             GTEST_SKIP() << "no DISPLAY or no bundled content";
-        std::error_code ec;
-        fs::create_directory_symlink(kRunDir + "/dat", temp.File("dat"), ec);
-        ASSERT_FALSE(ec) << ec.message();
+        ASSERT_EQ(LinkBundledDat(temp.Path()), "");
         workDir = std::make_unique<ScopedWorkingDir>(temp.Path());
         GUIScreenManager::Reset();
     }
@@ -205,7 +203,7 @@ int RunProgram(Display* display, const std::string& folder, int answers)
 
 TEST(ShellProgram, FirstAndSecondRunOnOneProfileEndWithZero)
 {
-    if (!HaveDisplayAndContent() || !FileExists(kRunDir + "/varnoth"))
+    if (!HaveDisplayAndContent() || !FileExists(kProgram))
         GTEST_SKIP() << "no DISPLAY, program or bundled content";
     TempDir temp;
     ASSERT_NO_FATAL_FAILURE(PrepareRunFolder(temp));

@@ -33,7 +33,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kRunDat = kRunDir + "/dat";
 constexpr std::uint32_t kFrameMs = 17;
 constexpr int kExitDialog = 0;
 constexpr int kButtonYes = 2;
@@ -141,7 +140,7 @@ protected:
         const char* display = std::getenv("DISPLAY");
         if (display == nullptr || *display == '\0')
             GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-        if (!FileExists(kRunDat + "/core.lba"))
+        if (!BundledPackagesBuilt({"core"}))
             GTEST_SKIP() << "bundled content not built";
         // A window manager would have made this atom; SDL only asks for decorations through it when
         // it exists. The connection keeps it alive (the server forgets atoms when its last client leaves).
@@ -149,9 +148,7 @@ protected:
         ASSERT_NE(watcher, nullptr) << "cannot open DISPLAY " << display;
         XInternAtom(watcher, "_MOTIF_WM_HINTS", False);
         XSync(watcher, False);
-        std::error_code ec;
-        fs::create_directory_symlink(kRunDat, temp.File("dat"), ec);
-        ASSERT_FALSE(ec) << ec.message();
+        ASSERT_EQ(LinkBundledDat(temp.Path()), "");
         workDir = std::make_unique<ScopedWorkingDir>(temp.Path());
         platform::EnterProgramFolder();
         ASSERT_EQ(fs::current_path(), fs::path(temp.Path())) << "a folder with dat/ is kept";

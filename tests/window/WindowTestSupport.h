@@ -5,6 +5,8 @@
 // gtest before the X11 headers: their macros (None, Bool, Success) would clash with its names.
 #include <gtest/gtest.h>
 
+#include "support/BundledContent.h"
+
 #include <SDL.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -17,10 +19,9 @@
 
 #include "window/XProperty.h"
 
-class TempDir;
-
-// The build's run folder: the program and its bundled dat/.
-inline const std::string kRunDir = VN_RUN_DIR;
+// The built program. It is started from a folder of the test's own, never from the run folder,
+// where a user's downloads, profile and logs live.
+inline const std::string kProgram = VN_PROGRAM;
 
 // A DISPLAY is set; the tests skip without one.
 bool HaveDisplay();
@@ -76,5 +77,5 @@ public:
 };
 
 // A run folder of its own (the program writes its profile and logs beside dat/): a copy of the
-// built program and a link to the bundled content.
+// built program and links to the bundled packages.
 void PrepareRunFolder(const TempDir& temp);

@@ -17,7 +17,10 @@ add_executable(vn_window_tests
 )
 target_include_directories(vn_window_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(vn_window_tests PRIVATE vn_app PkgConfig::VN_X11 GTest::gtest)
-target_compile_definitions(vn_window_tests PRIVATE VN_RUN_DIR="${VN_RUN_DIR}")
+target_compile_definitions(vn_window_tests PRIVATE
+  VN_PROGRAM="$<TARGET_FILE:varnoth>"
+  VN_BUILD_DIR="${CMAKE_BINARY_DIR}"
+  VN_BUNDLED_DIR="${VN_BUNDLED_DIR}")
 # One test starts the built program.
 add_dependencies(vn_window_tests varnoth)
 gtest_discover_tests(vn_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
