@@ -1,7 +1,10 @@
 # The build's copy of the bundled content into the program's folder, on real files in a temp folder:
 # a first copy, then a repack that rewrites every bundled file (as a packer change does) while the
 # user has a newer download and a saved figure there, a deleted file, and one package with new bytes.
-#   cmake -DSCRIPT=<content/CopyIntoRunFolder.cmake> -P RunFolderCopy.cmake
+# Then the package builder run twice on the same sources, which must leave the archive and its date
+# alone, so that nothing after it in the build runs again.
+#   cmake -DSCRIPT=<content/CopyIntoRunFolder.cmake> -DBUILDER=<tools/build-package.sh> -DPACKER=<vn-lba>
+#         -P RunFolderCopy.cmake
 execute_process(COMMAND mktemp -d OUTPUT_VARIABLE work OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE code)
 if(NOT code EQUAL 0 OR NOT IS_DIRECTORY "${work}")
   message(FATAL_ERROR "no temp folder")
@@ -74,7 +77,30 @@ if(left)
   string(APPEND failures "\n  temp files left: ${left}")
 endif()
 
+# The builder, with the archive's date set far back: the same bytes keep it, new ones replace it.
+function(build_package)
+  execute_process(COMMAND ${BUILDER} ${work}/source pkg ${work}/packed.lba ${PACKER}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT code EQUAL 0)
+    set(failures "${failures}\n  the package builder failed: ${out}" PARENT_SCOPE)
+  endif()
+endfunction()
+file(WRITE ${work}/source/readme.cfg "one")
+build_package()
+execute_process(COMMAND touch -d @86400 ${work}/packed.lba)
+build_package()
+file(TIMESTAMP ${work}/packed.lba date "%s" UTC)
+if(NOT date STREQUAL "86400")
+  string(APPEND failures "\n  the same package packed again was written again")
+endif()
+file(WRITE ${work}/source/readme.cfg "two")
+build_package()
+file(TIMESTAMP ${work}/packed.lba date "%s" UTC)
+if(date STREQUAL "86400")
+  string(APPEND failures "\n  a package with new bytes was not written")
+endif()
+
 file(REMOVE_RECURSE "${work}")
 if(failures)
-  message(FATAL_ERROR "copying into the program's folder:${failures}")
+  message(FATAL_ERROR "rebuilding the bundled content and copying it into the program's folder:${failures}")
 endif()
