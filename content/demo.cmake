@@ -29,34 +29,42 @@ endforeach()
 file(GLOB vn_demo_tools CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tools/demo/*.py)
 
 set(vn_content_sheet ${VN_ARTIFACTS_DIR}/content-sheet.png)
+# The packer leaves an archive whose bytes stay the same untouched, so the stamp stands for them all.
+set(vn_demo_stamp ${CMAKE_CURRENT_BINARY_DIR}/stamps/demo-packages.stamp)
 add_custom_command(
-  OUTPUT ${vn_demo_archives} ${vn_content_sheet}
+  OUTPUT ${vn_demo_stamp} ${vn_content_sheet}
+  BYPRODUCTS ${vn_demo_archives}
   COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/build_content.py
           --content ${CMAKE_CURRENT_SOURCE_DIR} --stage ${CMAKE_CURRENT_BINARY_DIR}/demo-stage
           --dat ${VN_BUNDLED_DIR}/dat --packer $<TARGET_FILE:vn-lba> --builder ${PROJECT_SOURCE_DIR}/tools/build-package.sh
           --sheet ${vn_content_sheet} --list-icons ${CMAKE_CURRENT_BINARY_DIR}/demo-list-icons
+  COMMAND ${CMAKE_COMMAND} -E touch ${vn_demo_stamp}
   DEPENDS ${vn_demo_sources} ${vn_demo_tools} ${PROJECT_SOURCE_DIR}/tools/build_content.py
           ${PROJECT_SOURCE_DIR}/tools/check_content.py ${PROJECT_SOURCE_DIR}/tools/build-package.sh vn-lba
   COMMENT "Building the demo packages and the contact sheet"
   VERBATIM)
-add_custom_target(vn_demo_content DEPENDS ${vn_demo_archives} ${vn_content_sheet})
+add_custom_target(vn_demo_content DEPENDS ${vn_demo_stamp} ${vn_content_sheet})
 add_dependencies(content vn_demo_content)
 foreach(package IN LISTS vn_demo_packages)
   vn_run_copy(dat/${package}.lba vn_demo_content)
 endforeach()
 
 # The tutorial's demonstration figure, opened as "demo.lbd" beside the program: written by the
-# program's own figure writer from the packed packages, so it always names items that exist.
+# program's own figure writer from the packed packages, so it always names items that exist. The
+# writer leaves the file untouched when its bytes stay the same.
 add_executable(vn-make-demo-lbd ${PROJECT_SOURCE_DIR}/tools/make_demo_lbd.cpp)
 target_link_libraries(vn-make-demo-lbd PRIVATE vn_app)
 set_target_properties(vn-make-demo-lbd PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+set(vn_figure_stamp ${CMAKE_CURRENT_BINARY_DIR}/stamps/demo.lbd.stamp)
 add_custom_command(
-  OUTPUT ${VN_BUNDLED_DIR}/demo.lbd
+  OUTPUT ${vn_figure_stamp}
+  BYPRODUCTS ${VN_BUNDLED_DIR}/demo.lbd
   COMMAND vn-make-demo-lbd ${VN_BUNDLED_DIR}/demo.lbd
+  COMMAND ${CMAKE_COMMAND} -E touch ${vn_figure_stamp}
   WORKING_DIRECTORY ${VN_BUNDLED_DIR}
-  DEPENDS vn-make-demo-lbd ${vn_demo_archives} vn_demo_content
+  DEPENDS vn-make-demo-lbd ${vn_demo_stamp} vn_demo_content
   COMMENT "Writing the demonstration figure demo.lbd"
   VERBATIM)
-add_custom_target(vn_demo_figure DEPENDS ${VN_BUNDLED_DIR}/demo.lbd)
+add_custom_target(vn_demo_figure DEPENDS ${vn_figure_stamp})
 add_dependencies(content vn_demo_figure)
 vn_run_copy(demo.lbd vn_demo_figure)

@@ -8,7 +8,8 @@
 #   txt/<lang>/*.txt      -> txt/<lang>.txt (concatenated in byte order of the file names)
 #   name.ttf.from         -> name.ttf copied from the absolute path written in the file
 #   anything else         -> copied as it is
-# Any failure stops the build with a message; no half-written package is left behind.
+# Any failure stops the build with a message; no half-written package is left behind. <out.lba> is
+# replaced only when its bytes change.
 set -euo pipefail
 export LC_ALL=C
 
@@ -90,4 +91,10 @@ fi
 
 mkdir -p "$(dirname "$out")"
 "$packer" pack "$package" "$staging" "$out.tmp" || { rm -f "$out.tmp"; die "packing $package failed"; }
-mv -f "$out.tmp" "$out"
+# The same bytes leave the old file and its date alone, so a repack after a packer change that did
+# not change the package rebuilds and copies nothing after it.
+if cmp -s "$out.tmp" "$out"; then
+    rm -f "$out.tmp"
+else
+    mv -f "$out.tmp" "$out"
+fi

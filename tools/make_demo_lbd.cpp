@@ -1,7 +1,8 @@
 // Writes the tutorial's demonstration figure "demo.lbd" the way a user's save makes it: the packed
 // demo packages are read from dat/ in the working folder, char_vuro is made current with the
 // program's own package list and registry, items and colours are picked by category name, and the
-// program's figure writer takes the snapshot and writes the file.
+// program's figure writer takes the snapshot and writes the file. An <out.lbd> that already holds
+// the same bytes is left as it is, date and all, so nothing after it in the build runs again.
 //   vn-make-demo-lbd <out.lbd>      (run in the folder that holds dat/)
 
 #include "app/GamePlayerProfile.h"
@@ -14,7 +15,11 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -46,6 +51,30 @@ int Fail(const std::string& what)
 {
     std::fprintf(stderr, "vn-make-demo-lbd: %s\n", what.c_str());
     return 1;
+}
+
+bool ReadWhole(const std::string& path, std::string& bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad() && in.is_open();
+}
+
+// The figure's key does not depend on the file name, so <out>.new holds the bytes <out> would.
+int ReplaceIfChanged(const std::string& fresh, const std::string& out)
+{
+    std::string freshBytes;
+    std::string oldBytes;
+    std::error_code ec;
+    if (!ReadWhole(fresh, freshBytes)) {
+        return Fail("cannot read back " + fresh);
+    }
+    if (ReadWhole(out, oldBytes) && oldBytes == freshBytes) {
+        std::filesystem::remove(fresh, ec);
+        return 0;
+    }
+    std::filesystem::rename(fresh, out, ec);
+    return ec ? Fail("cannot replace " + out + ": " + ec.message()) : 0;
 }
 
 } // namespace
@@ -99,8 +128,11 @@ int main(int argc, char** argv)
         }
         if (result == 0) {
             CharacterFile::Snapshot();
-            if (!CharacterFile::Write(argv[1])) {
-                result = Fail(std::string("cannot write ") + argv[1]);
+            const std::string fresh = std::string(argv[1]) + ".new";
+            if (!CharacterFile::Write(fresh)) {
+                result = Fail("cannot write " + fresh);
+            } else {
+                result = ReplaceIfChanged(fresh, argv[1]);
             }
         }
         CharacterRegistry::ResetCurrent();

@@ -518,7 +518,7 @@ TEST(LbaWriter, StreamedEntriesGiveTheSameBytesAndAReadFailureLeavesNothing)
 
 TEST(VnLbaTool, PacksListsAndExtractsButRefusesEscapingNames)
 {
-    const std::string tool = std::string(VN_BUILD_DIR) + "/tools/vn-lba";
+    const std::string tool = VN_PACKER;
     if (!std::filesystem::exists(tool))
         GTEST_SKIP() << "vn-lba not built";
     TempDir dir;

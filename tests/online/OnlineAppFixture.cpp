@@ -25,7 +25,7 @@ void OnlineAppFixture::SetUp()
     AppFixture::SetUp();
     if (skipped)
         return;
-    addOns = std::string(VN_BUILD_DIR) + "/service/archives";
+    addOns = VN_SERVICE_ARCHIVES_DIR;
     if (!FileExists(addOns + "/vexa_sky.lba")) {
         skipped = true;
         GTEST_SKIP() << "the stand-in's add-ons are not built";

@@ -26,7 +26,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kSourceDir = VN_SOURCE_DIR;
-const std::string kBuildDir = VN_BUILD_DIR;
 constexpr int kPatienceMs = 60000;
 constexpr int kPollMs = 20;
 
@@ -71,8 +70,8 @@ TEST(OnlineProgram, SignsInDownloadsTheAddOnReachesTheMenuAndExits)
 {
     if (!HaveDisplay())
         GTEST_SKIP() << "no DISPLAY: run under xvfb-run";
-    const std::string service = kBuildDir + "/tools/vn-service";
-    const std::string addOns = kBuildDir + "/service/archives";
+    const std::string service = VN_SERVICE;
+    const std::string addOns = VN_SERVICE_ARCHIVES_DIR;
     if (!FileExists(kProgram) || !BundledPackagesBuilt({"core"}) || !FileExists(service) ||
         !FileExists(addOns + "/vexa_sky.lba"))
         GTEST_SKIP() << "program, bundled content or stand-in service not built";

@@ -19,7 +19,6 @@ target_include_directories(vn_window_tests PRIVATE ${PROJECT_SOURCE_DIR}/src ${C
 target_link_libraries(vn_window_tests PRIVATE vn_app PkgConfig::VN_X11 GTest::gtest)
 target_compile_definitions(vn_window_tests PRIVATE
   VN_PROGRAM="$<TARGET_FILE:varnoth>"
-  VN_BUILD_DIR="${CMAKE_BINARY_DIR}"
   VN_BUNDLED_DIR="${VN_BUNDLED_DIR}")
 # One test starts the built program.
 add_dependencies(vn_window_tests varnoth)
@@ -27,5 +26,8 @@ gtest_discover_tests(vn_window_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 6
   PROPERTIES LABELS xvfb ENVIRONMENT "SDL_AUDIODRIVER=dummy")
 # The built program against the stand-in web service.
 target_sources(vn_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/online/OnlineProgramWindowTest.cpp)
-target_compile_definitions(vn_window_tests PRIVATE VN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+target_compile_definitions(vn_window_tests PRIVATE
+  VN_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  VN_SERVICE="$<TARGET_FILE:vn-service>"
+  VN_SERVICE_ARCHIVES_DIR="${CMAKE_BINARY_DIR}/service/archives")
 add_dependencies(vn_window_tests vn-service)
