@@ -241,6 +241,14 @@ TEST(ShortenForDisplay, CutsWholeCharactersAndEndsWithAnEllipsis)
     EXPECT_EQ(ShortenForDisplay(std::string(1000000, 'x'), 8), "xxxxx" + ellipsis);
     EXPECT_EQ(ShortenForDisplay("ab\xC3\xA9\xC3\xA9x", 6), "ab" + ellipsis) << "never half a character";
     EXPECT_EQ(ShortenForDisplay("abcdef", 2), "") << "no room for the ellipsis";
+    // Room for less than the first character: nothing of it is kept, not even its lead byte.
+    for (const std::string first : {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x84\x9E"}) {
+        for (std::size_t room = 1; room < first.size(); ++room) {
+            EXPECT_EQ(Utf8CutLength(first + "xyz", room), 0u) << first.size() << "-byte character, " << room;
+            EXPECT_EQ(ShortenForDisplay(first + "xyz", ellipsis.size() + room), ellipsis)
+                << first.size() << "-byte character, " << room;
+        }
+    }
     const std::string mark = "\xEF\xBF\xBD";
     EXPECT_EQ(ShortenForDisplay(std::string("ab\0cd", 5), 64), "ab" + mark + "cd") << "a NUL cuts nothing";
     EXPECT_EQ(ShortenForDisplay("\r\x7F", 6), mark + mark) << "a return and a DEL are marked too";
