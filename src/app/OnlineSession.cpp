@@ -461,7 +461,7 @@ std::string OnlineSession::DownloadFailureText(const std::string& payload, std::
         return Localize("LOG_DOWNLOAD_EMPTY");
     if (kind == "connection")
         return Localize("LOG_DOWNLOAD_CONNECTION");
-    if (kind == "stopped")
+    if (kind == "interrupted" || kind == "stopped")
         return Localize("LOG_DOWNLOAD_STOPPED");
     return Localize("LOG_DOWNLOAD_WRITE");
 }

@@ -166,7 +166,8 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              EXPECT_EQ(std::find(listed.begin(), listed.end(), "vexa_sky_prev"), listed.end());
          }},
         {"cut download", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" File=\"forest.lba\" CutAfter=\"1000\" ]\n}\n",
-         {{"forest.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_forest incorrect size", nullptr},
+         {{"forest.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_forest incorrect size",
+         [&] { EXPECT_TRUE(StatusShows("Downloading vexa_forest failed: interrupted")); }},
         {"stalled download", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" File=\"forest.lba\" Stall=\"1\" ]\n}\n",
          {{"forest.lba", forestNew}}, false, true, 0,
          [&] {

@@ -370,6 +370,7 @@ TEST(WebClientThreaded, DownloadCutByAnOutageResumesInALaterPass)
     h.UseServiceLinkCache();
     ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
     ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_TRUE(h.SawEvent("download", "failed;pkg;interrupted")) << "the body broke off; the server was reached";
     EXPECT_FALSE(h.Exists("dat/pkg.lba"));
     const std::string kept = h.Read("dat/pkg.lbt"); // kept for the resume: each retry added a piece
     EXPECT_EQ(kept.size(), 15000u);
