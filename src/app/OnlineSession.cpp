@@ -420,7 +420,8 @@ void OnlineSession::SyncPackages()
         EnterMain();
         return;
     }
-    AddStatusLine(FillPlaceholders(Localize("LOG_PACKAGES_DOWNLOAD"), IntToString(queued)));
+    AddStatusLine(FillPlaceholders(Localize(queued == 1 ? "LOG_PACKAGE_DOWNLOAD" : "LOG_PACKAGES_DOWNLOAD"),
+                                   IntToString(queued)));
     state = kDownloading;
 }
 
@@ -461,7 +462,7 @@ std::string OnlineSession::DownloadFailureText(const std::string& payload, std::
         return Localize("LOG_DOWNLOAD_EMPTY");
     if (kind == "connection")
         return Localize("LOG_DOWNLOAD_CONNECTION");
-    if (kind == "stopped")
+    if (kind == "interrupted" || kind == "stopped")
         return Localize("LOG_DOWNLOAD_STOPPED");
     return Localize("LOG_DOWNLOAD_WRITE");
 }
@@ -479,7 +480,8 @@ void OnlineSession::ShowDownloadLine(const std::string& text)
 
 void OnlineSession::ReportFailedDownloads()
 {
-    // Each download's line says how it failed; many failures add one line a kind, with a count.
+    // Each download's line says how it failed; many failures add one line a kind, with a count
+    // (never 1: the text is plural only).
     for (const auto& [kind, count] : failedDownloads) {
         if (count < 2)
             continue;
@@ -493,7 +495,8 @@ void OnlineSession::ReportFailedDownloads()
 void OnlineSession::ReportNotFetched(const std::string& count)
 {
     ReportFailedDownloads();
-    const std::string line = FillPlaceholders(Localize("LOG_DOWNLOADS_GIVEN_UP"), count);
+    const std::string line =
+        FillPlaceholders(Localize(count == "1" ? "LOG_DOWNLOAD_GIVEN_UP" : "LOG_DOWNLOADS_GIVEN_UP"), count);
     LogText(kLogFile, line);
     AddStatusLine(line);
 }

@@ -142,6 +142,7 @@ const char* OutcomeText(DownloadOutcome outcome)
     switch (outcome) {
     case DownloadOutcome::kVerified: return "verified";
     case DownloadOutcome::kIncomplete: return "incomplete, kept for a resume";
+    case DownloadOutcome::kCutOff: return "cut off, kept for a resume";
     case DownloadOutcome::kEnded: return "ended";
     case DownloadOutcome::kStopped: return "stopped, kept for a resume";
     case DownloadOutcome::kBadStatus: return "refused by the server";
@@ -155,7 +156,7 @@ const char* OutcomeText(DownloadOutcome outcome)
 }
 
 // The kind of a failed download as the "download" event names it: "http;<status>", "crc", "size",
-// "empty", "connection", "write" or "stopped".
+// "empty", "connection", "interrupted", "write" or "stopped".
 std::string FailureKind(DownloadOutcome outcome, long httpStatus)
 {
     switch (outcome) {
@@ -166,6 +167,7 @@ std::string FailureKind(DownloadOutcome outcome, long httpStatus)
     case DownloadOutcome::kEmpty: return "empty";
     case DownloadOutcome::kIncomplete:
     case DownloadOutcome::kEnded: return "connection";
+    case DownloadOutcome::kCutOff: return "interrupted";
     case DownloadOutcome::kStopped: return "stopped";
     case DownloadOutcome::kTempFailed:
     case DownloadOutcome::kVerified: break;
@@ -182,7 +184,9 @@ bool InstallDownload(const DownloadJob& job, DownloadOutcome outcome)
         LogText(kLogFile, name + " not installed: " + OutcomeText(outcome));
         // A temp file is kept for a resume only when it holds something to resume from.
         const bool keep =
-            (outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kStopped) && job.received > 0;
+            (outcome == DownloadOutcome::kIncomplete || outcome == DownloadOutcome::kCutOff ||
+             outcome == DownloadOutcome::kStopped) &&
+            job.received > 0;
         if (!keep && platform::FileExists(job.tempPath)) {
             LogText(kLogFile, name + " removing temp file: " + job.tempPath);
             platform::RemoveFile(job.tempPath);

@@ -8,9 +8,10 @@
 // the event hook, every one waiting at each step, with no lock held.
 //
 // Download events: "download" "started;<name>", "ok;<name>;<percent>" (100 once installed) or
-// "failed;<name>;<kind>" (kinds: "http;<status>", "crc", "size", "empty", "connection", "write",
-// "stopped"); then "downloads" "notfetched;<count>" when the pass gave up on downloads that kept
-// failing, and "downloads" "finished".
+// "failed;<name>;<kind>" (kinds: "http;<status>", "crc", "size", "empty", "connection" (no part of
+// the body came), "interrupted" (the body broke off), "write", "stopped" (by the client)); then
+// "downloads" "notfetched;<count>" when the pass gave up on downloads that kept failing, and
+// "downloads" "finished".
 
 #include <cstdint>
 #include <functional>

@@ -18,6 +18,7 @@ struct SDL_Thread;
 enum class DownloadOutcome {
     kVerified,   // size and CRC as listed: ready to install
     kIncomplete, // the connection failed before the end; the temp file stays for a resume
+    kCutOff,     // as kIncomplete, after part of the body had arrived: the transfer was cut off
     kEnded,      // the transfer ended normally (whether the file is whole is checked after)
     kStopped,    // stopped by the client; the temp file stays for a resume
     kBadStatus,  // not 200 (206 on a resume)

@@ -299,9 +299,12 @@ DownloadOutcome TransferOnce(CURL* handle, DownloadJob& job, int& lastPercent, s
             return DownloadOutcome::kBadStatus;
         }
     }
+    // The client's own stop is no failure of the service, whichever attempt it cut short.
+    if (code == CURLE_ABORTED_BY_CALLBACK && ShouldLeave())
+        return DownloadOutcome::kStopped;
     if (code != CURLE_OK) {
         LogText(kLogFile, job.name + " transfer ended early: " + std::string(CurlLibrary().easyStrerror(code)));
-        return DownloadOutcome::kIncomplete;
+        return c.statusChecked ? DownloadOutcome::kCutOff : DownloadOutcome::kIncomplete;
     }
     return DownloadOutcome::kEnded;
 }
@@ -349,6 +352,10 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job, long& status)
     PostSimple(ResultKind::kDownloadStarted, job.name);
     int lastPercent = -1;
     DownloadOutcome outcome = DownloadOutcome::kIncomplete;
+    bool wasCut = false; // some attempt received part of the body before the connection broke
+    const auto isIncomplete = [](DownloadOutcome o) {
+        return o == DownloadOutcome::kIncomplete || o == DownloadOutcome::kCutOff;
+    };
     const int retries = std::max(0, S().limits.downloadRetries);
     for (int attempt = 0; attempt <= retries; ++attempt) {
         if (attempt > 0)
@@ -356,10 +363,11 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job, long& status)
         if (ShouldLeave())
             return DownloadOutcome::kStopped;
         outcome = TransferOnce(handle, job, lastPercent, crc, status);
-        if (outcome != DownloadOutcome::kIncomplete || job.received == job.expected)
+        wasCut = wasCut || outcome == DownloadOutcome::kCutOff;
+        if (!isIncomplete(outcome) || job.received == job.expected)
             break;
     }
-    if (outcome != DownloadOutcome::kIncomplete && outcome != DownloadOutcome::kEnded)
+    if (!isIncomplete(outcome) && outcome != DownloadOutcome::kEnded)
         return outcome;
     if (outcome == DownloadOutcome::kEnded && job.received == 0) {
         // Whatever size is listed: an empty archive would replace a working one with nothing.
@@ -370,7 +378,10 @@ DownloadOutcome RunDownload(CURL* handle, DownloadJob& job, long& status)
         LogText(kLogFile, job.name + " incorrect size: " + Int64ToString(job.expected) + " != " +
                               Int64ToString(job.received));
         // A server that ended its answer short will not do better on a resume.
-        return outcome == DownloadOutcome::kEnded ? DownloadOutcome::kWrongSize : DownloadOutcome::kIncomplete;
+        if (outcome == DownloadOutcome::kEnded)
+            return DownloadOutcome::kWrongSize;
+        // The user is told the transfer broke off, not that the server could not be reached.
+        return wasCut ? DownloadOutcome::kCutOff : DownloadOutcome::kIncomplete;
     }
     crc ^= 0xFFFFFFFFu;
     if (crc != job.crc) {

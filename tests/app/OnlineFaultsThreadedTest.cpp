@@ -105,10 +105,18 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
     std::vector<std::string> unservable;
     std::string unservableList = "vexa_sky_prev 12";
     std::string unservableArchives = "Archives {\n";
+    // One more than a pass asks for: a single one is left.
+    std::string oneOverList = unservableList;
+    std::string oneOverArchives = unservableArchives;
     for (int i = 0; i < 300; ++i) {
         unservable.push_back("zpkg" + std::to_string(1000 + i));
+        const std::string entry = " [ Name=\"" + unservable.back() + "\" ListedSize=\"1000\" ListedCrc=\"7\" ]\n";
         unservableList += ";" + unservable.back();
-        unservableArchives += " [ Name=\"" + unservable.back() + "\" ListedSize=\"1000\" ListedCrc=\"7\" ]\n";
+        unservableArchives += entry;
+        if (i < 21) {
+            oneOverList += ";" + unservable.back();
+            oneOverArchives += entry;
+        }
     }
     const auto unservableAsked = [&] {
         int asked = 0;
@@ -121,7 +129,8 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
          false, true, 0, nullptr, kNoDialog, "vexa_forest not installed: crc mismatch",
          [&] { EXPECT_TRUE(StatusShows("Downloading vexa_forest failed: the file arrived damaged (CRC mismatch)")); }},
         {"an archive answered with 500", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Status=\"500\" ]\n}\n", {},
-         false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server refused it (HTTP 500)", nullptr},
+         false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server refused it (HTTP 500)",
+         [&] { EXPECT_TRUE(StatusShows("Downloading 1 file...")) << "its second try, alone"; }},
         {"an archive answered with 0 bytes", DemoScenario() + "Archives {\n [ Name=\"vexa_sky\" Empty=\"1\" ]\n}\n",
          {}, false, true, 0, nullptr, kNoDialog, "Downloading vexa_sky failed: the server sent nothing (0 bytes)",
          [&] { EXPECT_FALSE(platform::FileExists(temp.File("dat/vexa_sky.lba"))); }},
@@ -150,6 +159,10 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
          },
          kDialogNews, "20 downloads failed: the server refused it (HTTP 404)",
          [&] { EXPECT_EQ(unservableAsked(), 40) << "the next run tries again"; }},
+        {"21 archives listed that all answer 404", DemoScenario("vexa_sky_prev 12", oneOverList) + oneOverArchives + "}\n",
+         {}, false, true, 0, nullptr, kNoDialog,
+         "The downloads keep failing: 1 more package was not fetched. Varnoth will try again on the next start.",
+         nullptr},
         {"wrong size listed",
          DemoScenario() + "Archives {\n [ Name=\"vexa_city\" File=\"city.lba\" ListedSize=\"999\" ]\n}\n",
          {{"city.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_city not installed", nullptr},
@@ -166,7 +179,8 @@ TEST_F(OnlineFaultsThreaded, NoFaultCostsAnInstalledArchiveOrTheWayToTheMainMenu
              EXPECT_EQ(std::find(listed.begin(), listed.end(), "vexa_sky_prev"), listed.end());
          }},
         {"cut download", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" File=\"forest.lba\" CutAfter=\"1000\" ]\n}\n",
-         {{"forest.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_forest incorrect size", nullptr},
+         {{"forest.lba", forestNew}}, false, true, 0, nullptr, kNoDialog, "vexa_forest incorrect size",
+         [&] { EXPECT_TRUE(StatusShows("Downloading vexa_forest failed: interrupted")); }},
         {"stalled download", DemoScenario() + "Archives {\n [ Name=\"vexa_forest\" File=\"forest.lba\" Stall=\"1\" ]\n}\n",
          {{"forest.lba", forestNew}}, false, true, 0,
          [&] {

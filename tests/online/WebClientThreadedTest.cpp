@@ -239,6 +239,8 @@ TEST(WebClientThreaded, DownloadsInstallOnlyWhatMatchesTheList)
         {"not found", "Status=\"404\"", nullptr, false, "HTTP status 404", "", "failed;pkg;http;404"},
         {"server error", "Status=\"500\"", nullptr, false, "HTTP status 500", "", "failed;pkg;http;500"},
         {"no bytes", "Empty=\"1\"", nullptr, false, "pkg download sent no bytes", "", "failed;pkg;empty"},
+        {"no bytes where none are listed", "Empty=\"1\" ListedSize=\"0\"", nullptr, false,
+         "pkg download sent no bytes", "", "failed;pkg;empty"},
         {"refused connection", "", refuse, false, "pkg not installed: incomplete", "", "failed;pkg;connection"},
         {"html page with 200", "Html=\"1\"", nullptr, false, "pkg not installed", "", "failed;pkg;size"},
         {"longer body", "Extra=\"100\"", nullptr, false, "longer than listed", "", "failed;pkg;size"},
@@ -370,6 +372,7 @@ TEST(WebClientThreaded, DownloadCutByAnOutageResumesInALaterPass)
     h.UseServiceLinkCache();
     ASSERT_TRUE(WebClient::EnqueueDownload("pkg", "dat/pkg.lba"));
     ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_TRUE(h.SawEvent("download", "failed;pkg;interrupted")) << "the body broke off; the server was reached";
     EXPECT_FALSE(h.Exists("dat/pkg.lba"));
     const std::string kept = h.Read("dat/pkg.lbt"); // kept for the resume: each retry added a piece
     EXPECT_EQ(kept.size(), 15000u);
@@ -383,6 +386,63 @@ TEST(WebClientThreaded, DownloadCutByAnOutageResumesInALaterPass)
     ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
     EXPECT_TRUE(h.Read("dat/pkg.lba") == bytes);
     EXPECT_EQ(h.service.Hits().back().range, "bytes=15000-");
+}
+
+// Twenty downloads failing one after the other end a pass. Only failures count, and only those of
+// one pass: the count starts afresh with each pass, and a download the client stops is no failure.
+TEST(WebClientThreaded, TwentyFailuresInARowOfOnePassEndIt)
+{
+    LogCapture capture(LogCapture::kRecordOnly);
+    OnlineHarness h;
+    WebTimeLimits limits;
+    limits.retryDelayMilliseconds = 0;
+    limits.downloadRetries = 0; // the stop below cuts the last attempt short
+    WebClient::SetTimeLimits(limits);
+    const std::string good = h.WriteArchive("good", 2000);
+    h.WriteArchive("slow", 2000);
+    std::string scenario = "Archives {\n [ Name=\"good\" File=\"archives/good.lba\" ]\n"
+                           " [ Name=\"slow\" File=\"archives/slow.lba\" Stall=\"1\" ]\n";
+    for (int i = 0; i < 19; ++i)
+        scenario += " [ Name=\"gone" + std::to_string(i) + "\" ListedSize=\"1000\" ListedCrc=\"7\" ]\n";
+    h.WriteScenario(scenario + "}\n");
+    ASSERT_TRUE(h.StartService());
+    h.UseServiceLinkCache();
+    const auto queueGone = [] {
+        for (int i = 0; i < 19; ++i) {
+            const std::string name = "gone" + std::to_string(i);
+            ASSERT_TRUE(WebClient::EnqueueDownload(name, "dat/" + name + ".lba"));
+        }
+    };
+
+    queueGone(); // 19 failures: one short
+    ASSERT_TRUE(h.PumpUntilEvent("downloads", "finished"));
+    EXPECT_FALSE(h.SawEvent("downloads", "notfetched;1"));
+
+    // The next pass: 19 failures again, then one the client stops (a halt) before the last.
+    h.events.clear();
+    queueGone();
+    for (const char* name : {"slow", "good"})
+        ASSERT_TRUE(WebClient::EnqueueDownload(name, std::string("dat/") + name + ".lba"));
+    ASSERT_TRUE(h.PumpUntil([&] { return h.service.DownloadCount("slow") == 1 || WebClient::IsIdle(); }));
+    ASSERT_EQ(h.service.DownloadCount("slow"), 1) << "the last pass's failures were counted into this one";
+    WebClient::SetHalted(true);
+    std::string slowEnd;
+    ASSERT_TRUE(h.PumpUntil([&] {
+        for (const WebEvent& e : h.events) {
+            if (e.payload.rfind("failed;slow;", 0) == 0)
+                slowEnd = e.payload;
+        }
+        return !slowEnd.empty();
+    }));
+    EXPECT_EQ(slowEnd, "failed;slow;stopped");
+    WebClient::SetHalted(false);
+    ASSERT_TRUE(h.PumpUntil([] { return WebClient::IsIdle(); }));
+    EXPECT_FALSE(h.SawEvent("downloads", "notfetched;1")) << "a stopped download counted as a failure";
+    EXPECT_TRUE(h.SawEvent("download", "ok;good;100"));
+    EXPECT_TRUE(h.SawEvent("downloads", "finished"));
+    EXPECT_TRUE(h.Read("dat/good.lba") == good);
+    EXPECT_FALSE(WebClient::DownloadsGivenUp());
+    h.service.ReleaseStalls();
 }
 
 TEST(WebClientThreaded, ExitWhileATransferRunsEndsWithinTwoSeconds)
