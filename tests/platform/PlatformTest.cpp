@@ -166,6 +166,41 @@ TEST(PlatformStopSignalsThreaded, ASignalOnAWorkerReachesTheMainThreadOnce)
     platform::RemoveStopSignalHandlers();
 }
 
+// A raise that lands between a read of the note and its reset would be lost, and the program
+// would not stop. The worker raises again only once the main thread has counted the last raise;
+// a raise that has finished before a take began must then be taken by it, so a take that finds
+// nothing proves a raise lost, whatever the threads' timing. The main thread takes in a tight loop,
+// so that the raises fall at every point of a take.
+TEST(PlatformStopSignalsThreaded, NoRaiseIsLostAgainstATakeInProgress)
+{
+    constexpr int kRaises = 3000;
+    platform::InstallStopSignalHandlers();
+    std::atomic<int> raised{0};
+    std::atomic<int> counted{0};
+    std::thread worker([&] {
+        for (int i = 0; i < kRaises; ++i) {
+            while (counted.load() < i)
+                std::this_thread::yield();
+            std::raise(SIGTERM);
+            raised.store(i + 1);
+        }
+    });
+    int lost = 0;
+    while (counted.load() < kRaises) {
+        const int finished = raised.load();
+        if (platform::TakeStopRequest()) {
+            counted.fetch_add(1);
+        } else if (finished > counted.load()) {
+            ++lost;
+            counted.fetch_add(1);
+        }
+    }
+    worker.join();
+    EXPECT_FALSE(platform::TakeStopRequest());
+    platform::RemoveStopSignalHandlers();
+    EXPECT_EQ(lost, 0) << "of " << kRaises << " raises";
+}
+
 TEST(PlatformFileDialog, DefaultExtension)
 {
     struct Case {
