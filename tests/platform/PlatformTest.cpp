@@ -276,6 +276,29 @@ TEST_F(PlatformFileDialogScripted, AddedExtensionAsksBeforeReplacing)
     EXPECT_EQ(platform::RunFileDialog(true, true, ""), dir.File("out.png"));
 }
 
+// The dialog's toolkit writes warnings on every start, here more than a pipe holds: left unread
+// they would stall the dialog, and printed they would bury the program's own lines.
+TEST_F(PlatformFileDialogScripted, ErrorNoiseGoesToTheLogCutAndTheAnswerStillComes)
+{
+    dir.Write("bin/zenity", "#!/bin/sh\n"
+                            "i=0; while [ $i -lt 2000 ]; do echo \"Gtk-WARNING: noise $i\" >&2; i=$((i+1)); done\n"
+                            "printf '%s\\n' '" + dir.File("chosen.lbd") + "'\n");
+    ASSERT_EQ(chmod(dir.File("bin/zenity").c_str(), 0700), 0);
+    LogCapture capture(LogCapture::kRecordOnly);
+    testing::internal::CaptureStderr();
+    const std::string chosen = platform::RunFileDialog(false, false, "");
+    const std::string terminal = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(chosen, dir.File("chosen.lbd"));
+    EXPECT_EQ(terminal.find("noise"), std::string::npos) << terminal.substr(0, 200);
+    const auto lines = capture.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_LE(lines.size(), 21u) << "a few lines, not two thousand";
+    EXPECT_EQ(lines.front().text, "zenity: Gtk-WARNING: noise 0");
+    EXPECT_NE(lines.back().text.find("more bytes it wrote were dropped"), std::string::npos) << lines.back().text;
+    for (const CapturedLine& line : lines)
+        EXPECT_EQ(line.target, 2) << line.text;
+}
+
 TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
 {
     TempDir dir;
