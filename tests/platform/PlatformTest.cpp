@@ -312,6 +312,43 @@ TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
     EXPECT_EQ(lines[0].target, 0);
 }
 
+// A page that does not open (the opener fails without a browser, or is missing) is told once,
+// after the opener is collected; its error output goes to the log, not to our terminal.
+TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
+{
+    struct Case {
+        const char* what;
+        const char* opener; // the stand-in's body; null: no opener at all
+        bool isTold;
+    };
+    const Case cases[] = {
+        {"no browser", "echo 'xdg-open: no method available for opening' >&2\nexit 3\n", true},
+        {"opened", "exit 0\n", false},
+        {"no opener", nullptr, true},
+    };
+    platform::SetSpawnFunction(nullptr);
+    const std::string address = "https://example.org/account?a=1";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        if (c.opener != nullptr) {
+            dir.Write("bin/xdg-open", std::string("#!/bin/sh\n") + c.opener);
+            ASSERT_EQ(chmod(dir.File("bin/xdg-open").c_str(), 0700), 0);
+        }
+        ScopedEnv path("PATH", dir.File("bin").c_str());
+        LogCapture capture(LogCapture::kRecordOnly);
+        testing::internal::CaptureStderr();
+        platform::OpenUrl(address);
+        platform::ReapChildren(true);
+        const std::string terminal = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(platform::TakeUnopenedPage(), c.isTold ? address : "");
+        EXPECT_EQ(platform::TakeUnopenedPage(), "") << "told once";
+        EXPECT_EQ(platform::PendingChildCount(), 0);
+        EXPECT_EQ(terminal, "");
+        EXPECT_EQ(capture.Contains("xdg-open: xdg-open: no method available"), c.opener != nullptr && c.isTold);
+    }
+}
+
 TEST(PlatformFiles, ReadAtOffsetsStaysInsideTheFile)
 {
     TempDir temp;
