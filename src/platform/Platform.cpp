@@ -97,7 +97,7 @@ void FinishChild(const Child& child, pid_t result, int status)
     NoteUnopenedPage(child.page);
 }
 
-// page: the address an opener is started for; its standard error then goes to the log.
+// page: the address an opener is started for; what it writes then goes to the log.
 bool RealSpawn(const std::vector<std::string>& args, bool wait, const std::string& page = std::string())
 {
     if (args.empty() || args[0].empty())
@@ -116,8 +116,11 @@ bool RealSpawn(const std::vector<std::string>& args, bool wait, const std::strin
     posix_spawn_file_actions_init(&actions);
     if (!page.empty()) {
         child.errorFd = OpenErrorCapture();
-        if (child.errorFd >= 0)
+        // Its standard output as well: a browser it hands the page to may greet on it.
+        if (child.errorFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, child.errorFd, STDOUT_FILENO);
             posix_spawn_file_actions_adddup2(&actions, child.errorFd, STDERR_FILENO);
+        }
     }
     const int error = posix_spawnp(&child.pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

@@ -322,7 +322,7 @@ TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
         bool isTold;
     };
     const Case cases[] = {
-        {"no browser", "echo 'xdg-open: no method available for opening' >&2\nexit 3\n", true},
+        {"no browser", "echo 'Opening in a browser'\necho 'xdg-open: no method available for opening' >&2\nexit 3\n", true},
         {"opened", "exit 0\n", false},
         {"no opener", nullptr, true},
     };
@@ -337,15 +337,17 @@ TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
         }
         ScopedEnv path("PATH", dir.File("bin").c_str());
         LogCapture capture(LogCapture::kRecordOnly);
+        testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
         platform::OpenUrl(address);
         platform::ReapChildren(true);
-        const std::string terminal = testing::internal::GetCapturedStderr();
+        const std::string terminal = testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout();
         EXPECT_EQ(platform::TakeUnopenedPage(), c.isTold ? address : "");
         EXPECT_EQ(platform::TakeUnopenedPage(), "") << "told once";
         EXPECT_EQ(platform::PendingChildCount(), 0);
         EXPECT_EQ(terminal, "");
         EXPECT_EQ(capture.Contains("xdg-open: xdg-open: no method available"), c.opener != nullptr && c.isTold);
+        EXPECT_EQ(capture.Contains("xdg-open: Opening in a browser"), c.opener != nullptr && c.isTold);
     }
 }
 
