@@ -43,7 +43,7 @@ struct Child {
     std::string program;
     // The address an opener was started for ("" for other programs): its failure is told.
     std::string page;
-    // Where its standard error goes (-1: to ours).
+    // Where what it writes goes (-1: to our own output).
     int errorFd = -1;
 };
 
