@@ -323,6 +323,7 @@ void Core::Update(float seconds)
     if (framePump)
         framePump(seconds);
     FlushScreenLog();
+    ShowUnopenedPage();
     if (gProfile != nullptr) {
         gProfile->playTimeAccumulator += seconds;
         if (gProfile->playTimeAccumulator >= kSecondsPerMinute) {

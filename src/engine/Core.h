@@ -92,6 +92,8 @@ public:
     int layoutHeight = 0;
 
 protected:
+    // A page the opener could not open (no browser, no opener) is told in a box, with its address.
+    void ShowUnopenedPage();
     // The profile's window mode, 0 (windowed) when there is no profile.
     int CurrentWindowMode() const;
     // The colour-picker and display-mode overlays, when the globals ask for them.

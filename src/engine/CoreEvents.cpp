@@ -2,12 +2,16 @@
 
 #include "engine/Log.h"
 #include "engine/TextTable.h"
+#include "engine/Utilities.h"
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/Navigator.h"
 #include "platform/Platform.h"
 
 namespace {
+
+// Long enough for the user to type the address in, short enough for the box.
+constexpr std::size_t kShownAddressBytes = 200;
 
 // Exactly one Alt key and nothing else: Num Lock and Caps Lock count as modifiers too, so a
 // shortcut is never taken while either is on.
@@ -72,6 +76,17 @@ bool Core::EndOnStopSignal()
     Log(kLogFile, "Stop signal received: leaving as if the exit were confirmed");
     OnDialogAnswer(kDialogExit, kButtonYes);
     return true;
+}
+
+void Core::ShowUnopenedPage()
+{
+    // One box at a time: the page waits while a question or another notice is open.
+    if (GUIMessageBox::IsModal())
+        return;
+    const std::string address = platform::TakeUnopenedPage();
+    if (!address.empty())
+        GUIMessageBox::ShowOneButton(kDialogInformation, -1,
+                                     FillPlaceholders(Localize("ERR_OPEN_PAGE"), ShortenForDisplay(address, kShownAddressBytes)));
 }
 
 void Core::OnDialogAnswer(int dialogId, int button)

@@ -1,5 +1,8 @@
 #include "platform/Platform.h"
 
+#include "platform/ChildErrors.h"
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -51,19 +54,22 @@ bool IsExecutableInPath(const std::string& program)
     return false;
 }
 
-// Runs the program (searched in PATH, never through a shell) and collects its standard output.
-// exitCode is -1 when it could not run or did not exit normally.
+// Runs the program (searched in PATH, never through a shell) and collects its standard output;
+// its standard error goes to the log. exitCode is -1 when it could not run or did not exit normally.
 std::string RunAndRead(const std::vector<std::string>& args, int& exitCode)
 {
     exitCode = -1;
     int fds[2];
-    if (pipe(fds) != 0)
+    // Close-on-exec: a program another thread starts meanwhile must not hold the pipe open, or the
+    // read below would wait for that program to end as well.
+    if (pipe2(fds, O_CLOEXEC) != 0)
         return std::string();
+    const int errorFd = OpenErrorCapture();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    if (errorFd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
 
     std::vector<char*> argv;
     for (const std::string& arg : args)
@@ -87,13 +93,18 @@ std::string RunAndRead(const std::vector<std::string>& args, int& exitCode)
         }
     }
     close(fds[0]);
-    if (error != 0)
+    if (error != 0) {
+        LogErrorCapture(errorFd, args[0]);
         return std::string();
+    }
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
+        if (errno != EINTR) {
+            LogErrorCapture(errorFd, args[0]);
             return std::string();
+        }
     }
+    LogErrorCapture(errorFd, args[0]);
     if (WIFEXITED(status))
         exitCode = WEXITSTATUS(status);
     while (!output.empty() && (output.back() == '\n' || output.back() == '\r'))

@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "platform/ChildErrors.h"
+
 #include <dirent.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -26,16 +28,44 @@ namespace {
 
 ReportFunction gReport = nullptr;
 
+// Repeated clicks on a page that does not open need one box each at most, not a growing queue.
+constexpr std::size_t kMaxUnopenedPages = 8;
+
 std::mutex& ChildMutex()
 {
     static std::mutex mutex;
     return mutex;
 }
 
-std::vector<pid_t>& PendingChildren()
+// A program started without waiting, until it is collected.
+struct Child {
+    pid_t pid = 0;
+    std::string program;
+    // The address an opener was started for ("" for other programs): its failure is told.
+    std::string page;
+    // Where what it writes goes (-1: to our own output).
+    int errorFd = -1;
+};
+
+std::vector<Child>& PendingChildren()
 {
-    static std::vector<pid_t> children;
+    static std::vector<Child> children;
     return children;
+}
+
+// Guarded by ChildMutex.
+std::vector<std::string>& UnopenedPages()
+{
+    static std::vector<std::string> pages;
+    return pages;
+}
+
+void NoteUnopenedPage(const std::string& address)
+{
+    std::lock_guard<std::mutex> lock(ChildMutex());
+    std::vector<std::string>& pages = UnopenedPages();
+    if (pages.size() < kMaxUnopenedPages && std::find(pages.begin(), pages.end(), address) == pages.end())
+        pages.push_back(address);
 }
 
 SpawnFunction& SpawnHook()
@@ -44,17 +74,31 @@ SpawnFunction& SpawnHook()
     return hook;
 }
 
-bool WaitForChild(pid_t pid)
+// The child's id once it has ended (status set), 0 while it runs, -1 when it cannot be waited for.
+pid_t WaitForChild(pid_t pid, bool block, int& status)
 {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
+    pid_t result = 0;
+    do {
+        result = waitpid(pid, &status, block ? 0 : WNOHANG);
+    } while (result < 0 && errno == EINTR);
+    return result;
 }
 
-bool RealSpawn(const std::vector<std::string>& args, bool wait)
+// A child that ended: its error output to the log, and a page it was to open told when it failed.
+void FinishChild(const Child& child, pid_t result, int status)
+{
+    LogErrorCapture(child.errorFd, child.program);
+    // Collected elsewhere (result -1): how it ended is unknown, so nothing is claimed.
+    if (child.page.empty() || result < 0 || (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+        return;
+    const std::string how = WIFEXITED(status) ? "ended with code " + std::to_string(WEXITSTATUS(status))
+                                               : "was killed by signal " + std::to_string(WTERMSIG(status));
+    Report(2, "Failed to open " + child.page + ": " + child.program + " " + how);
+    NoteUnopenedPage(child.page);
+}
+
+// page: the address an opener is started for; what it writes then goes to the log.
+bool RealSpawn(const std::vector<std::string>& args, bool wait, const std::string& page = std::string())
 {
     if (args.empty() || args[0].empty())
         return false;
@@ -65,16 +109,34 @@ bool RealSpawn(const std::vector<std::string>& args, bool wait)
     argv.push_back(nullptr);
 
     ReapChildren();
-    pid_t pid = 0;
-    const int error = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+    Child child;
+    child.program = args[0];
+    child.page = page;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!page.empty()) {
+        child.errorFd = OpenErrorCapture();
+        // Its standard output as well: a browser it hands the page to may greet on it.
+        if (child.errorFd >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, child.errorFd, STDOUT_FILENO);
+            posix_spawn_file_actions_adddup2(&actions, child.errorFd, STDERR_FILENO);
+        }
+    }
+    const int error = posix_spawnp(&child.pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
+        LogErrorCapture(child.errorFd, child.program);
         Report(2, "Failed to start " + args[0] + ": " + std::strerror(error));
         return false;
     }
-    if (wait)
-        return WaitForChild(pid);
+    if (wait) {
+        int status = 0;
+        const pid_t result = WaitForChild(child.pid, true, status);
+        FinishChild(child, result, status);
+        return result > 0;
+    }
     std::lock_guard<std::mutex> lock(ChildMutex());
-    PendingChildren().push_back(pid);
+    PendingChildren().push_back(std::move(child));
     return true;
 }
 
@@ -202,7 +264,22 @@ void OpenUrl(const std::string& address)
         Report(2, "Refused to open a non-web address: " + address);
         return;
     }
-    Spawn({"xdg-open", address}, false);
+    const std::vector<std::string> args{"xdg-open", address};
+    SpawnFunction hook = SpawnHook();
+    // A missing opener fails here; one that fails later is told when ReapChildren collects it.
+    if (!(hook ? hook(args, false) : RealSpawn(args, false, address)))
+        NoteUnopenedPage(address);
+}
+
+std::string TakeUnopenedPage()
+{
+    std::lock_guard<std::mutex> lock(ChildMutex());
+    std::vector<std::string>& pages = UnopenedPages();
+    if (pages.empty())
+        return std::string();
+    std::string first = std::move(pages.front());
+    pages.erase(pages.begin());
+    return first;
 }
 
 bool SpawnProgram(const std::string& path, bool wait)
@@ -218,24 +295,19 @@ void SetSpawnFunction(SpawnFunction function) { SpawnHook() = std::move(function
 
 void ReapChildren(bool block)
 {
-    std::vector<pid_t> children;
+    std::vector<Child> children;
     {
         std::lock_guard<std::mutex> lock(ChildMutex());
         children.swap(PendingChildren());
     }
-    std::vector<pid_t> running;
-    for (pid_t pid : children) {
-        if (block) {
-            WaitForChild(pid);
-            continue;
-        }
+    std::vector<Child> running;
+    for (Child& child : children) {
         int status = 0;
-        pid_t result = 0;
-        do {
-            result = waitpid(pid, &status, WNOHANG);
-        } while (result < 0 && errno == EINTR);
+        const pid_t result = WaitForChild(child.pid, block, status);
         if (result == 0)
-            running.push_back(pid);
+            running.push_back(std::move(child));
+        else
+            FinishChild(child, result, status);
     }
     std::lock_guard<std::mutex> lock(ChildMutex());
     PendingChildren().insert(PendingChildren().end(), running.begin(), running.end());

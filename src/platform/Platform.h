@@ -40,7 +40,13 @@ void SetCriticalBoxFunction(CriticalBoxFunction function);
 // True for http:// and https:// addresses (scheme in any case) without control characters.
 bool IsWebAddress(const std::string& address);
 // http:// and https:// only, through xdg-open without a shell; others are logged and ignored.
+// Never waits: an opener that cannot start, or that ReapChildren later finds ended with a failure
+// (no browser), leaves the address for TakeUnopenedPage. What the opener writes (standard output
+// and error) goes to the log. With a spawn double installed, its false answer counts as a failure to start.
 void OpenUrl(const std::string& address);
+// The oldest address that could not be opened, once; "" when none is waiting. Safe from any thread;
+// the main loop shows each in a box.
+std::string TakeUnopenedPage();
 // Starts a program; waits for it when asked. Children are always reaped.
 bool SpawnProgram(const std::string& path, bool wait);
 // Every program start goes through this (argv[0] is searched in PATH when it has no "/"; no

@@ -40,9 +40,10 @@ void AppFixture::SetUp()
     cwd = std::make_unique<ScopedWorkingDir>(temp.Path());
     platform::SetCriticalBoxFunction([](const std::string&, const std::string&) {});
     platform::SetSpawnFunction([this](const std::vector<std::string>& argv, bool) {
-        if (argv.size() == 2 && argv[0] == "xdg-open")
-            opened.push_back(argv[1]);
-        return true;
+        if (argv.size() != 2 || argv[0] != "xdg-open")
+            return true;
+        opened.push_back(argv[1]);
+        return !isBrowserMissing;
     });
     platform::SetFileDialogFunction([this](bool, bool, const std::string&) { return fileDialogAnswer; });
     // The same figure, tip and drag timing on every run, so the pictures can be compared byte for byte.

@@ -59,6 +59,8 @@ protected:
     std::uint32_t now = 0;
     int shots = 0;
     std::vector<std::string> opened;
+    // The page opener fails, as it does where no browser is installed.
+    bool isBrowserMissing = false;
     // What the save, load and export dialogs answer ("" = cancelled).
     std::string fileDialogAnswer;
     bool skipped = false;

@@ -21,6 +21,7 @@
 #include "gui/GUIMessageBox.h"
 #include "gui/GUIScreenManager.h"
 #include "gui/GUIText.h"
+#include "online/ServiceAddress.h"
 #include "platform/Platform.h"
 #include "support/BundledContent.h"
 #include "support/LogCapture.h"
@@ -127,6 +128,18 @@ TEST_F(Shell, DialogAnswers)
         {"review yes without a service host", kDialogReview, 2, [&] {
              EXPECT_EQ(core->profile.reviewThreshold, 0u);
              EXPECT_TRUE(opened.empty()) << "no host, no page";
+         }},
+        {"review yes, and the page does not open", kDialogReview, 2, [&] {
+             SetWebServiceHostOverride("");
+             isBrowserMissing = false;
+             Frame();
+             EXPECT_EQ(Dialog(), kDialogInformation) << "the failure is told";
+             EXPECT_NE(GUIMessageBox::Message().find("http://127.0.0.1:9/tavisk/index.php?review=1"), std::string::npos)
+                 << GUIMessageBox::Message();
+             core->OnDialogAnswer(kDialogInformation, 0);
+         }, [&] {
+             SetWebServiceHostOverride("http://127.0.0.1:9");
+             isBrowserMissing = true;
          }},
         {"tutorial offer without a tutorial", kDialogTutorialOffer, 0, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},
         {"home declined", kDialogHome, 3, [&] { EXPECT_EQ(Screen(), "MainScreen"); }},

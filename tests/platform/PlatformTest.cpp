@@ -166,6 +166,41 @@ TEST(PlatformStopSignalsThreaded, ASignalOnAWorkerReachesTheMainThreadOnce)
     platform::RemoveStopSignalHandlers();
 }
 
+// A raise that lands between a read of the note and its reset would be lost, and the program
+// would not stop. The worker raises again only once the main thread has counted the last raise;
+// a raise that has finished before a take began must then be taken by it, so a take that finds
+// nothing proves a raise lost, whatever the threads' timing. The main thread takes in a tight loop,
+// so that the raises fall at every point of a take.
+TEST(PlatformStopSignalsThreaded, NoRaiseIsLostAgainstATakeInProgress)
+{
+    constexpr int kRaises = 3000;
+    platform::InstallStopSignalHandlers();
+    std::atomic<int> raised{0};
+    std::atomic<int> counted{0};
+    std::thread worker([&] {
+        for (int i = 0; i < kRaises; ++i) {
+            while (counted.load() < i)
+                std::this_thread::yield();
+            std::raise(SIGTERM);
+            raised.store(i + 1);
+        }
+    });
+    int lost = 0;
+    while (counted.load() < kRaises) {
+        const int finished = raised.load();
+        if (platform::TakeStopRequest()) {
+            counted.fetch_add(1);
+        } else if (finished > counted.load()) {
+            ++lost;
+            counted.fetch_add(1);
+        }
+    }
+    worker.join();
+    EXPECT_FALSE(platform::TakeStopRequest());
+    platform::RemoveStopSignalHandlers();
+    EXPECT_EQ(lost, 0) << "of " << kRaises << " raises";
+}
+
 TEST(PlatformFileDialog, DefaultExtension)
 {
     struct Case {
@@ -241,6 +276,29 @@ TEST_F(PlatformFileDialogScripted, AddedExtensionAsksBeforeReplacing)
     EXPECT_EQ(platform::RunFileDialog(true, true, ""), dir.File("out.png"));
 }
 
+// The dialog's toolkit writes warnings on every start, here more than a pipe holds: left unread
+// they would stall the dialog, and printed they would bury the program's own lines.
+TEST_F(PlatformFileDialogScripted, ErrorNoiseGoesToTheLogCutAndTheAnswerStillComes)
+{
+    dir.Write("bin/zenity", "#!/bin/sh\n"
+                            "i=0; while [ $i -lt 2000 ]; do echo \"Gtk-WARNING: noise $i\" >&2; i=$((i+1)); done\n"
+                            "printf '%s\\n' '" + dir.File("chosen.lbd") + "'\n");
+    ASSERT_EQ(chmod(dir.File("bin/zenity").c_str(), 0700), 0);
+    LogCapture capture(LogCapture::kRecordOnly);
+    testing::internal::CaptureStderr();
+    const std::string chosen = platform::RunFileDialog(false, false, "");
+    const std::string terminal = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(chosen, dir.File("chosen.lbd"));
+    EXPECT_EQ(terminal.find("noise"), std::string::npos) << terminal.substr(0, 200);
+    const auto lines = capture.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_LE(lines.size(), 21u) << "a few lines, not two thousand";
+    EXPECT_EQ(lines.front().text, "zenity: Gtk-WARNING: noise 0");
+    EXPECT_NE(lines.back().text.find("more bytes it wrote were dropped"), std::string::npos) << lines.back().text;
+    for (const CapturedLine& line : lines)
+        EXPECT_EQ(line.target, 2) << line.text;
+}
+
 TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
 {
     TempDir dir;
@@ -252,6 +310,45 @@ TEST(PlatformFileDialogMissing, NoProgramIsReportedOnScreenTarget)
     const auto lines = capture.Lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].target, 0);
+}
+
+// A page that does not open (the opener fails without a browser, or is missing) is told once,
+// after the opener is collected; its error output goes to the log, not to our terminal.
+TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
+{
+    struct Case {
+        const char* what;
+        const char* opener; // the stand-in's body; null: no opener at all
+        bool isTold;
+    };
+    const Case cases[] = {
+        {"no browser", "echo 'Opening in a browser'\necho 'xdg-open: no method available for opening' >&2\nexit 3\n", true},
+        {"opened", "exit 0\n", false},
+        {"no opener", nullptr, true},
+    };
+    platform::SetSpawnFunction(nullptr);
+    const std::string address = "https://example.org/account?a=1";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        if (c.opener != nullptr) {
+            dir.Write("bin/xdg-open", std::string("#!/bin/sh\n") + c.opener);
+            ASSERT_EQ(chmod(dir.File("bin/xdg-open").c_str(), 0700), 0);
+        }
+        ScopedEnv path("PATH", dir.File("bin").c_str());
+        LogCapture capture(LogCapture::kRecordOnly);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        platform::OpenUrl(address);
+        platform::ReapChildren(true);
+        const std::string terminal = testing::internal::GetCapturedStderr() + testing::internal::GetCapturedStdout();
+        EXPECT_EQ(platform::TakeUnopenedPage(), c.isTold ? address : "");
+        EXPECT_EQ(platform::TakeUnopenedPage(), "") << "told once";
+        EXPECT_EQ(platform::PendingChildCount(), 0);
+        EXPECT_EQ(terminal, "");
+        EXPECT_EQ(capture.Contains("xdg-open: xdg-open: no method available"), c.opener != nullptr && c.isTold);
+        EXPECT_EQ(capture.Contains("xdg-open: Opening in a browser"), c.opener != nullptr && c.isTold);
+    }
 }
 
 TEST(PlatformFiles, ReadAtOffsetsStaysInsideTheFile)
