@@ -34,11 +34,21 @@ std::string Printable(const char* begin, const char* end)
     return line;
 }
 
+// A browser the opener left running still holds the file: emptied and sealed against growth, it
+// keeps no memory, and what it writes later fails instead of piling up until it exits. (/dev/null,
+// the fallback, refuses both calls, which is fine.)
+void CloseSealed(int fd)
+{
+    if (ftruncate(fd, 0) == 0)
+        fcntl(fd, F_ADD_SEALS, F_SEAL_GROW);
+    close(fd);
+}
+
 } // namespace
 
 int OpenErrorCapture()
 {
-    const int fd = memfd_create("child-stderr", MFD_CLOEXEC);
+    const int fd = memfd_create("child-stderr", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (fd >= 0)
         return fd;
     // Without one the child's chatter is dropped: it still must not reach our terminal.
@@ -51,7 +61,7 @@ void LogErrorCapture(int fd, const std::string& program)
         return;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) {
-        close(fd);
+        CloseSealed(fd);
         return;
     }
     const std::uint64_t total = static_cast<std::uint64_t>(info.st_size);
@@ -60,7 +70,7 @@ void LogErrorCapture(int fd, const std::string& program)
     do {
         got = pread(fd, bytes.data(), bytes.size(), 0);
     } while (got < 0 && errno == EINTR);
-    close(fd);
+    CloseSealed(fd);
     if (got <= 0)
         return;
 

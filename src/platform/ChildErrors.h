@@ -2,8 +2,8 @@
 // Where the programs we start (file dialogs, the page opener) write their standard error: not our
 // terminal, which is for the program's own lines (a dialog toolkit alone writes a hundred warnings
 // there), but an unnamed file, of which the log gets the start. A file, not a pipe: a child can
-// never fill it and stall while we wait for it, and a browser the opener leaves running can go on
-// writing after we have read it.
+// never fill it and stall while we wait for it, and a browser the opener leaves running is not
+// killed by a closed pipe when it writes after we have read it.
 
 #include <string>
 

@@ -321,10 +321,17 @@ TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
         const char* opener; // the stand-in's body; null: no opener at all
         bool isTold;
     };
+    // The browser it leaves behind writes once the test lets it ("go"), and says in "back" whether
+    // the write went through.
+    const char* const leavesBrowser =
+        "d=${0%/*}/..\n"
+        "( read x < \"$d/go\"; if echo 'late browser line' >&2; then echo grew; else echo refused; fi > \"$d/back\" ) >/dev/null &\n"
+        "exit 0\n";
     const Case cases[] = {
         {"no browser", "echo 'Opening in a browser'\necho 'xdg-open: no method available for opening' >&2\nexit 3\n", true},
         {"opened", "exit 0\n", false},
         {"no opener", nullptr, true},
+        {"a browser left running", leavesBrowser, false},
     };
     platform::SetSpawnFunction(nullptr);
     const std::string address = "https://example.org/account?a=1";
@@ -335,6 +342,8 @@ TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
             dir.Write("bin/xdg-open", std::string("#!/bin/sh\n") + c.opener);
             ASSERT_EQ(chmod(dir.File("bin/xdg-open").c_str(), 0700), 0);
         }
+        ASSERT_EQ(mkfifo(dir.File("go").c_str(), 0600), 0);
+        ASSERT_EQ(mkfifo(dir.File("back").c_str(), 0600), 0);
         ScopedEnv path("PATH", dir.File("bin").c_str());
         LogCapture capture(LogCapture::kRecordOnly);
         testing::internal::CaptureStdout();
@@ -348,6 +357,13 @@ TEST(PlatformOpenUrl, AFailedOrMissingOpenerLeavesThePageToTell)
         EXPECT_EQ(terminal, "");
         EXPECT_EQ(capture.Contains("xdg-open: xdg-open: no method available"), c.opener != nullptr && c.isTold);
         EXPECT_EQ(capture.Contains("xdg-open: Opening in a browser"), c.opener != nullptr && c.isTold);
+        if (c.opener == leavesBrowser) {
+            // Its output has nowhere to pile up once the opener is collected.
+            std::ofstream(dir.File("go")) << "\n";
+            std::string answer;
+            std::getline(std::ifstream(dir.File("back")), answer);
+            EXPECT_EQ(answer, "refused");
+        }
     }
 }
 
