@@ -90,9 +90,9 @@ void RestoreEnvironment()
 }
 
 // Each test starts as in a new process: whatever an earlier test in the same process set or left
-// must not decide its result. Threads stop first, then what holds cache pictures gives them back,
-// then the cache forgets whatever is left (its renderer may be gone) and the rest goes back to
-// its start values.
+// must not decide its result. Threads stop first and pointers to an earlier test's objects are
+// dropped; then what holds cache pictures gives them back, the cache forgets whatever is left (its
+// renderer may be gone) and the rest goes back to its start values.
 void ResetProcessState()
 {
     // Threads.
@@ -114,6 +114,16 @@ void ResetProcessState()
     // watch (tests/gui/GuiLogWatch.cpp) has installed its capture for this test already.
     CloseSessionLog();
 
+    // Whatever these pointed at belonged to an earlier test: nothing below may reach it.
+    gCore = nullptr;
+    gProfile = nullptr;
+    gNavigator = nullptr;
+    gObjectives = nullptr;
+    gTutorialHooks = nullptr;
+    gEditorTutorialHooks = nullptr;
+    gColorPicker = nullptr;
+    ResetServices();
+
     // The screens and what they hold.
     GUIScreenManager::Reset();
     GUIMessageBox::Shutdown();
@@ -128,14 +138,6 @@ void ResetProcessState()
     PackageList::Reset();
     Navigation::SetCameFromSubMenu(false);
     MainMenuScreen::tutorialOffered = false;
-    gColorPicker = nullptr;
-    gObjectives = nullptr;
-    gTutorialHooks = nullptr;
-    gEditorTutorialHooks = nullptr;
-    gNavigator = nullptr;
-    gProfile = nullptr;
-    gCore = nullptr;
-    ResetServices();
 
     // The resource cache: forget, don't free (see ResourceCache::Init), then the start values.
     ResourceCache::Init();
