@@ -369,3 +369,9 @@ const std::string& CharacterFile::StoredSetName()
 {
     return State().setName;
 }
+
+void CharacterFile::Reset()
+{
+    State().records.clear();
+    State().setName.clear();
+}

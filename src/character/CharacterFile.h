@@ -44,6 +44,8 @@ public:
     // The records and set name of the last snapshot or file read.
     static const std::vector<CharacterSaveRecord>& Records();
     static const std::string& StoredSetName();
+    // Forgets them.
+    static void Reset();
 
     // The payload of the records (what Write scrambles) and its bounded reader, which fills the
     // outputs only when the whole payload is sound. Shared by Write, LoadFile and the fuzz target.

@@ -101,6 +101,15 @@ void CharacterRegistry::Shutdown()
     state.sets.shrink_to_fit();
 }
 
+void CharacterRegistry::Reset()
+{
+    Shutdown();
+    RegistryState& state = State();
+    state.dimensions = SDL_Rect{0, 0, kDefaultSetWidth, kDefaultSetHeight};
+    state.figureDirty = false;
+    state.activation = nullptr;
+}
+
 void CharacterRegistry::SetPackageActivation(PackageActivation activation)
 {
     State().activation = std::move(activation);

@@ -28,6 +28,9 @@ class CharacterRegistry {
 public:
     static void Init();
     static void Shutdown();
+    // Shutdown, and the set size, figure mark and package activation as the process started.
+    // Generation() still rises: indices kept from before must not match again.
+    static void Reset();
 
     // Rebuilds Sets from the package records, reading each definition (loose-file sets are read
     // on every FindSet instead).

@@ -72,4 +72,7 @@ public:
 
     // Drops the per-visit state: current category, drag, random figure, undo history.
     static void ResetSession();
+    // ResetSession, the composed figure given back, and the clock, random source, seeding and
+    // figure rectangle as the process started.
+    static void Reset();
 };

@@ -562,6 +562,15 @@ void Editor::ApplyPickedColor(SDL_Color colour)
     }
 }
 
+void Editor::Reset()
+{
+    ResetSession();
+    State() = OperationsState();
+    ReleaseFigure();
+    SetClock(nullptr);
+    SetFigureRect(SDL_Rect{0, 0, 0, 0});
+}
+
 void Editor::ResetSession()
 {
     OperationsState& state = Fresh();

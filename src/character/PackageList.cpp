@@ -28,7 +28,8 @@ int gSelectedCount = 0;
 bool gReloadPending = false;
 PackageProfile* gPackageProfile = nullptr;
 PackageRegistryHooks gHooks;
-std::string gPacksFilePath = "package_generator/packs.txt";
+constexpr const char* kDefaultPacksFilePath = "package_generator/packs.txt";
+std::string gPacksFilePath = kDefaultPacksFilePath;
 
 // One line per kind of trouble in a list load: a list of thousands of names must not write
 // thousands of lines on every load.
@@ -356,6 +357,16 @@ void PackageList::Destroy()
     gSelectedCount = 0;
     ++gGeneration;
     PackageSelection::Clear();
+}
+
+void PackageList::Reset()
+{
+    Destroy();
+    gReloadPending = false;
+    gPackageProfile = nullptr;
+    gHooks = PackageRegistryHooks();
+    gPacksFilePath = kDefaultPacksFilePath;
+    gConditions = LogTally("Package", "packages");
 }
 
 void PackageList::ReloadIfPending()

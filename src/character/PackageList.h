@@ -68,6 +68,9 @@ class PackageList {
 public:
     static bool Load();
     static void Destroy();
+    // Destroy, and every setting above back as the process started: no profile, no hooks, the
+    // default packs file, no reload pending.
+    static void Reset();
 
     // Mixes the qualifying packages into the set just loaded (its own categories are current).
     static void Activate(const std::string& setName);

@@ -28,6 +28,9 @@ constexpr std::uint64_t kHeadBytes = 1u << 20;
 constexpr std::size_t kTailBytes = 1u << 20;
 constexpr std::size_t kMaxLineBytes = 64u << 10;
 
+// The crash report's folder until OpenSessionLog knows the user data folder.
+constexpr const char* kStartCrashFolder = "logs/";
+
 enum class FileState { kPending, kOpen, kClosed };
 
 
@@ -52,7 +55,7 @@ struct Logger {
     std::thread::id mainThread = std::this_thread::get_id();
     std::string crashStamp;
     std::string crashVersion;
-    std::string crashFolder = "logs/";
+    std::string crashFolder = kStartCrashFolder;
 };
 
 Logger& TheLogger()
@@ -274,6 +277,8 @@ void CloseSessionLog()
     logger.pendingLines.clear();
     logger.droppedLines = 0;
     ForgetSizeLocked(logger);
+    // The report went beside the log; until the next OpenSessionLog it goes where it went before.
+    logger.crashFolder = kStartCrashFolder;
 }
 
 void SetLogScreenHandler(std::function<void(const std::string&)> handler)

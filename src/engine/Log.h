@@ -21,7 +21,8 @@ void Log(int target, const std::string& a, const std::string& b = std::string(),
 const std::string& SessionLogPath();
 // Clean end of run: the log goes, and later lines are dropped.
 void DeleteSessionLog();
-// Forgets the open log (the file stays); later lines wait for the next OpenSessionLog.
+// Forgets the open log (the file stays); later lines wait for the next OpenSessionLog, and the
+// crash report goes to "logs/" again.
 void CloseSessionLog();
 
 // Shows a screen-target line (the message box installs it). Lines for the screen from other

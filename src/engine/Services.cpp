@@ -64,6 +64,12 @@ PCService gPcService;
 }
 Services* gServices = &gPcService;
 
+void ResetServices()
+{
+    gPcService = PCService();
+    gServices = &gPcService;
+}
+
 std::string SanitiseUserName(const std::string& raw)
 {
     // Stored profiles are scrambled with this name: the rule must never change.

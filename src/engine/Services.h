@@ -41,6 +41,8 @@ private:
 
 // Set to the one PCService before main runs; tests may point it elsewhere or at null.
 extern Services* gServices;
+// Points gServices back at the one PCService, which forgets the user name and language it found.
+void ResetServices();
 
 // The sanitising rule alone, for the device identifier.
 std::string SanitiseUserName(const std::string& raw);

@@ -386,6 +386,9 @@ void GUIMessageBox::Release()
     s.textColor = SDL_Color{255, 255, 255, 255};
     s.currentSet = 0;
     s.mainThread = 0;
+    // No box is shown until the next Init: none is current either.
+    s.dialogId = 0;
+    s.message.clear();
 }
 
 void GUIMessageBox::Shutdown() { Release(); }

@@ -49,7 +49,8 @@ public:
     static std::vector<std::string> SetPictures();
     // The button pictures of messagebox.cfg ("core/..."), likewise.
     static std::vector<std::string> ButtonPictures();
-    // Gives every picture and the font back and removes the log's screen handler.
+    // Gives every picture and the font back, forgets the last box and removes the log's screen
+    // handler.
     static void Release();
     static void Shutdown();
     // While modal: the first answer of an event wins; every key release is consumed.

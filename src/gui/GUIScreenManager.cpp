@@ -332,6 +332,9 @@ void GUIScreenManager::Reset()
     }
     s.drawnView = FrameView{};
     s.isFrameQueued = false;
+    s.showing = false;
+    s.pendingScreen.clear();
+    s.switchPending = false;
 }
 
 void GUIScreenManager::Show()

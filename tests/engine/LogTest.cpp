@@ -180,6 +180,8 @@ TEST_F(LogTest, UsesCoreStampAndDataFolder)
     EXPECT_EQ(SessionLogPath(), dir.Path() + "/data/logs/session_2016_3_7_9_5_2.log");
     EXPECT_TRUE(Exists(SessionLogPath()));
     EXPECT_EQ(CrashReportPath().rfind(dir.Path() + "/data/logs/crash_", 0), 0u) << CrashReportPath();
+    CloseSessionLog();
+    EXPECT_EQ(CrashReportPath().rfind("logs/crash_", 0), 0u) << "a closed log takes the report along";
 }
 
 TEST_F(LogTest, DeletedLogStaysDeleted)
