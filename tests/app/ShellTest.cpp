@@ -136,6 +136,7 @@ TEST_F(Shell, DialogAnswers)
              EXPECT_EQ(Dialog(), kDialogInformation) << "the failure is told";
              EXPECT_NE(GUIMessageBox::Message().find("http://127.0.0.1:9/tavisk/index.php?review=1"), std::string::npos)
                  << GUIMessageBox::Message();
+             SavePicture("shell-", 1, "-page-not-opened");
              core->OnDialogAnswer(kDialogInformation, 0);
          }, [&] {
              SetWebServiceHostOverride("http://127.0.0.1:9");
