@@ -11,15 +11,12 @@
 #include "character/CharacterRegistry.h"
 #include "character/PackageList.h"
 #include "engine/ResourceCache.h"
+#include "platform/Platform.h"
 
 #include <SDL.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -55,9 +52,9 @@ int Fail(const std::string& what)
 
 bool ReadWhole(const std::string& path, std::string& bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad() && in.is_open();
+    const platform::ReadOnlyFile file(path);
+    bytes.resize(file.Size());
+    return file.IsOpen() && file.ReadAt(0, bytes.data(), bytes.size());
 }
 
 // The figure's key does not depend on the file name, so <out>.new holds the bytes <out> would.
@@ -65,16 +62,14 @@ int ReplaceIfChanged(const std::string& fresh, const std::string& out)
 {
     std::string freshBytes;
     std::string oldBytes;
-    std::error_code ec;
-    if (!ReadWhole(fresh, freshBytes)) {
+    if (!ReadWhole(fresh, freshBytes))
         return Fail("cannot read back " + fresh);
-    }
     if (ReadWhole(out, oldBytes) && oldBytes == freshBytes) {
-        std::filesystem::remove(fresh, ec);
+        platform::RemoveFile(fresh);
         return 0;
     }
-    std::filesystem::rename(fresh, out, ec);
-    return ec ? Fail("cannot replace " + out + ": " + ec.message()) : 0;
+    std::string error;
+    return platform::ReplaceFile(fresh, out, &error) ? 0 : Fail("cannot replace " + out + ": " + error);
 }
 
 } // namespace
